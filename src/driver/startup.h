@@ -1,0 +1,13 @@
+// The program's start-up order and its two passes over the search paths.
+#pragma once
+
+// Runs the whole program; ends the process through terminate_run or an early exit.
+[[noreturn]] void run_program(int argc, char** argv);
+
+// Opens the output file named by the settings and applies the consistency rules; exits with
+// status 0 at once when the file cannot be opened or created.
+void open_output_and_complete();
+// Upper bound of the record width: the name column plus 40.
+int compute_record_width();
+// The start-up estimate of the record length.
+int estimate_record_length();

@@ -1,0 +1,10 @@
+// The end of every run: summaries to each destination, then the process ends.
+#pragma once
+
+// Writes the summaries, closes the output file and the accounting log and ends the process
+// with `reason` as exit status. Never returns.
+[[noreturn]] void terminate_run(int reason);
+
+// Ends the run with reason 2 when Ctrl-C has been pressed; called at safe points, so that
+// nothing is cut in the middle of a record.
+void check_interrupt();

@@ -1,0 +1,25 @@
+// A scratch directory for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string at(const std::string& relative) const;
+  // Writes `content` to the file, creating parent directories.
+  void write(const std::string& relative, const std::string& content) const;
+  void mkdir(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file.
+std::string read_file(const std::string& path);
