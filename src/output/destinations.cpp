@@ -30,8 +30,3 @@ std::uint64_t disk_free_bytes(const std::string&) { return 0; }
 bool continuation_active() { return false; }
 void set_up_disk_capacity() {}
 void continue_on_new_disk() {}
-void print_centred(std::FILE* stream, const std::string& text, int width) {
-  int pad = (width - static_cast<int>(text.size())) / 2;
-  std::fprintf(stream, "%*s%s", pad > 0 ? pad : 0, "", text.c_str());
-}
-int show_banner(int line_count) { return line_count + 4; }

@@ -1,5 +1,5 @@
 // The output stream, the message stream, the output file and its continuation over removable
-// disks, and the console helpers print_centred and show_banner.
+// disks.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +33,3 @@ bool continuation_active();
 // Sets up disk_capacity and records_on_disk for the current disk.
 void set_up_disk_capacity();
 void continue_on_new_disk();
-
-// (width - length) / 2 spaces and the text, no line end.
-void print_centred(std::FILE* stream, const std::string& text, int width);
-// The banner box on the message stream; returns the new line count.
-int show_banner(int line_count);

@@ -68,8 +68,10 @@ struct InputFile;    // an open digest input (a file or a named stream)
 using SearchHandle = SearchState*;
 using InputHandle = InputFile*;
 
-// Result of a key read: a byte value, or kKeyEndOfInput.
+// Result of a key read: a byte value, kKeyEndOfInput, or kKeyInterrupted when Ctrl-C arrived
+// while waiting (the caller then ends the run through check_interrupt).
 constexpr int kKeyEndOfInput = -1;
+constexpr int kKeyInterrupted = -2;
 
 class Platform {
  public:
@@ -139,7 +141,7 @@ class Platform {
   virtual bool stdin_is_terminal() = 0;
   // True when a key is waiting; never true when standard input is not a terminal.
   virtual bool key_waiting() = 0;
-  // One key without echo; kKeyEndOfInput at the end of input.
+  // One key without echo; kKeyEndOfInput at the end of input, kKeyInterrupted on Ctrl-C.
   virtual int read_key() = 0;
   // Ctrl-C: the handler only records the request; interrupt_pending() reports it.
   virtual void install_interrupt_handler() = 0;
