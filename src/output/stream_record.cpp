@@ -1,4 +1,161 @@
-// Stand-in until stream records are written.
 #include "output/stream_record.h"
 
-void list_file_streams(const std::string&, const std::string&) {}
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+
+#include "config/settings.h"
+#include "digest/file_digest.h"
+#include "driver/run_state.h"
+#include "driver/termination.h"
+#include "output/destinations.h"
+#include "output/file_times.h"
+#include "output/shorten.h"
+#include "select/streams.h"
+#include "select/walk.h"
+
+namespace {
+
+constexpr char kModule[] = "Tallysum";
+constexpr int kFiletimeLine = 604;
+constexpr int kMemoryLine = 556;
+
+void append_format(std::string* text, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+void append_format(std::string* text, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (length > 0) {
+    std::size_t old_size = text->size();
+    text->resize(old_size + static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(text->data() + old_size, static_cast<std::size_t>(length) + 1, format, again);
+    text->resize(old_size + static_cast<std::size_t>(length));
+  }
+  va_end(again);
+}
+
+// Times of one stream; `read` is false when they could not be read, and then the record
+// shows the unset stamp, 00/00/1980 00:00:00, and nothing is written back afterwards.
+struct StreamTimes {
+  FileTimes times;
+  bool read = false;
+};
+
+StreamTimes read_stream_times(const std::string& stream_path) {
+  StreamTimes result;
+  for (Stamp* stamp :
+       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
+    *stamp = Stamp{0, 0, 1980, 0, 0, 0};
+  }
+  result.read = times_by_handle(stream_path, &result.times, settings.zulu) == 0;
+  if (!result.read) {
+    std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine, kModule,
+                 stream_path.c_str());
+  }
+  return result;
+}
+
+void append_name_column(std::string* record, const std::string& name, const std::string& suffix,
+                        const std::string& stream_path) {
+  const char delimiter = settings.delimiter;
+  if (settings.name_only) {
+    std::string text = name + suffix;
+    int missing = settings.name_only_width - static_cast<int>(text.size());
+    if (missing < 0) missing = 0;
+    std::string spaces(static_cast<std::size_t>(missing), ' ');
+    append_format(record, "%s", text.c_str());
+    append_format(record, "%.*s%c", missing, spaces.c_str(), delimiter);
+    return;
+  }
+  int width = settings.name_width;
+  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
+                                                : shorten_keep_tail(stream_path, width);
+  // Fixed width for every width, so a narrow column cuts the stream path.
+  append_format(record, "%-*.*s%c", width, width, display.c_str(), delimiter);
+}
+
+// The walk's entry describes this file only when it carries the same name; a caller outside
+// the walk gets the bare name.
+std::string short_name_of(const std::string& name) {
+  if (current_entry.name == name && !current_entry.short_name.empty()) {
+    return current_entry.short_name;
+  }
+  return name;
+}
+
+void reset_stream_times(const std::string& stream_path, const std::string& full_path,
+                        const StreamTimes& times) {
+  const FileTimes& t = times.times;
+  bool failed = !times.read || reset_file_times(stream_path, t.raw_creation, t.raw_last_access,
+                                                t.raw_last_write) != 0;
+  if (!failed) return;
+  for (int i = 0; i < 2; ++i) {
+    std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
+  }
+}
+
+void append_detail_columns(std::string* record, const StreamEntry& entry, const FileTimes& times,
+                           const std::string& name) {
+  const char delimiter = settings.delimiter;
+  append_format(record, "%12lld%c", static_cast<long long>(entry.size), delimiter);
+  if (settings.time_kind != '0' && settings.show_times) {
+    *record += fixed_time_columns(times);
+    *record += zone_column();
+  }
+  if (settings.dos_name) append_format(record, " %-15s%c", short_name_of(name).c_str(), delimiter);
+}
+
+void write_file_stream_record(const StreamEntry& entry, const std::string& full_path,
+                              const std::string& name) {
+  std::string suffix = stream_path_suffix(entry.name);
+  std::string stream_path = full_path + suffix;
+  counters.file_count += 1;
+  counters.byte_total += entry.size;
+
+  std::string record;
+  append_name_column(&record, name, suffix, stream_path);
+  StreamTimes times = read_stream_times(stream_path);
+  append_format(&record, "%40s%c", stream_digest(stream_path).c_str(), settings.delimiter);
+  if (settings.reset_access_time) reset_stream_times(stream_path, full_path, times);
+  if (!settings.path_only) append_detail_columns(&record, entry, times.times, name);
+  record += "\n";
+  write_output(record);
+  if (!settings.path_only) records_on_disk += 1;
+}
+
+}  // namespace
+
+std::string stream_digest(const std::string& stream_path) {
+  const auto start = static_cast<std::uint32_t>(settings.start_offset);
+  const auto end = static_cast<std::uint32_t>(settings.end_offset);
+  if (settings.md5) {
+    return end != 0 ? md5_file_range(stream_path, start, end) : md5_file(stream_path, start);
+  }
+  if (settings.crc32) return crc32_file(stream_path, nullptr, start);
+  if (settings.sha1) return sha1_file(stream_path, start);
+  // Only SHA-2 kinds chosen: the stream's own digest, never the file's.
+  if (settings.sha256) return sha256_file(stream_path, start);
+  if (settings.sha384) return sha384_file(stream_path, start);
+  if (settings.sha512) return sha512_file(stream_path, start);
+  return "";
+}
+
+void list_file_streams(const std::string& full_path, const std::string& name) {
+  try {
+    int n = count_streams(full_path);
+    counters.stream_count += n;
+    for (int i = 0; i < n; ++i) {
+      check_interrupt();
+      write_file_stream_record(stream_table[static_cast<std::size_t>(i)], full_path, name);
+    }
+  } catch (const std::bad_alloc&) {
+    std::fprintf(message_stream, "\n%d Memory problem", kMemoryLine);
+    terminate_run(kInsufficientMemory);
+  }
+}

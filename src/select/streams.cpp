@@ -1,9 +1,199 @@
-// Stand-in until named streams are listed.
 #include "select/streams.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "config/settings.h"
+#include "digest/file_digest.h"
+#include "driver/run_state.h"
+#include "driver/termination.h"
+#include "output/destinations.h"
+#include "output/file_times.h"
+#include "output/shorten.h"
 
 std::vector<StreamEntry> stream_table;
 
-void enable_backup_privileges() {}
-int count_streams(const std::string&) { return 0; }
-void list_directory_streams(int, const std::string&) {}
-std::string stream_path_suffix(const std::string& stream_name) { return stream_name; }
+namespace {
+
+// Source module names that the messages print.
+constexpr char kEnumerationModule[] = "Streamfun";
+constexpr char kDirectoryRecordModule[] = "Ads_md5";
+
+constexpr int kFiletimeLine = 167;
+constexpr int kMemoryLine = 78;
+
+struct PrivilegeMessage {
+  int line;
+  const char* format;
+};
+// Indexed by PrivilegeStep.
+constexpr PrivilegeMessage kPrivilegeMessages[] = {
+    {224, "\n%d %s Token open error"},
+    {233, "\n%d %s Privilege error"},
+    {240, "\n%d %s LookupPrivilegeValue error"},
+};
+constexpr char kPrivilegeAdvice[] = "\nTry using the -S option and rerun program\n\n";
+
+// Sixteen spaces stand in the short-name column: a directory's stream has no 8.3 name.
+constexpr char kNoShortName[] = "                ";
+
+void append_format(std::string* text, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+void append_format(std::string* text, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (length > 0) {
+    std::size_t old_size = text->size();
+    text->resize(old_size + static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(text->data() + old_size, static_cast<std::size_t>(length) + 1, format, again);
+    text->resize(old_size + static_cast<std::size_t>(length));
+  }
+  va_end(again);
+}
+
+bool is_named(const StreamEntry& entry) { return stream_path_suffix(entry.name).size() > 1; }
+
+std::string without_trailing_separator(const std::string& path) {
+  if (path.size() > 1 && path.back() == kSeparator) return path.substr(0, path.size() - 1);
+  return path;
+}
+
+std::string last_component(const std::string& path) {
+  std::size_t cut = path.rfind(kSeparator);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A stream whose times cannot be read shows the unset stamp, 00/00/1980 00:00, rather than
+// whatever an earlier record left behind.
+FileTimes unset_times() {
+  FileTimes times;
+  for (Stamp* stamp : {&times.last_write, &times.last_access, &times.creation}) {
+    *stamp = Stamp{0, 0, 1980, 0, 0, 0};
+  }
+  return times;
+}
+
+FileTimes stream_times(const std::string& stream_path) {
+  FileTimes times = unset_times();
+  if (times_by_handle(stream_path, &times, settings.zulu) != 0) {
+    std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine,
+                 kDirectoryRecordModule, stream_path.c_str());
+  }
+  return times;
+}
+
+void append_name_column(std::string* record, const std::string& dir_name,
+                        const std::string& suffix, const std::string& stream_path) {
+  const char delimiter = settings.delimiter;
+  if (settings.name_only) {
+    std::string name = dir_name + suffix;
+    int missing = settings.name_only_width - static_cast<int>(name.size());
+    if (missing < 0) missing = 0;
+    std::string spaces(static_cast<std::size_t>(missing), ' ');
+    append_format(record, "%s", name.c_str());
+    append_format(record, "%.*s%c", missing, spaces.c_str(), delimiter);
+    return;
+  }
+  int width = settings.name_width;
+  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
+                                                : shorten_keep_tail(stream_path, width);
+  append_format(record, "%-*.*s%c", width, width, display.c_str(), delimiter);
+}
+
+// Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
+void append_digest_columns(std::string* record, const std::string& stream_path) {
+  const char delimiter = settings.delimiter;
+  if (settings.md5) append_format(record, "%40s%c", md5_file(stream_path, 0).c_str(), delimiter);
+  if (settings.crc32) {
+    append_format(record, "%40s%c", crc32_file(stream_path, nullptr, 0).c_str(), delimiter);
+  }
+  if (settings.sha1) append_format(record, "%40s%c", sha1_file(stream_path, 0).c_str(), delimiter);
+}
+
+void append_detail_columns(std::string* record, const StreamEntry& entry,
+                           const FileTimes& times) {
+  const char delimiter = settings.delimiter;
+  append_format(record, "%12lld%c", static_cast<long long>(entry.size), delimiter);
+  if (settings.time_kind != '0' && settings.show_times) {
+    *record += standard_time_columns(times);
+    *record += zone_column();
+  }
+  if (settings.dos_name) append_format(record, "%.16s%c", kNoShortName, delimiter);
+}
+
+void write_directory_stream_record(const StreamEntry& entry, const std::string& dir_path,
+                                   const std::string& dir_name) {
+  std::string suffix = stream_path_suffix(entry.name);
+  std::string stream_path = dir_path + suffix;
+  FileTimes times = stream_times(stream_path);
+  counters.file_count += 1;
+  counters.byte_total += entry.size;
+
+  std::string record;
+  append_name_column(&record, dir_name, suffix, stream_path);
+  append_digest_columns(&record, stream_path);
+  if (!settings.path_only) append_detail_columns(&record, entry, times);
+  record += "\n";
+  write_output(record);
+}
+
+}  // namespace
+
+[[noreturn]] void report_privilege_failure(PrivilegeStep step) {
+  const PrivilegeMessage& message = kPrivilegeMessages[step];
+  std::fprintf(stdout, message.format, message.line, kEnumerationModule);
+  std::fputs(kPrivilegeAdvice, stdout);
+  // Nothing was listed for the path that needed the privileges: a run ending here has failed
+  // and must not report success to a calling script.
+  std::exit(kOtherExit);
+}
+
+void enable_backup_privileges() {
+  // The platform reports only whether the privileges were obtained; opening the token is the
+  // first step, so its message stands for a refusal.
+  if (!os().enable_stream_privileges()) report_privilege_failure(kPrivilegeTokenOpen);
+}
+
+int count_streams(const std::string& path) {
+  enable_backup_privileges();
+  stream_table.clear();
+  std::vector<StreamEntry> found;
+  if (!os().list_streams(path, &found)) return 0;
+  for (StreamEntry& entry : found) {
+    if (is_named(entry)) stream_table.push_back(std::move(entry));
+  }
+  return static_cast<int>(stream_table.size());
+}
+
+void list_directory_streams(int n, const std::string& path) {
+  try {
+    std::string dir_path = without_trailing_separator(path);
+    std::string dir_name = last_component(dir_path);
+    int count = std::min(n, static_cast<int>(stream_table.size()));
+    for (int i = 0; i < count; ++i) {
+      check_interrupt();
+      write_directory_stream_record(stream_table[static_cast<std::size_t>(i)], dir_path,
+                                    dir_name);
+    }
+  } catch (const std::bad_alloc&) {
+    std::fprintf(message_stream, "\n%d Memory problem. Source file %s", kMemoryLine,
+                 kDirectoryRecordModule);
+    terminate_run(kInsufficientMemory);
+  }
+}
+
+std::string stream_path_suffix(const std::string& stream_name) {
+  std::string name = stream_name;
+  if (name.empty() || name.front() != ':') name.insert(name.begin(), ':');
+  std::size_t type_colon = name.rfind(':');
+  if (type_colon == 0) return name;
+  return name.substr(0, type_colon);
+}

@@ -1,0 +1,206 @@
+// A platform double for named streams: in-memory streams with their values and times,
+// injected failures, and a log of the times written back. Everything it does not know about
+// goes to the native platform.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "output/destinations.h"
+#include "platform/platform.h"
+
+class StreamDouble : public Platform {
+ public:
+  struct Times {
+    FileTime creation = 0;
+    FileTime last_access = 0;
+    FileTime last_write = 0;
+  };
+  struct TimesWritten {
+    std::string path;
+    Times times;
+  };
+
+  StreamDouble() { set_platform(this); }
+  ~StreamDouble() override { set_platform(nullptr); }
+
+  // A named stream of `path`; its stream path is path + ":" + name.
+  void add_stream(const std::string& path, const std::string& name, const std::string& value) {
+    listed_[path].push_back(StreamEntry{0, 0, static_cast<std::int64_t>(value.size()),
+                                        ":" + name + ":$DATA"});
+    values_[path + ":" + name] = value;
+  }
+  // An entry the enumeration reports as it stands (unnamed kinds, odd names).
+  void add_raw_entry(const std::string& path, const std::string& raw_name) {
+    listed_[path].push_back(StreamEntry{0, 0, 0, raw_name});
+  }
+  void set_times(const std::string& path, Times times) { times_[path] = times; }
+  void make_unopenable(const std::string& path) { unopenable_.push_back(path); }
+
+  bool privileges_granted = true;
+  bool times_readable = true;
+  bool times_writable = true;
+  // The interrupt shows as pending once this many stream values have been opened.
+  int interrupt_after_opens = -1;
+  std::vector<TimesWritten> times_written;
+
+  bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
+    for (const std::string& bad : unopenable_) {
+      if (bad == path) return false;
+    }
+    auto found = listed_.find(path);
+    streams->clear();
+    if (found != listed_.end()) *streams = found->second;
+    return true;
+  }
+  bool enable_stream_privileges() override { return privileges_granted; }
+
+  InputHandle open_input(const std::string& path) override {
+    auto found = values_.find(path);
+    if (found == values_.end()) return nullptr;
+    ++opens_;
+    auto* reader = new Reader{found->second, 0};
+    return reinterpret_cast<InputHandle>(reader);
+  }
+  InputHandle open_input_shared(const std::string& path) override { return open_input(path); }
+  long long read_input(InputHandle input, void* buffer, std::size_t count) override {
+    Reader* reader = as_reader(input);
+    if (reader->offset >= reader->data.size()) return 0;
+    std::size_t n = std::min(count, reader->data.size() - reader->offset);
+    std::memcpy(buffer, reader->data.data() + reader->offset, n);
+    reader->offset += n;
+    return static_cast<long long>(n);
+  }
+  bool seek_input(InputHandle input, std::uint64_t offset) override {
+    as_reader(input)->offset = static_cast<std::size_t>(offset);
+    return true;
+  }
+  void close_input(InputHandle input) override { delete as_reader(input); }
+
+  bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
+                  FileTime* last_write) override {
+    if (!times_readable) return false;
+    auto found = times_.find(path);
+    Times t = found != times_.end() ? found->second : Times{};
+    *creation = t.creation;
+    *last_access = t.last_access;
+    *last_write = t.last_write;
+    return true;
+  }
+  bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
+                      FileTime last_write) override {
+    times_written.push_back({path, {creation, last_access, last_write}});
+    return times_writable;
+  }
+  std::uint32_t get_attributes(const std::string&) override { return kAttrNormal; }
+  bool set_attributes(const std::string&, std::uint32_t) override { return true; }
+  bool interrupt_pending() override {
+    return interrupt_after_opens >= 0 && opens_ >= interrupt_after_opens;
+  }
+
+  // Everything else: the native platform.
+  SearchHandle find_first(const std::string& p, DirEntry* e) override {
+    return native().find_first(p, e);
+  }
+  bool find_next(SearchHandle s, DirEntry* e) override { return native().find_next(s, e); }
+  void find_close(SearchHandle s) override { native().find_close(s); }
+  bool full_path(const std::string& p, std::string* o) override {
+    return native().full_path(p, o);
+  }
+  std::string current_directory() override { return native().current_directory(); }
+  std::string module_path() override { return native().module_path(); }
+  bool is_directory(const std::string& p) override { return native().is_directory(p); }
+  bool file_exists(const std::string& p) override { return native().file_exists(p); }
+  std::string find_name_ignoring_case(const std::string& d, const std::string& n) override {
+    return native().find_name_ignoring_case(d, n);
+  }
+  int volume_kind(const std::string& p) override { return native().volume_kind(p); }
+  bool disk_free_bytes(const std::string& p, std::uint64_t* f) override {
+    return native().disk_free_bytes(p, f);
+  }
+  bool is_removable_drive(const std::string& p) override {
+    return native().is_removable_drive(p);
+  }
+  bool truncate_file(const std::string& p, std::uint64_t s) override {
+    return native().truncate_file(p, s);
+  }
+  void set_file_apis_ansi() override { native().set_file_apis_ansi(); }
+  void set_file_apis_oem() override { native().set_file_apis_oem(); }
+  bool file_apis_are_ansi() override { return native().file_apis_are_ansi(); }
+  bool stdin_is_terminal() override { return false; }
+  bool key_waiting() override { return false; }
+  int read_key() override { return kKeyEndOfInput; }
+  void install_interrupt_handler() override {}
+  std::int64_t now_seconds() override { return native().now_seconds(); }
+  ZoneInfo zone_info() override { return native().zone_info(); }
+  bool to_calendar(std::int64_t s, bool l, CalendarTime* o) override {
+    return native().to_calendar(s, l, o);
+  }
+  std::int64_t local_standard_seconds(int y, int mo, int d, int h, int mi, int s) override {
+    return native().local_standard_seconds(y, mo, d, h, mi, s);
+  }
+  std::string find_help_file(const std::string& p) override { return native().find_help_file(p); }
+  bool show_help_file(const std::string& p) override { return native().show_help_file(p); }
+  bool acquire_log_lock(const std::string& p) override { return native().acquire_log_lock(p); }
+  void release_log_lock() override { native().release_log_lock(); }
+
+ private:
+  struct Reader {
+    std::string data;
+    std::size_t offset;
+  };
+  static Reader* as_reader(InputHandle input) { return reinterpret_cast<Reader*>(input); }
+  static Platform& native() { return native_platform(); }
+
+  std::map<std::string, std::vector<StreamEntry>> listed_;
+  std::map<std::string, std::string> values_;
+  std::map<std::string, Times> times_;
+  std::vector<std::string> unopenable_;
+  int opens_ = 0;
+};
+
+// A FileTime from a UTC calendar date and time.
+inline FileTime file_time_utc(int year, int month, int day, int hour, int minute, int second) {
+  // Days since 1970-01-01 of a proleptic Gregorian date.
+  int y = month <= 2 ? year - 1 : year;
+  int era = (y >= 0 ? y : y - 399) / 400;
+  int year_of_era = y - era * 400;
+  int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  std::int64_t days = static_cast<std::int64_t>(era) * 146097 + day_of_era - 719468;
+  std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+  return (static_cast<std::uint64_t>(seconds) + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond;
+}
+
+// Sends the output stream to a scratch file for the life of the object.
+class CapturedOutput {
+ public:
+  CapturedOutput() : file_(std::tmpfile()), saved_(output_stream) { output_stream = file_; }
+  ~CapturedOutput() {
+    output_stream = saved_;
+    std::fclose(file_);
+  }
+  CapturedOutput(const CapturedOutput&) = delete;
+  CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+  std::string text() {
+    std::fflush(file_);
+    std::string all;
+    std::rewind(file_);
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) all.append(buffer, n);
+    std::fseek(file_, 0, SEEK_END);
+    return all;
+  }
+
+ private:
+  std::FILE* file_;
+  std::FILE* saved_;
+};

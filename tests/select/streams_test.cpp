@@ -1,0 +1,214 @@
+#include "select/streams.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "config/settings.h"
+#include "driver/run_state.h"
+#include "select/stream_double.h"
+
+namespace {
+
+constexpr char kMd5Abc[] = "900150983CD24FB0D6963F7D28E17F72";
+constexpr char kMd5Empty[] = "D41D8CD98F00B204E9800998ECF8427E";
+constexpr char kCrcAbc[] = "352441C2";
+constexpr char kSha1Abc[] = "A9993E364706816ABA3E25717850C26C9CD0D89D";
+
+std::string right40(const std::string& text) { return std::string(40 - text.size(), ' ') + text; }
+
+class DirectoryStreams : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_settings();
+    apply_environment();
+    apply_defaults();
+    counters = RunCounters{};
+    fake.add_stream("/d/sub", "note", "abc");
+    fake.add_stream("/d/sub", "empty", "");
+    fake.set_times("/d/sub:note", {file_time_utc(2004, 12, 31, 8, 5, 1),
+                                   file_time_utc(2005, 3, 4, 22, 0, 59),
+                                   file_time_utc(2005, 1, 2, 13, 45, 10)});
+    settings.zulu = 1;  // times in UTC whatever the machine's zone
+  }
+
+  std::string list(const std::string& path) {
+    int n = count_streams(path);
+    list_directory_streams(n, path);
+    return out.text();
+  }
+
+  StreamDouble fake;
+  CapturedOutput out;
+};
+
+}  // namespace
+
+TEST(StreamPathSuffix, CutsTheTypeAndKeepsTheNameWhole) {
+  const struct {
+    const char* name;
+    const char* suffix;
+  } cases[] = {
+      {":summary:$DATA", ":summary"},
+      {":a:b:$DATA", ":a:b"},      // a colon inside the name stays
+      {":with space:$DATA", ":with space"},
+      {"::$DATA", ":"},            // the unnamed main data
+      {":summary", ":summary"},    // no type given
+      {"plain", ":plain"},
+      {"", ":"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(stream_path_suffix(c.name), c.suffix) << c.name;
+}
+
+TEST(CountStreams, EntersOnlyNamedStreamsAllOfThem) {
+  StreamDouble fake;
+  fake.add_raw_entry("/f", "::$DATA");
+  fake.add_raw_entry("/f", "");
+  for (int i = 0; i < 15; ++i) fake.add_stream("/f", std::string("s") += std::to_string(i), "x");
+  std::string long_name(600, 'n');
+  fake.add_stream("/f", long_name, "");
+
+  ASSERT_EQ(count_streams("/f"), 16);
+  ASSERT_EQ(stream_table.size(), 16u);
+  EXPECT_EQ(stream_table[0].name, ":s0:$DATA");
+  EXPECT_EQ(stream_table[14].name, ":s14:$DATA");
+  EXPECT_EQ(stream_table[15].name, ":" + long_name + ":$DATA");
+}
+
+TEST(CountStreams, NothingForAPathWithoutStreamsOrThatCannotBeOpened) {
+  StreamDouble fake;
+  fake.add_stream("/f", "old", "x");
+  fake.add_stream("/locked", "hidden", "x");
+  fake.make_unopenable("/locked");
+  ASSERT_EQ(count_streams("/f"), 1);
+
+  EXPECT_EQ(count_streams("/plain"), 0);
+  EXPECT_TRUE(stream_table.empty());
+  ASSERT_EQ(count_streams("/f"), 1);
+  EXPECT_EQ(count_streams("/locked"), 0);
+  EXPECT_TRUE(stream_table.empty()) << "an earlier path's streams must not linger";
+}
+
+TEST(StreamPrivilegesDeathTest, RefusalEndsTheProcessWithItsMessageAndAFailureStatus) {
+  StreamDouble fake;
+  fake.privileges_granted = false;
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        count_streams("/f");
+      },
+      ::testing::ExitedWithCode(7),
+      "\n224 Streamfun Token open error\nTry using the -S option and rerun program\n\n");
+}
+
+TEST(StreamPrivilegesDeathTest, EachStepHasItsOwnMessageAndLine) {
+  const struct {
+    PrivilegeStep step;
+    const char* message;
+  } cases[] = {
+      {kPrivilegeTokenOpen, "\n224 Streamfun Token open error\nTry using"},
+      {kPrivilegeBackupLookup, "\n233 Streamfun Privilege error\nTry using"},
+      {kPrivilegeRestoreLookup, "\n240 Streamfun LookupPrivilegeValue error\nTry using"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EXIT(
+        {
+          dup2(2, 1);
+          report_privilege_failure(c.step);
+        },
+        ::testing::ExitedWithCode(7), c.message);
+  }
+}
+
+TEST_F(DirectoryStreams, PathOnlyRecordsNameTheDirectoryAndEachStream) {
+  settings.name_only = 1;
+  std::string text = list("/d/sub");
+  EXPECT_EQ(text, "sub:note                  " + right40(kMd5Abc) + " \n" +
+                      "sub:empty                 " + right40(kMd5Empty) + " \n");
+  EXPECT_EQ(counters.file_count, 2);
+  EXPECT_EQ(counters.byte_total, 3);
+  EXPECT_EQ(counters.stream_dir_count, 0) << "the walk counts directories, not the writer";
+}
+
+TEST_F(DirectoryStreams, NameColumnIsFixedWidthForEveryWidth) {
+  const struct {
+    int name_width;
+    int name_only_width;
+    int name_only;
+    const char* column;
+  } cases[] = {
+      {25, 25, 0, "/d/sub:note              "},
+      {5, 25, 0, "/d/su"},         // a narrow column cuts the path
+      {25, 4, 1, "sub:note"},      // never cut under name_only
+      {25, 10, 1, "sub:note  "},
+  };
+  for (const auto& c : cases) {
+    settings.name_width = c.name_width;
+    settings.name_only_width = c.name_only_width;
+    settings.name_only = c.name_only;
+    counters = RunCounters{};
+    CapturedOutput local;
+    int n = count_streams("/d/sub/");  // a trailing separator names the same directory
+    list_directory_streams(1, "/d/sub/");
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(local.text(), std::string(c.column) + " " + right40(kMd5Abc) + " \n") << c.column;
+    EXPECT_EQ(counters.file_count, 1) << "only the first n entries are written";
+  }
+}
+
+TEST_F(DirectoryStreams, DigestsAreMd5Crc32Sha1OfTheWholeStreamInUpperCase) {
+  settings.name_only = 1;
+  settings.md5 = settings.crc32 = settings.sha1 = 1;
+  settings.sha256 = settings.sha512 = 1;  // not computed for directory streams
+  settings.lower_case_hex = 1;
+  settings.start_offset = 1;  // a byte range never applies here
+  settings.end_offset = 2;
+  std::string first_line = list("/d/sub").substr(0, 26 + 3 * 41 + 1);
+  EXPECT_EQ(first_line, "sub:note                  " + right40(kMd5Abc) + " " + right40(kCrcAbc) +
+                            " " + right40(kSha1Abc) + " \n");
+}
+
+TEST_F(DirectoryStreams, DetailColumnsUseTheStandardTimeForm) {
+  settings.name_only = 1;
+  settings.path_only = 0;
+  settings.show_times = 1;
+  settings.time_kind = '3';
+  settings.year_first_dates = 1;
+  settings.dos_name = 1;
+  settings.delimiter = ',';
+  std::string text = list("/d/sub");
+  std::string first = text.substr(0, text.find('\n') + 1);
+  EXPECT_EQ(first, "sub:note                 ," + right40(kMd5Abc) + ",           3," +
+                       "2004/12/31,08:05:01c,2005/01/02,13:45:10w,2005/03/04,22:00:59a," +
+                       "GMT,                ,\n");
+}
+
+TEST_F(DirectoryStreams, NoTimeColumnsWithoutShowTimesOrWithTimeKindZero) {
+  settings.name_only = 1;
+  settings.path_only = 0;
+  for (int show_times : {0, 1}) {
+    settings.show_times = show_times;
+    settings.time_kind = show_times ? '0' : 'w';
+    CapturedOutput local;
+    count_streams("/d/sub");
+    list_directory_streams(1, "/d/sub");
+    EXPECT_EQ(local.text(), "sub:note                  " + right40(kMd5Abc) + "            3 \n");
+  }
+}
+
+TEST_F(DirectoryStreams, UnreadableTimesAreReportedAndTheRecordStillWritten) {
+  settings.name_only = 1;
+  settings.path_only = 0;
+  settings.show_times = 1;
+  settings.time_kind = 'w';
+  fake.times_readable = false;
+  ::testing::internal::CaptureStdout();
+  std::string text = list("/d/sub");
+  std::string said = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(said.find("\n167 Ads_md5\nCouldn't get filetime for /d/sub:note"), std::string::npos)
+      << said;
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+            "sub:note                  " + right40(kMd5Abc) + "            3 00/00/1980 00:00w GMT \n");
+  EXPECT_EQ(counters.file_count, 2);
+}
