@@ -1,0 +1,145 @@
+// Named streams of real files: user extended attributes set by the test.
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "digest/file_digest.h"
+#include "driver/run_state.h"
+#include "output/stream_record.h"
+#include "select/stream_double.h"
+#include "select/streams.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr char kMd5Abc[] = "900150983CD24FB0D6963F7D28E17F72";
+constexpr char kMd5Empty[] = "D41D8CD98F00B204E9800998ECF8427E";
+
+bool set_attribute(const std::string& path, const std::string& name, const std::string& value) {
+  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
+}
+
+std::vector<std::string> sorted_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+class StreamsOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_settings();
+    apply_environment();
+    apply_defaults();
+    counters = RunCounters{};
+    settings.name_only = 1;
+    settings.name_only_width = 12;
+    settings.path_only = 0;
+    dir.write("a.txt", "main data");
+    if (!set_attribute(dir.at("a.txt"), "user.probe", "")) {
+      GTEST_SKIP() << "no user attributes where the scratch directory lies";
+    }
+    removexattr(dir.at("a.txt").c_str(), "user.probe");
+  }
+
+  std::string line(const std::string& name, const std::string& digest, long long size) {
+    char text[200];
+    std::snprintf(text, sizeof text, "%-12s %40s %12lld ", name.c_str(), digest.c_str(), size);
+    return text;
+  }
+
+  TempDir dir;
+  CapturedOutput out;
+};
+
+}  // namespace
+
+TEST_F(StreamsOnDisk, EachUserAttributeIsAStreamWithItsOwnDigestAndSize) {
+  std::string file = dir.at("a.txt");
+  ASSERT_TRUE(set_attribute(file, "user.summary", "abc"));
+  ASSERT_TRUE(set_attribute(file, "user.empty", ""));
+  list_file_streams(file, "a.txt");
+  EXPECT_EQ(sorted_lines(out.text()),
+            (std::vector<std::string>{line("a.txt:empty", kMd5Empty, 0),
+                                      line("a.txt:summary", kMd5Abc, 3)}));
+  EXPECT_EQ(counters.stream_count, 2);
+  EXPECT_EQ(counters.file_count, 2);
+  EXPECT_EQ(counters.byte_total, 3);
+}
+
+TEST_F(StreamsOnDisk, AFileWithoutUserAttributesHasNoStreams) {
+  std::string file = dir.at("a.txt");
+  // Attributes outside the user class are no streams (the test runs as root where it can).
+  set_attribute(file, "trusted.hidden", "abc");
+  list_file_streams(file, "a.txt");
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(counters.stream_count, 0);
+  EXPECT_EQ(count_streams(dir.at("missing.txt")), 0);
+}
+
+TEST_F(StreamsOnDisk, UntrustedNamesAreListedWhole) {
+  std::string file = dir.at("a.txt");
+  const std::vector<std::string> names = {"with space", "a:b", "caf\xc3\xa9", "\xff\xfe%s%n"};
+  for (const std::string& name : names) ASSERT_TRUE(set_attribute(file, "user." + name, "abc"));
+  ASSERT_EQ(count_streams(file), 4);
+  std::vector<std::string> expected;
+  for (const std::string& name : names) expected.push_back(line("a.txt:" + name, kMd5Abc, 3));
+  std::sort(expected.begin(), expected.end());
+  list_file_streams(file, "a.txt");
+  EXPECT_EQ(sorted_lines(out.text()), expected);
+}
+
+TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
+  std::string file = dir.at("a.txt");
+  // The largest value this file system takes, found by halving the gap.
+  std::size_t good = 0;
+  std::size_t bad = 1 << 17;
+  while (bad - good > 1) {
+    std::size_t mid = (good + bad) / 2;
+    (set_attribute(file, "user.big", std::string(mid, 'v')) ? good : bad) = mid;
+  }
+  std::string value(good, '\0');
+  for (std::size_t i = 0; i < good; ++i) value[i] = static_cast<char>(i * 7 + 3);
+  ASSERT_TRUE(set_attribute(file, "user.big", value));
+  dir.write("copy", value);
+
+  list_file_streams(file, "a.txt");
+  EXPECT_EQ(out.text(), line("a.txt:big", md5_file(dir.at("copy"), 0), good) + "\n");
+  EXPECT_EQ(counters.byte_total, static_cast<std::int64_t>(good));
+}
+
+TEST_F(StreamsOnDisk, ADirectoryAttributeGivesADirectoryStreamRecord) {
+  dir.mkdir("sub");
+  ASSERT_TRUE(set_attribute(dir.at("sub"), "user.tag", "abc"));
+  int n = count_streams(dir.at("sub"));
+  ASSERT_EQ(n, 1);
+  list_directory_streams(n, dir.at("sub") + "/");
+  EXPECT_EQ(out.text(), line("sub:tag", kMd5Abc, 3) + "\n");
+  EXPECT_EQ(counters.file_count, 1);
+}
+
+TEST(StreamsWithoutUserAttributes, ListNothingAndSayNothing) {
+  create_settings();
+  apply_environment();
+  apply_defaults();
+  counters = RunCounters{};
+  // A file system without user attributes enumerates nothing for any path.
+  StreamDouble fake;
+  CapturedOutput out;
+  ::testing::internal::CaptureStdout();
+  list_file_streams("/mnt/plain/a.txt", "a.txt");
+  int n = count_streams("/mnt/plain/sub");
+  std::string said = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(said, "");
+  EXPECT_EQ(counters.stream_count, 0);
+}
