@@ -1,6 +1,6 @@
 // A platform double for named streams: in-memory streams with their values and times,
-// injected failures, and a log of the times written back. Everything it does not know about
-// goes to the native platform.
+// injected failures, and a log of the times written back. It installs itself for its
+// lifetime; everything else goes to the native platform.
 #pragma once
 
 #include <algorithm>
@@ -14,8 +14,9 @@
 
 #include "output/destinations.h"
 #include "platform/platform.h"
+#include "support/platform_double.h"
 
-class StreamDouble : public Platform {
+class StreamDouble : public PassThroughPlatform {
  public:
   struct Times {
     FileTime creation = 0;
@@ -104,59 +105,12 @@ class StreamDouble : public Platform {
     return interrupt_after_opens >= 0 && opens_ >= interrupt_after_opens;
   }
 
-  // Everything else: the native platform.
-  SearchHandle find_first(const std::string& p, DirEntry* e) override {
-    return native().find_first(p, e);
-  }
-  bool find_next(SearchHandle s, DirEntry* e) override { return native().find_next(s, e); }
-  void find_close(SearchHandle s) override { native().find_close(s); }
-  bool full_path(const std::string& p, std::string* o) override {
-    return native().full_path(p, o);
-  }
-  std::string current_directory() override { return native().current_directory(); }
-  std::string module_path() override { return native().module_path(); }
-  bool is_directory(const std::string& p) override { return native().is_directory(p); }
-  bool file_exists(const std::string& p) override { return native().file_exists(p); }
-  std::string find_name_ignoring_case(const std::string& d, const std::string& n) override {
-    return native().find_name_ignoring_case(d, n);
-  }
-  int volume_kind(const std::string& p) override { return native().volume_kind(p); }
-  bool disk_free_bytes(const std::string& p, std::uint64_t* f) override {
-    return native().disk_free_bytes(p, f);
-  }
-  bool is_removable_drive(const std::string& p) override {
-    return native().is_removable_drive(p);
-  }
-  bool truncate_file(const std::string& p, std::uint64_t s) override {
-    return native().truncate_file(p, s);
-  }
-  void set_file_apis_ansi() override { native().set_file_apis_ansi(); }
-  void set_file_apis_oem() override { native().set_file_apis_oem(); }
-  bool file_apis_are_ansi() override { return native().file_apis_are_ansi(); }
-  bool stdin_is_terminal() override { return false; }
-  bool key_waiting() override { return false; }
-  int read_key() override { return kKeyEndOfInput; }
-  void install_interrupt_handler() override {}
-  std::int64_t now_seconds() override { return native().now_seconds(); }
-  ZoneInfo zone_info() override { return native().zone_info(); }
-  bool to_calendar(std::int64_t s, bool l, CalendarTime* o) override {
-    return native().to_calendar(s, l, o);
-  }
-  std::int64_t local_standard_seconds(int y, int mo, int d, int h, int mi, int s) override {
-    return native().local_standard_seconds(y, mo, d, h, mi, s);
-  }
-  std::string find_help_file(const std::string& p) override { return native().find_help_file(p); }
-  bool show_help_file(const std::string& p) override { return native().show_help_file(p); }
-  bool acquire_log_lock(const std::string& p) override { return native().acquire_log_lock(p); }
-  void release_log_lock() override { native().release_log_lock(); }
-
  private:
   struct Reader {
     std::string data;
     std::size_t offset;
   };
   static Reader* as_reader(InputHandle input) { return reinterpret_cast<Reader*>(input); }
-  static Platform& native() { return native_platform(); }
 
   std::map<std::string, std::vector<StreamEntry>> listed_;
   std::map<std::string, std::string> values_;
