@@ -59,7 +59,9 @@ void append_format(std::string* text, const char* format, ...) {
   va_end(again);
 }
 
-bool is_named(const StreamEntry& entry) { return stream_path_suffix(entry.name).size() > 1; }
+bool is_named(const StreamEntry& entry) {
+  return stream_path_suffix(entry.name).size() > 1;
+}
 
 std::string without_trailing_separator(const std::string& path) {
   if (path.size() > 1 && path.back() == kSeparator) return path.substr(0, path.size() - 1);
@@ -90,8 +92,8 @@ FileTimes stream_times(const std::string& stream_path) {
   return times;
 }
 
-void append_name_column(std::string* record, const std::string& dir_name,
-                        const std::string& suffix, const std::string& stream_path) {
+void append_name_column(std::string* record, const std::string& dir_name, const std::string& suffix,
+                        const std::string& stream_path) {
   const char delimiter = settings.delimiter;
   if (settings.name_only) {
     std::string name = dir_name + suffix;
@@ -118,8 +120,7 @@ void append_digest_columns(std::string* record, const std::string& stream_path) 
   if (settings.sha1) append_format(record, "%40s%c", sha1_file(stream_path, 0).c_str(), delimiter);
 }
 
-void append_detail_columns(std::string* record, const StreamEntry& entry,
-                           const FileTimes& times) {
+void append_detail_columns(std::string* record, const StreamEntry& entry, const FileTimes& times) {
   const char delimiter = settings.delimiter;
   append_format(record, "%12lld%c", static_cast<long long>(entry.size), delimiter);
   if (settings.time_kind != '0' && settings.show_times) {
@@ -180,8 +181,7 @@ void list_directory_streams(int n, const std::string& path) {
     int count = std::min(n, static_cast<int>(stream_table.size()));
     for (int i = 0; i < count; ++i) {
       check_interrupt();
-      write_directory_stream_record(stream_table[static_cast<std::size_t>(i)], dir_path,
-                                    dir_name);
+      write_directory_stream_record(stream_table[static_cast<std::size_t>(i)], dir_path, dir_name);
     }
   } catch (const std::bad_alloc&) {
     std::fprintf(message_stream, "\n%d Memory problem. Source file %s", kMemoryLine,

@@ -39,9 +39,9 @@ class FileStreams : public ::testing::Test {
     current_entry = DirEntry{};
     fake.add_stream("/data/report.doc", "summary", "abc");
     fake.add_stream("/data/report.doc", "empty", "");
-    fake.set_times("/data/report.doc:summary", {file_time_utc(2004, 12, 31, 8, 5, 1),
-                                                file_time_utc(2005, 3, 4, 22, 0, 59),
-                                                file_time_utc(2005, 1, 2, 13, 45, 10)});
+    fake.set_times("/data/report.doc:summary",
+                   {file_time_utc(2004, 12, 31, 8, 5, 1), file_time_utc(2005, 3, 4, 22, 0, 59),
+                    file_time_utc(2005, 1, 2, 13, 45, 10)});
     settings.zulu = 1;  // times in UTC whatever the machine's zone
     settings.name_only = 1;
   }
@@ -113,10 +113,10 @@ TEST_F(FileStreams, ExactlyOneDigestChosenByItsOwnOrder) {
     std::string digest;
   } cases[] = {
       {1, 0, 0, 0, 0, 0, 0, 0, kMd5Abc},
-      {1, 0, 1, 0, 0, 0, 0, 0, kMd5Abc},    // MD5 with SHA-1: MD5 only
-      {1, 1, 1, 1, 0, 0, 1, 0, kMd5Bc},     // from the start offset
-      {1, 0, 0, 0, 0, 2, 1, 0, kMd5B},      // and up to the end offset
-      {1, 0, 0, 0, 0, 0, 0, 1, kMd5Abc},    // never lowered
+      {1, 0, 1, 0, 0, 0, 0, 0, kMd5Abc},  // MD5 with SHA-1: MD5 only
+      {1, 1, 1, 1, 0, 0, 1, 0, kMd5Bc},   // from the start offset
+      {1, 0, 0, 0, 0, 2, 1, 0, kMd5B},    // and up to the end offset
+      {1, 0, 0, 0, 0, 0, 0, 1, kMd5Abc},  // never lowered
       {0, 1, 1, 0, 0, 0, 1, 0, kCrcBc},
       {0, 0, 1, 1, 0, 0, 0, 0, kSha1Abc},
       {0, 0, 0, 1, 1, 0, 0, 0, kSha256Abc},  // only SHA-2: the stream's own, first kind
@@ -131,8 +131,7 @@ TEST_F(FileStreams, ExactlyOneDigestChosenByItsOwnOrder) {
     settings.start_offset = c.start_offset;
     settings.end_offset = c.end_offset;
     settings.lower_case_hex = c.lower;
-    EXPECT_EQ(first_record(), "report.doc:summary        " + right40(c.digest) + " \n")
-        << c.digest;
+    EXPECT_EQ(first_record(), "report.doc:summary        " + right40(c.digest) + " \n") << c.digest;
   }
 }
 

@@ -33,8 +33,8 @@ class StreamDouble : public PassThroughPlatform {
 
   // A named stream of `path`; its stream path is path + ":" + name.
   void add_stream(const std::string& path, const std::string& name, const std::string& value) {
-    listed_[path].push_back(StreamEntry{0, 0, static_cast<std::int64_t>(value.size()),
-                                        ":" + name + ":$DATA"});
+    listed_[path].push_back(
+        StreamEntry{0, 0, static_cast<std::int64_t>(value.size()), ":" + name + ":$DATA"});
     values_[path + ":" + name] = value;
   }
   // An entry the enumeration reports as it stands (unnamed kinds, odd names).

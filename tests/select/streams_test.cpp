@@ -7,7 +7,10 @@
 
 #include "config/settings.h"
 #include "driver/run_state.h"
+#include "output/file_record.h"
 #include "select/stream_double.h"
+#include "select/walk.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -16,7 +19,9 @@ constexpr char kMd5Empty[] = "D41D8CD98F00B204E9800998ECF8427E";
 constexpr char kCrcAbc[] = "352441C2";
 constexpr char kSha1Abc[] = "A9993E364706816ABA3E25717850C26C9CD0D89D";
 
-std::string right40(const std::string& text) { return std::string(40 - text.size(), ' ') + text; }
+std::string right40(const std::string& text) {
+  return std::string(40 - text.size(), ' ') + text;
+}
 
 class DirectoryStreams : public ::testing::Test {
  protected:
@@ -27,9 +32,9 @@ class DirectoryStreams : public ::testing::Test {
     counters = RunCounters{};
     fake.add_stream("/d/sub", "note", "abc");
     fake.add_stream("/d/sub", "empty", "");
-    fake.set_times("/d/sub:note", {file_time_utc(2004, 12, 31, 8, 5, 1),
-                                   file_time_utc(2005, 3, 4, 22, 0, 59),
-                                   file_time_utc(2005, 1, 2, 13, 45, 10)});
+    fake.set_times("/d/sub:note",
+                   {file_time_utc(2004, 12, 31, 8, 5, 1), file_time_utc(2005, 3, 4, 22, 0, 59),
+                    file_time_utc(2005, 1, 2, 13, 45, 10)});
     settings.zulu = 1;  // times in UTC whatever the machine's zone
   }
 
@@ -51,10 +56,10 @@ TEST(StreamPathSuffix, CutsTheTypeAndKeepsTheNameWhole) {
     const char* suffix;
   } cases[] = {
       {":summary:$DATA", ":summary"},
-      {":a:b:$DATA", ":a:b"},      // a colon inside the name stays
+      {":a:b:$DATA", ":a:b"},  // a colon inside the name stays
       {":with space:$DATA", ":with space"},
-      {"::$DATA", ":"},            // the unnamed main data
-      {":summary", ":summary"},    // no type given
+      {"::$DATA", ":"},          // the unnamed main data
+      {":summary", ":summary"},  // no type given
       {"plain", ":plain"},
       {"", ":"},
   };
@@ -139,8 +144,8 @@ TEST_F(DirectoryStreams, NameColumnIsFixedWidthForEveryWidth) {
     const char* column;
   } cases[] = {
       {25, 25, 0, "/d/sub:note              "},
-      {5, 25, 0, "/d/su"},         // a narrow column cuts the path
-      {25, 4, 1, "sub:note"},      // never cut under name_only
+      {5, 25, 0, "/d/su"},     // a narrow column cuts the path
+      {25, 4, 1, "sub:note"},  // never cut under name_only
       {25, 10, 1, "sub:note  "},
   };
   for (const auto& c : cases) {
@@ -208,7 +213,55 @@ TEST_F(DirectoryStreams, UnreadableTimesAreReportedAndTheRecordStillWritten) {
   std::string said = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(said.find("\n167 Ads_md5\nCouldn't get filetime for /d/sub:note"), std::string::npos)
       << said;
-  EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-            "sub:note                  " + right40(kMd5Abc) + "            3 00/00/1980 00:00w GMT \n");
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "sub:note                  " + right40(kMd5Abc) +
+                                                     "            3 00/00/1980 00:00w GMT \n");
   EXPECT_EQ(counters.file_count, 2);
+}
+
+namespace {
+
+void ignore_file(const std::string&, const std::string&) {}
+
+class WalkedDirectoryStreams : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_settings();
+    apply_environment();
+    apply_defaults();
+    counters = RunCounters{};
+    settings.streams = 1;
+    settings.name_only = 1;
+    run.volume_kind = 2;
+    run.counting_pass = 0;
+    file_sink = ignore_file;
+  }
+  void TearDown() override {
+    file_sink = write_file_record;
+    run = RunState{};
+  }
+
+  StreamDouble fake;
+  CapturedOutput out;
+};
+
+}  // namespace
+
+TEST_F(WalkedDirectoryStreams, AWalkedDirectoryListsItsOwnStreamsOnce) {
+  TempDir tree;
+  tree.mkdir("sub");
+  fake.add_stream(tree.at("sub"), "tag", "abc");
+  settings.recurse = 1;
+  walk_directory(tree.path() + "/");
+  EXPECT_EQ(out.text(), "sub:tag                   " + right40(kMd5Abc) + " \n");
+  EXPECT_EQ(counters.stream_count, 1);
+  EXPECT_EQ(counters.stream_dir_count, 1);
+  EXPECT_EQ(counters.file_count, 1);
+}
+
+TEST_F(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
+  fake.add_stream("/", "tag", "abc");
+  fake.add_stream("", "tag", "abc");
+  walk_directory("/");
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(counters.stream_dir_count, 0);
 }

@@ -1,0 +1,94 @@
+// Listing named streams from the command line: records below their file, directories' own
+// streams, and the line of the file summary that counts them.
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr char kIncludes[] = " (Includes ";
+
+bool set_attribute(const std::string& path, const std::string& name, const std::string& value) {
+  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The index of the first line that begins with `head`, or -1.
+int line_starting(const std::vector<std::string>& lines, const std::string& head) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind(head, 0) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+class StreamsScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree.write("a.txt", "main");
+    tree.write("b.txt", "plain");
+    tree.write("sub/c.txt", "inner");
+    if (!set_attribute(tree.at("a.txt"), "user.one", "abc")) {
+      GTEST_SKIP() << "no user attributes where the scratch directory lies";
+    }
+  }
+
+  // Runs over the tree with an output file elsewhere and returns that file's content.
+  std::string run(std::vector<std::string> options) {
+    options.push_back("-o");
+    options.push_back(elsewhere.at("list.txt"));
+    options.push_back(tree.path());
+    ProgramResult result = run_tallysum({.args = options});
+    EXPECT_EQ(result.status, 0) << result.err << result.out;
+    return read_file(elsewhere.at("list.txt"));
+  }
+
+  TempDir tree;
+  TempDir elsewhere;
+};
+
+}  // namespace
+
+TEST_F(StreamsScenario, StreamRecordsFollowTheirFileAndTheSummaryCountsThem) {
+  ASSERT_TRUE(set_attribute(tree.at("a.txt"), "user.two", ""));
+  ASSERT_TRUE(set_attribute(tree.at("sub"), "user.tag", "xyz"));
+  std::string text = run({"-r", "-n", "-S"});
+  std::vector<std::string> lines = lines_of(text);
+
+  int file = line_starting(lines, "a.txt ");
+  ASSERT_GE(file, 0) << text;
+  ASSERT_LT(file + 2, static_cast<int>(lines.size()));
+  std::vector<std::string> below = {lines[file + 1].substr(0, 10), lines[file + 2].substr(0, 10)};
+  std::sort(below.begin(), below.end());
+  EXPECT_EQ(below, (std::vector<std::string>{"a.txt:one ", "a.txt:two "})) << text;
+  EXPECT_EQ(line_starting(lines, "b.txt:"), -1) << text;
+  EXPECT_GE(line_starting(lines, "sub:tag "), 0) << text;
+  EXPECT_NE(text.find(" (Includes 3 Alternate Data Streams And 1 directories holding data "
+                      "streams)\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(StreamsScenario, NoStreamsFoundOrNotAskedForSaysNothingOfThem) {
+  std::string asked = run({"-r", "-n"});  // attributes exist, but -S was not given
+  EXPECT_EQ(asked.find("a.txt:one"), std::string::npos) << asked;
+  EXPECT_EQ(asked.find(kIncludes), std::string::npos) << asked;
+
+  removexattr(tree.at("a.txt").c_str(), "user.one");
+  std::string none = run({"-r", "-n", "-S"});
+  EXPECT_GE(line_starting(lines_of(none), "a.txt "), 0) << none;
+  EXPECT_EQ(none.find("a.txt:"), std::string::npos) << none;
+  EXPECT_EQ(none.find(kIncludes), std::string::npos) << none;
+}
