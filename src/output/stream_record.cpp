@@ -57,6 +57,9 @@ StreamTimes read_stream_times(const std::string& stream_path) {
   if (!result.read) {
     std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine, kModule,
                  stream_path.c_str());
+    // The message ends its line, so the record that follows stands on a line of its own
+    // when records go to standard output too.
+    std::fputs("\n", stdout);
   }
   return result;
 }

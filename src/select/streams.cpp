@@ -88,6 +88,9 @@ FileTimes stream_times(const std::string& stream_path) {
   if (times_by_handle(stream_path, &times, settings.zulu) != 0) {
     std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine,
                  kDirectoryRecordModule, stream_path.c_str());
+    // The message ends its line, so the record that follows stands on a line of its own
+    // when records go to standard output too.
+    std::fputs("\n", stdout);
   }
   return times;
 }
