@@ -132,12 +132,16 @@ inline FileTime file_time_utc(int year, int month, int day, int hour, int minute
   return (static_cast<std::uint64_t>(seconds) + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond;
 }
 
-// Sends the output stream to a scratch file for the life of the object.
+// Sends one of the program's streams (the output stream unless told) to a scratch file for
+// the life of the object.
 class CapturedOutput {
  public:
-  CapturedOutput() : file_(std::tmpfile()), saved_(output_stream) { output_stream = file_; }
+  explicit CapturedOutput(std::FILE*& stream = output_stream)
+      : stream_(stream), file_(std::tmpfile()), saved_(stream) {
+    stream_ = file_;
+  }
   ~CapturedOutput() {
-    output_stream = saved_;
+    stream_ = saved_;
     std::fclose(file_);
   }
   CapturedOutput(const CapturedOutput&) = delete;
@@ -155,6 +159,7 @@ class CapturedOutput {
   }
 
  private:
+  std::FILE*& stream_;
   std::FILE* file_;
   std::FILE* saved_;
 };

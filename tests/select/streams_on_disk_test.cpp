@@ -125,21 +125,3 @@ TEST_F(StreamsOnDisk, ADirectoryAttributeGivesADirectoryStreamRecord) {
   EXPECT_EQ(out.text(), line("sub:tag", kMd5Abc, 3) + "\n");
   EXPECT_EQ(counters.file_count, 1);
 }
-
-TEST(StreamsWithoutUserAttributes, ListNothingAndSayNothing) {
-  create_settings();
-  apply_environment();
-  apply_defaults();
-  counters = RunCounters{};
-  // A file system without user attributes enumerates nothing for any path.
-  StreamDouble fake;
-  CapturedOutput out;
-  ::testing::internal::CaptureStdout();
-  list_file_streams("/mnt/plain/a.txt", "a.txt");
-  int n = count_streams("/mnt/plain/sub");
-  std::string said = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(n, 0);
-  EXPECT_EQ(out.text(), "");
-  EXPECT_EQ(said, "");
-  EXPECT_EQ(counters.stream_count, 0);
-}
