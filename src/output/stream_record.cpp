@@ -11,7 +11,6 @@
 #include "driver/termination.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
-#include "output/shorten.h"
 #include "select/streams.h"
 #include "select/walk.h"
 
@@ -41,47 +40,11 @@ void append_format(std::string* text, const char* format, ...) {
 }
 
 // Times of one stream; `read` is false when they could not be read, and then the record
-// shows the unset stamp, 00/00/1980 00:00:00, and nothing is written back afterwards.
+// shows the unset stamp and nothing is written back afterwards.
 struct StreamTimes {
   FileTimes times;
   bool read = false;
 };
-
-StreamTimes read_stream_times(const std::string& stream_path) {
-  StreamTimes result;
-  for (Stamp* stamp :
-       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
-    *stamp = Stamp{0, 0, 1980, 0, 0, 0};
-  }
-  result.read = times_by_handle(stream_path, &result.times, settings.zulu) == 0;
-  if (!result.read) {
-    std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine, kModule,
-                 stream_path.c_str());
-    // The message ends its line, so the record that follows stands on a line of its own
-    // when records go to standard output too.
-    std::fputs("\n", stdout);
-  }
-  return result;
-}
-
-void append_name_column(std::string* record, const std::string& name, const std::string& suffix,
-                        const std::string& stream_path) {
-  const char delimiter = settings.delimiter;
-  if (settings.name_only) {
-    std::string text = name + suffix;
-    int missing = settings.name_only_width - static_cast<int>(text.size());
-    if (missing < 0) missing = 0;
-    std::string spaces(static_cast<std::size_t>(missing), ' ');
-    append_format(record, "%s", text.c_str());
-    append_format(record, "%.*s%c", missing, spaces.c_str(), delimiter);
-    return;
-  }
-  int width = settings.name_width;
-  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
-                                                : shorten_keep_tail(stream_path, width);
-  // Fixed width for every width, so a narrow column cuts the stream path.
-  append_format(record, "%-*.*s%c", width, width, display.c_str(), delimiter);
-}
 
 // The walk's entry describes this file only when it carries the same name; a caller outside
 // the walk gets the bare name.
@@ -122,8 +85,9 @@ void write_file_stream_record(const StreamEntry& entry, const std::string& full_
   counters.byte_total += entry.size;
 
   std::string record;
-  append_name_column(&record, name, suffix, stream_path);
-  StreamTimes times = read_stream_times(stream_path);
+  record += stream_name_column(name, suffix, stream_path);
+  StreamTimes times;
+  times.read = read_stream_times(stream_path, kFiletimeLine, kModule, &times.times);
   append_format(&record, "%40s%c", stream_digest(stream_path).c_str(), settings.delimiter);
   if (settings.reset_access_time) reset_stream_times(stream_path, full_path, times);
   if (!settings.path_only) append_detail_columns(&record, entry, times.times, name);

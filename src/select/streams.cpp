@@ -73,46 +73,6 @@ std::string last_component(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// A stream whose times cannot be read shows the unset stamp, 00/00/1980 00:00, rather than
-// whatever an earlier record left behind.
-FileTimes unset_times() {
-  FileTimes times;
-  for (Stamp* stamp : {&times.last_write, &times.last_access, &times.creation}) {
-    *stamp = Stamp{0, 0, 1980, 0, 0, 0};
-  }
-  return times;
-}
-
-FileTimes stream_times(const std::string& stream_path) {
-  FileTimes times = unset_times();
-  if (times_by_handle(stream_path, &times, settings.zulu) != 0) {
-    std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", kFiletimeLine,
-                 kDirectoryRecordModule, stream_path.c_str());
-    // The message ends its line, so the record that follows stands on a line of its own
-    // when records go to standard output too.
-    std::fputs("\n", stdout);
-  }
-  return times;
-}
-
-void append_name_column(std::string* record, const std::string& dir_name, const std::string& suffix,
-                        const std::string& stream_path) {
-  const char delimiter = settings.delimiter;
-  if (settings.name_only) {
-    std::string name = dir_name + suffix;
-    int missing = settings.name_only_width - static_cast<int>(name.size());
-    if (missing < 0) missing = 0;
-    std::string spaces(static_cast<std::size_t>(missing), ' ');
-    append_format(record, "%s", name.c_str());
-    append_format(record, "%.*s%c", missing, spaces.c_str(), delimiter);
-    return;
-  }
-  int width = settings.name_width;
-  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
-                                                : shorten_keep_tail(stream_path, width);
-  append_format(record, "%-*.*s%c", width, width, display.c_str(), delimiter);
-}
-
 // Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
 void append_digest_columns(std::string* record, const std::string& stream_path) {
   const char delimiter = settings.delimiter;
@@ -137,12 +97,13 @@ void write_directory_stream_record(const StreamEntry& entry, const std::string& 
                                    const std::string& dir_name) {
   std::string suffix = stream_path_suffix(entry.name);
   std::string stream_path = dir_path + suffix;
-  FileTimes times = stream_times(stream_path);
+  FileTimes times;
+  read_stream_times(stream_path, kFiletimeLine, kDirectoryRecordModule, &times);
   counters.file_count += 1;
   counters.byte_total += entry.size;
 
   std::string record;
-  append_name_column(&record, dir_name, suffix, stream_path);
+  record += stream_name_column(dir_name, suffix, stream_path);
   append_digest_columns(&record, stream_path);
   if (!settings.path_only) append_detail_columns(&record, entry, times);
   record += "\n";
@@ -191,6 +152,40 @@ void list_directory_streams(int n, const std::string& path) {
                  kDirectoryRecordModule);
     terminate_run(kInsufficientMemory);
   }
+}
+
+std::string stream_name_column(const std::string& owner_name, const std::string& suffix,
+                               const std::string& stream_path) {
+  std::string column;
+  const char delimiter = settings.delimiter;
+  if (settings.name_only) {
+    std::string name = owner_name + suffix;
+    int missing = std::max(settings.name_only_width - static_cast<int>(name.size()), 0);
+    std::string spaces(static_cast<std::size_t>(missing), ' ');
+    append_format(&column, "%s", name.c_str());
+    append_format(&column, "%.*s%c", missing, spaces.c_str(), delimiter);
+    return column;
+  }
+  int width = settings.name_width;
+  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
+                                                : shorten_keep_tail(stream_path, width);
+  append_format(&column, "%-*.*s%c", width, width, display.c_str(), delimiter);
+  return column;
+}
+
+bool read_stream_times(const std::string& stream_path, int line, const char* module,
+                       FileTimes* times) {
+  // Unset stamps rather than whatever an earlier record left behind.
+  *times = FileTimes{};
+  for (Stamp* stamp : {&times->last_write, &times->last_access, &times->creation}) {
+    *stamp = Stamp{0, 0, 1980, 0, 0, 0};
+  }
+  if (times_by_handle(stream_path, times, settings.zulu) == 0) return true;
+  std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", line, module, stream_path.c_str());
+  // The message ends its line, so the record that follows stands on a line of its own when
+  // records go to standard output too.
+  std::fputs("\n", stdout);
+  return false;
 }
 
 std::string stream_path_suffix(const std::string& stream_name) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "output/file_times.h"
 #include "platform/platform.h"
 
 // The stream table: the named streams of the latest count_streams, every one of them, names
@@ -32,3 +33,15 @@ void list_directory_streams(int n, const std::string& path);
 // ":summary". The cut is at the colon that starts the type, so a name that itself holds
 // colons (possible outside NTFS) stays whole: ":a:b:$DATA" gives ":a:b".
 std::string stream_path_suffix(const std::string& stream_name);
+
+// Shared by the records of files' and directories' streams.
+// The name column: under name_only the owner's bare name and the suffix, padded to
+// name_only_width and never cut; otherwise the shortened stream path in exactly name_width
+// characters, so that a narrow column cuts it. Ends with the delimiter.
+std::string stream_name_column(const std::string& owner_name, const std::string& suffix,
+                               const std::string& stream_path);
+// Reads the times of a stream path into `times`. When they cannot be read, writes the
+// "Couldn't get filetime" message with `line` and `module` to standard output, leaves every
+// stamp unset (00/00/1980 00:00) and returns false.
+bool read_stream_times(const std::string& stream_path, int line, const char* module,
+                       FileTimes* times);
