@@ -18,8 +18,6 @@ volatile sig_atomic_t interrupt_requested = 0;
 void on_interrupt(int) { interrupt_requested = 1; }
 
 struct TerminalState {
-  bool checked = false;
-  bool is_terminal = false;
   bool switched = false;
   struct termios saved {};
 };
@@ -44,13 +42,7 @@ void restore_terminal() {
   terminal.switched = false;
 }
 
-bool input_is_terminal() {
-  if (!terminal.checked) {
-    terminal.is_terminal = isatty(STDIN_FILENO) == 1;
-    terminal.checked = true;
-  }
-  return terminal.is_terminal;
-}
+bool input_is_terminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
