@@ -117,26 +117,3 @@ TEST(NamedStreams, NoStreamsMissingPathsAndFileSystemsWithoutThem) {
   EXPECT_FALSE(platform.list_streams(dir.at("missing"), &streams));
   EXPECT_TRUE(platform.enable_stream_privileges());
 }
-
-TEST(NamedStreams, AttributeNamesMapToStreamNames) {
-  struct Case {
-    const char* attribute;
-    bool is_stream;
-    const char* name;
-  } cases[] = {
-      {"user.x", true, "x"},
-      {"user.DosStream.x:$DATA", true, "x"},
-      {"user.DosStream.x", true, "DosStream.x"},  // only the full server form is unwrapped
-      {"user.DosStream.:$DATA", true, ""},
-      {"trusted.x", false, ""},
-      {"security.selinux", false, ""},
-      {"user", false, ""},
-  };
-  for (const Case& c : cases) {
-    std::string name;
-    EXPECT_EQ(posix::stream_name_of_attribute(c.attribute, &name), c.is_stream) << c.attribute;
-    if (c.is_stream) {
-      EXPECT_EQ(name, c.name) << c.attribute;
-    }
-  }
-}

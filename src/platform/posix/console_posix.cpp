@@ -48,7 +48,8 @@ bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
 void switch_to_key_mode() {
   static bool restore_registered = false;
-  if (terminal.switched || !input_is_terminal()) return;
+  // A background process must not change the settings of the job in the foreground.
+  if (terminal.switched || !input_is_terminal() || !in_foreground()) return;
   if (tcgetattr(STDIN_FILENO, &terminal.saved) != 0) return;
   struct termios keys = terminal.saved;
   keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);

@@ -56,15 +56,7 @@ bool has_attribute(const std::string& path, const std::string& attribute) {
   return getxattr(path.c_str(), attribute.c_str(), nullptr, 0) >= 0;
 }
 
-bool path_exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
-
-}  // namespace
-
-namespace posix {
-
+// The stream name an extended attribute stands for; false when it is not a user attribute.
 bool stream_name_of_attribute(std::string_view attribute, std::string* name) {
   if (attribute.substr(0, kUserPrefix.size()) != kUserPrefix) return false;
   if (is_server_form(attribute)) {
@@ -75,6 +67,15 @@ bool stream_name_of_attribute(std::string_view attribute, std::string* name) {
   }
   return true;
 }
+
+bool path_exists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+namespace posix {
 
 bool read_stream_value(const std::string& carrier, const std::string& attribute,
                        std::string* value) {
@@ -129,7 +130,7 @@ bool PosixPlatform::list_streams(const std::string& path, std::vector<StreamEntr
     start = end + 1;
     std::string name;
     std::string value;
-    if (!posix::stream_name_of_attribute(attribute, &name)) continue;
+    if (!stream_name_of_attribute(attribute, &name)) continue;
     // An attribute removed since the list was read is simply no longer there.
     if (!posix::read_stream_value(path, attribute, &value)) continue;
     StreamEntry entry;

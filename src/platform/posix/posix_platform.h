@@ -127,9 +127,6 @@ std::string times_source(const std::string& path);
 bool read_stream_value(const std::string& carrier, const std::string& attribute,
                        std::string* value);
 
-// The stream name an extended attribute stands for, or false when it is not a user attribute.
-bool stream_name_of_attribute(std::string_view attribute, std::string* name);
-
 // Whether the block device MAJOR:MINOR (or, for a partition, its disk) is flagged removable
 // in the sysfs tree at `sysfs_root` ("/sys" on a real system).
 bool device_is_removable(const std::string& sysfs_root, unsigned major, unsigned minor);
