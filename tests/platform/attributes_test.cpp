@@ -1,7 +1,6 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/posix/posix_platform.h"
 #include "support/temp_dir.h"
@@ -30,8 +29,8 @@ TEST(FileTimes, SetTimesReadBackExactlyAndZeroLeavesATime) {
     FileTime write;
   } cases[] = {
       {ticks(1000000000, 1234567), ticks(1200000000, 9999999)},
-      {ticks(-86400, 5), ticks(0, 0)},              // before 1970
-      {ticks(4102444800LL, 1), ticks(1, 1)},       // 2100
+      {ticks(-86400, 5), ticks(0, 0)},        // before 1970
+      {ticks(4102444800LL, 1), ticks(1, 1)},  // 2100
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(platform.set_file_times(dir.at("link"), 12345, c.access, c.write));

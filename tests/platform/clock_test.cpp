@@ -17,8 +17,10 @@ class ZoneFor {
     tzset();
   }
   ~ZoneFor() {
-    if (had_) setenv("TZ", saved_.c_str(), 1);
-    else unsetenv("TZ");
+    if (had_)
+      setenv("TZ", saved_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -29,8 +31,8 @@ class ZoneFor {
 
 std::string text(const CalendarTime& t) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month,
-                t.day, t.hour, t.minute, t.second, t.weekday);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.weekday);
   return buffer;
 }
 

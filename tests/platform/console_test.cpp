@@ -1,7 +1,6 @@
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 
@@ -40,7 +39,7 @@ TEST(Console, KeyWaitingNeverReadsAPipe) {
   int status = run_in_child([] {
     int writer = pipe_as_stdin("x");
     PosixPlatform platform;
-    if (platform.key_waiting()) return 1;  // data is there, but a pipe is not a keyboard
+    if (platform.key_waiting()) return 1;      // data is there, but a pipe is not a keyboard
     if (platform.read_key() != 'x') return 2;  // and nothing was consumed
     close(writer);
     return platform.key_waiting() ? 3 : 0;

@@ -1,10 +1,9 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ctime>
@@ -53,8 +52,8 @@ TEST(DirectorySearch, PatternsSelectNamesInByteOrderAfterTheDots) {
   dir.mkdir("sub");
   PosixPlatform platform;
   using Names = std::vector<std::string>;
-  Names everything = {".", "..", "A.TXT", "README", "b.txt", "c.doc", "sub", "x",
-                      "\xc3\x89t\xc3\xa9"};
+  Names everything = {".",     "..",  "A.TXT", "README",           "b.txt",
+                      "c.doc", "sub", "x",     "\xc3\x89t\xc3\xa9"};
   struct Case {
     const char* pattern;
     Names names;
@@ -66,7 +65,7 @@ TEST(DirectorySearch, PatternsSelectNamesInByteOrderAfterTheDots) {
       {"??.txt", {}},
       {"x.*", {"x"}},  // a trailing ".*" also stands for no extension at all
       {"*x", {"x"}},
-      {"\xc3\xa9*", {}},  // no case folding beyond ASCII
+      {"\xc3\xa9*", {}},                    // no case folding beyond ASCII
       {"??t\xc3?", {"\xc3\x89t\xc3\xa9"}},  // '?' is one byte
       {"readme", {"README"}},
       {"s?b", {"sub"}},

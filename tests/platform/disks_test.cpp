@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -17,8 +16,8 @@ TEST(Disks, RemovableFlagOfADeviceOrOfAPartitionsDisk) {
   sys.write("block/sda/removable", "0\n");
   sys.mkdir("block/sda/sda1");
   sys.mkdir("dev/block");
-  for (auto [device, target] : {std::pair{"8:16", "sdb"}, {"8:17", "sdb/sdb1"},
-                                {"8:0", "sda"}, {"8:1", "sda/sda1"}}) {
+  for (auto [device, target] :
+       {std::pair{"8:16", "sdb"}, {"8:17", "sdb/sdb1"}, {"8:0", "sda"}, {"8:1", "sda/sda1"}}) {
     std::string link = sys.at(std::string("dev/block/") + device);
     ASSERT_EQ(symlink((std::string("../../block/") + target).c_str(), link.c_str()), 0);
   }

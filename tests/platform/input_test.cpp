@@ -1,7 +1,6 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/child_process.h"
 #include "platform/posix/posix_platform.h"

@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/posix/posix_platform.h"
 #include "support/temp_dir.h"

@@ -29,8 +29,8 @@ struct timespec to_timespec(FileTime time) {
 
 }  // namespace
 
-bool PosixPlatform::file_times(const std::string& path, FileTime* creation,
-                               FileTime* last_access, FileTime* last_write) {
+bool PosixPlatform::file_times(const std::string& path, FileTime* creation, FileTime* last_access,
+                               FileTime* last_write) {
   posix::FileStatus status;
   if (!posix::status_of(posix::times_source(path), &status)) return false;
   if (creation != nullptr) *creation = status.creation;

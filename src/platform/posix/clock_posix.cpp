@@ -5,7 +5,9 @@
 
 #include "platform/posix/posix_platform.h"
 
-std::int64_t PosixPlatform::now_seconds() { return static_cast<std::int64_t>(time(nullptr)); }
+std::int64_t PosixPlatform::now_seconds() {
+  return static_cast<std::int64_t>(time(nullptr));
+}
 
 ZoneInfo PosixPlatform::zone_info() {
   tzset();

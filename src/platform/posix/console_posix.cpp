@@ -15,7 +15,9 @@ namespace {
 
 volatile sig_atomic_t interrupt_requested = 0;
 
-void on_interrupt(int) { interrupt_requested = 1; }
+void on_interrupt(int) {
+  interrupt_requested = 1;
+}
 
 struct TerminalState {
   bool switched = false;
@@ -42,9 +44,13 @@ void restore_terminal() {
   terminal.switched = false;
 }
 
-bool input_is_terminal() { return isatty(STDIN_FILENO) == 1; }
+bool input_is_terminal() {
+  return isatty(STDIN_FILENO) == 1;
+}
 
-bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+bool in_foreground() {
+  return tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
 
 void switch_to_key_mode() {
   static bool restore_registered = false;
@@ -67,19 +73,25 @@ void switch_to_key_mode() {
 
 namespace posix {
 
-void leave_key_mode() { restore_terminal(); }
-void enter_key_mode() { switch_to_key_mode(); }
+void leave_key_mode() {
+  restore_terminal();
+}
+void enter_key_mode() {
+  switch_to_key_mode();
+}
 
 }  // namespace posix
 
-bool PosixPlatform::stdin_is_terminal() { return input_is_terminal(); }
+bool PosixPlatform::stdin_is_terminal() {
+  return input_is_terminal();
+}
 
 // Only a terminal in the foreground is asked: a pipe or file must never be read by the walk's
 // abort poll, and a background process reading the terminal would be stopped.
 bool PosixPlatform::key_waiting() {
   if (!input_is_terminal() || !in_foreground()) return false;
   switch_to_key_mode();
-  struct pollfd input {STDIN_FILENO, POLLIN, 0};
+  pollfd input = {STDIN_FILENO, POLLIN, 0};
   return poll(&input, 1, 0) == 1 && (input.revents & (POLLIN | POLLHUP)) != 0;
 }
 
@@ -95,7 +107,7 @@ int PosixPlatform::read_key() {
       continue;
     }
     if (errno == EAGAIN) {
-      struct pollfd input {STDIN_FILENO, POLLIN, 0};
+      pollfd input = {STDIN_FILENO, POLLIN, 0};
       if (poll(&input, 1, -1) < 0 && errno == EINTR && interrupt_pending()) {
         return kKeyInterrupted;
       }
@@ -114,4 +126,6 @@ void PosixPlatform::install_interrupt_handler() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool PosixPlatform::interrupt_pending() { return interrupt_requested != 0; }
+bool PosixPlatform::interrupt_pending() {
+  return interrupt_requested != 0;
+}

@@ -95,8 +95,8 @@ std::vector<DirEntry> search_entries(int dir_fd, const std::string& pattern) {
 SearchHandle PosixPlatform::find_first(const std::string& pattern, DirEntry* entry) {
   std::size_t slash = pattern.rfind('/');
   std::string directory = slash == std::string::npos ? std::string(".")
-                          : slash == 0                ? std::string("/")
-                                                      : pattern.substr(0, slash);
+                          : slash == 0               ? std::string("/")
+                                                     : pattern.substr(0, slash);
   std::string name_pattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   if (name_pattern.empty()) return nullptr;
 
@@ -118,4 +118,6 @@ bool PosixPlatform::find_next(SearchHandle search, DirEntry* entry) {
   return true;
 }
 
-void PosixPlatform::find_close(SearchHandle search) { delete search; }
+void PosixPlatform::find_close(SearchHandle search) {
+  delete search;
+}

@@ -16,8 +16,7 @@ bool is_regular_file(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::vector<std::string> manual_directories(const std::string& program_dir,
-                                            const char* manpath) {
+std::vector<std::string> manual_directories(const std::string& program_dir, const char* manpath) {
   std::vector<std::string> directories = {program_dir, program_dir + "/../share/man/man1"};
   std::string list = manpath != nullptr ? manpath : "";
   if (list.empty()) list = "/usr/local/share/man:/usr/share/man";
@@ -38,8 +37,8 @@ namespace posix {
 std::string find_manual_page(const std::string& program_path, const char* manpath) {
   std::size_t slash = program_path.rfind('/');
   std::string program_dir = slash == std::string::npos ? std::string(".")
-                            : slash == 0                ? std::string("/")
-                                                        : program_path.substr(0, slash);
+                            : slash == 0               ? std::string("/")
+                                                       : program_path.substr(0, slash);
   std::string base = slash == std::string::npos ? program_path : program_path.substr(slash + 1);
   base = base.substr(0, base.find('.'));
   if (base.empty()) return "";

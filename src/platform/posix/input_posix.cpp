@@ -11,8 +11,8 @@
 #include "platform/posix/posix_platform.h"
 
 struct InputFile {
-  int fd = -1;           // -1 for a stream held in `data`
-  std::string data;      // the stream's content
+  int fd = -1;       // -1 for a stream held in `data`
+  std::string data;  // the stream's content
   std::uint64_t position = 0;
 };
 
@@ -66,7 +66,9 @@ InputHandle PosixPlatform::open_input(const std::string& path) {
 }
 
 // Linux has no sharing modes that could refuse the first open, so the second is the same.
-InputHandle PosixPlatform::open_input_shared(const std::string& path) { return open_input(path); }
+InputHandle PosixPlatform::open_input_shared(const std::string& path) {
+  return open_input(path);
+}
 
 long long PosixPlatform::read_input(InputHandle input, void* buffer, std::size_t count) {
   if (input == nullptr) return -1;

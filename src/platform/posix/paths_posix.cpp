@@ -108,7 +108,9 @@ std::string PosixPlatform::current_directory() {
   return buffer;
 }
 
-std::string PosixPlatform::module_path() { return read_link("/proc/self/exe").value_or(""); }
+std::string PosixPlatform::module_path() {
+  return read_link("/proc/self/exe").value_or("");
+}
 
 bool PosixPlatform::is_directory(const std::string& path) {
   struct stat info {};

@@ -3,7 +3,9 @@
 
 namespace {
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char fold(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // '*' and '?' over bytes; on a mismatch after a '*', the star takes one more byte and the
 // rest is tried again, which is linear in practice and never recursive.
