@@ -87,6 +87,15 @@ TEST(DirectorySearch, ExactNameWinsOverItsCaseVariants) {
             (std::vector<std::string>{"README", "readme"}));
 }
 
+TEST(DirectorySearch, NameWithWildcardCharactersFindsItselfFirst) {
+  TempDir dir;
+  for (const char* name : {"a0b", "a?b", "a*b", "aab"}) dir.write(name, name);
+  PosixPlatform platform;
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(search_names(platform, dir.at("a?b")), (Names{"a?b", "a*b", "a0b", "aab"}));
+  EXPECT_EQ(search_names(platform, dir.at("a*b")), (Names{"a*b", "a0b", "a?b", "aab"}));
+}
+
 TEST(DirectorySearch, RootHasNoDotsAndMissingPlacesFindNothing) {
   TempDir dir;
   PosixPlatform platform;

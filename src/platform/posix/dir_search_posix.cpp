@@ -87,6 +87,11 @@ std::vector<DirEntry> search_entries(int dir_fd, const std::string& pattern) {
   for (const std::string& name : matching_names(dir_fd, pattern)) {
     if (listable_entry(dir_fd, name, &entry)) entries.push_back(entry);
   }
+  // Linux names may hold '*' and '?'. A file looked up by its own name must come back first,
+  // not a sibling the same text happens to match as a pattern.
+  auto exact = std::find_if(entries.begin(), entries.end(),
+                            [&](const DirEntry& e) { return e.name == pattern; });
+  std::rotate(entries.begin(), exact, exact == entries.end() ? exact : exact + 1);
   return entries;
 }
 
