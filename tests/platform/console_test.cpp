@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -72,4 +75,48 @@ TEST(Console, CtrlCIsRecordedAndEndsAWaitingKeyRead) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   close(ready[0]);
   close(ready[1]);
+}
+
+TEST(Console, TerminalKeysArriveOneByOneWithoutEchoAndSettingsComeBack) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  std::string terminal = ptsname(master);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    alarm(5);
+    setsid();  // a session of its own, with the pseudo-terminal as controlling terminal
+    int slave = open(terminal.c_str(), O_RDWR);
+    if (slave < 0) _exit(9);
+    dup2(slave, STDIN_FILENO);
+    PosixPlatform platform;
+    if (!platform.stdin_is_terminal() || platform.key_waiting()) _exit(1);
+    termios mode{};
+    tcgetattr(STDIN_FILENO, &mode);
+    if ((mode.c_lflag & (ICANON | ECHO)) != 0 || (mode.c_lflag & ISIG) == 0) _exit(2);
+    if (write(ready[1], "r", 1) != 1) _exit(9);
+    while (!platform.key_waiting()) usleep(1000);
+    exit(platform.read_key() == 'k' ? 0 : 3);  // exit(): the settings go back at exit
+  }
+  close(ready[1]);
+  char byte = 0;
+  if (read(ready[0], &byte, 1) == 1) {
+    EXPECT_EQ(write(master, "k", 1), 1);  // no line end
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  close(ready[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  int slave = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios after{};
+  ASSERT_EQ(tcgetattr(slave, &after), 0);
+  EXPECT_NE(after.c_lflag & ICANON, 0u);
+  EXPECT_NE(after.c_lflag & ECHO, 0u);
+  close(slave);
+  close(master);
 }
