@@ -43,3 +43,22 @@ TEST(HelpFile, NotOfferedWithoutATerminal) {
   });
   EXPECT_EQ(status, 0);
 }
+
+TEST(HelpFile, ViewerShowsThePageAndReportsFailure) {
+  if (access("/usr/bin/man", X_OK) != 0) GTEST_SKIP() << "no manual viewer on this machine";
+  TempDir dir;
+  dir.write("tallysum.1", ".TH TALLYSUM 1\n.SH NAME\ntallysum \\- catalogue files\n");
+  std::string shown = dir.at("shown.txt");
+  int status = run_in_child(
+      [&] {
+        // Away from any terminal the viewer writes the page out instead of paging it.
+        if (!freopen(shown.c_str(), "w", stdout) || !freopen("/dev/null", "w", stderr)) return 9;
+        PosixPlatform platform;
+        bool ok = platform.show_help_file(dir.at("tallysum.1"));
+        bool missing = platform.show_help_file(dir.at("missing.1"));
+        return ok && !missing ? 0 : 1;
+      },
+      30);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(read_file(shown).find("catalogue files"), std::string::npos) << read_file(shown);
+}

@@ -73,8 +73,10 @@ void switch_to_key_mode() {
 
 namespace posix {
 
-void leave_key_mode() {
+bool leave_key_mode() {
+  bool was_switched = terminal.switched;
   restore_terminal();
+  return was_switched;
 }
 void enter_key_mode() {
   switch_to_key_mode();

@@ -1,4 +1,5 @@
 // The program's manual page as its help file, shown with the system's manual viewer.
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,24 +60,33 @@ std::string PosixPlatform::find_help_file(const std::string& program_path) {
   return posix::find_manual_page(program_path, std::getenv("MANPATH"));
 }
 
-// The viewer's pager shares the terminal with us, so we wait for it and give the terminal its
-// usual settings for that time.
+// The viewer's pager shares the terminal with us, so we wait for it, give the terminal its
+// usual settings for that time, and leave a Ctrl-C meant for the pager to the pager.
 bool PosixPlatform::show_help_file(const std::string& help_path) {
+  // A name that begins with '-' would be taken for an option of the viewer.
+  std::string page = (!help_path.empty() && help_path[0] == '-') ? "./" + help_path : help_path;
   std::fflush(nullptr);
-  posix::leave_key_mode();
+  bool key_mode = posix::leave_key_mode();
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGINT, &ignore, &previous);
   pid_t child = fork();
   if (child == 0) {
-    execlp("man", "man", "-l", help_path.c_str(), static_cast<char*>(nullptr));
+    signal(SIGINT, SIG_DFL);  // an ignored signal would stay ignored in the viewer
+    execlp("man", "man", "-l", page.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
   bool waited = false;
   if (child > 0) {
-    while (waitpid(child, &status, 0) < 0) {
-      if (errno != EINTR) break;
+    pid_t done = -1;
+    while ((done = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
-    waited = true;
+    waited = done == child;
   }
-  posix::enter_key_mode();
+  sigaction(SIGINT, &previous, nullptr);
+  if (key_mode) posix::enter_key_mode();
   return waited && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

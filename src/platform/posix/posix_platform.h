@@ -131,9 +131,9 @@ bool read_stream_value(const std::string& carrier, const std::string& attribute,
 // in the sysfs tree at `sysfs_root` ("/sys" on a real system).
 bool device_is_removable(const std::string& sysfs_root, unsigned major, unsigned minor);
 
-// Gives the terminal its own settings back for a program that shares it, and takes the
-// key-reading settings again afterwards (only where they were taken before).
-void leave_key_mode();
+// Gives the terminal its own settings back for a program that shares it; true when the
+// key-reading settings were in force, so that enter_key_mode() takes them again afterwards.
+bool leave_key_mode();
 void enter_key_mode();
 
 // The manual page of the program at `program_path`, looked up beside it, in ../share/man/man1
