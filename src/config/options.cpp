@@ -247,7 +247,7 @@ void take_exclusions(Cursor& at) {
 void take_patterns(Cursor& at) {
   take_list(at, [](const std::string& pattern) {
     if (pattern.find(kSeparator) != std::string::npos) {
-      std::fprintf(stderr, "Can't have a %c in the file type option\n", kSeparator);
+      std::fprintf(message_stream, "Can't have a %c in the file type option\n", kSeparator);
       terminate_run(5);
     }
     add_file_pattern(pattern);
@@ -314,15 +314,15 @@ void unknown_letter(const Cursor& at) {
   std::fflush(stdout);
   std::string program = at.argc > 0 ? at.argv[0] : "";
   if (!open_help_file(program)) help_then_exit();
-  std::fputs("\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ", stderr);
-  std::fflush(stderr);
+  std::fputs("\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ", message_stream);
+  std::fflush(message_stream);
   int key = os().read_key();
   if (key == kKeyInterrupted) check_interrupt();
   if (key == 'Y' || key == 'y') {
     show_help_screen();
     return;
   }
-  std::fputs("\n", stderr);
+  std::fputs("\n", message_stream);
   terminate_run(5);
 }
 
