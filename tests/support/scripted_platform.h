@@ -1,7 +1,6 @@
 // A platform double for tests of the command line, the help screens and the filters: a fixed
 // clock under the C library's own zone rules (TZ), scripted console keys, a help file that can
-// be made to exist, and paths made absolute against a chosen directory. The rest goes to the
-// native platform.
+// be made to exist, and paths made absolute against a chosen directory.
 #pragma once
 
 #include <cstdio>
@@ -15,8 +14,9 @@
 #include "config/settings.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
+#include "support/platform_double.h"
 
-class ScriptedPlatform : public Platform {
+class ScriptedPlatform : public PassThroughPlatform {
  public:
   std::int64_t now = 0;             // what now_seconds() answers
   std::deque<int> keys;             // read_key() answers these, then kKeyEndOfInput
@@ -81,45 +81,6 @@ class ScriptedPlatform : public Platform {
   bool interrupt_pending() override { return false; }
   void install_interrupt_handler() override {}
 
-  // Passed through.
-  using S = const std::string&;
-  static Platform& n() { return native_platform(); }
-  SearchHandle find_first(S p, DirEntry* e) override { return n().find_first(p, e); }
-  bool find_next(SearchHandle h, DirEntry* e) override { return n().find_next(h, e); }
-  void find_close(SearchHandle h) override { n().find_close(h); }
-  std::string module_path() override { return n().module_path(); }
-  bool is_directory(S p) override { return n().is_directory(p); }
-  bool file_exists(S p) override { return n().file_exists(p); }
-  std::string find_name_ignoring_case(S d, S f) override {
-    return n().find_name_ignoring_case(d, f);
-  }
-  int volume_kind(S p) override { return n().volume_kind(p); }
-  InputHandle open_input(S p) override { return n().open_input(p); }
-  InputHandle open_input_shared(S p) override { return n().open_input_shared(p); }
-  long long read_input(InputHandle i, void* b, std::size_t c) override {
-    return n().read_input(i, b, c);
-  }
-  bool seek_input(InputHandle i, std::uint64_t o) override { return n().seek_input(i, o); }
-  void close_input(InputHandle i) override { n().close_input(i); }
-  bool file_times(S p, FileTime* c, FileTime* a, FileTime* w) override {
-    return n().file_times(p, c, a, w);
-  }
-  bool set_file_times(S p, FileTime c, FileTime a, FileTime w) override {
-    return n().set_file_times(p, c, a, w);
-  }
-  std::uint32_t get_attributes(S p) override { return n().get_attributes(p); }
-  bool set_attributes(S p, std::uint32_t a) override { return n().set_attributes(p, a); }
-  bool list_streams(S p, std::vector<StreamEntry>* s) override { return n().list_streams(p, s); }
-  bool enable_stream_privileges() override { return n().enable_stream_privileges(); }
-  bool disk_free_bytes(S p, std::uint64_t* f) override { return n().disk_free_bytes(p, f); }
-  bool is_removable_drive(S p) override { return n().is_removable_drive(p); }
-  bool truncate_file(S p, std::uint64_t s) override { return n().truncate_file(p, s); }
-  void set_file_apis_ansi() override {}
-  void set_file_apis_oem() override {}
-  bool file_apis_are_ansi() override { return true; }
-  ZoneInfo zone_info() override { return n().zone_info(); }
-  bool acquire_log_lock(S p) override { return n().acquire_log_lock(p); }
-  void release_log_lock() override { n().release_log_lock(); }
 };
 
 // Points message_stream at a scratch file while it lives.
