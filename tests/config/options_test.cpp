@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "support/scripted_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -155,6 +156,20 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
   parse_args({"-l", "10-20-05a"});
   EXPECT_EQ(settings.newer_days, 108);
   EXPECT_EQ(settings.newer_date, (kEpochDifferenceSeconds - 1) * kFileTimeTicksPerSecond);
+}
+
+TEST_F(Options, AccountingLogOverriddenByOption) {
+  TempDir dir;
+  platform.directory = dir.path();
+  settings.accounting_file = std::fopen(dir.at("first.log").c_str(), "a+");
+  ASSERT_NE(settings.accounting_file, nullptr);
+  parse_args({"-1", "second.log"});
+  std::fflush(nullptr);
+  EXPECT_EQ(read_file(dir.at("first.log")),
+            "This file closed.\nAccounting file overridden by option -1 file pointing to " +
+                dir.at("second.log") + "\n");
+  parse_args({"+1"});
+  EXPECT_EQ(settings.accounting_file, nullptr);
 }
 
 TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
