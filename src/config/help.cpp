@@ -19,7 +19,9 @@ constexpr int kConsoleWidth = 80;
 constexpr int kCtrlC = 3;
 constexpr int kEscape = 27;
 
-void say(const char* text) { std::fputs(text, message_stream); }
+void say(const char* text) {
+  std::fputs(text, message_stream);
+}
 
 void clear_screen() {
   for (int i = 0; i < kPageLines; ++i) say("\n");

@@ -32,7 +32,9 @@ struct Cursor {
 // Which way a missing or unusable separate value ends the run.
 enum class OnMissing { kHelp, kPlain };
 
-bool begins_option(const char* text) { return text[0] == '-' || text[0] == '+'; }
+bool begins_option(const char* text) {
+  return text[0] == '-' || text[0] == '+';
+}
 
 bool equals_ignoring_case(const std::string& a, const char* b) {
   std::size_t i = 0;
@@ -67,9 +69,13 @@ std::string absolute(const std::string& path) {
 }
 
 // The argument's first character is '+': some letters then mean "on" or "off", not "toggle".
-bool plus_form(const Cursor& at) { return !at.arg.empty() && at.arg[0] == '+'; }
+bool plus_form(const Cursor& at) {
+  return !at.arg.empty() && at.arg[0] == '+';
+}
 
-bool has_attached(const Cursor& at) { return at.pos + 1 < at.arg.size(); }
+bool has_attached(const Cursor& at) {
+  return at.pos + 1 < at.arg.size();
+}
 
 // The rest of the argument after the letter, which it consumes; otherwise the next argument.
 // A next argument beginning with '-' counts as missing when `dash_is_missing`.
@@ -96,7 +102,9 @@ void take_list(Cursor& at, Add add) {
   }
 }
 
-void consume_rest(Cursor& at) { at.pos = at.arg.size(); }
+void consume_rest(Cursor& at) {
+  at.pos = at.arg.size();
+}
 
 void replace_accounting_log(Cursor& at) {
   if (at.pos > 0 && at.arg[at.pos - 1] == '+') {
@@ -185,8 +193,7 @@ void take_output(Cursor& at, bool append) {
     expand_dated_path(&settings.output_path);
   }
   if (!settings.output_path.empty()) {
-    settings.output_drive =
-        std::toupper(static_cast<unsigned char>(settings.output_path[0])) - 'A';
+    settings.output_drive = std::toupper(static_cast<unsigned char>(settings.output_path[0])) - 'A';
   }
 }
 
@@ -257,9 +264,8 @@ void take_patterns(Cursor& at) {
 void take_delimiter(Cursor& at) {
   std::string value = take_value(at, OnMissing::kPlain, true);
   if (value.empty()) value_missing('d', OnMissing::kPlain);
-  settings.delimiter = value.size() == 1
-                           ? value[0]
-                           : static_cast<char>(read_option_number(value.c_str()) & 0xFF);
+  settings.delimiter =
+      value.size() == 1 ? value[0] : static_cast<char>(read_option_number(value.c_str()) & 0xFF);
 }
 
 void take_age_or_date(Cursor& at, bool older) {
@@ -280,12 +286,18 @@ void take_age_or_date(Cursor& at, bool older) {
 
 std::uint32_t attribute_bit(char letter) {
   switch (std::tolower(static_cast<unsigned char>(letter))) {
-    case 'a': return kAttrArchive;
-    case 'e': return kAttrEncrypted;
-    case 'h': return kAttrHidden;
-    case 'r': return kAttrReadOnly;
-    case 's': return kAttrSystem;
-    default: return 0;
+    case 'a':
+      return kAttrArchive;
+    case 'e':
+      return kAttrEncrypted;
+    case 'h':
+      return kAttrHidden;
+    case 'r':
+      return kAttrReadOnly;
+    case 's':
+      return kAttrSystem;
+    default:
+      return 0;
   }
 }
 
@@ -333,27 +345,69 @@ void toggle(int& flag, const Cursor& at, int plus_value) {
 // Letters that neither take a value nor look at what follows them.
 bool simple_letter(char letter, const Cursor& at) {
   switch (letter) {
-    case '9': break;
-    case 'B': settings.md5 = 1, settings.sha1 = 1, settings.crc32 = 0; break;
-    case 'I': case 'i': settings.immediate = 1; break;
-    case 'M': settings.auto_width = 1; break;
-    case 'N': toggle(settings.path_only, at, 0); break;
-    case 'P': settings.pause ^= 1; break;
-    case 'R': settings.reset_access_time = 1; break;
-    case 'S': toggle(settings.streams, at, 1); break;
-    case 'U': settings.lower_case_hex = 1; break;
-    case 'X': settings.exclude_case_sensitive = 1; break;
-    case 'Z': case 'z': settings.zulu = 1; break;
-    case 'a': settings.append_output = plus_form(at) ? 0 : 1; break;
-    case 'b': settings.start_offset = 512; break;
-    case 'c': settings.crc32 = 1, settings.md5 = 0, settings.sha1 = 0; break;
-    case 'h': settings.md5 = 1, settings.crc32 = 0, settings.sha1 = 0; break;
-    case 'm': toggle(settings.show_times, at, 1); break;
-    case 'n': toggle(settings.name_only, at, 0); break;
-    case 'r': toggle(settings.recurse, at, 1); break;
-    case 's': settings.sha1 = 1, settings.md5 = 0, settings.crc32 = 0; break;
-    case 'v': settings.silent += 1; break;
-    default: return false;
+    case '9':
+      break;
+    case 'B':
+      settings.md5 = 1, settings.sha1 = 1, settings.crc32 = 0;
+      break;
+    case 'I':
+    case 'i':
+      settings.immediate = 1;
+      break;
+    case 'M':
+      settings.auto_width = 1;
+      break;
+    case 'N':
+      toggle(settings.path_only, at, 0);
+      break;
+    case 'P':
+      settings.pause ^= 1;
+      break;
+    case 'R':
+      settings.reset_access_time = 1;
+      break;
+    case 'S':
+      toggle(settings.streams, at, 1);
+      break;
+    case 'U':
+      settings.lower_case_hex = 1;
+      break;
+    case 'X':
+      settings.exclude_case_sensitive = 1;
+      break;
+    case 'Z':
+    case 'z':
+      settings.zulu = 1;
+      break;
+    case 'a':
+      settings.append_output = plus_form(at) ? 0 : 1;
+      break;
+    case 'b':
+      settings.start_offset = 512;
+      break;
+    case 'c':
+      settings.crc32 = 1, settings.md5 = 0, settings.sha1 = 0;
+      break;
+    case 'h':
+      settings.md5 = 1, settings.crc32 = 0, settings.sha1 = 0;
+      break;
+    case 'm':
+      toggle(settings.show_times, at, 1);
+      break;
+    case 'n':
+      toggle(settings.name_only, at, 0);
+      break;
+    case 'r':
+      toggle(settings.recurse, at, 1);
+      break;
+    case 's':
+      settings.sha1 = 1, settings.md5 = 0, settings.crc32 = 0;
+      break;
+    case 'v':
+      settings.silent += 1;
+      break;
+    default:
+      return false;
   }
   return true;
 }
@@ -362,32 +416,73 @@ void apply_letter(Cursor& at) {
   char letter = at.arg[at.pos];
   if (simple_letter(letter, at)) return;
   switch (letter) {
-    case '1': replace_accounting_log(at); break;
-    case '2': case '3': case '5': choose_sha2(at); break;
-    case '8': take_dos_name(at); break;
-    case '?': help_then_exit();
-    case '@': write_sha2_notice();
-    case 'A': take_name_after_digest(at); break;
-    case 'C': take_comment(at); break;
-    case 'D': take_range(at); break;
+    case '1':
+      replace_accounting_log(at);
+      break;
+    case '2':
+    case '3':
+    case '5':
+      choose_sha2(at);
+      break;
+    case '8':
+      take_dos_name(at);
+      break;
+    case '?':
+      help_then_exit();
+    case '@':
+      write_sha2_notice();
+    case 'A':
+      take_name_after_digest(at);
+      break;
+    case 'C':
+      take_comment(at);
+      break;
+    case 'D':
+      take_range(at);
+      break;
     case 'G':
       settings.size_greater = 1;
-      settings.size_greater_than = read_option_number(take_value(at, OnMissing::kPlain, true).c_str());
+      settings.size_greater_than =
+          read_option_number(take_value(at, OnMissing::kPlain, true).c_str());
       break;
     case 'L':
       settings.size_less = 1;
       settings.size_less_than = read_option_number(take_value(at, OnMissing::kPlain, true).c_str());
       break;
-    case 'O': case 'o': take_output(at, letter == 'O'); break;
-    case 'T': case 't': take_time_kind(at, letter == 'T'); break;
-    case 'W': case 'w': take_width(at, letter == 'W'); break;
-    case 'x': take_exclusions(at); break;
-    case 'd': take_delimiter(at); break;
-    case 'f': take_patterns(at); break;
-    case 'g': case 'l': take_age_or_date(at, letter == 'g'); break;
-    case 'p': take_list(at, add_search_path); break;
-    case 'q': take_attribute_masks(at); break;
-    default: unknown_letter(at); break;
+    case 'O':
+    case 'o':
+      take_output(at, letter == 'O');
+      break;
+    case 'T':
+    case 't':
+      take_time_kind(at, letter == 'T');
+      break;
+    case 'W':
+    case 'w':
+      take_width(at, letter == 'W');
+      break;
+    case 'x':
+      take_exclusions(at);
+      break;
+    case 'd':
+      take_delimiter(at);
+      break;
+    case 'f':
+      take_patterns(at);
+      break;
+    case 'g':
+    case 'l':
+      take_age_or_date(at, letter == 'g');
+      break;
+    case 'p':
+      take_list(at, add_search_path);
+      break;
+    case 'q':
+      take_attribute_masks(at);
+      break;
+    default:
+      unknown_letter(at);
+      break;
   }
 }
 

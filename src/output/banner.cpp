@@ -19,9 +19,15 @@ std::string repeat(const char* glyph, int count) {
   return line;
 }
 
-std::string top_line() { return "\u2554" + repeat("\u2550", kBoxInner) + "\u2557"; }
-std::string side_line() { return "\u2551" + std::string(kBoxInner, ' ') + "\u2551"; }
-std::string bottom_line() { return "\u255A" + repeat("\u2550", kBoxInner) + "\u255D"; }
+std::string top_line() {
+  return "\u2554" + repeat("\u2550", kBoxInner) + "\u2557";
+}
+std::string side_line() {
+  return "\u2551" + std::string(kBoxInner, ' ') + "\u2551";
+}
+std::string bottom_line() {
+  return "\u255A" + repeat("\u2550", kBoxInner) + "\u255D";
+}
 
 // The text split into one string per column, so glyphs of several bytes stay whole.
 std::vector<std::string> columns_of(const std::string& text) {
@@ -73,7 +79,9 @@ std::string version_text_from(const char* build_date, const char* build_time) {
   return text + std::string(kCheckMark);
 }
 
-std::string version_text() { return version_text_from(__DATE__, __TIME__); }
+std::string version_text() {
+  return version_text_from(__DATE__, __TIME__);
+}
 
 std::string banner_text_line(const std::string& text) {
   std::vector<std::string> line = columns_of(side_line());

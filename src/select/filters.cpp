@@ -21,7 +21,9 @@ constexpr int kMonthLength[2][13] = {
     {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
 };
 
-bool is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool is_leap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   std::int64_t q = a / b;
@@ -41,9 +43,13 @@ std::int64_t year_start(int year) {
          leaps_through(kFirstTableYear - 1);
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-char char_at(const std::string& text, std::size_t i) { return i < text.size() ? text[i] : '\0'; }
+char char_at(const std::string& text, std::size_t i) {
+  return i < text.size() ? text[i] : '\0';
+}
 
 // Digits from `first` up to `count` characters, stopping at the first non-digit; 0 when none.
 int digits_at(const std::string& text, std::size_t first, std::size_t count) {
@@ -131,9 +137,8 @@ int today_day_number() {
 
 // The local date of a raw file time; a time never set dates as 0/0/1980.
 int file_time_day_number(FileTime time) {
-  std::int64_t seconds =
-      static_cast<std::int64_t>(time / kFileTimeTicksPerSecond) -
-      static_cast<std::int64_t>(kEpochDifferenceSeconds);
+  std::int64_t seconds = static_cast<std::int64_t>(time / kFileTimeTicksPerSecond) -
+                         static_cast<std::int64_t>(kEpochDifferenceSeconds);
   CalendarTime date;
   if (time == 0 || !os().to_calendar(seconds, true, &date) || date.year <= 1601) {
     return day_number(0, 0, 1980);

@@ -97,8 +97,8 @@ TEST_F(Help, HelpFileAndSha2Notice) {
   platform.help_file = "/opt/tallysum/tallysum.1";
   EXPECT_TRUE(open_help_file("/opt/tallysum/tallysum"));
   EXPECT_EQ(platform.shown, (std::vector<std::string>{"/opt/tallysum/tallysum.1"}));
-  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), write_sha2_notice()),
-              testing::ExitedWithCode(5), "SHA-512.*1\\..*2\\..*3\\..*\"as is\".*warranty");
+  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), write_sha2_notice()), testing::ExitedWithCode(5),
+              "SHA-512.*1\\..*2\\..*3\\..*\"as is\".*warranty");
 }
 
 }  // namespace

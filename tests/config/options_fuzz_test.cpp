@@ -17,10 +17,13 @@ namespace {
 constexpr int kReturned = 42;
 
 const char* const kTokens[] = {
-    "-r", "+r", "-w", "0", "-W30", "+w", "-D", "100,200c", "-D5,", "-d", "09", "-d-", "-x",
-    "*.c", "-X", "-f", "sub/x", "-p", "/tmp", "-o", "stdout", "-O", "+o", "-t", "-t3r", "-T",
-    "-g", "-l", "10-20-2005w", "12-31-2030", "1/2/3", "-G", "-L", "-1", "+1", "log", "-C",
-    "-q-rh", "-q+0", "-.ini", "-?", "-k", "-A3", "-8830", "-256", "-389", "", "-", "+", "-@",
+    "-r",    "+r", "-w",   "0",     "-W30",        "+w",         "-D",    "100,200c",
+    "-D5,",  "-d", "09",   "-d-",   "-x",          "*.c",        "-X",    "-f",
+    "sub/x", "-p", "/tmp", "-o",    "stdout",      "-O",         "+o",    "-t",
+    "-t3r",  "-T", "-g",   "-l",    "10-20-2005w", "12-31-2030", "1/2/3", "-G",
+    "-L",    "-1", "+1",   "log",   "-C",          "-q-rh",      "-q+0",  "-.ini",
+    "-?",    "-k", "-A3",  "-8830", "-256",        "-389",       "",      "-",
+    "+",     "-@",
 };
 const char kAlphabet[] = "-+/.,:*?@\\0123456789aAcCwWoOtTxXdDgGlLqQrRsSnNpPfF1358 |\t\xE9";
 
@@ -75,8 +78,7 @@ TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     std::string shown;
     for (const std::string& word : words) shown += "'" + word + "' ";
-    ASSERT_TRUE(WIFEXITED(status) &&
-                (WEXITSTATUS(status) == kReturned || WEXITSTATUS(status) == 5))
+    ASSERT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == kReturned || WEXITSTATUS(status) == 5))
         << "seed " << seed << " case " << cases << ": " << shown << " status " << status;
   }
   EXPECT_GT(cases, 100);

@@ -38,9 +38,14 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-N", "-N", "-a"}, {{&S::path_only, 1}, {&S::append_output, 1}}},
       {{"+N", "-a", "+a"}, {{&S::path_only, 0}, {&S::append_output, 0}}},
       {{"-iMRUXZbv", "-v9"},
-       {{&S::immediate, 1}, {&S::auto_width, 1}, {&S::reset_access_time, 1},
-        {&S::lower_case_hex, 1}, {&S::exclude_case_sensitive, 1}, {&S::zulu, 1},
-        {&S::start_offset, 512}, {&S::silent, 2}}},
+       {{&S::immediate, 1},
+        {&S::auto_width, 1},
+        {&S::reset_access_time, 1},
+        {&S::lower_case_hex, 1},
+        {&S::exclude_case_sensitive, 1},
+        {&S::zulu, 1},
+        {&S::start_offset, 512},
+        {&S::silent, 2}}},
       {{"-M", "-w5", "-I", "-z"}, {{&S::auto_width, 0}, {&S::immediate, 1}, {&S::zulu, 1}}},
       // Digests: later options override earlier ones; SHA-2 adds its column, drops CRC-32.
       {{"-256"}, {{&S::md5, 1}, {&S::sha256, 1}}},
@@ -51,7 +56,8 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-c", "-h"}, {{&S::md5, 1}, {&S::crc32, 0}, {&S::sha1, 0}}},
       {{"-c", "-2", "-25", "-2560"}, {{&S::crc32, 0}, {&S::sha256, 0}}},
       {{"-c", "-389"}, {{&S::crc32, 0}, {&S::sha384, 1}}},
-      {{"-3", "-5120", "-256r"}, {{&S::sha384, 0}, {&S::sha512, 0}, {&S::sha256, 0}, {&S::recurse, 0}}},
+      {{"-3", "-5120", "-256r"},
+       {{&S::sha384, 0}, {&S::sha512, 0}, {&S::sha256, 0}, {&S::recurse, 0}}},
       {{"-88"}, {{&S::dos_name, 1}}},
       {{"-8830r"}, {{&S::dos_name, 1}, {&S::recurse, 0}}},
       {{"-8r"}, {{&S::dos_name, 1}, {&S::recurse, 1}}},
@@ -82,8 +88,10 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-D5,10c", "-D1,10O"}, {{&S::end_offset, 10}, {&S::end_is_count, 0}}},
       {{"-D2147483647,5c"}, {{&S::end_offset, 2147483647}}},
       // Sizes, ages, output.
-      {{"-G", "100", "-L200"}, {{&S::size_greater_than, 100}, {&S::size_less_than, 200}, {&S::size_less, 1}}},
-      {{"-g", "5"}, {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
+      {{"-G", "100", "-L200"},
+       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}, {&S::size_less, 1}}},
+      {{"-g", "5"},
+       {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
       {{"-l1"}, {{&S::newer_given, 1}, {&S::newer_days, 1}}},
       {{"-O", "list.txt", "-o", "stdout"}, {{&S::output_target, -1}, {&S::append_output, 0}}},
       {{"-O", "list.txt"}, {{&S::output_target, 1}, {&S::append_output, 1}}},
@@ -102,8 +110,8 @@ TEST_F(Options, LettersSetTheirFields) {
 
 TEST_F(Options, DelimitersAndAttributeMasks) {
   const std::pair<std::vector<std::string>, char> delimiters[] = {
-      {{"-d44"}, ','}, {{"-d,"}, ','}, {{"-d", "9"}, '9'}, {{"-d", "09"}, '\t'},
-      {{"-d-"}, '-'},  {{"-d300"}, ','},
+      {{"-d44"}, ','},      {{"-d,"}, ','}, {{"-d", "9"}, '9'},
+      {{"-d", "09"}, '\t'}, {{"-d-"}, '-'}, {{"-d300"}, ','},
   };
   for (const auto& [args, expected] : delimiters) {
     reset_settings();
@@ -111,7 +119,7 @@ TEST_F(Options, DelimitersAndAttributeMasks) {
     EXPECT_EQ(settings.delimiter, expected) << args[0];
   }
   const std::tuple<const char*, std::uint32_t, std::uint32_t> masks[] = {
-      {"-q-rh", 0, 0x3},   {"-q+aS", 0x24, 0},  {"-q-E", 0, 0x4000},
+      {"-q-rh", 0, 0x3},   {"-q+aS", 0x24, 0},    {"-q-E", 0, 0x4000},
       {"-q-n", 0, 0x4023}, {"-q+ar0", 0, 0x4023}, {"-q+rzr", 0x1, 0},
   };
   for (const auto& [arg, plus, minus] : masks) {
@@ -124,8 +132,8 @@ TEST_F(Options, DelimitersAndAttributeMasks) {
 
 TEST_F(Options, ListsPathsAndTexts) {
   platform.directory = "/home/auditor";
-  parse_args({"*.c", "/abs/dir", "-f", "*.c", "*.h", "-x", "*.tmp", "Old*.Bak", "+r", "-p",
-              "/data", "-C", "audit run", "-o", "list.txt"});
+  parse_args({"*.c", "/abs/dir", "-f", "*.c", "*.h", "-x", "*.tmp", "Old*.Bak", "+r", "-p", "/data",
+              "-C", "audit run", "-o", "list.txt"});
   EXPECT_FALSE(settings.search_paths.empty());
   const auto& patterns = settings.file_patterns;
   EXPECT_NE(std::find(patterns.begin(), patterns.end(), "*.h"), patterns.end());
@@ -175,19 +183,30 @@ TEST_F(Options, AccountingLogOverriddenByOption) {
 TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
   const char* const help = "^Option -. needs a value\n.*-p \\+ path\\(s\\)";
   const std::pair<std::vector<std::string>, const char*> cases[] = {
-      {{"-r", "*.c"}, "^\nThere appears to be an extra or eroneous item \"\\*\\.c\"\n"
-                      "at the end of the command line\nPlease check your syntax"},
+      {{"-r", "*.c"},
+       "^\nThere appears to be an extra or eroneous item \"\\*\\.c\"\n"
+       "at the end of the command line\nPlease check your syntax"},
       {{"-r", "/abs/dir"}, "eroneous item \"/abs/dir\""},
       {{"-f", "*.c", "sub/*.c"}, "^Can't have a / in the file type option\n"},
       {{"-x", "-r"}, "^\n+.*TALLYSUM.*-p \\+ path\\(s\\)"},
       {{"-x"}, "-p \\+ path\\(s\\)"},
-      {{"-1"}, help}, {{"-1", "-r"}, help}, {{"-C", "-r"}, help}, {{"-g"}, help},
-      {{"-l"}, help}, {{"-?"}, "-p \\+ path\\(s\\)"}, {{"-@"}, "warranty"},
-      {{"-D"}, "^Option -D needs a value\n"}, {{"-D", "-5"}, "^Option -D needs a value\n"},
-      {{"-G"}, "^Option -G needs a value\n"}, {{"-L", "-1"}, "^Option -L needs a value\n"},
-      {{"-o"}, "^Option -o needs a value\n"}, {{"-O", "-r"}, "^Option -O needs a value\n"},
-      {{"-t"}, "^Option -t needs a value\n"}, {{"-w"}, "^Option -w needs a value\n"},
-      {{"-d"}, "^Option -d needs a value\n"}, {{"-d", "-x"}, "^Option -d needs a value\n"},
+      {{"-1"}, help},
+      {{"-1", "-r"}, help},
+      {{"-C", "-r"}, help},
+      {{"-g"}, help},
+      {{"-l"}, help},
+      {{"-?"}, "-p \\+ path\\(s\\)"},
+      {{"-@"}, "warranty"},
+      {{"-D"}, "^Option -D needs a value\n"},
+      {{"-D", "-5"}, "^Option -D needs a value\n"},
+      {{"-G"}, "^Option -G needs a value\n"},
+      {{"-L", "-1"}, "^Option -L needs a value\n"},
+      {{"-o"}, "^Option -o needs a value\n"},
+      {{"-O", "-r"}, "^Option -O needs a value\n"},
+      {{"-t"}, "^Option -t needs a value\n"},
+      {{"-w"}, "^Option -w needs a value\n"},
+      {{"-d"}, "^Option -d needs a value\n"},
+      {{"-d", "-x"}, "^Option -d needs a value\n"},
       {{"-d", ""}, "^Option -d needs a value\n"},
   };
   for (const auto& [args, message] : cases) {

@@ -64,8 +64,8 @@ class ScriptedPlatform : public PassThroughPlatform {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     if ((local ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)) == nullptr) return false;
-    *out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-            tm.tm_wday};
+    *out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+            tm.tm_min,         tm.tm_sec,     tm.tm_wday};
     return true;
   }
   std::int64_t local_standard_seconds(int y, int mo, int d, int h, int mi, int s) override {
@@ -80,7 +80,6 @@ class ScriptedPlatform : public PassThroughPlatform {
   bool key_waiting() override { return !keys.empty(); }
   bool interrupt_pending() override { return false; }
   void install_interrupt_handler() override {}
-
 };
 
 // Points message_stream at a scratch file while it lives.
