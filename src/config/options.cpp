@@ -500,6 +500,7 @@ int parse_option_argument(int argc, char** argv, int index) {
   std::printf("\nThere appears to be an extra or eroneous item \"%s\"\n", item);
   std::fputs("at the end of the command line\n", stdout);
   std::fputs("Please check your syntax, and correct to problem.\n", stdout);
+  std::fflush(stdout);  // before the summary that the message stream carries
   terminate_run(5);
 }
 

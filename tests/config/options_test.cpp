@@ -13,6 +13,7 @@ namespace {
 // For death tests: standard output joins standard error, where the matcher looks.
 void parse_in_child(const std::vector<std::string>& args) {
   dup2(STDERR_FILENO, STDOUT_FILENO);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   parse_args(args);
 }
 
