@@ -25,11 +25,22 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::string directory = "/work";  // relative paths are made absolute against it
 
   explicit ScriptedPlatform(const char* zone = "UTC0") {
+    const char* before = std::getenv("TZ");
+    had_zone_ = before != nullptr;
+    if (had_zone_) zone_before_ = before;
     setenv("TZ", zone, 1);
     tzset();
     set_platform(this);
   }
-  ~ScriptedPlatform() override { set_platform(nullptr); }
+  ~ScriptedPlatform() override {
+    set_platform(nullptr);
+    if (had_zone_) {
+      setenv("TZ", zone_before_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
 
   // Seconds since 1970 of a local time under the test's TZ, daylight saving applied; with
   // `standard`, read as standard time.
@@ -80,6 +91,10 @@ class ScriptedPlatform : public PassThroughPlatform {
   bool key_waiting() override { return !keys.empty(); }
   bool interrupt_pending() override { return false; }
   void install_interrupt_handler() override {}
+
+ private:
+  bool had_zone_ = false;
+  std::string zone_before_;
 };
 
 // Points message_stream at a scratch file while it lives.
