@@ -46,11 +46,12 @@ class StreamsScenario : public ::testing::Test {
   }
 
   // Runs over the tree with an output file elsewhere and returns that file's content.
-  std::string run(std::vector<std::string> options) {
-    options.push_back("-o");
-    options.push_back(elsewhere.at("list.txt"));
-    options.push_back(tree.path());
-    ProgramResult result = run_tallysum({.args = options});
+  std::string run(const std::vector<std::string>& options) {
+    std::vector<std::string> args = {tree.path()};  // paths come before the options
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("-o");
+    args.push_back(elsewhere.at("list.txt"));
+    ProgramResult result = run_tallysum({.args = args});
     EXPECT_EQ(result.status, 0) << result.err << result.out;
     return read_file(elsewhere.at("list.txt"));
   }
