@@ -310,16 +310,14 @@ std::vector<Candidate> candidates(const std::string& program_path) {
   return list;
 }
 
-// One whole line of any length, its line end (LF or CR LF) removed. A NUL byte ends the line's
-// text, as it ends a C string. False at the end of the file.
+// One whole line of any length, its line end (LF or CR LF) removed. False at the end of the
+// file.
 bool read_line(std::FILE* file, std::string* line) {
   line->clear();
   int c = std::getc(file);
   if (c == EOF) return false;
   for (; c != EOF && c != '\n'; c = std::getc(file)) line->push_back(static_cast<char>(c));
   if (!line->empty() && line->back() == '\r') line->pop_back();
-  std::size_t nul = line->find('\0');
-  if (nul != std::string::npos) line->resize(nul);
   return true;
 }
 
@@ -400,7 +398,9 @@ bool find_configuration_file(const std::string& program_path, ConfigurationFile*
   return false;
 }
 
-void apply_configuration_line(const std::string& line) {
+void apply_configuration_line(const std::string& text) {
+  // A NUL byte ends the line's text, as it ends a C string: no name can hold one.
+  std::string line = text.substr(0, text.find('\0'));
   if (line.empty() || line[0] == ';' || line[0] == '[') return;
   Setting setting;
   setting.upper = upper_case(line);
