@@ -19,7 +19,8 @@ constexpr std::uint64_t kDiskReserve = 4096;
 constexpr int kOutputBufferSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
-bool continuation_on = false;
+enum class Continuation { kUnsettled, kOff, kOn };
+Continuation continuation = Continuation::kUnsettled;
 
 [[noreturn]] void end_with_write_error() {
   std::fprintf(message_stream, "\nError writing output file %s\n",
@@ -155,13 +156,25 @@ int capacity_for_free_space(std::uint64_t free_bytes, int record_width) {
   return records > static_cast<std::uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(records);
 }
 
-bool continuation_active() { return continuation_on; }
+namespace {
+
+// Standard output named as the destination has no disk to change.
+void settle_continuation() {
+  bool on = settings.output_target != 0 && !output_is_stdout() &&
+            os().is_removable_drive(settings.output_path);
+  continuation = on ? Continuation::kOn : Continuation::kOff;
+}
+
+}  // namespace
+
+bool continuation_active() {
+  if (continuation == Continuation::kUnsettled) settle_continuation();
+  return continuation == Continuation::kOn;
+}
 
 void set_up_disk_capacity() {
-  // Standard output named as the destination has no disk to change.
-  continuation_on = settings.output_target != 0 && !output_is_stdout() &&
-                    os().is_removable_drive(settings.output_path);
-  if (!continuation_on) return;
+  settle_continuation();
+  if (continuation != Continuation::kOn) return;
   disk_capacity = capacity_for_free_space(disk_free_bytes(output_directory()), run.record_width);
   records_on_disk = 1;
 }

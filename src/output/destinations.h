@@ -38,8 +38,8 @@ int capacity_for_free_space(std::uint64_t free_bytes, int record_width);
 // Continuation over removable disks.
 extern int disk_capacity;
 extern int records_on_disk;
-// True when the output file lies on a removable drive (drives A: and B: of the original);
-// settled once by set_up_disk_capacity.
+// True when the output file lies on a removable drive (drives A: and B: of the original).
+// Settled by set_up_disk_capacity, or by the first call when that has not run yet.
 bool continuation_active();
 // Decides whether continuation applies to this run's output file and, when it does, sets
 // disk_capacity from the free space and records_on_disk to 1. Called once at start-up.

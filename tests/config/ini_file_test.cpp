@@ -138,7 +138,7 @@ TEST_F(IniFile, NamesKeepTheirCaseAndPatternsAreUpperCased) {
   apply_configuration_line("exclude=*.tmp");
   apply_configuration_line("Output=Lists/Today.txt ");
   EXPECT_EQ(settings.search_paths,
-            (std::vector<std::string>{"/Data/Mixed Case", "relative/Dir"}));
+            (std::vector<std::string>{"/Data/Mixed Case", dir.at("cwd/relative/Dir")}));
   EXPECT_EQ(settings.file_patterns, std::vector<std::string>{"*.C"});
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.TMP"});
   EXPECT_EQ(settings.exclude_given, 1);

@@ -1,8 +1,8 @@
 // A platform double for the output file, the configuration file and the accounting log: it
 // scripts what no test machine can give on demand (a removable drive, its free space, keys
-// typed at a prompt, today's date, a log held by another run) and serves the file operations
-// those pieces need from the real file system, so their tests do not depend on the native
-// layer. Installs itself for its lifetime.
+// typed at a prompt, today's date, a log held by another run) and serves the few file
+// operations those pieces need from the real file system, so their tests do not depend on the
+// native layer. Everything else passes through. Installs itself for its lifetime.
 #pragma once
 
 #include <strings.h>
@@ -15,9 +15,9 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/platform.h"
+#include "support/platform_double.h"
 
-class ScriptedPlatform : public Platform {
+class ScriptedPlatform : public PassThroughPlatform {
  public:
   ScriptedPlatform() {
     current = std::filesystem::current_path().string();
@@ -112,63 +112,5 @@ class ScriptedPlatform : public Platform {
     std::error_code error;
     std::filesystem::resize_file(path, size, error);
     return !error;
-  }
-
-  // --- Not needed here: the native layer ---------------------------------------------------------
-  SearchHandle find_first(const std::string& pattern, DirEntry* entry) override {
-    return native_platform().find_first(pattern, entry);
-  }
-  bool find_next(SearchHandle search, DirEntry* entry) override {
-    return native_platform().find_next(search, entry);
-  }
-  void find_close(SearchHandle search) override { native_platform().find_close(search); }
-  int volume_kind(const std::string& path) override { return native_platform().volume_kind(path); }
-  InputHandle open_input(const std::string& path) override {
-    return native_platform().open_input(path);
-  }
-  InputHandle open_input_shared(const std::string& path) override {
-    return native_platform().open_input_shared(path);
-  }
-  long long read_input(InputHandle input, void* buffer, std::size_t count) override {
-    return native_platform().read_input(input, buffer, count);
-  }
-  bool seek_input(InputHandle input, std::uint64_t offset) override {
-    return native_platform().seek_input(input, offset);
-  }
-  void close_input(InputHandle input) override { native_platform().close_input(input); }
-  bool file_times(const std::string& path, FileTime* creation, FileTime* access,
-                  FileTime* write) override {
-    return native_platform().file_times(path, creation, access, write);
-  }
-  bool set_file_times(const std::string& path, FileTime creation, FileTime access,
-                      FileTime write) override {
-    return native_platform().set_file_times(path, creation, access, write);
-  }
-  std::uint32_t get_attributes(const std::string& path) override {
-    return native_platform().get_attributes(path);
-  }
-  bool set_attributes(const std::string& path, std::uint32_t attributes) override {
-    return native_platform().set_attributes(path, attributes);
-  }
-  bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
-    return native_platform().list_streams(path, streams);
-  }
-  bool enable_stream_privileges() override { return native_platform().enable_stream_privileges(); }
-  void set_file_apis_ansi() override { native_platform().set_file_apis_ansi(); }
-  void set_file_apis_oem() override { native_platform().set_file_apis_oem(); }
-  bool file_apis_are_ansi() override { return native_platform().file_apis_are_ansi(); }
-  bool stdin_is_terminal() override { return false; }
-  bool key_waiting() override { return false; }
-  void install_interrupt_handler() override {}
-  ZoneInfo zone_info() override { return native_platform().zone_info(); }
-  std::int64_t local_standard_seconds(int year, int month, int day, int hour, int minute,
-                                      int second) override {
-    return native_platform().local_standard_seconds(year, month, day, hour, minute, second);
-  }
-  std::string find_help_file(const std::string& program_path) override {
-    return native_platform().find_help_file(program_path);
-  }
-  bool show_help_file(const std::string& help_path) override {
-    return native_platform().show_help_file(help_path);
   }
 };
