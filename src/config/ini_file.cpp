@@ -14,6 +14,7 @@
 
 namespace {
 
+// clang-format off
 enum class Key {
   kAcct, kAllHt, kAllTimes, kAppend, kAuto, kStream, kCrc, kSha, kHash, kDisplace,
   kDelimiter, kExclude, kFile, kPathOnly, kPath, kFdi, kImmediate, kNameOnly, kWidth,
@@ -49,6 +50,7 @@ constexpr KeyName kKeyNames[] = {
     {"SILENT", Key::kSilent},       {"TIME", Key::kTime},
     {"ZULU", Key::kZulu},
 };
+// clang-format on
 
 constexpr const char* kSharedFile = "KELDRAIN.INI";
 constexpr const char* kOwnName = "TALLYSUM";
@@ -76,7 +78,9 @@ bool switched_on(const std::string& value) {
   return contains(value, "ON") || contains(value, "YES");
 }
 
-bool switched_off(const std::string& value) { return contains(value, "OFF"); }
+bool switched_off(const std::string& value) {
+  return contains(value, "OFF");
+}
 
 // Both tests are made, on first, then off, so a value holding both ends off.
 void apply_switch(const std::string& value, int* field) {
@@ -84,7 +88,9 @@ void apply_switch(const std::string& value, int* field) {
   if (switched_off(value)) *field = 0;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // A decimal number after optional blanks and a sign, up to the first non-digit; 0 when no
 // digit comes first. Values beyond the 32-bit range are held at its ends.
@@ -192,24 +198,37 @@ void apply_fdi(const std::string& value) {
 void apply_names(Key key, const Setting& setting) {
   const std::string& value = setting.value;
   switch (key) {
-    case Key::kAcct: apply_accounting_file(value, setting.as_written); break;
-    case Key::kDelimiter: apply_delimiter(setting); break;
-    case Key::kExclude: apply_exclude(value); break;
+    case Key::kAcct:
+      apply_accounting_file(value, setting.as_written);
+      break;
+    case Key::kDelimiter:
+      apply_delimiter(setting);
+      break;
+    case Key::kExclude:
+      apply_exclude(value);
+      break;
     case Key::kFile:
       if (!name_value(value).empty()) add_file_pattern(name_value(value));
       break;
     case Key::kPath:
       if (!name_value(setting.as_written).empty()) add_search_path(name_value(setting.as_written));
       break;
-    case Key::kOutput: apply_output(setting.as_written); break;
-    case Key::kTime: apply_time(value); break;
-    default: break;
+    case Key::kOutput:
+      apply_output(setting.as_written);
+      break;
+    case Key::kTime:
+      apply_time(value);
+      break;
+    default:
+      break;
   }
 }
 
 void apply_numbers(Key key, const std::string& value) {
   switch (key) {
-    case Key::kDisplace: apply_start_offset(value); break;
+    case Key::kDisplace:
+      apply_start_offset(value);
+      break;
     case Key::kWidth:
       settings.name_width = parse_number(value);
       settings.width_mode += 1;
@@ -230,39 +249,64 @@ void apply_numbers(Key key, const std::string& value) {
       settings.date_filter = 1;
       settings.newer_days = parse_number(value);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
 // The field a plain on/off key sets, or nullptr for a key with its own rule.
 int* switch_field(Key key) {
   switch (key) {
-    case Key::kAppend: return &settings.append_output;
-    case Key::kAuto: return &settings.auto_width;
-    case Key::kStream: return &settings.streams;
-    case Key::kCrc: return &settings.crc32;
-    case Key::kSha: return &settings.sha1;
-    case Key::kHash: return &settings.md5;
-    case Key::kPathOnly: return &settings.path_only;
-    case Key::kImmediate: return &settings.immediate;
-    case Key::kNameOnly: return &settings.name_only;
-    case Key::kDosName: return &settings.dos_name;
-    case Key::kMilitary: return &settings.show_times;
-    case Key::kPause: return &settings.pause;
-    case Key::kRecurse: return &settings.recurse;
-    case Key::kReset: return &settings.reset_access_time;
-    case Key::kSilent: return &settings.silent;
-    default: return nullptr;
+    case Key::kAppend:
+      return &settings.append_output;
+    case Key::kAuto:
+      return &settings.auto_width;
+    case Key::kStream:
+      return &settings.streams;
+    case Key::kCrc:
+      return &settings.crc32;
+    case Key::kSha:
+      return &settings.sha1;
+    case Key::kHash:
+      return &settings.md5;
+    case Key::kPathOnly:
+      return &settings.path_only;
+    case Key::kImmediate:
+      return &settings.immediate;
+    case Key::kNameOnly:
+      return &settings.name_only;
+    case Key::kDosName:
+      return &settings.dos_name;
+    case Key::kMilitary:
+      return &settings.show_times;
+    case Key::kPause:
+      return &settings.pause;
+    case Key::kRecurse:
+      return &settings.recurse;
+    case Key::kReset:
+      return &settings.reset_access_time;
+    case Key::kSilent:
+      return &settings.silent;
+    default:
+      return nullptr;
   }
 }
 
 void apply_key(Key key, const Setting& setting) {
   if (int* field = switch_field(key)) return apply_switch(setting.value, field);
   switch (key) {
-    case Key::kAllHt: apply_all_hash_times(setting.value); break;
-    case Key::kAllTimes: apply_all_times(setting.value); break;
-    case Key::kFdi: apply_fdi(setting.value); break;
-    case Key::kZulu: apply_zulu(setting.value); break;
+    case Key::kAllHt:
+      apply_all_hash_times(setting.value);
+      break;
+    case Key::kAllTimes:
+      apply_all_times(setting.value);
+      break;
+    case Key::kFdi:
+      apply_fdi(setting.value);
+      break;
+    case Key::kZulu:
+      apply_zulu(setting.value);
+      break;
     default:
       apply_names(key, setting);
       apply_numbers(key, setting.value);

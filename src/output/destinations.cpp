@@ -106,7 +106,9 @@ void write_output(const std::string& text) {
   }
 }
 
-bool output_is_stdout() { return output_stream == stdout; }
+bool output_is_stdout() {
+  return output_stream == stdout;
+}
 
 void remove_trailing_ctrl_z(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -1,7 +1,6 @@
 #include "config/ini_file.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <climits>
@@ -61,7 +60,7 @@ TEST_F(IniFile, SettingLinesSetTheirFields) {
       {{"RECURSE=ON", "RECURSE=OFF"}, [] { return settings.recurse; }, 0},
       {{"RECURSE=ONOFF"}, [] { return settings.recurse; }, 0},  // on first, then off
       {{"RECURSE=ON", "RECURSE=maybe"}, [] { return settings.recurse; }, 1},
-      {{"RECURSE ON"}, [] { return settings.recurse; }, 0},   // no '='
+      {{"RECURSE ON"}, [] { return settings.recurse; }, 0},    // no '='
       {{"; RECURSE=ON"}, [] { return settings.recurse; }, 0},  // comment
       {{"[RECURSE=ON]"}, [] { return settings.recurse; }, 0},  // section header
       {{"  Recurse = On"}, [] { return settings.recurse; }, 1},
@@ -101,7 +100,8 @@ TEST_F(IniFile, SettingLinesSetTheirFields) {
       {{"WIDTH=0"}, [] { return settings.name_width; }, 0},
       {{"WIDTH=0"}, [] { return settings.name_only_width; }, 25},
       {{"WIDTH=40", "WIDTH=30"}, [] { return settings.width_mode; }, 3},
-      {{"GREATER=1000"}, [] { return settings.size_greater * 10000 + settings.size_greater_than; },
+      {{"GREATER=1000"},
+       [] { return settings.size_greater * 10000 + settings.size_greater_than; },
        11000},
       {{"GREATER=99999999999"}, [] { return settings.size_greater_than; }, INT_MAX},
       {{"LESSTHAN=-99999999999"}, [] { return settings.size_less_than; }, INT_MIN},
@@ -179,11 +179,17 @@ TEST_F(IniFile, CandidatesAreTriedInOrderAndFoundWithoutRegardToCase) {
     std::string expected;  // the file found, relative to the test directory
     bool section_only;
   } cases[] = {
-      {{{"cwd/TALLYSUM.INI", ""}, {"bin/tallysum.ini", ""}}, "bin/tallysum", "cwd/TALLYSUM.INI",
+      {{{"cwd/TALLYSUM.INI", ""}, {"bin/tallysum.ini", ""}},
+       "bin/tallysum",
+       "cwd/TALLYSUM.INI",
        false},
-      {{{"bin/Tallysum.Ini", ""}, {"cwd/keldrain.ini", ""}}, "bin/tallysum", "bin/Tallysum.Ini",
+      {{{"bin/Tallysum.Ini", ""}, {"cwd/keldrain.ini", ""}},
+       "bin/tallysum",
+       "bin/Tallysum.Ini",
        false},
-      {{{"cwd/keldrain.ini", ""}, {"bin/KELDRAIN.INI", ""}}, "bin/tallysum", "cwd/keldrain.ini",
+      {{{"cwd/keldrain.ini", ""}, {"bin/KELDRAIN.INI", ""}},
+       "bin/tallysum",
+       "cwd/keldrain.ini",
        true},
       {{{"bin/KELDRAIN.INI", ""}, {"cwd/tallysum.ini", ""}}, "bin/ts", "bin/KELDRAIN.INI", true},
       {{{"cwd/tallysum.ini", ""}}, "bin/ts.bin", "cwd/tallysum.ini", false},
@@ -294,8 +300,7 @@ TEST_F(IniFile, AccountingKeysReplaceTheOpenLog) {
             start + "This file closed.\nAccounting file overridden by .ini file pointing to " +
                 dir.at("cwd/On") + "\n");
   EXPECT_EQ(read_file(dir.at("cwd/On")), start);
-  EXPECT_EQ(platform.locks,
-            (std::vector<std::string>{dir.at("first.log"), "Second.Log", "On"}));
+  EXPECT_EQ(platform.locks, (std::vector<std::string>{dir.at("first.log"), "Second.Log", "On"}));
   EXPECT_EQ(platform.releases, 3);
 }
 

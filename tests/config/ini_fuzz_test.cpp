@@ -2,7 +2,6 @@
 // rest of the program cannot use. Seeded, so a failure can be replayed; bounded by a deadline
 // and an iteration count, so it stays short also under the sanitizers.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,17 +20,34 @@
 namespace {
 
 const char* const kKeys[] = {
-    "ALL_HT",   "ALL_TIMES", "ALLTIMES", "APPEND", "AUTO",     "STREAM",   "CRC",
-    "SHA",      "HASH",      "DISPLACE", "DELIMETER", "DELIMITER", "EXCLUDE", "FILE",
-    "PATHONLY", "PATH",      "FDI",      "NO_COUNT", "IMMEDIATE", "NAMEONLY", "WIDTH",
-    "8.3",      "GREATER",   "LESSTHAN", "OLDER",    "YOUNGER",  "NEWER",    "MILITARY",
-    "OUTPUT",   "PAUSE",     "RECURSE",  "RESET",    "SILENT",   "TIME",     "ZULU",
-    "[TALLYSUM]", "[OTHER]", ";",
+    "ALL_HT", "ALL_TIMES", "ALLTIMES",  "APPEND",     "AUTO",    "STREAM", "CRC",      "SHA",
+    "HASH",   "DISPLACE",  "DELIMETER", "DELIMITER",  "EXCLUDE", "FILE",   "PATHONLY", "PATH",
+    "FDI",    "NO_COUNT",  "IMMEDIATE", "NAMEONLY",   "WIDTH",   "8.3",    "GREATER",  "LESSTHAN",
+    "OLDER",  "YOUNGER",   "NEWER",     "MILITARY",   "OUTPUT",  "PAUSE",  "RECURSE",  "RESET",
+    "SILENT", "TIME",      "ZULU",      "[TALLYSUM]", "[OTHER]", ";",
 };
 
 const char* const kValues[] = {
-    "",    " ",   "ON",  "OFF", "YES", "on off", "0", "-0", "99999999999999999999", "-2147483649",
-    "+",   "-",   "\t",  "=",   "==ON", "/x/y",  "a b  ", "*.*", "\xff\xfe", "3",
+    "",
+    " ",
+    "ON",
+    "OFF",
+    "YES",
+    "on off",
+    "0",
+    "-0",
+    "99999999999999999999",
+    "-2147483649",
+    "+",
+    "-",
+    "\t",
+    "=",
+    "==ON",
+    "/x/y",
+    "a b  ",
+    "*.*",
+    "\xff\xfe",
+    "3",
 };
 
 class Fuzz {
@@ -40,12 +56,18 @@ class Fuzz {
 
   std::string line() {
     switch (pick(6)) {
-      case 0: return random_bytes(pick(300));
-      case 1: return random_bytes(10000 + pick(100000));
-      case 2: return std::string(kKeys[pick(std::size(kKeys))]) + random_bytes(pick(40));
-      case 3: return key() + "=" + value();
-      case 4: return key() + "=" + random_bytes(pick(600));
-      default: return accounting_line();
+      case 0:
+        return random_bytes(pick(300));
+      case 1:
+        return random_bytes(10000 + pick(100000));
+      case 2:
+        return std::string(kKeys[pick(std::size(kKeys))]) + random_bytes(pick(40));
+      case 3:
+        return key() + "=" + value();
+      case 4:
+        return key() + "=" + random_bytes(pick(600));
+      default:
+        return accounting_line();
     }
   }
 

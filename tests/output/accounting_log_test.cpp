@@ -1,7 +1,6 @@
 #include "output/accounting_log.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,11 +37,15 @@ TEST_F(AccountingLog, TrimCutsAtTheFirstEndMarkOnlyInFilesOfTenBytesOrMore) {
   } cases[] = {
       {"0123456789", "0123456789"},
       {"hello\0world!"s, "hello"},
-      {"0123456789\x1A" "tail", "0123456789"},
+      {"0123456789\x1A"
+       "tail",
+       "0123456789"},
       {"\0abcdefghijk"s, ""},
-      {"abc\x1A" "def\0ghij"s, "abc"},  // whichever mark comes first
-      {"012345678\x1A", "012345678"},    // ten bytes: scanned
-      {"abc\x1A", "abc\x1A"},            // shorter than ten: left for the open to handle
+      {"abc\x1A"
+       "def\0ghij"s,
+       "abc"},                         // whichever mark comes first
+      {"012345678\x1A", "012345678"},  // ten bytes: scanned
+      {"abc\x1A", "abc\x1A"},          // shorter than ten: left for the open to handle
       {"short\0 z\x1A"s, "short\0 z\x1A"s},
       {"", ""},
       {big + '\0' + "lost", big},  // a mark far past the first piece read
@@ -96,8 +99,8 @@ TEST_F(AccountingLog, TwoRunsInARowGiveTwoWholeEntries) {
     std::fputs(kEntryEnd.c_str(), settings.accounting_file);
     close_accounting_log();
   }
-  EXPECT_EQ(read_file(dir.at("log")), kEntryStart + "run 1\n" + kEntryEnd + kEntryStart +
-                                          "run 2\n" + kEntryEnd);
+  EXPECT_EQ(read_file(dir.at("log")),
+            kEntryStart + "run 1\n" + kEntryEnd + kEntryStart + "run 2\n" + kEntryEnd);
 }
 
 TEST_F(AccountingLog, TheSeparatorReachesTheFileBeforeTheRunEnds) {
@@ -129,12 +132,11 @@ TEST_F(AccountingLog, EnvironmentNamesTheDefaultLogOrItsOwn) {
     const char* value;
     std::string path;
   } cases[] = {
-      {"ON", "acct-ing"}, {"on", "acct-ing"},   {"oN", "acct-ing"}, {"only", "only"},
-      {"/var/log/x", "/var/log/x"}, {"", ""},   {nullptr, ""},
+      {"ON", "acct-ing"},           {"on", "acct-ing"}, {"oN", "acct-ing"}, {"only", "only"},
+      {"/var/log/x", "/var/log/x"}, {"", ""},           {nullptr, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(accounting_path_from_environment(c.value), c.path)
-        << (c.value ? c.value : "(unset)");
+    EXPECT_EQ(accounting_path_from_environment(c.value), c.path) << (c.value ? c.value : "(unset)");
   }
 
   std::string here = std::filesystem::current_path().string();

@@ -1,13 +1,12 @@
 #include "output/destinations.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "config/settings.h"
 #include "driver/run_state.h"
@@ -124,7 +123,10 @@ TEST_F(Destinations, AppendRemovesOnlyATrailingCtrlZAndKeepsEarlierContent) {
   } cases[] = {
       {"old\n\x1A", "old\nnew"},
       {"old\x1A\x1A", "old\x1Anew"},
-      {"o\x1A" "d\n", "o\x1A" "d\nnew"},
+      {"o\x1A"
+       "d\n",
+       "o\x1A"
+       "d\nnew"},
       {"\x1A", "new"},
       {"", "new"},
       {"old\n", "old\nnew"},
@@ -268,8 +270,7 @@ TEST_F(Destinations, DiskChangeFailuresEndTheRunAndKeepTheFullDisksRecords) {
   platform.keys = {'\n'};
   platform.on_key = [&] { std::filesystem::remove(settings.output_path); };
   platform.free_space_readable = false;
-  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(3),
-              "can't get disk free space\n");
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(3), "can't get disk free space\n");
 }
 
 TEST_F(Destinations, ReopenFailureNamesTheFileOnStandardOutput) {

@@ -26,9 +26,9 @@ class ScriptedPlatform : public PassThroughPlatform {
   ~ScriptedPlatform() override { set_platform(nullptr); }
 
   // --- What a test scripts -------------------------------------------------------------------
-  std::string current;           // current_directory()
+  std::string current;  // current_directory()
   std::string module = "/opt/tallysum/bin/tallysum";
-  bool removable = false;        // is_removable_drive()
+  bool removable = false;  // is_removable_drive()
   bool free_space_readable = true;
   std::uint64_t free_bytes = 0;  // disk_free_bytes()
   std::deque<int> keys;          // read_key() answers; end of input once empty
