@@ -254,42 +254,31 @@ void apply_numbers(Key key, const std::string& value) {
   }
 }
 
+// The keys that only switch one field on or off.
+struct SwitchKey {
+  Key key;
+  int Settings::*field;
+};
+
+// clang-format off
+constexpr SwitchKey kSwitchKeys[] = {
+    {Key::kAppend, &Settings::append_output},  {Key::kAuto, &Settings::auto_width},
+    {Key::kStream, &Settings::streams},        {Key::kCrc, &Settings::crc32},
+    {Key::kSha, &Settings::sha1},              {Key::kHash, &Settings::md5},
+    {Key::kPathOnly, &Settings::path_only},    {Key::kImmediate, &Settings::immediate},
+    {Key::kNameOnly, &Settings::name_only},    {Key::kDosName, &Settings::dos_name},
+    {Key::kMilitary, &Settings::show_times},   {Key::kPause, &Settings::pause},
+    {Key::kRecurse, &Settings::recurse},       {Key::kReset, &Settings::reset_access_time},
+    {Key::kSilent, &Settings::silent},
+};
+// clang-format on
+
 // The field a plain on/off key sets, or nullptr for a key with its own rule.
 int* switch_field(Key key) {
-  switch (key) {
-    case Key::kAppend:
-      return &settings.append_output;
-    case Key::kAuto:
-      return &settings.auto_width;
-    case Key::kStream:
-      return &settings.streams;
-    case Key::kCrc:
-      return &settings.crc32;
-    case Key::kSha:
-      return &settings.sha1;
-    case Key::kHash:
-      return &settings.md5;
-    case Key::kPathOnly:
-      return &settings.path_only;
-    case Key::kImmediate:
-      return &settings.immediate;
-    case Key::kNameOnly:
-      return &settings.name_only;
-    case Key::kDosName:
-      return &settings.dos_name;
-    case Key::kMilitary:
-      return &settings.show_times;
-    case Key::kPause:
-      return &settings.pause;
-    case Key::kRecurse:
-      return &settings.recurse;
-    case Key::kReset:
-      return &settings.reset_access_time;
-    case Key::kSilent:
-      return &settings.silent;
-    default:
-      return nullptr;
+  for (const SwitchKey& entry : kSwitchKeys) {
+    if (entry.key == key) return &(settings.*entry.field);
   }
+  return nullptr;
 }
 
 void apply_key(Key key, const Setting& setting) {
