@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "config/settings.h"
@@ -57,6 +58,13 @@ bool holds_at_least(std::FILE* file, long bytes) {
 }  // namespace
 
 void trim_accounting_file(const std::string& path) {
+  // A named pipe or a device has nothing to cut, and reading one could wait for ever.
+  std::error_code error;
+  auto kind = std::filesystem::status(path, error).type();
+  if (kind != std::filesystem::file_type::regular &&
+      kind != std::filesystem::file_type::not_found) {
+    return;
+  }
   std::FILE* file = open_for_scan(path);
   if (file == nullptr) exit_error_opening(__LINE__, path);
   long long mark = holds_at_least(file, kMinimumScannedSize) ? find_end_mark(file) : -1;

@@ -111,12 +111,14 @@ bool output_is_stdout() {
 }
 
 void remove_trailing_ctrl_z(const std::string& path) {
+  // Only a regular file has a last byte; opening a named pipe to look could wait for ever.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return;
   bool ends_with_ctrl_z = std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) == kCtrlZ;
   std::fclose(file);
   if (!ends_with_ctrl_z) return;
-  std::error_code error;
   std::uintmax_t size = std::filesystem::file_size(path, error);
   if (!error && size > 0) os().truncate_file(path, size - 1);
 }

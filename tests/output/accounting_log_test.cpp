@@ -1,12 +1,14 @@
 #include "output/accounting_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "config/settings.h"
+#include "output/destinations.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -150,6 +152,17 @@ TEST_F(AccountingLog, EnvironmentNamesTheDefaultLogOrItsOwn) {
   EXPECT_EQ(settings.accounting_file, nullptr);
   ASSERT_EQ(chdir(here.c_str()), 0);
   EXPECT_EQ(read_file(dir.at("acct-ing")), kEntryStart);
+}
+
+// Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever.
+TEST_F(AccountingLog, NamedPipesAreOpenedWithoutBeingProbed) {
+  ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
+  std::FILE* output = open_output_file(dir.at("pipe"), true);
+  ASSERT_NE(output, nullptr);
+  std::fclose(output);
+  settings.accounting_file = open_accounting_log(dir.at("pipe"));
+  EXPECT_NE(settings.accounting_file, nullptr);
+  EXPECT_TRUE(platform.truncations.empty());
 }
 
 }  // namespace
