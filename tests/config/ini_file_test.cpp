@@ -11,7 +11,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/accounting_log.h"
-#include "support/scripted_platform.h"
+#include "support/config_output_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -43,7 +43,7 @@ class IniFile : public testing::Test {
     read_configuration_file(static_cast<int>(args.size()), argv.data());
   }
 
-  ScriptedPlatform platform;
+  ConfigOutputPlatform platform;
   TempDir dir;
 };
 

@@ -14,7 +14,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/accounting_log.h"
-#include "support/scripted_platform.h"
+#include "support/config_output_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -130,7 +130,7 @@ void expect_usable_settings() {
 }
 
 TEST(IniFuzz, NothingInAConfigurationFileCrashesTheReader) {
-  ScriptedPlatform platform;
+  ConfigOutputPlatform platform;
   TempDir dir;
   std::string here = std::filesystem::current_path().string();
   ASSERT_EQ(chdir(dir.path().c_str()), 0);

@@ -10,7 +10,7 @@
 
 #include "config/settings.h"
 #include "driver/run_state.h"
-#include "support/scripted_platform.h"
+#include "support/config_output_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -58,7 +58,7 @@ class Destinations : public testing::Test {
     set_up_disk_capacity();
   }
 
-  ScriptedPlatform platform;
+  ConfigOutputPlatform platform;
   TempDir dir;
   std::FILE* messages = nullptr;
 };

@@ -17,13 +17,13 @@
 
 #include "support/platform_double.h"
 
-class ScriptedPlatform : public PassThroughPlatform {
+class ConfigOutputPlatform : public PassThroughPlatform {
  public:
-  ScriptedPlatform() {
+  ConfigOutputPlatform() {
     current = std::filesystem::current_path().string();
     set_platform(this);
   }
-  ~ScriptedPlatform() override { set_platform(nullptr); }
+  ~ConfigOutputPlatform() override { set_platform(nullptr); }
 
   // --- What a test scripts -------------------------------------------------------------------
   std::string current;  // current_directory()
