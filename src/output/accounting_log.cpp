@@ -95,19 +95,3 @@ void close_accounting_log() {
   settings.accounting_file = nullptr;
   os().release_log_lock();
 }
-
-std::string accounting_path_from_environment(const char* value) {
-  if (value == nullptr) return "";
-  std::string text(value);
-  if (text.size() == 2 && (text[0] == 'o' || text[0] == 'O') &&
-      (text[1] == 'n' || text[1] == 'N')) {
-    return kDefaultAccountingFile;
-  }
-  return text;
-}
-
-void open_environment_accounting_log() {
-  std::string path = accounting_path_from_environment(std::getenv("ACCT"));
-  if (path.empty()) return;
-  settings.accounting_file = open_accounting_log(path);
-}

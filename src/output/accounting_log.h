@@ -19,8 +19,3 @@ void trim_accounting_file(const std::string& path);
 std::FILE* open_accounting_log(const std::string& path);
 // Closes the log of the settings, if any, and releases its lock.
 void close_accounting_log();
-// The log the environment asks for: kDefaultAccountingFile for "ON" in any case, otherwise the
-// value itself; empty when the variable is unset or empty.
-std::string accounting_path_from_environment(const char* value);
-// Opens the log named by the environment variable ACCT, if any, as settings.accounting_file.
-void open_environment_accounting_log();

@@ -129,31 +129,6 @@ TEST_F(AccountingLog, AnUnopenableStreamIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(platform.releases, 1);
 }
 
-TEST_F(AccountingLog, EnvironmentNamesTheDefaultLogOrItsOwn) {
-  struct Case {
-    const char* value;
-    std::string path;
-  } cases[] = {
-      {"ON", "acct-ing"},           {"on", "acct-ing"}, {"oN", "acct-ing"}, {"only", "only"},
-      {"/var/log/x", "/var/log/x"}, {"", ""},           {nullptr, ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(accounting_path_from_environment(c.value), c.path) << (c.value ? c.value : "(unset)");
-  }
-
-  std::string here = std::filesystem::current_path().string();
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  setenv("ACCT", "On", 1);
-  open_environment_accounting_log();
-  EXPECT_NE(settings.accounting_file, nullptr);
-  close_accounting_log();
-  unsetenv("ACCT");
-  open_environment_accounting_log();
-  EXPECT_EQ(settings.accounting_file, nullptr);
-  ASSERT_EQ(chdir(here.c_str()), 0);
-  EXPECT_EQ(read_file(dir.at("acct-ing")), kEntryStart);
-}
-
 // Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever.
 TEST_F(AccountingLog, NamedPipesAreOpenedWithoutBeingProbed) {
   ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
