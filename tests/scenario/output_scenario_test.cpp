@@ -106,14 +106,14 @@ TEST_F(OutputScenario, TwoRunsWithOneLogGiveTwoWholeEntries) {
   }
   std::string text = read_file(log);
   std::vector<std::size_t> starts = offsets_of(text, kEntryStart);
-  std::vector<std::size_t> ends = offsets_of(text, kEntryEnd);
+  std::vector<std::size_t> ends = offsets_of(text, "\n" + kEntryEnd);
   ASSERT_EQ(starts.size(), 2u) << text;
   ASSERT_EQ(ends.size(), 2u) << text;
   EXPECT_EQ(starts[0], 0u);
   EXPECT_LT(starts[0], ends[0]);
   EXPECT_LT(ends[0], starts[1]);
   EXPECT_LT(starts[1], ends[1]);
-  EXPECT_EQ(ends[1] + kEntryEnd.size(), text.size());
+  EXPECT_EQ(ends[1] + 1 + kEntryEnd.size(), text.size());
 }
 
 TEST_F(OutputScenario, LogIsCutAtAnEndMarkOnlyWhenItHoldsTenBytes) {
