@@ -22,9 +22,8 @@ constexpr unsigned char kCtrlZ = 0x1A;
 enum class Continuation { kUnsettled, kOff, kOn };
 Continuation continuation = Continuation::kUnsettled;
 
-[[noreturn]] void end_with_write_error() {
-  std::fprintf(message_stream, "\nError writing output file %s\n",
-               output_is_stdout() ? "(standard output)" : settings.output_path.c_str());
+[[noreturn]] void end_with_write_error(const std::string& name) {
+  std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
   terminate_run(8);
 }
 
@@ -54,6 +53,8 @@ std::string continuation_line() {
 // True when the file at `path` ends with `tail`: the file just closed is still there, so the
 // disk has not been changed.
 bool file_ends_with(const std::string& path, const std::string& tail) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   std::string found(tail.size(), '\0');
@@ -74,7 +75,7 @@ void close_full_disk_file(const std::string& closing_line) {
   write_output(closing_line);
   int closed = std::fclose(output_stream);
   output_stream = stdout;
-  if (closed != 0) end_with_write_error();
+  if (closed != 0) end_with_write_error(settings.output_path);
 }
 
 // Waits for a key that confirms a new disk. The key's value does not matter, but the disk
@@ -102,7 +103,7 @@ void wait_for_new_disk(const std::string& closing_line) {
 
 void write_output(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
-    end_with_write_error();
+    end_with_write_error(output_is_stdout() ? "(standard output)" : settings.output_path);
   }
 }
 

@@ -300,6 +300,16 @@ TEST_F(Destinations, FailedWriteEndsTheRunWithReasonEight) {
   message_stream = stderr;
   EXPECT_EXIT(write_output("a record\n"), testing::ExitedWithCode(8),
               "Error writing output file /dev/full");
+
+  // Found only when the full disk's file is closed at a disk change.
+  std::fclose(output_stream);
+  output_stream = std::fopen("/dev/full", "w");
+  ASSERT_NE(output_stream, nullptr);
+  settings.output_target = 1;
+  platform.removable = true;
+  set_up_disk_capacity();
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(8),
+              "Error writing output file /dev/full\n");
 }
 
 }  // namespace
