@@ -1,7 +1,6 @@
 #include "output/accounting_log.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 

@@ -78,6 +78,13 @@ void close_full_disk_file(const std::string& closing_line) {
   if (closed != 0) end_with_write_error(settings.output_path);
 }
 
+// Standard output named as the destination has no disk to change.
+void settle_continuation() {
+  bool on = settings.output_target != 0 && !output_is_stdout() &&
+            os().is_removable_drive(settings.output_path);
+  continuation = on ? Continuation::kOn : Continuation::kOff;
+}
+
 // Waits for a key that confirms a new disk. The key's value does not matter, but the disk
 // must really have been changed: reopening the same disk's file would truncate it and lose
 // every record on it.
@@ -160,17 +167,6 @@ int capacity_for_free_space(std::uint64_t free_bytes, int record_width) {
   std::uint64_t records = (free_bytes - kDiskReserve) / width;
   return records > static_cast<std::uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(records);
 }
-
-namespace {
-
-// Standard output named as the destination has no disk to change.
-void settle_continuation() {
-  bool on = settings.output_target != 0 && !output_is_stdout() &&
-            os().is_removable_drive(settings.output_path);
-  continuation = on ? Continuation::kOn : Continuation::kOff;
-}
-
-}  // namespace
 
 bool continuation_active() {
   if (continuation == Continuation::kUnsettled) settle_continuation();
