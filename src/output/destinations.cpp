@@ -33,13 +33,23 @@ std::FILE* open_buffered(const std::string& path, const char* mode) {
   return file;
 }
 
-// The directory that holds the output file: it exists even when the file itself does not yet,
-// as on a freshly inserted disk.
-std::string output_directory() {
-  const std::string& path = settings.output_path;
+std::string parent_of(const std::string& path) {
   std::size_t last = path.rfind(kSeparator);
   if (last == std::string::npos) return ".";
   return last == 0 ? path.substr(0, 1) : path.substr(0, last);
+}
+
+// Where the free space of the output file's disk is read: its directory, or the nearest one
+// above it that exists. The file itself is not there yet on a freshly inserted disk, and with
+// the directory missing too the reopening names the file that cannot be made.
+std::string output_directory() {
+  std::string directory = parent_of(settings.output_path);
+  for (int depth = 0; depth < 4096 && !os().is_directory(directory); ++depth) {
+    std::string parent = parent_of(directory);
+    if (parent == directory) break;
+    directory = parent;
+  }
+  return directory;
 }
 
 std::string continuation_line() {

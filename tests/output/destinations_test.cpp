@@ -173,6 +173,10 @@ TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
   EXPECT_EQ(platform.removable_queries.back(), settings.output_path);
   ASSERT_EQ(platform.free_space_queries.size(), 1u);
   EXPECT_EQ(platform.free_space_queries[0], dir.path());
+  // A disk without the file's directory: the space is read where the path still exists.
+  settings.output_path = dir.at("gone/deeper/list.txt");
+  set_up_disk_capacity();
+  EXPECT_EQ(platform.free_space_queries.back(), dir.path());
 
   std::fclose(output_stream);
   output_stream = stdout;  // standard output named as the destination has no disk to change
