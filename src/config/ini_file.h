@@ -8,11 +8,6 @@
 // A candidate that exists but cannot be opened is reported and waited on with a key; the run
 // then goes on without it. Never ends the run.
 void read_configuration_file(int argc, char** argv);
-// Applies one line of a configuration file, as read (its line end removed), to the settings.
-// Keys, switches, numbers and characters are read from the upper-cased line; file and
-// directory names keep their case. Comments, section headers and lines without a key or '='
-// change nothing.
-void apply_configuration_line(const std::string& line);
 
 // A configuration file that exists, and whether only the program's section of it applies.
 struct ConfigurationFile {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/ini_file.h"
+#include "config/ini_line.h"
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/accounting_log.h"
