@@ -1,0 +1,151 @@
+// A platform double for the record writers: directory entries, time stamps and keys are
+// scripted by the test, the clock and the time zone are fixed, and every attempt to change a
+// file is logged. Digest input is refused, so digest columns show their marker texts.
+#pragma once
+
+#include <ctime>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// The raw file time of a UTC moment in seconds since 1970.
+inline FileTime file_time_of(std::int64_t seconds) {
+  return static_cast<FileTime>(seconds + static_cast<std::int64_t>(kEpochDifferenceSeconds)) *
+         kFileTimeTicksPerSecond;
+}
+
+class ScriptedPlatform : public Platform {
+ public:
+  // What a directory search on each exact pattern text finds, in order.
+  std::map<std::string, std::vector<DirEntry>> searches;
+  std::map<std::string, std::uint32_t> attributes;
+  std::deque<int> keys;
+  bool interrupted = false;
+  bool set_times_succeeds = true;
+  ZoneInfo zone;  // local time = UTC - zone.offset_seconds (no daylight shift)
+  std::int64_t clock = 0;
+  bool calendar_fails = false;
+
+  struct TimesCall {
+    std::string path;
+    FileTime creation, access, write;
+    std::uint32_t attributes_then;
+  };
+  std::vector<TimesCall> set_times_calls;
+  std::vector<std::pair<std::string, std::uint32_t>> attribute_calls;
+  int key_reads = 0;
+  bool oem_mode = false;
+
+  void add_file(const std::string& path, const DirEntry& entry) { searches[path] = {entry}; }
+
+  SearchHandle find_first(const std::string& pattern, DirEntry* entry) override {
+    auto found = searches.find(pattern);
+    if (found == searches.end() || found->second.empty()) return nullptr;
+    cursor_ = found->second;
+    position_ = 0;
+    *entry = cursor_[position_++];
+    return reinterpret_cast<SearchHandle>(this);
+  }
+  bool find_next(SearchHandle, DirEntry* entry) override {
+    if (position_ >= cursor_.size()) return false;
+    *entry = cursor_[position_++];
+    return true;
+  }
+  void find_close(SearchHandle) override {}
+
+  bool full_path(const std::string& path, std::string* out) override {
+    *out = path;
+    return true;
+  }
+  std::string current_directory() override { return "/"; }
+  std::string module_path() override { return "/usr/bin/tallysum"; }
+  bool is_directory(const std::string&) override { return false; }
+  bool file_exists(const std::string& path) override { return searches.count(path) != 0; }
+  std::string find_name_ignoring_case(const std::string&, const std::string&) override {
+    return "";
+  }
+  int volume_kind(const std::string&) override { return 1; }
+
+  InputHandle open_input(const std::string&) override { return nullptr; }
+  InputHandle open_input_shared(const std::string&) override { return nullptr; }
+  long long read_input(InputHandle, void*, std::size_t) override { return -1; }
+  bool seek_input(InputHandle, std::uint64_t) override { return false; }
+  void close_input(InputHandle) override {}
+
+  bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
+                  FileTime* last_write) override {
+    auto found = searches.find(path);
+    if (found == searches.end() || found->second.empty()) return false;
+    *creation = found->second[0].creation;
+    *last_access = found->second[0].last_access;
+    *last_write = found->second[0].last_write;
+    return true;
+  }
+  bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
+                      FileTime last_write) override {
+    set_times_calls.push_back({path, creation, last_access, last_write, get_attributes(path)});
+    return set_times_succeeds;
+  }
+  std::uint32_t get_attributes(const std::string& path) override {
+    auto found = attributes.find(path);
+    return found == attributes.end() ? kInvalidAttributes : found->second;
+  }
+  bool set_attributes(const std::string& path, std::uint32_t value) override {
+    attribute_calls.emplace_back(path, value);
+    attributes[path] = value;
+    return true;
+  }
+
+  bool list_streams(const std::string&, std::vector<StreamEntry>* streams) override {
+    streams->clear();
+    return true;
+  }
+  bool enable_stream_privileges() override { return true; }
+  bool disk_free_bytes(const std::string&, std::uint64_t* free_bytes) override {
+    *free_bytes = 0;
+    return false;
+  }
+  bool is_removable_drive(const std::string&) override { return false; }
+  bool truncate_file(const std::string&, std::uint64_t) override { return false; }
+
+  void set_file_apis_ansi() override { oem_mode = false; }
+  void set_file_apis_oem() override { oem_mode = true; }
+  bool file_apis_are_ansi() override { return !oem_mode; }
+
+  bool stdin_is_terminal() override { return false; }
+  bool key_waiting() override { return false; }
+  int read_key() override {
+    ++key_reads;
+    if (keys.empty()) return kKeyEndOfInput;
+    int key = keys.front();
+    keys.pop_front();
+    return key;
+  }
+  void install_interrupt_handler() override {}
+  bool interrupt_pending() override { return interrupted; }
+
+  std::int64_t now_seconds() override { return clock; }
+  ZoneInfo zone_info() override { return zone; }
+  bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) override {
+    if (calendar_fails) return false;
+    std::time_t t = static_cast<std::time_t>(local ? seconds - zone.offset_seconds : seconds);
+    std::tm tm{};
+    if (gmtime_r(&t, &tm) == nullptr) return false;
+    *out = CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+                        tm.tm_min,         tm.tm_sec,     tm.tm_wday};
+    return true;
+  }
+  std::int64_t local_standard_seconds(int, int, int, int, int, int) override { return -1; }
+
+  std::string find_help_file(const std::string&) override { return ""; }
+  bool show_help_file(const std::string&) override { return false; }
+  bool acquire_log_lock(const std::string&) override { return true; }
+  void release_log_lock() override {}
+
+ private:
+  std::vector<DirEntry> cursor_;
+  std::size_t position_ = 0;
+};
