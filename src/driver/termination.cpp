@@ -17,7 +17,9 @@ namespace {
 bool terminating = false;
 bool output_failed = false;
 
-const char* directory_ending() { return counters.directory_count == 1 ? "y" : "ies"; }
+const char* directory_ending() {
+  return counters.directory_count == 1 ? "y" : "ies";
+}
 
 // The run is ending already, so a failed write only marks the output as incomplete.
 void put_output(const std::string& text) {
@@ -57,7 +59,8 @@ std::string console_summary(const Elapsed& elapsed) {
 std::string log_summary(const Elapsed& elapsed) {
   std::string out;
   if (settings.auto_width) append_format(&out, "  Name width adjusted to %d", settings.name_width);
-  if (counters.record_length > 0) append_format(&out, "\n Record length %d", counters.record_length);
+  if (counters.record_length > 0)
+    append_format(&out, "\n Record length %d", counters.record_length);
   append_format(&out, "\n  %ld director%s, %ld files, %s bytes: \n",
                 static_cast<long>(counters.directory_count), directory_ending(),
                 static_cast<long>(counters.file_count),

@@ -76,8 +76,7 @@ void append_trailing_name(std::string* out, const std::string& name, const std::
   const char d = settings.delimiter;
   const int x = settings.name_after_digest;
   if (settings.name_only) {
-    append_format(out, "%.*s%-*s%c", x, kSpaces.c_str(), settings.name_only_width, name.c_str(),
-                  d);
+    append_format(out, "%.*s%-*s%c", x, kSpaces.c_str(), settings.name_only_width, name.c_str(), d);
   } else if (settings.name_width > 8) {
     append_format(out, "%-*.*s%c", settings.name_width, settings.name_width, shown.c_str(), d);
   } else {
@@ -153,7 +152,9 @@ void append_details(std::string* out, const DirEntry& entry, const FileTimes& ti
 
 }  // namespace
 
-int page_length() { return run.record_width >= 80 ? 12 : 24; }
+int page_length() {
+  return run.record_width >= 80 ? 12 : 24;
+}
 
 void write_file_record(const std::string& directory, const std::string& name) {
   if (name == "." || name == "..") return;

@@ -65,21 +65,37 @@ std::string upper_case(std::string text) {
 // The stamps time_kind selects, as their kind letters, in the order written.
 const char* standard_selection(int kind) {
   switch (kind) {
-    case '3': return "cwa";
-    case 'c': case 'C': return "c";
-    case 'w': case 'W': return "w";
-    case 'a': case 'A': return "a";
-    default: return "";  // 'm', '0' and anything else
+    case '3':
+      return "cwa";
+    case 'c':
+    case 'C':
+      return "c";
+    case 'w':
+    case 'W':
+      return "w";
+    case 'a':
+    case 'A':
+      return "a";
+    default:
+      return "";  // 'm', '0' and anything else
   }
 }
 
 const char* fixed_selection(int kind) {
   switch (kind) {
-    case '3': return "cwa";
-    case 'c': case 'C': return "c";
-    case 'w': case 'm': return "w";
-    case 'a': case 'A': return "a";
-    default: return "";  // 'W', '0' and anything else
+    case '3':
+      return "cwa";
+    case 'c':
+    case 'C':
+      return "c";
+    case 'w':
+    case 'm':
+      return "w";
+    case 'a':
+    case 'A':
+      return "a";
+    default:
+      return "";  // 'W', '0' and anything else
   }
 }
 
@@ -147,8 +163,7 @@ int times_by_search(const std::string& path, FileTimes* times, int zulu) {
   return convert_file_times(entry.creation, entry.last_access, entry.last_write, times, zulu);
 }
 
-int reset_file_times(const std::string& path, FileTime creation, FileTime access,
-                     FileTime write) {
+int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write) {
   constexpr std::uint32_t kProtected = kAttrReadOnly | kAttrSystem;
   const std::uint32_t attributes = os().get_attributes(path);
   const bool unprotect = attributes != kInvalidAttributes && (attributes & kProtected) != 0;

@@ -38,8 +38,7 @@ int times_by_handle(const std::string& path, FileTimes* times, int zulu);
 int times_by_search(const std::string& path, FileTimes* times, int zulu);
 // Puts three raw file times back after the file was read; a read-only or system file keeps
 // those attributes. 0 on success, 1 on failure.
-int reset_file_times(const std::string& path, FileTime creation, FileTime access,
-                     FileTime write);
+int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write);
 
 // At most three characters; "TZ0" when no zone name is known.
 extern std::string zone_abbreviation;

@@ -6,5 +6,4 @@
 
 // Appends the printf-style text to `out` and returns the number of characters appended.
 // `format` is always a literal of the program, never user text.
-int append_format(std::string* out, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+int append_format(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -75,8 +75,9 @@ TEST_F(TerminationDeathTest, ConsoleSummaryOfAnEmptyRunAndOfOneDirectory) {
 
 TEST_F(TerminationDeathTest, AbnormalEndsNameTheirReasonAndExitWithItsNumber) {
   const std::pair<int, const char*> cases[] = {
-      {1, "USER_ABORTED"}, {2, "INPUT_FILE"}, {3, "OUTPUT_FILE"},
-      {5, "ILLEGAL or INCOMPLETE OPTION"}, {6, "INSUFFICIENT MEMORY"},
+      {1, "USER_ABORTED"},        {2, "INPUT_FILE"},
+      {3, "OUTPUT_FILE"},         {5, "ILLEGAL or INCOMPLETE OPTION"},
+      {6, "INSUFFICIENT MEMORY"},
   };
   for (const auto& [reason, text] : cases) {
     EXPECT_EXIT(terminate_run(reason), ExitedWithCode(reason),
@@ -178,8 +179,7 @@ TEST_F(TerminationDeathTest, AFailingRecordWriteEndsTheRunOnceWithoutRecursing) 
         write_output("final.doc  0123456789ABCDEF0123456789ABCDEF \n");
         std::exit(99);
       },
-      ExitedWithCode(kWriteError),
-      ::testing::Truly([](const std::string& err) {
+      ExitedWithCode(kWriteError), ::testing::Truly([](const std::string& err) {
         return occurrences(err, "Error writing output file /dev/full") == 1 &&
                occurrences(err, "Reason: WRITE_ERROR") == 1 &&
                occurrences(err, "0 directories") == 1;

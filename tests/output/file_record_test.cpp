@@ -22,7 +22,9 @@ const std::string kName = "final.doc";
 const std::string kPath = kDir + kName;
 
 // A digest text right-aligned in the 40-column field.
-std::string in40(const std::string& text) { return std::string(40 - text.size(), ' ') + text; }
+std::string in40(const std::string& text) {
+  return std::string(40 - text.size(), ' ') + text;
+}
 
 class FileRecordTest : public ::testing::Test {
  protected:
@@ -57,8 +59,8 @@ class FileRecordTest : public ::testing::Test {
 };
 
 TEST_F(FileRecordTest, DefaultRecordIsThePaddedNameAndTheMd5In40Columns) {
-  const std::string expected = "final.doc                " + std::string(" ") +
-                               in40(kMd5Marker) + " \n";
+  const std::string expected =
+      "final.doc                " + std::string(" ") + in40(kMd5Marker) + " \n";
   EXPECT_EQ(record(), expected);
   EXPECT_EQ(expected.size(), 68u);
   EXPECT_EQ(counters.record_length, 69);

@@ -32,8 +32,7 @@ class FileTimesTest : public ::testing::Test {
   ScriptedPlatform platform;
 };
 
-void expect_stamp(const Stamp& s, int month, int day, int year, int hour, int minute,
-                  int second) {
+void expect_stamp(const Stamp& s, int month, int day, int year, int hour, int minute, int second) {
   EXPECT_EQ(s.month, month);
   EXPECT_EQ(s.day, day);
   EXPECT_EQ(s.year, year);
@@ -71,8 +70,8 @@ TEST_F(FileTimesTest, ReportsFailureOnlyWhenNoStampConverts) {
   platform.calendar_fails = true;
   FileTimes times;
   times.last_write.year = 2020;
-  EXPECT_EQ(convert_file_times(file_time_of(kCreation), file_time_of(kAccess),
-                               file_time_of(kWrite), &times, 0),
+  EXPECT_EQ(convert_file_times(file_time_of(kCreation), file_time_of(kAccess), file_time_of(kWrite),
+                               &times, 0),
             1);
   // A stamp that cannot be converted must not keep or borrow another date.
   expect_stamp(times.last_write, 0, 0, 1980, 0, 0, 0);
@@ -99,8 +98,7 @@ TEST_F(FileTimesTest, StandardColumnsFollowTheKindSelection) {
       {'C', 0, 0, ' ', "07/04/2003 06:05c "},
       {'a', 0, 0, ' ', "12/31/2004 23:59a "},
       {'A', 1, 0, ' ', "12/31/2004 23:59:58a "},
-      {'3', 0, 1, ' ',
-       "2003/07/04 06:05:04c 2005/01/02 13:45:10w 2004/12/31 23:59:58a "},
+      {'3', 0, 1, ' ', "2003/07/04 06:05:04c 2005/01/02 13:45:10w 2004/12/31 23:59:58a "},
       {'3', 0, 0, ',', "07/04/2003,06:05:04c,01/02/2005,13:45:10w,12/31/2004,23:59:58a,"},
       {'m', 0, 0, ' ', ""},
       {'0', 0, 0, ' ', ""},
@@ -156,10 +154,14 @@ TEST_F(FileTimesTest, ZoneColumnIsGmtUnderZuluElseTheAbbreviationInThree) {
 
 TEST_F(FileTimesTest, ZoneAbbreviationTakesInitialsOrTheFirstThreeLetters) {
   const std::pair<const char*, const char*> cases[] = {
-      {"Pacific Standard Time", "PST"}, {"W. Europe Standard Time", "WES"},
-      {"EST", "EST"},                   {"est", "EST"},
-      {"Coordinated", "COO"},           {"A", "A"},
-      {"", "TZ0"},                      {"Central Europe", "CE"},
+      {"Pacific Standard Time", "PST"},
+      {"W. Europe Standard Time", "WES"},
+      {"EST", "EST"},
+      {"est", "EST"},
+      {"Coordinated", "COO"},
+      {"A", "A"},
+      {"", "TZ0"},
+      {"Central Europe", "CE"},
   };
   for (const auto& [name, expected] : cases) {
     platform.zone.standard_name = name;
