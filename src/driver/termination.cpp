@@ -15,6 +15,20 @@
 namespace {
 
 bool terminating = false;
+
+struct Elapsed {
+  int hours = 0;
+  int minutes = 0;
+  int seconds = 0;
+};
+
+Elapsed split_elapsed(long long seconds) {
+  Elapsed elapsed;
+  elapsed.hours = static_cast<int>(seconds / 3600);
+  elapsed.minutes = static_cast<int>((seconds % 3600) / 60);
+  elapsed.seconds = static_cast<int>(seconds % 60);
+  return elapsed;
+}
 bool output_failed = false;
 
 const char* directory_ending() {
@@ -91,14 +105,6 @@ void report_lost_output(bool to_stdout) {
 }
 
 }  // namespace
-
-Elapsed split_elapsed(long long seconds) {
-  Elapsed elapsed;
-  elapsed.hours = static_cast<int>(seconds / 3600);
-  elapsed.minutes = static_cast<int>((seconds % 3600) / 60);
-  elapsed.seconds = static_cast<int>(seconds % 60);
-  return elapsed;
-}
 
 [[noreturn]] void terminate_run(int reason) {
   if (terminating) std::_Exit(reason);  // a failure inside the summaries: end at once

@@ -11,11 +11,3 @@
 // Ends the run with reason 2 when Ctrl-C has been pressed; called at safe points, so that
 // nothing is cut in the middle of a record.
 void check_interrupt();
-
-// "1 hrs. 2 mins. 5 secs." parts of an elapsed time in seconds.
-struct Elapsed {
-  int hours = 0;
-  int minutes = 0;
-  int seconds = 0;
-};
-Elapsed split_elapsed(long long seconds);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "support/platform_double.h"
 
 // The raw file time of a UTC moment in seconds since 1970.
 inline FileTime file_time_of(std::int64_t seconds) {
@@ -17,12 +17,12 @@ inline FileTime file_time_of(std::int64_t seconds) {
          kFileTimeTicksPerSecond;
 }
 
-class ScriptedPlatform : public Platform {
+class ScriptedPlatform : public PassThroughPlatform {
  public:
   // What a directory search on each exact pattern text finds, in order.
   std::map<std::string, std::vector<DirEntry>> searches;
   std::map<std::string, std::uint32_t> attributes;
-  std::deque<int> keys;
+  std::deque<int> keys;  // read_key answers; the end of input once they are used up
   bool interrupted = false;
   bool set_times_succeeds = true;
   ZoneInfo zone;  // local time = UTC - zone.offset_seconds (no daylight shift)
@@ -56,24 +56,8 @@ class ScriptedPlatform : public Platform {
   }
   void find_close(SearchHandle) override {}
 
-  bool full_path(const std::string& path, std::string* out) override {
-    *out = path;
-    return true;
-  }
-  std::string current_directory() override { return "/"; }
-  std::string module_path() override { return "/usr/bin/tallysum"; }
-  bool is_directory(const std::string&) override { return false; }
-  bool file_exists(const std::string& path) override { return searches.count(path) != 0; }
-  std::string find_name_ignoring_case(const std::string&, const std::string&) override {
-    return "";
-  }
-  int volume_kind(const std::string&) override { return 1; }
-
   InputHandle open_input(const std::string&) override { return nullptr; }
   InputHandle open_input_shared(const std::string&) override { return nullptr; }
-  long long read_input(InputHandle, void*, std::size_t) override { return -1; }
-  bool seek_input(InputHandle, std::uint64_t) override { return false; }
-  void close_input(InputHandle) override {}
 
   bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
                   FileTime* last_write) override {
@@ -98,24 +82,16 @@ class ScriptedPlatform : public Platform {
     attributes[path] = value;
     return true;
   }
-
   bool list_streams(const std::string&, std::vector<StreamEntry>* streams) override {
     streams->clear();
     return true;
   }
-  bool enable_stream_privileges() override { return true; }
-  bool disk_free_bytes(const std::string&, std::uint64_t* free_bytes) override {
-    *free_bytes = 0;
-    return false;
-  }
   bool is_removable_drive(const std::string&) override { return false; }
-  bool truncate_file(const std::string&, std::uint64_t) override { return false; }
 
   void set_file_apis_ansi() override { oem_mode = false; }
   void set_file_apis_oem() override { oem_mode = true; }
   bool file_apis_are_ansi() override { return !oem_mode; }
 
-  bool stdin_is_terminal() override { return false; }
   bool key_waiting() override { return false; }
   int read_key() override {
     ++key_reads;
@@ -124,7 +100,6 @@ class ScriptedPlatform : public Platform {
     keys.pop_front();
     return key;
   }
-  void install_interrupt_handler() override {}
   bool interrupt_pending() override { return interrupted; }
 
   std::int64_t now_seconds() override { return clock; }
@@ -138,10 +113,6 @@ class ScriptedPlatform : public Platform {
                         tm.tm_min,         tm.tm_sec,     tm.tm_wday};
     return true;
   }
-  std::int64_t local_standard_seconds(int, int, int, int, int, int) override { return -1; }
-
-  std::string find_help_file(const std::string&) override { return ""; }
-  bool show_help_file(const std::string&) override { return false; }
   bool acquire_log_lock(const std::string&) override { return true; }
   void release_log_lock() override {}
 
