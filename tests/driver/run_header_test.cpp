@@ -9,7 +9,7 @@
 #include "driver/run_state.h"
 #include "output/destinations.h"
 #include "support/captured_streams.h"
-#include "support/scripted_platform.h"
+#include "support/record_platform.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ class RunHeaderTest : public ::testing::Test {
     settings.accounting_file = nullptr;
   }
 
-  ScriptedPlatform platform;
+  RecordPlatform platform;
   CapturedStreams streams;
 };
 

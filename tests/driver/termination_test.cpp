@@ -8,7 +8,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/destinations.h"
-#include "support/scripted_platform.h"
+#include "support/record_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -46,7 +46,7 @@ class TerminationDeathTest : public ::testing::Test {
     return path;
   }
 
-  ScriptedPlatform platform;
+  RecordPlatform platform;
   TempDir dir;
 };
 

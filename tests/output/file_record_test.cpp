@@ -10,7 +10,7 @@
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "support/captured_streams.h"
-#include "support/scripted_platform.h"
+#include "support/record_platform.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ class FileRecordTest : public ::testing::Test {
     return streams.output();
   }
 
-  ScriptedPlatform platform;
+  RecordPlatform platform;
   CapturedStreams streams;
   DirEntry entry;
 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings.h"
-#include "support/scripted_platform.h"
+#include "support/record_platform.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ class FileTimesTest : public ::testing::Test {
     return times;
   }
 
-  ScriptedPlatform platform;
+  RecordPlatform platform;
 };
 
 void expect_stamp(const Stamp& s, int month, int day, int year, int hour, int minute, int second) {

@@ -17,7 +17,7 @@ inline FileTime file_time_of(std::int64_t seconds) {
          kFileTimeTicksPerSecond;
 }
 
-class ScriptedPlatform : public PassThroughPlatform {
+class RecordPlatform : public PassThroughPlatform {
  public:
   // What a directory search on each exact pattern text finds, in order.
   std::map<std::string, std::vector<DirEntry>> searches;
