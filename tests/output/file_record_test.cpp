@@ -237,6 +237,23 @@ TEST_F(FileRecordTest, WildcardCharactersInANameStillFindTheFileItself) {
   EXPECT_EQ(counters.byte_total, 777);
 }
 
+TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
+  const std::string name = "evil\nname\r\x7f";
+  DirEntry odd = entry;
+  odd.name = name;
+  platform.add_file(kDir + name, odd);
+  settings.path_only = 0;
+  settings.time_kind = '0';
+  settings.dos_name = 1;
+  write_file_record(kDir, name);
+  settings.name_only = 0;
+  write_file_record(kDir, name);
+  EXPECT_EQ(streams.output(), "evil?name??               " + in40(kMd5Marker) +
+                                  "         1234 UTC  evil?name??     \n" +
+                                  "/d/.../Report/evil?name?? " + in40(kMd5Marker) +
+                                  "         1234 UTC  evil?name??     \n");
+}
+
 TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
   settings.reset_access_time = 1;
   record();
