@@ -183,9 +183,7 @@ void write_file_record(const std::string& directory, const std::string& name) {
   const std::string shown = settings.width_mode > 2
                                 ? shorten_keep_head(printable(full_path), settings.name_width)
                                 : shorten_keep_tail(printable(full_path), settings.name_width);
-  counters.file_count += 1;
-  counters.byte_total += entry.size;
-  if (settings.pause && counters.file_count % page_length() == 0) pause_for_key();
+  if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
 
   std::string record;
   if (settings.comment_given) {
@@ -194,13 +192,17 @@ void write_file_record(const std::string& directory, const std::string& name) {
   }
   if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
   append_digests(&record, full_path);
-  check_interrupt();
   reset_times_after_reading(full_path, entry);
   records_on_disk += 1;
   if (settings.name_after_digest != 0) append_trailing_name(&record, bare, shown);
   append_details(&record, entry, times, bare);
   record += "\n";
+  // Counted only now, so that a run ended during the digests counts exactly the records
+  // it wrote.
+  counters.file_count += 1;
+  counters.byte_total += entry.size;
   write_output(record);
+  check_interrupt();
 
   if (continuation_active() && records_on_disk >= disk_capacity) continue_on_new_disk();
   if (settings.streams && (entry.attributes & kAttrDirectory) == 0) {

@@ -11,6 +11,7 @@
 #include "output/file_times.h"
 #include "support/captured_streams.h"
 #include "support/record_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -308,6 +309,24 @@ TEST_F(FileRecordDeathTest, AnInterruptEndsTheRunBeforeARecordIsStarted) {
         std::exit(99);
       },
       ::testing::ExitedWithCode(2), "Reason: INPUT_FILE");
+}
+
+TEST_F(FileRecordDeathTest, CtrlCDuringAFileEndsTheRunAfterItsWholeRecordWithExactCounts) {
+  TempDir dir;
+  const std::string list = dir.at("list.txt");
+  message_stream = stderr;
+  output_stream = std::fopen(list.c_str(), "w");
+  settings.reset_access_time = 1;
+  platform.interrupt_on_set_times = true;
+  EXPECT_EXIT(
+      {
+        write_file_record(kDir, kName);
+        std::exit(99);
+      },
+      ::testing::ExitedWithCode(2),
+      "Reason: INPUT_FILE(.|\n)*  0 directories, 1 files, 1,234 bytes");
+  std::fclose(output_stream);
+  EXPECT_EQ(read_file(list), "final.doc                 " + in40(kMd5Marker) + " \n");
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class RecordPlatform : public PassThroughPlatform {
   std::deque<int> keys;  // read_key answers; the end of input once they are used up
   bool interrupted = false;
   bool set_times_succeeds = true;
+  bool interrupt_on_set_times = false;  // Ctrl-C arrives while the times are put back
   ZoneInfo zone;  // local time = UTC - zone.offset_seconds (no daylight shift)
   std::int64_t clock = 0;
   bool calendar_fails = false;
@@ -71,6 +72,7 @@ class RecordPlatform : public PassThroughPlatform {
   bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
                       FileTime last_write) override {
     set_times_calls.push_back({path, creation, last_access, last_write, get_attributes(path)});
+    if (interrupt_on_set_times) interrupted = true;
     return set_times_succeeds;
   }
   std::uint32_t get_attributes(const std::string& path) override {
