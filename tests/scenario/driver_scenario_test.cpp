@@ -48,7 +48,7 @@ TEST(DriverScenario, DuplicatePathsAreWalkedOnceAndMissingOnesGiveNothing) {
   TempDir tree;
   for (const char* dir : {"d1", "d2", "d3", "d4"}) tree.write(std::string(dir) + "/f" + dir, "x");
   ProgramResult result = run_tallysum({.args = {tree.at("d1"), tree.at("d2"), tree.at("d3"),
-                                                tree.at("d1"), tree.at("d4"), tree.at("none")}});
+                                                tree.at("d1"), tree.at("d4"), tree.at("none/")}});
   EXPECT_EQ(result.status, 0) << result.err;
   std::vector<std::string> records = records_naming(result.out, {"fd1", "fd2", "fd3", "fd4"});
   ASSERT_EQ(records.size(), 4u) << result.out;
