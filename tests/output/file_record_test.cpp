@@ -216,8 +216,11 @@ TEST_F(FileRecordTest, SizeAndShortNameColumns) {
                                 " 1234567890123456 UTC  final.doc       \n");
 }
 
-TEST_F(FileRecordTest, FilesThatCannotBeFoundAgainGiveNoRecordAndAreNotCounted) {
+TEST_F(FileRecordTest, FilesThatCannotBeFoundAgainOrAreFilteredOutGiveNoRecordAndNoCount) {
   write_file_record(kDir, "vanished.doc");
+  settings.size_greater = 1;
+  settings.size_greater_than = 1235;  // the file has 1234 bytes
+  write_file_record(kDir, kName);
   write_file_record(kDir, ".");
   write_file_record(kDir, "..");
   EXPECT_EQ(streams.output(), "");
