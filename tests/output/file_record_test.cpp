@@ -38,6 +38,7 @@ class FileRecordTest : public ::testing::Test {
     records_on_disk = 0;
     platform.zone = ZoneInfo{"UTC", "", 0, false};
     set_platform(&platform);
+    set_up_disk_capacity();  // no output file here, so no disk continuation
     make_zone_abbreviation();
     entry.name = kName;
     entry.size = 1234;
@@ -330,6 +331,32 @@ TEST_F(FileRecordDeathTest, CtrlCDuringAFileEndsTheRunAfterItsWholeRecordWithExa
       "Reason: INPUT_FILE(.|\n)*  0 directories, 1 files, 1,234 bytes");
   std::fclose(output_stream);
   EXPECT_EQ(read_file(list), "final.doc                 " + in40(kMd5Marker) + " \n");
+}
+
+TEST_F(FileRecordDeathTest, AFullRemovableDiskIsChangedRightAfterTheRecordThatFillsIt) {
+  TempDir dir;
+  settings.output_target = 1;
+  settings.output_path = dir.at("list.txt");
+  output_stream = open_output_file(settings.output_path, false);
+  message_stream = stderr;
+  platform.removable = true;
+  platform.free_bytes = 4096 + 2 * 65;  // room for two records of width 65
+  set_up_disk_capacity();
+  ASSERT_TRUE(continuation_active());
+  EXPECT_EXIT(
+      {
+        write_file_record(kDir, kName);
+        std::exit(99);
+      },
+      ::testing::ExitedWithCode(3), "Output disk is full");
+  EXPECT_EQ(read_file(settings.output_path),
+            "final.doc                 " + in40(kMd5Marker) +
+                " \n\n Processed 1 files, 1234 bytes:  See continuation disk \n");
+  std::fclose(output_stream);
+  output_stream = stdout;
+  platform.removable = false;
+  settings.output_target = 0;
+  set_up_disk_capacity();
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ class RecordPlatform : public PassThroughPlatform {
   ZoneInfo zone;  // local time = UTC - zone.offset_seconds (no daylight shift)
   std::int64_t clock = 0;
   bool calendar_fails = false;
+  bool removable = false;  // the output file lies on a removable drive
+  std::uint64_t free_bytes = 0;
 
   struct TimesCall {
     std::string path;
@@ -88,7 +90,11 @@ class RecordPlatform : public PassThroughPlatform {
     streams->clear();
     return true;
   }
-  bool is_removable_drive(const std::string&) override { return false; }
+  bool is_removable_drive(const std::string&) override { return removable; }
+  bool disk_free_bytes(const std::string&, std::uint64_t* free) override {
+    *free = free_bytes;
+    return true;
+  }
 
   void set_file_apis_ansi() override { oem_mode = false; }
   void set_file_apis_oem() override { oem_mode = true; }
