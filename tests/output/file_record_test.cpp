@@ -90,16 +90,6 @@ TEST_F(FileRecordTest, TimesAddSizeTimeColumnsAndZone) {
                         "2004/12/31,23:59:58a,GMT,\n");
 }
 
-TEST_F(FileRecordTest, LocalTimesUseTheZoneAndItsAbbreviation) {
-  platform.zone = ZoneInfo{"Pacific Standard Time", "Pacific Daylight Time", 8 * 3600, true};
-  make_zone_abbreviation();
-  settings.path_only = 0;
-  settings.time_kind = 'W';
-  settings.time_seconds = 1;
-  EXPECT_EQ(record(), "final.doc                 " + in40(kMd5Marker) +
-                          "         1234 01/02/2005 05:45:10w PST \n");
-}
-
 TEST_F(FileRecordTest, DigestColumnsComeInReadingOrderWithTheirOwnWidths) {
   struct Case {
     int md5, sha1, crc32, sha256, sha384, sha512;

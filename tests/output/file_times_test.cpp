@@ -202,35 +202,6 @@ TEST_F(FileTimesTest, RunTimeTextsDescribeTheZoneAndTheMoment) {
   EXPECT_FALSE(run_time_texts(&plain));
 }
 
-TEST_F(FileTimesTest, TimeTextPadsTheDayWithZero) {
-  platform.zone.offset_seconds = 0;
-  EXPECT_EQ(time_text(0, true), "Thu Jan 01 00:00:00 1970");
-  EXPECT_EQ(time_text(1104673510, false), "Sun Jan 02 13:45:10 2005");
-  EXPECT_EQ(time_text(951782400, false), "Tue Feb 29 00:00:00 2000");
-}
-
-TEST_F(FileTimesTest, TimesBySearchAndByHandleReadTheEntryOrLeaveTheRecord) {
-  DirEntry entry;
-  entry.creation = file_time_of(kCreation);
-  entry.last_access = file_time_of(kAccess);
-  entry.last_write = file_time_of(kWrite);
-  platform.add_file("/data/a.txt", entry);
-
-  FileTimes times;
-  EXPECT_EQ(times_by_search("/data/a.txt", &times, 1), 0);
-  expect_stamp(times.last_write, 1, 2, 2005, 13, 45, 10);
-  FileTimes by_handle;
-  EXPECT_EQ(times_by_handle("/data/a.txt", &by_handle, 0), 0);
-  expect_stamp(by_handle.creation, 7, 3, 2003, 22, 5, 4);
-  EXPECT_EQ(by_handle.raw_last_access, file_time_of(kAccess));
-
-  FileTimes untouched;
-  untouched.last_write.year = 1999;
-  EXPECT_EQ(times_by_search("/data/missing", &untouched, 0), 1);
-  EXPECT_EQ(times_by_handle("/data/missing", &untouched, 0), 1);
-  EXPECT_EQ(untouched.last_write.year, 1999);
-}
-
 TEST_F(FileTimesTest, ResetWritesTheSavedTimesAndKeepsAReadOnlyFileReadOnly) {
   platform.attributes["/data/ro.txt"] = kAttrReadOnly | kAttrArchive;
   EXPECT_EQ(reset_file_times("/data/ro.txt", 1, 2, 3), 0);
