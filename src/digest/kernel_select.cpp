@@ -21,6 +21,8 @@ const KernelEntry kEntries[] = {
      [](ActiveKernels& k) { k.sha1 = sha1_blocks_shani; }},
     {DigestAlgorithm::kSha256, "sha-ni", [] { return cpu_features().sha; },
      [](ActiveKernels& k) { k.sha256 = sha256_blocks_shani; }},
+    {DigestAlgorithm::kSha512, "avx2", [] { return cpu_features().avx2 && cpu_features().bmi2; },
+     [](ActiveKernels& k) { k.sha512 = sha512_blocks_avx2; }},
     {DigestAlgorithm::kCrc32, "vpclmul", [] { return cpu_features().vpclmul; },
      [](ActiveKernels& k) { k.crc32 = crc32_bytes_vpclmul; }},
     {DigestAlgorithm::kCrc32, "pclmul", [] { return cpu_features().pclmul; },

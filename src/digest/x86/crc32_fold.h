@@ -23,6 +23,9 @@ constexpr std::uint64_t crc32_power_constant(unsigned exponent) {
   return reflected;
 }
 
-// Constant for the low and for the high 64 bits of a register moved forward by `bits`.
-constexpr std::uint64_t crc32_fold_low(unsigned bits) { return crc32_power_constant(bits + 32); }
-constexpr std::uint64_t crc32_fold_high(unsigned bits) { return crc32_power_constant(bits - 32); }
+// Constants for the low and for the high 64 bits of a register moved forward by `Bits`;
+// variables, so that the loops above never run at run time.
+template <unsigned Bits>
+constexpr long long kCrc32FoldLow = static_cast<long long>(crc32_power_constant(Bits + 32));
+template <unsigned Bits>
+constexpr long long kCrc32FoldHigh = static_cast<long long>(crc32_power_constant(Bits - 32));

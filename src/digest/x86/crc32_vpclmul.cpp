@@ -14,9 +14,10 @@ inline __m512i fold(__m512i x, __m512i constants) {
 
 inline __m512i load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
-inline __m512i lane_constants(unsigned bits) {
-  long long low = static_cast<long long>(crc32_fold_low(bits));
-  long long high = static_cast<long long>(crc32_fold_high(bits));
+template <unsigned Bits>
+inline __m512i lane_constants() {
+  constexpr long long low = kCrc32FoldLow<Bits>;
+  constexpr long long high = kCrc32FoldHigh<Bits>;
   return _mm512_set_epi64(high, low, high, low, high, low, high, low);
 }
 
@@ -28,8 +29,8 @@ inline __m128i lane(const unsigned char* lanes, int i) {
 
 std::uint32_t crc32_bytes_vpclmul(std::uint32_t crc, const unsigned char* data, std::size_t n) {
   if (n < 512) return crc32_bytes_pclmul(crc, data, n);
-  const __m512i by_2048 = lane_constants(2048);
-  const __m512i by_512 = lane_constants(512);
+  const __m512i by_2048 = lane_constants<2048>();
+  const __m512i by_512 = lane_constants<512>();
   __m512i x0 = _mm512_xor_si512(load(data), _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                                              0, 0, 0, 0, static_cast<int>(crc)));
   __m512i x1 = load(data + 64);
@@ -50,10 +51,10 @@ std::uint32_t crc32_bytes_vpclmul(std::uint32_t crc, const unsigned char* data, 
   // Move the first three lanes forward onto the last one (by 384, 256 and 128 bits); the last
   // lane's constants are zero so only its own bits remain from it.
   const __m512i to_last = _mm512_set_epi64(
-      0, 0, static_cast<long long>(crc32_fold_high(128)),
-      static_cast<long long>(crc32_fold_low(128)), static_cast<long long>(crc32_fold_high(256)),
-      static_cast<long long>(crc32_fold_low(256)), static_cast<long long>(crc32_fold_high(384)),
-      static_cast<long long>(crc32_fold_low(384)));
+      0, 0, kCrc32FoldHigh<128>,
+      kCrc32FoldLow<128>, kCrc32FoldHigh<256>,
+      kCrc32FoldLow<256>, kCrc32FoldHigh<384>,
+      kCrc32FoldLow<384>);
   alignas(64) unsigned char moved[64];
   _mm512_store_si512(moved, _mm512_xor_si512(fold(x0, to_last),
                                              _mm512_maskz_mov_epi64(0xC0, x0)));
