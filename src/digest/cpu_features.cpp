@@ -39,6 +39,7 @@ CpuFeatures detect() {
   f.pclmul = bit(basic.c, 1) && f.sse41;
   f.sha = bit(extended.b, 29) && f.sse41 && f.ssse3;
   f.avx2 = bit(basic.c, 28) && bit(extended.b, 5) && os_saves_ymm;
+  f.bmi1 = bit(extended.b, 3);
   f.bmi2 = bit(extended.b, 8);
   f.avx512 = f.avx2 && os_saves_zmm && bit(extended.b, 16) && bit(extended.b, 30) &&
              bit(extended.b, 31);

@@ -6,6 +6,7 @@ struct CpuFeatures {
   bool ssse3 = false;
   bool sse41 = false;
   bool avx2 = false;
+  bool bmi1 = false;
   bool bmi2 = false;
   bool sha = false;     // SHA-1 and SHA-256 instructions
   bool pclmul = false;  // carry-less multiply on 128-bit registers

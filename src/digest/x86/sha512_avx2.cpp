@@ -57,18 +57,24 @@ void schedule_two(const unsigned char* first, const unsigned char* second,
 
 #define SHA512_S0(x) (rotr64((x), 28) ^ rotr64((x), 34) ^ rotr64((x), 39))
 #define SHA512_S1(x) (rotr64((x), 14) ^ rotr64((x), 18) ^ rotr64((x), 41))
-#define SHA512_CH(e, f, g) ((g) ^ ((e) & ((f) ^ (g))))
-#define SHA512_MAJ(a, b, c) (((a) & (b)) | ((c) & ((a) | (b))))
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                           \
-  do {                                                                    \
-    std::uint64_t t1 = (h) + wk[t] + SHA512_S1(e) + SHA512_CH(e, f, g);   \
-    (d) += t1;                                                            \
-    (h) = t1 + SHA512_S0(a) + SHA512_MAJ(a, b, c);                        \
+// The sums are grouped so that the rotations of e and a come last: everything else of a
+// round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
+// Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                  \
+  do {                                                           \
+    std::uint64_t u = (h) + wk[t] + ((e) & (f)) + (~(e) & (g));  \
+    std::uint64_t s1 = SHA512_S1(e);                             \
+    std::uint64_t ab = (a) ^ (b);                                \
+    std::uint64_t maj = (b) ^ (ab & bc);                         \
+    bc = ab;                                                     \
+    (d) = ((d) + u) + s1;                                        \
+    (h) = SHA512_S0(a) + ((u + s1) + maj);                       \
   } while (0)
 
 void rounds(std::uint64_t* state, const std::uint64_t* wk) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+  std::uint64_t bc = b ^ c;
   for (int t = 0; t < kRounds; t += 8) {
     SHA512_ROUND(a, b, c, d, e, f, g, h, t);
     SHA512_ROUND(h, a, b, c, d, e, f, g, t + 1);
