@@ -1,6 +1,153 @@
 #include "driver/startup.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "config/options.h"
+#include "config/settings.h"
+#include "driver/run_header.h"
+#include "driver/run_state.h"
 #include "driver/termination.h"
-[[noreturn]] void run_program(int, char**) { terminate_run(0); }
-void open_output_and_complete() {}
-int compute_record_width() { return 0; }
-int estimate_record_length() { return 0; }
+#include "output/destinations.h"
+#include "output/file_times.h"
+#include "platform/platform.h"
+#include "select/path_lists.h"
+#include "select/walk.h"
+
+namespace {
+
+// The module name that the program's fixed failure messages print.
+constexpr char kMainModule[] = "Tallysum";
+constexpr char kBaseModule[] = "Base";
+
+// Argument 0 becomes the program's full path, so every echo of the command line names it.
+std::vector<char*> replace_program_word(int argc, char** argv) {
+  run.module_path = os().module_path();
+  run.argv.assign(argv, argv + argc);
+  if (run.argv.empty()) run.argv.push_back("");
+  if (!run.module_path.empty()) run.argv[0] = run.module_path;
+  std::vector<char*> words;
+  for (std::string& word : run.argv) words.push_back(word.data());
+  words.push_back(nullptr);
+  return words;
+}
+
+void write_command_line_to_log() {
+  if (settings.accounting_file == nullptr) return;
+  for (const std::string& word : run.argv) std::fprintf(settings.accounting_file, " %s ", word.c_str());
+  std::fputs("\n", settings.accounting_file);
+}
+
+// The separator appended and a drive letter upper-cased, as every walk expects its start.
+std::string prepared_search_path(const std::string& path) {
+  std::string dir = path;
+  if (dir.empty() || dir.back() != kSeparator) dir += kSeparator;
+  dir[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(dir[0])));
+  return dir;
+}
+
+void walk_all_search_paths() {
+  for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
+    walk_directory(prepared_search_path(settings.search_paths[i]));
+  }
+}
+
+void counting_pass() {
+  std::fputs("Counting files: ", message_stream);
+  walk_all_search_paths();
+  run.counting_pass = 0;
+  if (settings.auto_width) settings.name_width = run.longest_path + 2;
+  std::fprintf(message_stream, "\r%7ld files to process,  %s bytes\n",
+               static_cast<long>(run.precount_files), format_thousands(run.precount_bytes).c_str());
+}
+
+[[noreturn]] void run_all(int argc, char** argv) {
+  std::vector<char*> words = replace_program_word(argc, argv);
+  create_settings();
+  counters = RunCounters{};
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+  os().install_interrupt_handler();
+
+  apply_environment();
+  os().set_file_apis_ansi();
+  counters.start_time = os().now_seconds();
+  make_zone_abbreviation();
+
+  apply_defaults();
+  output_stream = stdout;
+  message_stream = stderr;
+
+  parse_command_line(static_cast<int>(run.argv.size()), words.data());
+  write_command_line_to_log();
+  open_output_and_complete();
+  write_run_header();
+
+  if (settings.file_patterns.empty()) add_file_pattern("*.*");
+  if (settings.search_paths.empty()) add_search_path(os().current_directory());
+  run.record_width = compute_record_width();
+  counters.record_length = estimate_record_length();
+  run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
+
+  if (settings.immediate == 0 && settings.output_target != 0) {
+    counting_pass();
+  } else {
+    settings.auto_width = 0;
+  }
+  run.counting_pass = 0;
+  if (settings.output_target != 0 && continuation_active()) set_up_disk_capacity();
+  if (settings.accounting_file != nullptr && !settings.search_paths.empty()) {
+    std::fprintf(settings.accounting_file, " %s\n", settings.search_paths[0].c_str());
+  }
+  walk_all_search_paths();
+  terminate_run(0);
+}
+
+}  // namespace
+
+[[noreturn]] void run_program(int argc, char** argv) {
+  try {
+    run_all(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "\nSource File %s, Line #: %d,  memory error", kBaseModule, __LINE__);
+    terminate_run(6);
+  }
+}
+
+void open_output_and_complete() {
+  if (settings.output_target == 1) {
+    std::FILE* file = open_output_file(settings.output_path, settings.append_output != 0);
+    if (file == nullptr) {
+      std::fprintf(stderr, settings.append_output ? "\ncan't open output file %s\n"
+                                                  : "\ncan't create output file %s\n",
+                   settings.output_path.c_str());
+      std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
+      std::exit(0);
+    }
+    output_stream = file;
+  }
+  complete_settings();
+}
+
+int compute_record_width() {
+  int w = settings.name_only ? settings.name_only_width : settings.name_width;
+  return w + 40;
+}
+
+int estimate_record_length() {
+  int w = settings.name_only ? settings.name_only_width : settings.name_width;
+  int length = w + 44;
+  if (settings.comment_given == 1) length += static_cast<int>(settings.comment_text.size());
+  if (settings.path_only) {
+    length += 12;
+    if (settings.time_kind == '3') {
+      length += 58;
+    } else if (settings.show_times) {
+      length += 22;
+    }
+  }
+  return length;
+}

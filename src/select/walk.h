@@ -22,3 +22,8 @@ bool fallback_lookup(const std::string& path, const std::string& name, DirEntry*
 
 // The directory entry under examination; the stream records take the short name from it.
 extern DirEntry current_entry;
+
+// Where the main pass hands each selected file: write_file_record, unless a test records the
+// calls instead.
+using FileSink = void (*)(const std::string& directory, const std::string& name);
+extern FileSink file_sink;

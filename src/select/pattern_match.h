@@ -1,0 +1,8 @@
+// Whole-name matching of exclusion patterns with the shell rules: '*' any run (dots and
+// separators included), '?' one byte, "[...]" one byte of a set with ranges and '!' or '^'
+// negation, '\' makes the next character literal. Bytes are compared as they stand.
+#pragma once
+
+#include <string>
+
+bool pattern_matches(const std::string& pattern, const std::string& name);

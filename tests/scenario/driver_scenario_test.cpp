@@ -1,0 +1,69 @@
+// The start-up order seen from outside: which files a run lists, and what it says where.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The record lines of a listing: those that begin with one of the given names.
+std::vector<std::string> records_naming(const std::string& text,
+                                        const std::vector<std::string>& names) {
+  std::vector<std::string> found;
+  for (const std::string& line : lines_of(text)) {
+    for (const std::string& name : names) {
+      if (line.rfind(name, 0) == 0) found.push_back(line);
+    }
+  }
+  return found;
+}
+
+TEST(DriverScenario, NoArgumentsListsTheCurrentDirectoryWithBareNames) {
+  TempDir tree;
+  tree.write("alpha.txt", "a");
+  tree.write("noext", "b");
+  tree.write("sub/inner.txt", "c");
+  ProgramResult result = run_tallysum({.args = {}, .directory = tree.path()});
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> records =
+      records_naming(result.out, {"alpha.txt", "noext", "inner.txt", tree.path()});
+  ASSERT_EQ(records.size(), 2u) << result.out;
+  EXPECT_EQ(records[0].substr(0, 26), "alpha.txt                 ");
+  EXPECT_EQ(records[1].substr(0, 26), "noext                     ");
+  EXPECT_EQ(result.err.find("Counting files: "), std::string::npos);
+}
+
+TEST(DriverScenario, DuplicatePathsAreWalkedOnceAndMissingOnesGiveNothing) {
+  TempDir tree;
+  for (const char* dir : {"d1", "d2", "d3", "d4"}) tree.write(std::string(dir) + "/f" + dir, "x");
+  ProgramResult result = run_tallysum({.args = {tree.at("d1"), tree.at("d2"), tree.at("d3"),
+                                                tree.at("d1"), tree.at("d4"), tree.at("none")}});
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> records = records_naming(result.out, {"fd1", "fd2", "fd3", "fd4"});
+  ASSERT_EQ(records.size(), 4u) << result.out;
+  EXPECT_EQ(records[0].substr(0, 3), "fd1");
+  EXPECT_EQ(records[3].substr(0, 3), "fd4");
+}
+
+TEST(DriverScenario, PatternArgumentSelectsFilesOfItsDirectory) {
+  TempDir tree;
+  tree.write("dir/keep.txt", "1");
+  tree.write("dir/drop.doc", "2");
+  ProgramResult result = run_tallysum({.args = {tree.at("dir/*.txt")}});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(records_naming(result.out, {"keep.txt", "drop.doc"}).size(), 1u) << result.out;
+  EXPECT_EQ(records_naming(result.out, {"keep.txt"}).size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// A platform double that passes every call to the native layer; a test derives from it and
+// overrides what it needs to fake (a key press, a full disk, a failing read).
+#pragma once
+
+#include "platform/platform.h"
+
+class PassThroughPlatform : public Platform {
+ public:
+  SearchHandle find_first(const std::string& pattern, DirEntry* entry) override {
+    return native_platform().find_first(pattern, entry);
+  }
+  bool find_next(SearchHandle search, DirEntry* entry) override {
+    return native_platform().find_next(search, entry);
+  }
+  void find_close(SearchHandle search) override { native_platform().find_close(search); }
+  bool full_path(const std::string& path, std::string* out) override {
+    return native_platform().full_path(path, out);
+  }
+  std::string current_directory() override { return native_platform().current_directory(); }
+  std::string module_path() override { return native_platform().module_path(); }
+  bool is_directory(const std::string& path) override {
+    return native_platform().is_directory(path);
+  }
+  bool file_exists(const std::string& path) override { return native_platform().file_exists(path); }
+  std::string find_name_ignoring_case(const std::string& directory,
+                                      const std::string& name) override {
+    return native_platform().find_name_ignoring_case(directory, name);
+  }
+  int volume_kind(const std::string& path) override { return native_platform().volume_kind(path); }
+  InputHandle open_input(const std::string& path) override {
+    return native_platform().open_input(path);
+  }
+  InputHandle open_input_shared(const std::string& path) override {
+    return native_platform().open_input_shared(path);
+  }
+  long long read_input(InputHandle input, void* buffer, std::size_t count) override {
+    return native_platform().read_input(input, buffer, count);
+  }
+  bool seek_input(InputHandle input, std::uint64_t offset) override {
+    return native_platform().seek_input(input, offset);
+  }
+  void close_input(InputHandle input) override { native_platform().close_input(input); }
+  bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
+                  FileTime* last_write) override {
+    return native_platform().file_times(path, creation, last_access, last_write);
+  }
+  bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
+                      FileTime last_write) override {
+    return native_platform().set_file_times(path, creation, last_access, last_write);
+  }
+  std::uint32_t get_attributes(const std::string& path) override {
+    return native_platform().get_attributes(path);
+  }
+  bool set_attributes(const std::string& path, std::uint32_t attributes) override {
+    return native_platform().set_attributes(path, attributes);
+  }
+  bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
+    return native_platform().list_streams(path, streams);
+  }
+  bool enable_stream_privileges() override { return native_platform().enable_stream_privileges(); }
+  bool disk_free_bytes(const std::string& path, std::uint64_t* free_bytes) override {
+    return native_platform().disk_free_bytes(path, free_bytes);
+  }
+  bool is_removable_drive(const std::string& path) override {
+    return native_platform().is_removable_drive(path);
+  }
+  bool truncate_file(const std::string& path, std::uint64_t size) override {
+    return native_platform().truncate_file(path, size);
+  }
+  void set_file_apis_ansi() override { native_platform().set_file_apis_ansi(); }
+  void set_file_apis_oem() override { native_platform().set_file_apis_oem(); }
+  bool file_apis_are_ansi() override { return native_platform().file_apis_are_ansi(); }
+  bool stdin_is_terminal() override { return native_platform().stdin_is_terminal(); }
+  bool key_waiting() override { return native_platform().key_waiting(); }
+  int read_key() override { return native_platform().read_key(); }
+  void install_interrupt_handler() override { native_platform().install_interrupt_handler(); }
+  bool interrupt_pending() override { return native_platform().interrupt_pending(); }
+  std::int64_t now_seconds() override { return native_platform().now_seconds(); }
+  ZoneInfo zone_info() override { return native_platform().zone_info(); }
+  bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) override {
+    return native_platform().to_calendar(seconds, local, out);
+  }
+  std::int64_t local_standard_seconds(int year, int month, int day, int hour, int minute,
+                                      int second) override {
+    return native_platform().local_standard_seconds(year, month, day, hour, minute, second);
+  }
+  std::string find_help_file(const std::string& program_path) override {
+    return native_platform().find_help_file(program_path);
+  }
+  bool show_help_file(const std::string& help_path) override {
+    return native_platform().show_help_file(help_path);
+  }
+  bool acquire_log_lock(const std::string& path) override {
+    return native_platform().acquire_log_lock(path);
+  }
+  void release_log_lock() override { native_platform().release_log_lock(); }
+};
+
+// Installs a double for the lifetime of the guard.
+class PlatformGuard {
+ public:
+  explicit PlatformGuard(Platform* platform) { set_platform(platform); }
+  ~PlatformGuard() { set_platform(nullptr); }
+  PlatformGuard(const PlatformGuard&) = delete;
+  PlatformGuard& operator=(const PlatformGuard&) = delete;
+};

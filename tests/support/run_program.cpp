@@ -1,0 +1,80 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+void drain(int fd, std::string* into, bool* open) {
+  char buffer[4096];
+  ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n > 0) {
+    into->append(buffer, static_cast<std::size_t>(n));
+  } else if (n == 0 || errno != EINTR) {
+    *open = false;
+  }
+}
+
+}  // namespace
+
+ProgramResult run_tallysum(const ProgramRun& how) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (!how.directory.empty() && chdir(how.directory.c_str()) != 0) _exit(127);
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC0"};
+    env.insert(env.end(), how.environment.begin(), how.environment.end());
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = {TALLYSUM_BINARY};
+    args.insert(args.end(), how.args.begin(), how.args.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  signal(SIGPIPE, SIG_IGN);
+  if (!how.input.empty()) {
+    ssize_t ignored = write(in[1], how.input.data(), how.input.size());
+    (void)ignored;
+  }
+  close(in[1]);
+
+  ProgramResult result;
+  bool out_open = true, err_open = true;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeout_seconds);
+  while (out_open || err_open) {
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int ready = poll(fds, 2, 200);
+    if (ready > 0) {
+      if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
+      if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      break;
+    }
+  }
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}

@@ -1,0 +1,23 @@
+// Runs the built program as a user would and collects what it wrote.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+struct ProgramRun {
+  std::vector<std::string> args;            // without the program name
+  std::string directory;                    // working directory; empty: the test's own
+  std::vector<std::string> environment;     // "NAME=value" entries added to a clean one
+  std::string input;                        // standard input (a pipe, closed after it)
+  int timeout_seconds = 60;                 // the program is killed after this
+};
+
+// The environment holds PATH, TZ=UTC0 and the given entries only, so nothing of the
+// caller's (RESET, SILENT, ACCT) leaks into a run.
+ProgramResult run_tallysum(const ProgramRun& how);
