@@ -1,7 +1,7 @@
 // A platform double for the digest drivers: files served from memory, with the faults a real
 // disk cannot give on demand (a refused open in either code page, a refused shared open, a
 // read or seek that fails, Ctrl-C after some reads) and a log of every input call. Everything
-// the drivers do not use passes through to the native platform.
+// else passes through to the native platform.
 #pragma once
 
 #include <algorithm>
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "support/platform_double.h"
 
-class MemoryPlatform : public Platform {
+class MemoryPlatform : public PassThroughPlatform {
  public:
   MemoryPlatform() { set_platform(this); }
   ~MemoryPlatform() override { set_platform(nullptr); }
@@ -82,65 +82,7 @@ class MemoryPlatform : public Platform {
   bool interrupt_pending() override {
     return interrupt_after_reads >= 0 && reads >= interrupt_after_reads;
   }
-
-  // --- Passed through ---------------------------------------------------------------------
-  SearchHandle find_first(const std::string& p, DirEntry* e) override {
-    return native().find_first(p, e);
-  }
-  bool find_next(SearchHandle s, DirEntry* e) override { return native().find_next(s, e); }
-  void find_close(SearchHandle s) override { native().find_close(s); }
-  bool full_path(const std::string& p, std::string* out) override {
-    return native().full_path(p, out);
-  }
-  std::string current_directory() override { return native().current_directory(); }
-  std::string module_path() override { return native().module_path(); }
-  bool is_directory(const std::string& p) override { return native().is_directory(p); }
-  bool file_exists(const std::string& p) override { return files.count(p) != 0; }
-  std::string find_name_ignoring_case(const std::string& d, const std::string& n) override {
-    return native().find_name_ignoring_case(d, n);
-  }
-  int volume_kind(const std::string& p) override { return native().volume_kind(p); }
-  bool file_times(const std::string& p, FileTime* c, FileTime* a, FileTime* w) override {
-    return native().file_times(p, c, a, w);
-  }
-  bool set_file_times(const std::string& p, FileTime c, FileTime a, FileTime w) override {
-    return native().set_file_times(p, c, a, w);
-  }
-  std::uint32_t get_attributes(const std::string& p) override {
-    return native().get_attributes(p);
-  }
-  bool set_attributes(const std::string& p, std::uint32_t a) override {
-    return native().set_attributes(p, a);
-  }
-  bool list_streams(const std::string& p, std::vector<StreamEntry>* s) override {
-    return native().list_streams(p, s);
-  }
-  bool enable_stream_privileges() override { return native().enable_stream_privileges(); }
-  bool disk_free_bytes(const std::string& p, std::uint64_t* f) override {
-    return native().disk_free_bytes(p, f);
-  }
-  bool is_removable_drive(const std::string& p) override {
-    return native().is_removable_drive(p);
-  }
-  bool truncate_file(const std::string& p, std::uint64_t s) override {
-    return native().truncate_file(p, s);
-  }
-  bool stdin_is_terminal() override { return false; }
-  bool key_waiting() override { return false; }
-  int read_key() override { return kKeyEndOfInput; }
-  void install_interrupt_handler() override {}
-  std::int64_t now_seconds() override { return native().now_seconds(); }
-  ZoneInfo zone_info() override { return native().zone_info(); }
-  bool to_calendar(std::int64_t s, bool local, CalendarTime* out) override {
-    return native().to_calendar(s, local, out);
-  }
-  std::int64_t local_standard_seconds(int y, int mo, int d, int h, int mi, int s) override {
-    return native().local_standard_seconds(y, mo, d, h, mi, s);
-  }
-  std::string find_help_file(const std::string& p) override { return native().find_help_file(p); }
-  bool show_help_file(const std::string& p) override { return native().show_help_file(p); }
-  bool acquire_log_lock(const std::string& p) override { return native().acquire_log_lock(p); }
-  void release_log_lock() override { native().release_log_lock(); }
+  bool file_exists(const std::string& path) override { return files.count(path) != 0; }
 
  private:
   struct Open {
@@ -148,7 +90,6 @@ class MemoryPlatform : public Platform {
     std::uint64_t position = 0;
   };
 
-  static Platform& native() { return native_platform(); }
   InputHandle make_handle(const std::string& path) {
     ++open_handles;
     return reinterpret_cast<InputHandle>(new Open{path, 0});
