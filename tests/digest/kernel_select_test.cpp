@@ -1,0 +1,81 @@
+#include "digest/kernel_select.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "digest/cpu_features.h"
+#include "digest_test_support.h"
+
+namespace {
+
+const std::vector<DigestAlgorithm> kAlgorithms = {DigestAlgorithm::kMd5, DigestAlgorithm::kSha1,
+                                                  DigestAlgorithm::kSha256,
+                                                  DigestAlgorithm::kSha512,
+                                                  DigestAlgorithm::kCrc32};
+
+bool listed(DigestAlgorithm algorithm, const std::string& name) {
+  std::vector<std::string> names = available_kernels(algorithm);
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+TEST(KernelSelect, PortableIsAlwaysThereAndBestIsChosenByDefault) {
+  use_best_kernels();
+  for (DigestAlgorithm algorithm : kAlgorithms) {
+    std::vector<std::string> names = available_kernels(algorithm);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.back(), "portable");
+    EXPECT_EQ(kernel_in_use(algorithm), names.front());
+  }
+}
+
+TEST(KernelSelect, ForcingAnUnknownOrUnsupportedKernelChangesNothing) {
+  use_best_kernels();
+  for (DigestAlgorithm algorithm : kAlgorithms) {
+    const std::string before = kernel_in_use(algorithm);
+    EXPECT_FALSE(use_kernel(algorithm, "no-such-kernel"));
+    EXPECT_EQ(kernel_in_use(algorithm), before);
+    EXPECT_TRUE(use_kernel(algorithm, "portable"));
+    EXPECT_EQ(kernel_in_use(algorithm), "portable");
+  }
+  // A kernel of another algorithm is not a kernel of this one.
+  EXPECT_FALSE(use_kernel(DigestAlgorithm::kMd5, "sha-ni"));
+  use_best_kernels();
+}
+
+TEST(KernelSelect, ProcessorKernelsAreOfferedExactlyWhenTheProcessorHasThem) {
+  const CpuFeatures& cpu = cpu_features();
+  EXPECT_EQ(listed(DigestAlgorithm::kSha1, "sha-ni"), cpu.sha);
+  EXPECT_EQ(listed(DigestAlgorithm::kSha256, "sha-ni"), cpu.sha);
+  EXPECT_EQ(listed(DigestAlgorithm::kCrc32, "pclmul"), cpu.pclmul);
+  EXPECT_EQ(listed(DigestAlgorithm::kCrc32, "vpclmul"), cpu.vpclmul);
+  EXPECT_EQ(listed(DigestAlgorithm::kSha512, "avx2"), cpu.avx2 && cpu.bmi1 && cpu.bmi2);
+  // Wide-register features need the narrower ones they build on.
+  EXPECT_TRUE(!cpu.vpclmul || (cpu.avx512 && cpu.pclmul));
+  EXPECT_TRUE(!cpu.avx512 || cpu.avx2);
+}
+
+TEST(KernelSelect, EveryKernelAgreesWithThePortableOneOnIrregularFeeds) {
+  const std::string data = pattern_bytes(70000, 13);
+  for (Kind kind : all_kinds()) {
+    DigestAlgorithm algorithm = kind_algorithm(kind);
+    for (std::size_t length : {0u, 1u, 17u, 64u, 127u, 128u, 129u, 255u, 256u, 257u, 511u, 512u,
+                               513u, 1023u, 4097u, 65536u, 70000u}) {
+      const std::string input = data.substr(0, length);
+      std::string reference;
+      {
+        KernelScope portable(algorithm, "portable");
+        reference = digest_hex(kind, input, 97);
+      }
+      for (const std::string& kernel : available_kernels(algorithm)) {
+        KernelScope scope(algorithm, kernel);
+        EXPECT_EQ(digest_hex(kind, input, 1000), reference)
+            << kind_name(kind) << " kernel " << kernel << " length " << length;
+        EXPECT_EQ(digest_hex(kind, input, 600), reference)
+            << kind_name(kind) << " kernel " << kernel << " length " << length;
+      }
+    }
+  }
+}
