@@ -10,6 +10,7 @@
 template <std::size_t kBlockSize, typename Transform>
 void feed_blocks(unsigned char* block, std::size_t used, const unsigned char* bytes,
                  std::size_t n, Transform transform) {
+  if (n == 0) return;  // `bytes` may then be null, which memcpy does not allow
   if (used != 0) {
     std::size_t take = n < kBlockSize - used ? n : kBlockSize - used;
     std::memcpy(block + used, bytes, take);
