@@ -2,10 +2,10 @@
 // a file the page cache holds, and, where the openssl command is installed, its figure for the
 // same algorithm and block size measured in the same run, with our ratio to it.
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -114,8 +114,8 @@ double megabytes_per_second(const std::function<void()>& work, double bytes_per_
 
 // The openssl figure in 10^6 bytes per second, or 0 when openssl is absent or says nothing.
 double openssl_run(const char* name) {
-  std::string command = std::string("openssl speed -evp ") + name +
-                        " -bytes 65536 -seconds 1 2>/dev/null";
+  std::string command =
+      std::string("openssl speed -evp ") + name + " -bytes 65536 -seconds 1 2>/dev/null";
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return 0;
   char line[512];
@@ -169,13 +169,12 @@ void bench_openssl(const Algorithm& a, const std::vector<unsigned char>& buffer)
     return;
   }
   double ours = megabytes_per_second([&] { a.run(buffer.data(), 16); }, kBlock * 16.0);
-  std::printf("%-8s openssl    memory  %9.1f MB/s   ours %9.1f MB/s   ratio %.2f\n", a.name,
-              theirs, ours, ours / theirs);
+  std::printf("%-8s openssl    memory  %9.1f MB/s   ours %9.1f MB/s   ratio %.2f\n", a.name, theirs,
+              ours, ours / theirs);
 }
 
 std::string write_bench_file(std::size_t size) {
-  std::string path =
-      (std::filesystem::temp_directory_path() / "tallysum-bench.bin").string();
+  std::string path = (std::filesystem::temp_directory_path() / "tallysum-bench.bin").string();
   std::vector<char> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));

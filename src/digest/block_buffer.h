@@ -8,8 +8,8 @@
 // `block` holds `used` buffered bytes (used < kBlockSize). `transform(data, count)` runs the
 // kernel over `count` whole blocks at `data`.
 template <std::size_t kBlockSize, typename Transform>
-void feed_blocks(unsigned char* block, std::size_t used, const unsigned char* bytes,
-                 std::size_t n, Transform transform) {
+void feed_blocks(unsigned char* block, std::size_t used, const unsigned char* bytes, std::size_t n,
+                 Transform transform) {
   if (n == 0) return;  // `bytes` may then be null, which memcpy does not allow
   if (used != 0) {
     std::size_t take = n < kBlockSize - used ? n : kBlockSize - used;

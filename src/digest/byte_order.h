@@ -6,12 +6,22 @@
 #include <cstdint>
 #include <cstring>
 
-inline std::uint32_t rotl32(std::uint32_t x, int n) { return std::rotl(x, n); }
-inline std::uint32_t rotr32(std::uint32_t x, int n) { return std::rotr(x, n); }
-inline std::uint64_t rotr64(std::uint64_t x, int n) { return std::rotr(x, n); }
+inline std::uint32_t rotl32(std::uint32_t x, int n) {
+  return std::rotl(x, n);
+}
+inline std::uint32_t rotr32(std::uint32_t x, int n) {
+  return std::rotr(x, n);
+}
+inline std::uint64_t rotr64(std::uint64_t x, int n) {
+  return std::rotr(x, n);
+}
 
-inline std::uint32_t byte_swap32(std::uint32_t x) { return __builtin_bswap32(x); }
-inline std::uint64_t byte_swap64(std::uint64_t x) { return __builtin_bswap64(x); }
+inline std::uint32_t byte_swap32(std::uint32_t x) {
+  return __builtin_bswap32(x);
+}
+inline std::uint64_t byte_swap64(std::uint64_t x) {
+  return __builtin_bswap64(x);
+}
 
 inline std::uint32_t load_le32(const unsigned char* p) {
   std::uint32_t x;

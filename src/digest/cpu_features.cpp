@@ -24,7 +24,9 @@ unsigned long long read_xcr0() {
   return (static_cast<unsigned long long>(high) << 32) | low;
 }
 
-bool bit(unsigned int word, int n) { return ((word >> n) & 1u) != 0; }
+bool bit(unsigned int word, int n) {
+  return ((word >> n) & 1u) != 0;
+}
 
 CpuFeatures detect() {
   CpuFeatures f;
@@ -41,15 +43,17 @@ CpuFeatures detect() {
   f.avx2 = bit(basic.c, 28) && bit(extended.b, 5) && os_saves_ymm;
   f.bmi1 = bit(extended.b, 3);
   f.bmi2 = bit(extended.b, 8);
-  f.avx512 = f.avx2 && os_saves_zmm && bit(extended.b, 16) && bit(extended.b, 30) &&
-             bit(extended.b, 31);
+  f.avx512 =
+      f.avx2 && os_saves_zmm && bit(extended.b, 16) && bit(extended.b, 30) && bit(extended.b, 31);
   f.vpclmul = f.avx512 && f.pclmul && bit(extended.c, 10);
   return f;
 }
 
 #else
 
-CpuFeatures detect() { return CpuFeatures{}; }
+CpuFeatures detect() {
+  return CpuFeatures{};
+}
 
 #endif
 

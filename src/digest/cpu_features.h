@@ -8,9 +8,9 @@ struct CpuFeatures {
   bool avx2 = false;
   bool bmi1 = false;
   bool bmi2 = false;
-  bool sha = false;     // SHA-1 and SHA-256 instructions
-  bool pclmul = false;  // carry-less multiply on 128-bit registers
-  bool avx512 = false;  // AVX-512 F, BW and VL with the OS saving the 512-bit state
+  bool sha = false;      // SHA-1 and SHA-256 instructions
+  bool pclmul = false;   // carry-less multiply on 128-bit registers
+  bool avx512 = false;   // AVX-512 F, BW and VL with the OS saving the 512-bit state
   bool vpclmul = false;  // carry-less multiply on 512-bit registers (with avx512)
 };
 

@@ -134,8 +134,7 @@ std::string md5_driver(const std::string& name, std::uint32_t start, std::uint64
                        Md5Storage*& slot, const char* module, int line) {
   Md5Storage* storage = obtain(slot);
   if (storage == nullptr) {
-    std::fprintf(message_stream, "\n%s\n%d\nCouldn't create MD5 hash input buffer\n", module,
-                 line);
+    std::fprintf(message_stream, "\n%s\n%d\nCouldn't create MD5 hash input buffer\n", module, line);
     return std::string();
   }
   Md5Context* ctx = &storage->ctx;

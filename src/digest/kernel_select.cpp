@@ -12,7 +12,9 @@ struct KernelEntry {
   void (*install)(ActiveKernels& kernels);
 };
 
-bool always() { return true; }
+bool always() {
+  return true;
+}
 
 // Best first within each algorithm; the portable kernel last.
 const KernelEntry kEntries[] = {
@@ -90,7 +92,9 @@ bool use_kernel(DigestAlgorithm algorithm, const std::string& name) {
   return false;
 }
 
-void use_best_kernels() { choose_best(); }
+void use_best_kernels() {
+  choose_best();
+}
 
 std::string kernel_in_use(DigestAlgorithm algorithm) {
   if (!chosen) choose_best();

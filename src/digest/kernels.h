@@ -8,10 +8,8 @@
 // Each block kernel transforms `blocks` whole blocks read straight from `data` (any alignment).
 using Md5Blocks = void (*)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
 using Sha1Blocks = void (*)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
-using Sha256Blocks = void (*)(std::uint32_t* state, const unsigned char* data,
-                              std::size_t blocks);
-using Sha512Blocks = void (*)(std::uint64_t* state, const unsigned char* data,
-                              std::size_t blocks);
+using Sha256Blocks = void (*)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
+using Sha512Blocks = void (*)(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 // Advances the running (not complemented) CRC register over `n` bytes.
 using Crc32Bytes = std::uint32_t (*)(std::uint32_t crc, const unsigned char* data, std::size_t n);
 
@@ -28,10 +26,8 @@ const ActiveKernels& active_kernels();
 // Portable kernels: always compiled, the reference for the others.
 void md5_blocks_portable(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
 void sha1_blocks_portable(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
-void sha256_blocks_portable(std::uint32_t* state, const unsigned char* data,
-                            std::size_t blocks);
-void sha512_blocks_portable(std::uint64_t* state, const unsigned char* data,
-                            std::size_t blocks);
+void sha256_blocks_portable(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
+void sha512_blocks_portable(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 std::uint32_t crc32_bytes_portable(std::uint32_t crc, const unsigned char* data, std::size_t n);
 
 // x86 kernels, compiled only for x86 processors and run only where cpu_features() allows.

@@ -20,10 +20,9 @@ void md5_update(Md5Context* ctx, const void* bytes, std::size_t n) {
   ctx->count[0] = static_cast<std::uint32_t>(bits);
   ctx->count[1] = static_cast<std::uint32_t>(bits >> 32);
   Md5Blocks kernel = active_kernels().md5;
-  feed_blocks<64>(ctx->block, used, static_cast<const unsigned char*>(bytes), n,
-                  [&](const unsigned char* data, std::size_t count) {
-                    kernel(ctx->state, data, count);
-                  });
+  feed_blocks<64>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
 }
 
 void md5_final(Md5Context* ctx) {
@@ -46,7 +45,7 @@ namespace {
 #define MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
 #define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
-#define MD5_STEP(f, a, b, c, d, word, constant, shift)         \
+#define MD5_STEP(f, a, b, c, d, word, constant, shift)                     \
   (a) += f((b), (c), (d)) + (word) + static_cast<std::uint32_t>(constant); \
   (a) = rotl32((a), (shift)) + (b)
 

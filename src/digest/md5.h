@@ -5,9 +5,9 @@
 #include <cstdint>
 
 struct Md5Context {
-  std::uint32_t count[2];  // message bits modulo 2^64, low word first
-  std::uint32_t state[4];  // A, B, C, D
-  unsigned char block[64];  // bytes not yet transformed
+  std::uint32_t count[2];    // message bits modulo 2^64, low word first
+  std::uint32_t state[4];    // A, B, C, D
+  unsigned char block[64];   // bytes not yet transformed
   unsigned char digest[16];  // written by md5_final
 };
 

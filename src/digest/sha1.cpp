@@ -23,10 +23,9 @@ void sha1_update(Sha1Context* ctx, const void* bytes, std::size_t n) {
   ctx->count[0] = static_cast<std::uint32_t>(bits);
   ctx->count[1] = static_cast<std::uint32_t>(bits >> 32);
   Sha1Blocks kernel = active_kernels().sha1;
-  feed_blocks<64>(ctx->block, used, static_cast<const unsigned char*>(bytes), n,
-                  [&](const unsigned char* data, std::size_t count) {
-                    kernel(ctx->state, data, count);
-                  });
+  feed_blocks<64>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
 }
 
 void sha1_final(unsigned char* digest_out, Sha1Context* ctx) {
@@ -45,8 +44,8 @@ void sha1_final(unsigned char* digest_out, Sha1Context* ctx) {
 // The portable kernel: 80 steps written out over a 16-word rolling schedule.
 namespace {
 
-#define SHA1_W(t) (w[(t) & 15] = rotl32(w[((t) + 13) & 15] ^ w[((t) + 8) & 15] ^ \
-                                            w[((t) + 2) & 15] ^ w[(t) & 15], 1))
+#define SHA1_W(t) \
+  (w[(t)&15] = rotl32(w[((t) + 13) & 15] ^ w[((t) + 8) & 15] ^ w[((t) + 2) & 15] ^ w[(t)&15], 1))
 #define SHA1_F1(b, c, d) ((d) ^ ((b) & ((c) ^ (d))))
 #define SHA1_F2(b, c, d) ((b) ^ (c) ^ (d))
 #define SHA1_F3(b, c, d) (((b) & (c)) | ((d) & ((b) | (c))))
@@ -61,11 +60,11 @@ namespace {
 #define SHA1_R4(a, b, c, d, e, t) SHA1_ROUND(SHA1_F2, 0xCA62C1D6u, a, b, c, d, e, SHA1_W(t))
 
 // Five steps rotate the roles of the five working variables back to where they started.
-#define SHA1_FIVE(R, t)          \
-  R(a, b, c, d, e, (t));         \
-  R(e, a, b, c, d, (t) + 1);     \
-  R(d, e, a, b, c, (t) + 2);     \
-  R(c, d, e, a, b, (t) + 3);     \
+#define SHA1_FIVE(R, t)      \
+  R(a, b, c, d, e, (t));     \
+  R(e, a, b, c, d, (t) + 1); \
+  R(d, e, a, b, c, (t) + 2); \
+  R(c, d, e, a, b, (t) + 3); \
   R(b, c, d, e, a, (t) + 4)
 
 void sha1_block(std::uint32_t* state, const unsigned char* p) {

@@ -7,16 +7,14 @@
 #include "digest/kernels.h"
 
 const std::uint32_t kSha256RoundConstants[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
-    0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
-    0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f,
-    0x4a7484aa, 0x5cb0a9dc, 0x76f988da, 0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7,
-    0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967, 0x27b70a85, 0x2e1b2138, 0x4d2c6dfc,
-    0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85, 0xa2bfe8a1, 0xa81a664b,
-    0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070, 0x19a4c116,
-    0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7,
-    0xc67178f2};
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 void sha256_init(Sha256Context* ctx) {
   static const std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -30,10 +28,9 @@ void sha256_update(Sha256Context* ctx, const void* bytes, std::size_t n) {
   std::size_t used = (ctx->count >> 3) & 63;
   ctx->count += static_cast<std::uint64_t>(n) << 3;
   Sha256Blocks kernel = active_kernels().sha256;
-  feed_blocks<64>(ctx->block, used, static_cast<const unsigned char*>(bytes), n,
-                  [&](const unsigned char* data, std::size_t count) {
-                    kernel(ctx->state, data, count);
-                  });
+  feed_blocks<64>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
 }
 
 void sha256_final(unsigned char* digest_out, Sha256Context* ctx) {
@@ -61,17 +58,16 @@ namespace {
 #define SHA256_s1(x) (rotr32((x), 17) ^ rotr32((x), 19) ^ ((x) >> 10))
 #define SHA256_CH(e, f, g) ((g) ^ ((e) & ((f) ^ (g))))
 #define SHA256_MAJ(a, b, c) (((a) & (b)) | ((c) & ((a) | (b))))
-#define SHA256_W(t)                                                                   \
-  (w[(t) & 15] += SHA256_s1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + \
-                  SHA256_s0(w[((t) + 1) & 15]))
+#define SHA256_W(t) \
+  (w[(t)&15] += SHA256_s1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + SHA256_s0(w[((t) + 1) & 15]))
 // One round; the caller rotates the roles of the eight variables.
-#define SHA256_ROUND(a, b, c, d, e, f, g, h, t, word)                                   \
-  do {                                                                                  \
-    std::uint32_t t1 = (h) + SHA256_S1(e) + SHA256_CH(e, f, g) + k[t] + (word);         \
-    (d) += t1;                                                                          \
-    (h) = t1 + SHA256_S0(a) + SHA256_MAJ(a, b, c);                                      \
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, t, word)                           \
+  do {                                                                          \
+    std::uint32_t t1 = (h) + SHA256_S1(e) + SHA256_CH(e, f, g) + k[t] + (word); \
+    (d) += t1;                                                                  \
+    (h) = t1 + SHA256_S0(a) + SHA256_MAJ(a, b, c);                              \
   } while (0)
-#define SHA256_EIGHT(t, W)                           \
+#define SHA256_EIGHT(t, W)                                   \
   SHA256_ROUND(a, b, c, d, e, f, g, h, (t), W((t)));         \
   SHA256_ROUND(h, a, b, c, d, e, f, g, (t) + 1, W((t) + 1)); \
   SHA256_ROUND(g, h, a, b, c, d, e, f, (t) + 2, W((t) + 2)); \
@@ -110,7 +106,6 @@ void sha256_block(std::uint32_t* state, const unsigned char* p) {
 
 }  // namespace
 
-void sha256_blocks_portable(std::uint32_t* state, const unsigned char* data,
-                            std::size_t blocks) {
+void sha256_blocks_portable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
   for (std::size_t i = 0; i < blocks; ++i) sha256_block(state, data + 64 * i);
 }

@@ -71,15 +71,18 @@ void sha512_update(Sha512Context* ctx, const void* bytes, std::size_t n) {
   if (ctx->count[0] < added) ctx->count[1] += 1;
   ctx->count[1] += static_cast<std::uint64_t>(n) >> 61;
   Sha512Blocks kernel = active_kernels().sha512;
-  feed_blocks<128>(ctx->block, used, static_cast<const unsigned char*>(bytes), n,
-                   [&](const unsigned char* data, std::size_t count) {
-                     kernel(ctx->state, data, count);
-                   });
+  feed_blocks<128>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
 }
 
-void sha384_final(unsigned char* digest_out, Sha512Context* ctx) { finish(ctx, digest_out, 6); }
+void sha384_final(unsigned char* digest_out, Sha512Context* ctx) {
+  finish(ctx, digest_out, 6);
+}
 
-void sha512_final(unsigned char* digest_out, Sha512Context* ctx) { finish(ctx, digest_out, 8); }
+void sha512_final(unsigned char* digest_out, Sha512Context* ctx) {
+  finish(ctx, digest_out, 8);
+}
 
 void sha384_end(Sha512Context* ctx, char* text_out) {
   unsigned char digest[kSha384DigestSize];
@@ -102,9 +105,8 @@ namespace {
 #define SHA512_s1(x) (rotr64((x), 19) ^ rotr64((x), 61) ^ ((x) >> 6))
 #define SHA512_CH(e, f, g) ((g) ^ ((e) & ((f) ^ (g))))
 #define SHA512_MAJ(a, b, c) (((a) & (b)) | ((c) & ((a) | (b))))
-#define SHA512_W(t)                                                   \
-  (w[(t) & 15] += SHA512_s1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + \
-                  SHA512_s0(w[((t) + 1) & 15]))
+#define SHA512_W(t) \
+  (w[(t)&15] += SHA512_s1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + SHA512_s0(w[((t) + 1) & 15]))
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, t, word)                           \
   do {                                                                          \
     std::uint64_t t1 = (h) + SHA512_S1(e) + SHA512_CH(e, f, g) + k[t] + (word); \
@@ -152,7 +154,6 @@ void sha512_block(std::uint64_t* state, const unsigned char* p) {
 
 }  // namespace
 
-void sha512_blocks_portable(std::uint64_t* state, const unsigned char* data,
-                            std::size_t blocks) {
+void sha512_blocks_portable(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
   for (std::size_t i = 0; i < blocks; ++i) sha512_block(state, data + 128 * i);
 }

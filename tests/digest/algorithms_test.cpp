@@ -144,7 +144,8 @@ TEST(DigestAlgorithms, Crc32TableIsTheReflectedPolynomialTable) {
   EXPECT_EQ(kCrc32Table[255], 0x2D02EF8Du);
   for (unsigned i = 0; i < 256; ++i) {
     std::uint32_t entry = i;
-    for (int bit = 0; bit < 8; ++bit) entry = (entry & 1u) ? (entry >> 1) ^ 0xEDB88320u : entry >> 1;
+    for (int bit = 0; bit < 8; ++bit)
+      entry = (entry & 1u) ? (entry >> 1) ^ 0xEDB88320u : entry >> 1;
     ASSERT_EQ(kCrc32Table[i], entry) << "entry " << i;
   }
 }
@@ -158,7 +159,8 @@ TEST(DigestAlgorithms, Sha1FinalWipesTheContext) {
   Sha1Context zero;
   std::memset(static_cast<void*>(&zero), 0, sizeof zero);
   EXPECT_EQ(std::memcmp(&ctx, &zero, sizeof ctx), 0);
-  EXPECT_EQ(hex_upper(digest, sizeof digest), digest_hex(Kind::kSha1, "secret bytes that must not linger"));
+  EXPECT_EQ(hex_upper(digest, sizeof digest),
+            digest_hex(Kind::kSha1, "secret bytes that must not linger"));
 }
 
 TEST(DigestAlgorithms, Sha2EndRendersUpperCaseTextOfTheDigest) {

@@ -25,24 +25,35 @@ inline const std::vector<Kind>& all_kinds() {
 
 inline const char* kind_name(Kind kind) {
   switch (kind) {
-    case Kind::kMd5: return "md5";
-    case Kind::kSha1: return "sha1";
-    case Kind::kSha256: return "sha256";
-    case Kind::kSha384: return "sha384";
-    case Kind::kSha512: return "sha512";
-    case Kind::kCrc32: return "crc32";
+    case Kind::kMd5:
+      return "md5";
+    case Kind::kSha1:
+      return "sha1";
+    case Kind::kSha256:
+      return "sha256";
+    case Kind::kSha384:
+      return "sha384";
+    case Kind::kSha512:
+      return "sha512";
+    case Kind::kCrc32:
+      return "crc32";
   }
   return "?";
 }
 
 inline DigestAlgorithm kind_algorithm(Kind kind) {
   switch (kind) {
-    case Kind::kMd5: return DigestAlgorithm::kMd5;
-    case Kind::kSha1: return DigestAlgorithm::kSha1;
-    case Kind::kSha256: return DigestAlgorithm::kSha256;
+    case Kind::kMd5:
+      return DigestAlgorithm::kMd5;
+    case Kind::kSha1:
+      return DigestAlgorithm::kSha1;
+    case Kind::kSha256:
+      return DigestAlgorithm::kSha256;
     case Kind::kSha384:
-    case Kind::kSha512: return DigestAlgorithm::kSha512;
-    case Kind::kCrc32: return DigestAlgorithm::kCrc32;
+    case Kind::kSha512:
+      return DigestAlgorithm::kSha512;
+    case Kind::kCrc32:
+      return DigestAlgorithm::kCrc32;
   }
   return DigestAlgorithm::kMd5;
 }
@@ -94,8 +105,7 @@ inline std::string digest_hex(Kind kind, const std::string& data, std::size_t pi
     case Kind::kSha256: {
       Sha256Context ctx;
       sha256_init(&ctx);
-      feed_in_pieces(data, piece,
-                     [&](const char* p, std::size_t n) { sha256_update(&ctx, p, n); });
+      feed_in_pieces(data, piece, [&](const char* p, std::size_t n) { sha256_update(&ctx, p, n); });
       sha256_final(digest, &ctx);
       return hex_upper(digest, kSha256DigestSize);
     }
@@ -104,8 +114,7 @@ inline std::string digest_hex(Kind kind, const std::string& data, std::size_t pi
       Sha512Context ctx;
       bool short_form = kind == Kind::kSha384;
       short_form ? sha384_init(&ctx) : sha512_init(&ctx);
-      feed_in_pieces(data, piece,
-                     [&](const char* p, std::size_t n) { sha512_update(&ctx, p, n); });
+      feed_in_pieces(data, piece, [&](const char* p, std::size_t n) { sha512_update(&ctx, p, n); });
       short_form ? sha384_final(digest, &ctx) : sha512_final(digest, &ctx);
       return hex_upper(digest, short_form ? kSha384DigestSize : kSha512DigestSize);
     }

@@ -21,8 +21,8 @@ struct Driver {
 
 const std::vector<Driver>& drivers() {
   static const std::vector<Driver> all = {
-      {Kind::kMd5, [](const std::string& n, std::uint32_t s) { return md5_file(n, s); },
-       kMd5Marker, 65536},
+      {Kind::kMd5, [](const std::string& n, std::uint32_t s) { return md5_file(n, s); }, kMd5Marker,
+       65536},
       {Kind::kSha1, [](const std::string& n, std::uint32_t s) { return sha1_file(n, s); },
        kSha1Marker, 65536},
       {Kind::kCrc32,
@@ -94,7 +94,7 @@ TEST(FileDigest, StartOffsetAppliesToEveryKind) {
       {100, bytes.substr(100)},
       {65536, bytes.substr(65536)},
       {149999, bytes.substr(149999)},
-      {150000, ""},      // exactly at the end
+      {150000, ""},       // exactly at the end
       {4000000000u, ""},  // far past it, beyond 2 GiB: unsigned
   };
   for (const Case& c : cases) {
@@ -117,9 +117,9 @@ TEST(FileDigest, Md5RangeCoversStartUpToEnd) {
   const std::vector<Case> cases = {
       {100, 200, bytes.substr(100, 100)},
       {0, 200, bytes.substr(0, 200)},
-      {100, 300, bytes.substr(100, 200)},   // a count of 200 from 100
-      {200, 200, ""},                       // end at the start
-      {300, 200, ""},                       // end below the start
+      {100, 300, bytes.substr(100, 200)},      // a count of 200 from 100
+      {200, 200, ""},                          // end at the start
+      {300, 200, ""},                          // end below the start
       {299000, 400000, bytes.substr(299000)},  // end past the end of the file
       {70000, 200000, bytes.substr(70000, 130000)},
       {1000, 0, bytes.substr(1000)},  // no end offset
@@ -147,8 +147,7 @@ TEST(FileDigest, OpenRetriesInTheOemCodePage) {
   const std::string expected = digest_hex(Kind::kMd5, "bytes");
 
   EXPECT_EQ(md5_file("oem-name", 0), expected);
-  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI oem-name", "open OEM oem-name",
-                                              "close"}));
+  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI oem-name", "open OEM oem-name", "close"}));
   EXPECT_TRUE(fs.ansi) << "ANSI mode before, ANSI mode after";
 
   fs.log.clear();
@@ -174,8 +173,8 @@ TEST(FileDigest, Crc32LeavesOemModeForTheSharedFallback) {
   fs.refuse_open.insert("held");
   std::uint32_t crc = 0;
   EXPECT_EQ(crc32_file("held", &crc, 0), digest_hex(Kind::kCrc32, "held open elsewhere"));
-  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI held", "open OEM held", "shared held",
-                                              "close"}));
+  EXPECT_EQ(fs.log,
+            (std::vector<std::string>{"open ANSI held", "open OEM held", "shared held", "close"}));
   EXPECT_FALSE(fs.ansi);
   char text[9];
   std::snprintf(text, sizeof text, "%08X", crc);

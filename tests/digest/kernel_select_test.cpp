@@ -9,10 +9,9 @@
 
 namespace {
 
-const std::vector<DigestAlgorithm> kAlgorithms = {DigestAlgorithm::kMd5, DigestAlgorithm::kSha1,
-                                                  DigestAlgorithm::kSha256,
-                                                  DigestAlgorithm::kSha512,
-                                                  DigestAlgorithm::kCrc32};
+const std::vector<DigestAlgorithm> kAlgorithms = {
+    DigestAlgorithm::kMd5, DigestAlgorithm::kSha1, DigestAlgorithm::kSha256,
+    DigestAlgorithm::kSha512, DigestAlgorithm::kCrc32};
 
 bool listed(DigestAlgorithm algorithm, const std::string& name) {
   std::vector<std::string> names = available_kernels(algorithm);

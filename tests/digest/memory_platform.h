@@ -31,7 +31,7 @@ class MemoryPlatform : public PassThroughPlatform {
   bool ansi = true;
 
   // --- What the test inspects -------------------------------------------------------------
-  std::vector<std::string> log;       // "open ANSI name", "shared name", "seek N", "read N"...
+  std::vector<std::string> log;         // "open ANSI name", "shared name", "seek N", "read N"...
   std::vector<std::size_t> read_sizes;  // the count asked for by every read
   int open_handles = 0;
   int reads = 0;

@@ -11,9 +11,9 @@
 namespace {
 
 const std::vector<std::size_t>& assorted_sizes() {
-  static const std::vector<std::size_t> sizes = {0,   1,   55,  56,  57,   63,    64,    65,
-                                                 111, 112, 113, 127, 128,  129,   1000,  59999,
-                                                 60000, 65535, 65536, 65537, 131072, 1000003};
+  static const std::vector<std::size_t> sizes = {
+      0,   1,   55,  56,   57,    63,    64,    65,    111,   112,    113,
+      127, 128, 129, 1000, 59999, 60000, 65535, 65536, 65537, 131072, 1000003};
   return sizes;
 }
 
@@ -25,12 +25,18 @@ std::string file_name(std::size_t size) {
 
 const char* checksum_program(Kind kind) {
   switch (kind) {
-    case Kind::kMd5: return "md5sum";
-    case Kind::kSha1: return "sha1sum";
-    case Kind::kSha256: return "sha256sum";
-    case Kind::kSha384: return "sha384sum";
-    case Kind::kSha512: return "sha512sum";
-    case Kind::kCrc32: return nullptr;
+    case Kind::kMd5:
+      return "md5sum";
+    case Kind::kSha1:
+      return "sha1sum";
+    case Kind::kSha256:
+      return "sha256sum";
+    case Kind::kSha384:
+      return "sha384sum";
+    case Kind::kSha512:
+      return "sha512sum";
+    case Kind::kCrc32:
+      return nullptr;
   }
   return nullptr;
 }

@@ -21,10 +21,8 @@ inline __m128i load(const unsigned char* p) {
 
 std::uint32_t crc32_bytes_pclmul(std::uint32_t crc, const unsigned char* data, std::size_t n) {
   if (n < 64) return crc32_bytes_portable(crc, data, n);
-  const __m128i by_512 = _mm_set_epi64x(kCrc32FoldHigh<512>,
-                                        kCrc32FoldLow<512>);
-  const __m128i by_128 = _mm_set_epi64x(kCrc32FoldHigh<128>,
-                                        kCrc32FoldLow<128>);
+  const __m128i by_512 = _mm_set_epi64x(kCrc32FoldHigh<512>, kCrc32FoldLow<512>);
+  const __m128i by_128 = _mm_set_epi64x(kCrc32FoldHigh<128>, kCrc32FoldLow<128>);
   __m128i x0 = _mm_xor_si128(load(data), _mm_cvtsi32_si128(static_cast<int>(crc)));
   __m128i x1 = load(data + 16);
   __m128i x2 = load(data + 32);

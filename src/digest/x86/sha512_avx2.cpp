@@ -1,6 +1,6 @@
 // SHA-512 with the message schedule of two blocks computed together in 256-bit registers and
-// the rounds in scalar code using the three-operand rotate (BMI2), reading word plus constant
-// from the stack: the rounds are then the only serial work.
+// the rounds in scalar code using the three-operand rotate (BMI2): the rounds are then the
+// only serial work.
 #include <immintrin.h>
 
 #include "digest/byte_order.h"
@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int kRounds = 80;
+constexpr int kBlocksTogether = 2;
+constexpr int kStride = 2 * kBlocksTogether;
 
 inline __m256i rotr(__m256i x, int n) {
   return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
@@ -31,59 +32,57 @@ inline __m256i load_pair(const unsigned char* first, const unsigned char* second
   return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), swap);
 }
 
-// Word plus round constant for all 80 rounds of two blocks.
-void schedule_two(const unsigned char* first, const unsigned char* second,
-                  std::uint64_t (*wk)[kRounds]) {
-  __m256i x[kRounds / 2];
-  for (int j = 0; j < kRounds / 2; ++j) {
+// Word plus round constant for all 80 rounds of two blocks, in the layout of the rounds.
+void schedule_two(const unsigned char* first, const unsigned char* second, std::uint64_t* wk) {
+  __m256i x[40];
+  for (int j = 0; j < 40; ++j) {
     if (j < 8) {
       x[j] = load_pair(first, second, j);
     } else {
       __m256i w15 = _mm256_alignr_epi8(x[j - 7], x[j - 8], 8);
       __m256i w7 = _mm256_alignr_epi8(x[j - 3], x[j - 4], 8);
-      __m256i sum = _mm256_add_epi64(x[j - 8], small_sigma0(w15));
-      sum = _mm256_add_epi64(sum, w7);
+      __m256i sum = _mm256_add_epi64(_mm256_add_epi64(x[j - 8], w7), small_sigma0(w15));
       // s1 needs words 2j-2 and 2j-1, which x[j-1] holds.
       x[j] = _mm256_add_epi64(sum, small_sigma1(x[j - 1]));
     }
     __m256i k = _mm256_broadcastsi128_si256(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
-    __m256i sum = _mm256_add_epi64(x[j], k);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&wk[0][2 * j]), _mm256_castsi256_si128(sum));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&wk[1][2 * j]),
-                     _mm256_extracti128_si256(sum, 1));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + kStride * j), _mm256_add_epi64(x[j], k));
   }
 }
 
+// The 80 rounds over word-plus-constant values of one block, whose word t sits at
+// wk[(t / 2) * kStride + (t % 2)]: the schedule stores its vectors whole.
 #define SHA512_S0(x) (rotr64((x), 28) ^ rotr64((x), 34) ^ rotr64((x), 39))
 #define SHA512_S1(x) (rotr64((x), 14) ^ rotr64((x), 18) ^ rotr64((x), 41))
 // The sums are grouped so that the rotations of e and a come last: everything else of a
 // round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
 // Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                  \
-  do {                                                           \
-    std::uint64_t u = (h) + wk[t] + ((e) & (f)) + (~(e) & (g));  \
-    std::uint64_t s1 = SHA512_S1(e);                             \
-    std::uint64_t ab = (a) ^ (b);                                \
-    std::uint64_t maj = (b) ^ (ab & bc);                         \
-    bc = ab;                                                     \
-    (d) = ((d) + u) + s1;                                        \
-    (h) = SHA512_S0(a) + ((u + s1) + maj);                       \
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                                             \
+  do {                                                                                      \
+    std::uint64_t u = (h) + w[((t) >> 1) * kStride + ((t)&1)] + ((e) & (f)) + (~(e) & (g)); \
+    std::uint64_t s1 = SHA512_S1(e);                                                        \
+    std::uint64_t ab = (a) ^ (b);                                                           \
+    std::uint64_t maj = (b) ^ (ab & bc);                                                    \
+    bc = ab;                                                                                \
+    (d) = ((d) + u) + s1;                                                                   \
+    (h) = SHA512_S0(a) + ((u + s1) + maj);                                                  \
   } while (0)
 
-void rounds(std::uint64_t* state, const std::uint64_t* wk) {
+void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
   std::uint64_t bc = b ^ c;
-  for (int t = 0; t < kRounds; t += 8) {
-    SHA512_ROUND(a, b, c, d, e, f, g, h, t);
-    SHA512_ROUND(h, a, b, c, d, e, f, g, t + 1);
-    SHA512_ROUND(g, h, a, b, c, d, e, f, t + 2);
-    SHA512_ROUND(f, g, h, a, b, c, d, e, t + 3);
-    SHA512_ROUND(e, f, g, h, a, b, c, d, t + 4);
-    SHA512_ROUND(d, e, f, g, h, a, b, c, t + 5);
-    SHA512_ROUND(c, d, e, f, g, h, a, b, t + 6);
-    SHA512_ROUND(b, c, d, e, f, g, h, a, t + 7);
+  // Eight rounds per pass bring the roles of the variables back to where they started.
+  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride) {
+    SHA512_ROUND(a, b, c, d, e, f, g, h, 0);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, 1);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, 2);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, 3);
+    SHA512_ROUND(e, f, g, h, a, b, c, d, 4);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, 5);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, 6);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, 7);
   }
   state[0] += a;
   state[1] += b;
@@ -98,15 +97,15 @@ void rounds(std::uint64_t* state, const std::uint64_t* wk) {
 }  // namespace
 
 void sha512_blocks_avx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
-  alignas(32) std::uint64_t wk[2][kRounds];
+  alignas(32) std::uint64_t wk[40 * kStride];
   for (; blocks >= 2; blocks -= 2, data += 256) {
     schedule_two(data, data + 128, wk);
-    rounds(state, wk[0]);
-    rounds(state, wk[1]);
+    scheduled_rounds(state, wk);
+    scheduled_rounds(state, wk + 2);
   }
   if (blocks == 1) {
     // A lone block is scheduled twice over; the second copy is simply not used.
     schedule_two(data, data, wk);
-    rounds(state, wk[0]);
+    scheduled_rounds(state, wk);
   }
 }
