@@ -1,7 +1,14 @@
 // The command-line parser.
 #pragma once
 
-// Applies the environment's accounting file and the configuration file, then the arguments.
-// `argv` holds `argc` words; argv[0] is the program's full path. Every syntax error ends the
-// run with reason 5.
+// Opens the accounting log named by ACCT, applies the configuration file (unless some argument
+// is "-.ini"), then the arguments, then the end-of-parse rules. `argv` holds `argc` words;
+// argv[0] is the program's full path. Bare arguments are paths and patterns and may only
+// precede the first option argument (one beginning with '-' or '+'; on this platform '/'
+// begins an absolute path). Every syntax error ends the run with reason 5; -?, -@ and some
+// errors show the help screen or the SHA-2 notice first.
 void parse_command_line(int argc, char** argv);
+
+// The decimal number at the start of `text`, digits only, up to the first non-digit; 0 when
+// no digit comes first; saturates at the largest signed 32-bit value.
+int read_option_number(const char* text);

@@ -160,7 +160,7 @@ class Platform {
   // --- Help -----------------------------------------------------------------------------------
   // The program's help file for the program at `program_path`, or empty when not found.
   virtual std::string find_help_file(const std::string& program_path) = 0;
-  // Starts the viewer on the file; does not wait for it to finish.
+  // Shows the file in the viewer and waits for it to finish: the viewer shares the console.
   virtual bool show_help_file(const std::string& help_path) = 0;
 
   // --- Accounting log -------------------------------------------------------------------------

@@ -26,7 +26,9 @@ void add_path_argument(const std::string& text) {
     return;
   }
   std::size_t cut = full.rfind(kSeparator);
-  std::string directory = cut == std::string::npos ? std::string() : full.substr(0, cut + 1);
+  // The directory goes on without its separator, so that "d/*.txt d/*.doc" walks d once.
+  std::string directory = cut == std::string::npos ? std::string() : full.substr(0, cut);
+  if (directory.empty() && cut != std::string::npos) directory = full.substr(0, 1);
   std::string name = cut == std::string::npos ? full : full.substr(cut + 1);
   add_search_path(directory);
   if (!name.empty()) add_file_pattern(name);

@@ -48,7 +48,7 @@ TEST(DriverScenario, DuplicatePathsAreWalkedOnceAndMissingOnesGiveNothing) {
   TempDir tree;
   for (const char* dir : {"d1", "d2", "d3", "d4"}) tree.write(std::string(dir) + "/f" + dir, "x");
   ProgramResult result = run_tallysum({.args = {tree.at("d1"), tree.at("d2"), tree.at("d3"),
-                                                tree.at("d1"), tree.at("d4"), tree.at("none")}});
+                                                tree.at("d1"), tree.at("d4"), tree.at("none/")}});
   EXPECT_EQ(result.status, 0) << result.err;
   std::vector<std::string> records = records_naming(result.out, {"fd1", "fd2", "fd3", "fd4"});
   ASSERT_EQ(records.size(), 4u) << result.out;
@@ -64,6 +64,72 @@ TEST(DriverScenario, PatternArgumentSelectsFilesOfItsDirectory) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(records_naming(result.out, {"keep.txt", "drop.doc"}).size(), 1u) << result.out;
   EXPECT_EQ(records_naming(result.out, {"keep.txt"}).size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DriverScenario, CountingPassRunsOnlyForAnOutputFileAndEvenWhenSilent) {
+  TempDir tree;
+  tree.write("data/a.txt", "12345");
+  tree.write("data/b.txt", std::string(1500, 'x'));
+  // The directory progress text stands between the two parts of the counting line.
+  auto counted = [](const std::string& err) {
+    std::size_t start = err.find("Counting files: ");
+    return start != std::string::npos &&
+           err.find("\r      2 files to process,  1,505 bytes\n", start) != std::string::npos;
+  };
+
+  ProgramResult to_file = run_tallysum({.args = {tree.at("data"), "-o", tree.at("list.txt")}});
+  EXPECT_EQ(to_file.status, 0) << to_file.err;
+  EXPECT_TRUE(counted(to_file.err)) << to_file.err;
+
+  ProgramResult silent =
+      run_tallysum({.args = {tree.at("data"), "-v", "-o", tree.at("list2.txt")}});
+  EXPECT_TRUE(counted(silent.err)) << silent.err;
+
+  ProgramResult immediate =
+      run_tallysum({.args = {tree.at("data"), "-i", "-o", tree.at("list3.txt")}});
+  EXPECT_EQ(immediate.err.find("Counting files: "), std::string::npos) << immediate.err;
+  EXPECT_EQ(records_naming(read_file(tree.at("list3.txt")), {"a.txt", "b.txt"}).size(), 2u);
+}
+
+TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
+  TempDir tree;
+  tree.write("data/a.txt", "1");
+  ProgramResult missing_dir =
+      run_tallysum({.args = {tree.at("data"), "-o", tree.at("nowhere/list.txt")}});
+  EXPECT_EQ(missing_dir.status, 0);
+  EXPECT_NE(missing_dir.err.find("\ncan't create output file " + tree.at("nowhere/list.txt") +
+                                 "\nFILE: Tallysum, LINE "),
+            std::string::npos)
+      << missing_dir.err;
+  EXPECT_EQ(missing_dir.out, "");
+  EXPECT_EQ(missing_dir.err.find("Counting files"), std::string::npos);
+
+  ProgramResult append_nowhere =
+      run_tallysum({.args = {tree.at("data"), "-a", "-o", tree.at("nowhere/list.txt")}});
+  EXPECT_EQ(append_nowhere.status, 0);
+  EXPECT_NE(append_nowhere.err.find("\ncan't open output file "), std::string::npos);
+
+  ProgramResult append_without_file = run_tallysum({.args = {tree.at("data"), "-a"}});
+  EXPECT_EQ(append_without_file.status, 5);
+  EXPECT_NE(append_without_file.out.find("\n\tNeed output file name if -a is chosen\n"),
+            std::string::npos)
+      << append_without_file.out;
+}
+
+TEST(DriverScenario, RecursionNamesFilesWithTheirPath) {
+  TempDir tree;
+  tree.write("top/sub/deep.txt", "1");
+  tree.write("top/flat.txt", "2");
+  ProgramResult result = run_tallysum({.args = {tree.at("top"), "-r", "-w", "0"}});
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> records =
+      records_naming(result.out, {tree.at("top/sub/deep.txt"), tree.at("top/flat.txt")});
+  ASSERT_EQ(records.size(), 2u) << result.out;
+  EXPECT_EQ(records[0].rfind(tree.at("top/sub/deep.txt"), 0), 0u);  // post-order
 }
 
 }  // namespace

@@ -1,0 +1,133 @@
+// Console keys and the Ctrl-C hook. Keys are read one byte at a time without echo; the
+// terminal keeps ISIG so that Ctrl-C still arrives as a signal, and gets its own settings
+// back when the process exits.
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/posix/posix_platform.h"
+
+namespace {
+
+volatile sig_atomic_t interrupt_requested = 0;
+
+void on_interrupt(int) {
+  interrupt_requested = 1;
+}
+
+struct TerminalState {
+  bool switched = false;
+  struct termios saved {};
+};
+
+TerminalState terminal;
+
+// A process in the background that changes the terminal would be stopped by SIGTTOU;
+// blocking the signal for the call lets the change go through instead.
+void set_terminal(const struct termios& settings) {
+  sigset_t block;
+  sigset_t previous;
+  sigemptyset(&block);
+  sigaddset(&block, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &block, &previous);
+  tcsetattr(STDIN_FILENO, TCSANOW, &settings);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void restore_terminal() {
+  if (!terminal.switched) return;
+  set_terminal(terminal.saved);
+  terminal.switched = false;
+}
+
+bool input_is_terminal() {
+  return isatty(STDIN_FILENO) == 1;
+}
+
+bool in_foreground() {
+  return tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
+void switch_to_key_mode() {
+  static bool restore_registered = false;
+  // A background process must not change the settings of the job in the foreground.
+  if (terminal.switched || !input_is_terminal() || !in_foreground()) return;
+  if (tcgetattr(STDIN_FILENO, &terminal.saved) != 0) return;
+  struct termios keys = terminal.saved;
+  keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  keys.c_cc[VMIN] = 1;
+  keys.c_cc[VTIME] = 0;
+  if (!restore_registered) {
+    std::atexit(restore_terminal);
+    restore_registered = true;
+  }
+  set_terminal(keys);
+  terminal.switched = true;
+}
+
+}  // namespace
+
+namespace posix {
+
+bool leave_key_mode() {
+  bool was_switched = terminal.switched;
+  restore_terminal();
+  return was_switched;
+}
+void enter_key_mode() {
+  switch_to_key_mode();
+}
+
+}  // namespace posix
+
+bool PosixPlatform::stdin_is_terminal() {
+  return input_is_terminal();
+}
+
+// Only a terminal in the foreground is asked: a pipe or file must never be read by the walk's
+// abort poll, and a background process reading the terminal would be stopped.
+bool PosixPlatform::key_waiting() {
+  if (!input_is_terminal() || !in_foreground()) return false;
+  switch_to_key_mode();
+  pollfd input = {STDIN_FILENO, POLLIN, 0};
+  return poll(&input, 1, 0) == 1 && (input.revents & (POLLIN | POLLHUP)) != 0;
+}
+
+int PosixPlatform::read_key() {
+  switch_to_key_mode();
+  while (true) {
+    unsigned char key = 0;
+    ssize_t got = read(STDIN_FILENO, &key, 1);
+    if (got == 1) return key;
+    if (got == 0) return kKeyEndOfInput;
+    if (errno == EINTR) {
+      if (interrupt_pending()) return kKeyInterrupted;
+      continue;
+    }
+    if (errno == EAGAIN) {
+      pollfd input = {STDIN_FILENO, POLLIN, 0};
+      if (poll(&input, 1, -1) < 0 && errno == EINTR && interrupt_pending()) {
+        return kKeyInterrupted;
+      }
+      continue;
+    }
+    return kKeyEndOfInput;
+  }
+}
+
+// No SA_RESTART: a read waiting for a key must return so the run can end.
+void PosixPlatform::install_interrupt_handler() {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool PosixPlatform::interrupt_pending() {
+  return interrupt_requested != 0;
+}

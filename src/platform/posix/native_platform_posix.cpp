@@ -1,0 +1,8 @@
+#include "platform/posix/posix_platform.h"
+
+const char kSeparator = '/';
+
+Platform& native_platform() {
+  static PosixPlatform platform;
+  return platform;
+}

@@ -1,0 +1,241 @@
+#include "config/options.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "support/scripted_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// For death tests: standard output joins standard error, where the matcher looks.
+void parse_in_child(const std::vector<std::string>& args) {
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  parse_args(args);
+}
+
+using S = Settings;
+struct LetterCase {
+  std::vector<std::string> args;
+  std::vector<std::pair<int S::*, int>> expected;
+};
+
+class Options : public testing::Test {
+ protected:
+  void SetUp() override { reset_settings(); }
+  ScriptedPlatform platform;
+};
+
+TEST_F(Options, LettersSetTheirFields) {
+  const LetterCase cases[] = {
+      {{"-rS"}, {{&S::recurse, 1}, {&S::streams, 1}}},
+      {{"+rS"}, {{&S::recurse, 1}, {&S::streams, 1}}},
+      {{"-r", "-r", "-S", "-S"}, {{&S::recurse, 0}, {&S::streams, 0}}},
+      {{"-r", "+r", "-m", "+m"}, {{&S::recurse, 1}, {&S::show_times, 1}}},
+      {{"-n", "+n", "-N", "-P"}, {{&S::name_only, 0}, {&S::path_only, 0}, {&S::pause, 1}}},
+      {{"-N", "-N", "-a"}, {{&S::path_only, 1}, {&S::append_output, 1}}},
+      {{"+N", "-a", "+a"}, {{&S::path_only, 0}, {&S::append_output, 0}}},
+      {{"-iMRUXZbv", "-v9"},
+       {{&S::immediate, 1},
+        {&S::auto_width, 1},
+        {&S::reset_access_time, 1},
+        {&S::lower_case_hex, 1},
+        {&S::exclude_case_sensitive, 1},
+        {&S::zulu, 1},
+        {&S::start_offset, 512},
+        {&S::silent, 2}}},
+      {{"-M", "-w5", "-I", "-z"}, {{&S::auto_width, 0}, {&S::immediate, 1}, {&S::zulu, 1}}},
+      // Digests: later options override earlier ones; SHA-2 adds its column, drops CRC-32.
+      {{"-256"}, {{&S::md5, 1}, {&S::sha256, 1}}},
+      {{"-s", "-256"}, {{&S::md5, 0}, {&S::sha1, 1}, {&S::sha256, 1}}},
+      {{"-256", "-c"}, {{&S::crc32, 1}, {&S::sha256, 1}, {&S::md5, 0}}},
+      {{"-c", "-256"}, {{&S::crc32, 0}, {&S::sha256, 1}, {&S::md5, 0}}},
+      {{"-B", "-512"}, {{&S::md5, 1}, {&S::sha1, 1}, {&S::sha512, 1}}},
+      {{"-c", "-h"}, {{&S::md5, 1}, {&S::crc32, 0}, {&S::sha1, 0}}},
+      {{"-c", "-2", "-25", "-2560"}, {{&S::crc32, 0}, {&S::sha256, 0}}},
+      {{"-c", "-389"}, {{&S::crc32, 0}, {&S::sha384, 1}}},
+      {{"-3", "-5120", "-256r"},
+       {{&S::sha384, 0}, {&S::sha512, 0}, {&S::sha256, 0}, {&S::recurse, 0}}},
+      {{"-88"}, {{&S::dos_name, 1}}},
+      {{"-8830r"}, {{&S::dos_name, 1}, {&S::recurse, 0}}},
+      {{"-8r"}, {{&S::dos_name, 1}, {&S::recurse, 1}}},
+      {{"-A"}, {{&S::name_after_digest, 1}}},
+      {{"-A3"}, {{&S::name_after_digest, 3}}},
+      {{"-AU"}, {{&S::name_after_digest, 0}, {&S::lower_case_hex, 0}}},
+      {{"-A", "-U"}, {{&S::name_after_digest, 1}, {&S::lower_case_hex, 1}}},
+      // Widths: -w counts 1, -W 2, +w resets; 0 means the full path.
+      {{"-w", "0"}, {{&S::name_width, 260}, {&S::name_only_width, 0}}},
+      {{"-w40", "-W30"}, {{&S::width_mode, 4}, {&S::name_width, 30}, {&S::name_only_width, 30}}},
+      {{"-w", "-5"}, {{&S::name_width, 260}, {&S::width_mode, 2}}},
+      {{"-N", "-w40", "+w"}, {{&S::width_mode, 1}, {&S::name_width, 40}}},
+      {{"-w99999999999"}, {{&S::name_width, 2147483647}}},
+      // Times.
+      {{"-t3r"}, {{&S::time_kind, '3'}, {&S::recurse, 1}, {&S::show_times, 1}}},
+      {{"-tC"}, {{&S::time_kind, 'c'}, {&S::time_seconds, 1}}},
+      {{"-tc"}, {{&S::time_kind, 'c'}, {&S::time_seconds, 0}}},
+      {{"-T3"}, {{&S::time_kind, '3'}, {&S::year_first_dates, 1}}},
+      {{"-t", "abc"}, {{&S::time_kind, 'a'}, {&S::show_times, 1}}},
+      {{"-Z", "-t0"}, {{&S::zulu, 0}, {&S::show_times, 0}, {&S::time_kind, '0'}}},
+      {{"-t0", "-z"}, {{&S::zulu, 1}, {&S::show_times, 1}, {&S::time_kind, 'w'}}},
+      {{"-ta", "+t"}, {{&S::show_times, 0}, {&S::time_kind, 'w'}}},
+      // Digest ranges.
+      {{"-D100,200c"}, {{&S::start_offset, 100}, {&S::end_offset, 300}, {&S::end_is_count, 1}}},
+      {{"-D", "100,200"}, {{&S::start_offset, 100}, {&S::end_offset, 200}}},
+      {{"-D100,200c", "-D50"}, {{&S::start_offset, 50}, {&S::end_offset, 300}}},
+      {{"-D5,10c", "-D1,10"}, {{&S::end_offset, 11}, {&S::end_is_count, 1}}},
+      {{"-D5,10c", "-D1,10O"}, {{&S::end_offset, 10}, {&S::end_is_count, 0}}},
+      {{"-D2147483647,5c"}, {{&S::end_offset, 2147483647}}},
+      // Sizes, ages, output.
+      {{"-G", "100", "-L200"},
+       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}, {&S::size_less, 1}}},
+      {{"-g", "5"},
+       {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
+      {{"-l1"}, {{&S::newer_given, 1}, {&S::newer_days, 1}}},
+      {{"-O", "list.txt", "-o", "stdout"}, {{&S::output_target, -1}, {&S::append_output, 0}}},
+      {{"-O", "list.txt"}, {{&S::output_target, 1}, {&S::append_output, 1}}},
+      {{"-olist.txt", "+o"}, {{&S::output_target, 0}, {&S::append_output, 0}}},
+      {{"-qr"}, {{&S::attribute_filter, 1}, {&S::recurse, 1}}},
+      // After "-.ini" the next argument is options whatever it begins with.
+      {{"-.ini", "xr"}, {{&S::recurse, 1}}},
+      {{"-.INI", "+r", "-r", "-.ini"}, {{&S::recurse, 0}}},
+  };
+  for (const LetterCase& c : cases) {
+    reset_settings();
+    parse_args(c.args);
+    for (const auto& [field, value] : c.expected) EXPECT_EQ(settings.*field, value) << c.args[0];
+  }
+}
+
+TEST_F(Options, DelimitersAndAttributeMasks) {
+  const std::pair<std::vector<std::string>, char> delimiters[] = {
+      {{"-d44"}, ','},      {{"-d,"}, ','}, {{"-d", "9"}, '9'},
+      {{"-d", "09"}, '\t'}, {{"-d-"}, '-'}, {{"-d300"}, ','},
+  };
+  for (const auto& [args, expected] : delimiters) {
+    reset_settings();
+    parse_args(args);
+    EXPECT_EQ(settings.delimiter, expected) << args[0];
+  }
+  const std::tuple<const char*, std::uint32_t, std::uint32_t> masks[] = {
+      {"-q-rh", 0, 0x3},   {"-q+aS", 0x24, 0},    {"-q-E", 0, 0x4000},
+      {"-q-n", 0, 0x4023}, {"-q+ar0", 0, 0x4023}, {"-q+rzr", 0x1, 0},
+  };
+  for (const auto& [arg, plus, minus] : masks) {
+    reset_settings();
+    parse_args({arg});
+    EXPECT_EQ(settings.attr_masks.plus, plus) << arg;
+    EXPECT_EQ(settings.attr_masks.minus, minus) << arg;
+  }
+}
+
+TEST_F(Options, ListsPathsAndTexts) {
+  platform.directory = "/home/auditor";
+  parse_args({"*.c", "/abs/dir", "-f", "*.c", "*.h", "-x", "*.tmp", "Old*.Bak", "+r", "-p", "/data",
+              "-C", "audit run", "-o", "list.txt"});
+  EXPECT_FALSE(settings.search_paths.empty());
+  const auto& patterns = settings.file_patterns;
+  EXPECT_NE(std::find(patterns.begin(), patterns.end(), "*.h"), patterns.end());
+  EXPECT_EQ(settings.exclude_patterns, (std::vector<std::string>{"*.TMP", "OLD*.BAK"}));
+  EXPECT_EQ(settings.recurse, 1);
+  EXPECT_EQ(settings.search_paths.back(), "/data");
+  EXPECT_EQ(settings.comment_text, "audit run");
+  EXPECT_EQ(settings.output_path, "/home/auditor/list.txt");
+  // -x replaces the configuration file's list; -X before it keeps the case.
+  reset_settings();
+  settings.exclude_patterns = {"FROM.INI"};
+  parse_args({"-X", "-x", "*.tmp", "-Cnote"});
+  EXPECT_EQ(settings.exclude_patterns, (std::vector<std::string>{"*.tmp"}));
+  EXPECT_EQ(settings.comment_text, "note");
+}
+
+TEST_F(Options, DateArgumentsSetDaysAndInstants) {
+  platform.now = ScriptedPlatform::local_seconds(2006, 2, 5, 15, 0);
+  parse_args({"-l", "10-20-2005w", "-g02-01-2006ac"});
+  EXPECT_EQ(settings.newer_days, 108);
+  EXPECT_EQ(settings.older_days, 4);
+  EXPECT_EQ(settings.newer_date, ScriptedPlatform::local_file_time(2005, 10, 20));
+  EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2006, 2, 1));
+  const auto& chosen = settings.date_test_times;
+  EXPECT_EQ(chosen.write + chosen.access + chosen.creation, 3);
+  // Two-digit years: the day count reads 2005, the instant 1905, which cannot be converted.
+  reset_settings();
+  parse_args({"-l", "10-20-05a"});
+  EXPECT_EQ(settings.newer_days, 108);
+  EXPECT_EQ(settings.newer_date, (kEpochDifferenceSeconds - 1) * kFileTimeTicksPerSecond);
+}
+
+TEST_F(Options, AccountingLogOverriddenByOption) {
+  TempDir dir;
+  platform.directory = dir.path();
+  settings.accounting_file = std::fopen(dir.at("first.log").c_str(), "a+");
+  ASSERT_NE(settings.accounting_file, nullptr);
+  parse_args({"-1", "second.log"});
+  std::fflush(nullptr);
+  EXPECT_EQ(read_file(dir.at("first.log")),
+            "This file closed.\nAccounting file overridden by option -1 file pointing to " +
+                dir.at("second.log") + "\n");
+  parse_args({"+1"});
+  EXPECT_EQ(settings.accounting_file, nullptr);
+}
+
+TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
+  const char* const help = "^Option -. needs a value\n.*-p \\+ path\\(s\\)";
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"-r", "*.c"},
+       "^\nThere appears to be an extra or eroneous item \"\\*\\.c\"\n"
+       "at the end of the command line\nPlease check your syntax"},
+      {{"-r", "/abs/dir"}, "eroneous item \"/abs/dir\""},
+      {{"-f", "*.c", "sub/*.c"}, "^Can't have a / in the file type option\n"},
+      {{"-x", "-r"}, "^\n+.*TALLYSUM.*-p \\+ path\\(s\\)"},
+      {{"-x"}, "-p \\+ path\\(s\\)"},
+      {{"-1"}, help},
+      {{"-1", "-r"}, help},
+      {{"-C", "-r"}, help},
+      {{"-g"}, help},
+      {{"-l"}, help},
+      {{"-?"}, "-p \\+ path\\(s\\)"},
+      {{"-@"}, "warranty"},
+      {{"-D"}, "^Option -D needs a value\n"},
+      {{"-D", "-5"}, "^Option -D needs a value\n"},
+      {{"-G"}, "^Option -G needs a value\n"},
+      {{"-L", "-1"}, "^Option -L needs a value\n"},
+      {{"-o"}, "^Option -o needs a value\n"},
+      {{"-O", "-r"}, "^Option -O needs a value\n"},
+      {{"-t"}, "^Option -t needs a value\n"},
+      {{"-w"}, "^Option -w needs a value\n"},
+      {{"-d"}, "^Option -d needs a value\n"},
+      {{"-d", "-x"}, "^Option -d needs a value\n"},
+      {{"-d", ""}, "^Option -d needs a value\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    EXPECT_EXIT(parse_in_child(args), testing::ExitedWithCode(5), message) << args[0];
+  }
+}
+
+TEST_F(Options, HelpAtEndOfInputStopsAtTheFirstPrompt) {
+  EXPECT_EXIT(parse_in_child({"-?"}), testing::ExitedWithCode(5),
+              "TALLYSUM.*-p \\+ path.*SILENT=ON\n\n +RETURN TO CONTINUE, \\^C or x==exit$");
+}
+
+TEST_F(Options, UnknownLetterAsksForTheTextScreen) {
+  EXPECT_EXIT(parse_in_child({"-k"}), testing::ExitedWithCode(5),
+              "^Wait for help to appear\n.*-p \\+ path");
+  platform.help_file = "/opt/tallysum/tallysum.1";
+  platform.keys = {'n'};
+  EXPECT_EXIT(parse_in_child({"-k"}), testing::ExitedWithCode(5),
+              "^Wait for help to appear\n\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  "
+              "\\(Y/N\\)\\? \n");
+  // Accepted: the screen is shown and parsing goes on with the next letter.
+  platform.keys = {'y'};
+  platform.keys.resize(40, '\r');
+  MessageCapture capture;
+  parse_args({"-kr"});
+  EXPECT_EQ(settings.recurse, 1);
+  EXPECT_EQ(platform.shown, (std::vector<std::string>{"/opt/tallysum/tallysum.1"}));
+  EXPECT_NE(capture.text().find("-lg samples:"), std::string::npos);
+}
+
+}  // namespace
