@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "digest/block_buffer.h"
 #include "digest_test_support.h"
 
 namespace {
@@ -212,12 +211,4 @@ TEST(DigestAlgorithms, EmptyUpdatesChangeNothing) {
 
   std::uint32_t crc = crc32_update(kCrc32Initial, "abc", 3);
   EXPECT_EQ(crc32_update(crc, nullptr, 0), crc);
-}
-
-TEST(DigestAlgorithms, RenderHexWritesPairsAndNul) {
-  const unsigned char bytes[] = {0x00, 0x0F, 0xA5, 0xFF};
-  char text[9];
-  std::memset(text, 'x', sizeof text);
-  render_hex(bytes, sizeof bytes, text);
-  EXPECT_STREQ(text, "000FA5FF");
 }

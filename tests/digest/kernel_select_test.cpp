@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "digest/cpu_features.h"
 #include "digest_test_support.h"
 
 namespace {
@@ -12,11 +11,6 @@ namespace {
 const std::vector<DigestAlgorithm> kAlgorithms = {
     DigestAlgorithm::kMd5, DigestAlgorithm::kSha1, DigestAlgorithm::kSha256,
     DigestAlgorithm::kSha512, DigestAlgorithm::kCrc32};
-
-bool listed(DigestAlgorithm algorithm, const std::string& name) {
-  std::vector<std::string> names = available_kernels(algorithm);
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
 
 }  // namespace
 
@@ -42,18 +36,6 @@ TEST(KernelSelect, ForcingAnUnknownOrUnsupportedKernelChangesNothing) {
   // A kernel of another algorithm is not a kernel of this one.
   EXPECT_FALSE(use_kernel(DigestAlgorithm::kMd5, "sha-ni"));
   use_best_kernels();
-}
-
-TEST(KernelSelect, ProcessorKernelsAreOfferedExactlyWhenTheProcessorHasThem) {
-  const CpuFeatures& cpu = cpu_features();
-  EXPECT_EQ(listed(DigestAlgorithm::kSha1, "sha-ni"), cpu.sha);
-  EXPECT_EQ(listed(DigestAlgorithm::kSha256, "sha-ni"), cpu.sha);
-  EXPECT_EQ(listed(DigestAlgorithm::kCrc32, "pclmul"), cpu.pclmul);
-  EXPECT_EQ(listed(DigestAlgorithm::kCrc32, "vpclmul"), cpu.vpclmul);
-  EXPECT_EQ(listed(DigestAlgorithm::kSha512, "avx2"), cpu.avx2 && cpu.bmi1 && cpu.bmi2);
-  // Wide-register features need the narrower ones they build on.
-  EXPECT_TRUE(!cpu.vpclmul || (cpu.avx512 && cpu.pclmul));
-  EXPECT_TRUE(!cpu.avx512 || cpu.avx2);
 }
 
 TEST(KernelSelect, EveryKernelAgreesWithThePortableOneOnIrregularFeeds) {

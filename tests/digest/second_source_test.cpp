@@ -113,3 +113,17 @@ TEST(SecondSource, DriversOnRealFilesAgreeWithTheChecksumPrograms) {
     }
   }
 }
+
+TEST(SecondSource, WhatTheNativeLayerCannotOpenGivesMarkers) {
+  TempDir dir;
+  dir.mkdir("a-directory");
+  for (const std::string& path : {dir.at("a-directory"), dir.at("missing")}) {
+    EXPECT_EQ(md5_file(path, 0), kMd5Marker) << path;
+    EXPECT_EQ(md5_file_range(path, 0, 10), kMd5Marker) << path;
+    EXPECT_EQ(sha1_file(path, 0), kSha1Marker) << path;
+    EXPECT_EQ(crc32_file(path, nullptr, 0), kCrc32Marker) << path;
+    EXPECT_EQ(sha256_file(path, 0), kSha256Marker) << path;
+    EXPECT_EQ(sha384_file(path, 0), kSha384Marker) << path;
+    EXPECT_EQ(sha512_file(path, 0), kSha512Marker) << path;
+  }
+}
