@@ -32,23 +32,32 @@ inline __m256i load_pair(const unsigned char* first, const unsigned char* second
   return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), swap);
 }
 
-// Word plus round constant for all 80 rounds of two blocks, in the layout of the rounds.
-void schedule_two(const unsigned char* first, const unsigned char* second, std::uint64_t* wk) {
-  __m256i x[40];
-  for (int j = 0; j < 40; ++j) {
-    if (j < 8) {
-      x[j] = load_pair(first, second, j);
-    } else {
-      __m256i w15 = _mm256_alignr_epi8(x[j - 7], x[j - 8], 8);
-      __m256i w7 = _mm256_alignr_epi8(x[j - 3], x[j - 4], 8);
-      __m256i sum = _mm256_add_epi64(_mm256_add_epi64(x[j - 8], w7), small_sigma0(w15));
-      // s1 needs words 2j-2 and 2j-1, which x[j-1] holds.
-      x[j] = _mm256_add_epi64(sum, small_sigma1(x[j - 1]));
-    }
-    __m256i k = _mm256_broadcastsi128_si256(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + kStride * j), _mm256_add_epi64(x[j], k));
+// The message schedule of two blocks: word plus round constant for all 80 rounds, stored in
+// the layout the rounds read. Computed a step (two words of each block) at a time, so that the
+// steps can run between the rounds of the blocks before: on its own the schedule is one long
+// chain of dependent vector operations that leaves most of the processor idle.
+struct PairSchedule {
+  const unsigned char* first;
+  const unsigned char* second;
+  std::uint64_t* wk;
+  __m256i x[8];  // the last eight steps' words, step j in x[j % 8]
+};
+
+inline void schedule_step(PairSchedule& s, int j) {
+  __m256i words;
+  if (j < 8) {
+    words = load_pair(s.first, s.second, j);
+  } else {
+    __m256i w15 = _mm256_alignr_epi8(s.x[(j + 1) & 7], s.x[j & 7], 8);
+    __m256i w7 = _mm256_alignr_epi8(s.x[(j + 5) & 7], s.x[(j + 4) & 7], 8);
+    __m256i sum = _mm256_add_epi64(_mm256_add_epi64(s.x[j & 7], w7), small_sigma0(w15));
+    // s1 needs words 2j-2 and 2j-1, which the step before made.
+    words = _mm256_add_epi64(sum, small_sigma1(s.x[(j + 7) & 7]));
   }
+  s.x[j & 7] = words;
+  __m256i k = _mm256_broadcastsi128_si256(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk + kStride * j), _mm256_add_epi64(words, k));
 }
 
 // The 80 rounds over word-plus-constant values of one block, whose word t sits at
@@ -58,23 +67,32 @@ void schedule_two(const unsigned char* first, const unsigned char* second, std::
 // The sums are grouped so that the rotations of e and a come last: everything else of a
 // round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
 // Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                                             \
-  do {                                                                                      \
-    std::uint64_t u = (h) + w[((t) >> 1) * kStride + ((t)&1)] + ((e) & (f)) + (~(e) & (g)); \
-    std::uint64_t s1 = SHA512_S1(e);                                                        \
-    std::uint64_t ab = (a) ^ (b);                                                           \
-    std::uint64_t maj = (b) ^ (ab & bc);                                                    \
-    bc = ab;                                                                                \
-    (d) = ((d) + u) + s1;                                                                   \
-    (h) = SHA512_S0(a) + ((u + s1) + maj);                                                  \
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                             \
+  do {                                                                      \
+    std::uint64_t hw = (h) + w[((t) >> 1) * kStride + ((t) & 1)];           \
+    std::uint64_t ch = ((e) & (f)) + (~(e) & (g));                          \
+    std::uint64_t s1 = SHA512_S1(e);                                        \
+    std::uint64_t ab = (a) ^ (b);                                           \
+    std::uint64_t maj = (b) ^ (ab & bc);                                    \
+    bc = ab;                                                                \
+    (d) = (((d) + hw) + ch) + s1;                                           \
+    (h) = ((hw + ch) + s1) + (SHA512_S0(a) + maj);                          \
   } while (0)
 
-void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk) {
+// When `next` is given, also makes steps first_step to first_step + 19 of its schedule, two
+// after every eight rounds.
+void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedule* next,
+                      int first_step) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
   std::uint64_t bc = b ^ c;
   // Eight rounds per pass bring the roles of the variables back to where they started.
-  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride) {
+  int step = first_step;
+  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride, step += 2) {
+    if (next != nullptr) {
+      schedule_step(*next, step);
+      schedule_step(*next, step + 1);
+    }
     SHA512_ROUND(a, b, c, d, e, f, g, h, 0);
     SHA512_ROUND(h, a, b, c, d, e, f, g, 1);
     SHA512_ROUND(g, h, a, b, c, d, e, f, 2);
@@ -97,15 +115,24 @@ void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk) {
 }  // namespace
 
 void sha512_blocks_avx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
-  alignas(32) std::uint64_t wk[40 * kStride];
-  for (; blocks >= 2; blocks -= 2, data += 256) {
-    schedule_two(data, data + 128, wk);
-    scheduled_rounds(state, wk);
-    scheduled_rounds(state, wk + 2);
-  }
-  if (blocks == 1) {
-    // A lone block is scheduled twice over; the second copy is simply not used.
-    schedule_two(data, data, wk);
-    scheduled_rounds(state, wk);
+  if (blocks == 0) return;
+  alignas(32) std::uint64_t wk[2][40 * kStride];
+  // A lone block is scheduled twice over; the second copy is simply not used.
+  PairSchedule current{data, blocks >= 2 ? data + 128 : data, wk[0], {}};
+  for (int j = 0; j < 40; ++j) schedule_step(current, j);
+  for (int buffer = 0; blocks != 0; buffer ^= 1) {
+    std::size_t now = blocks >= 2 ? 2 : 1;
+    const unsigned char* later = data + 128 * now;
+    std::size_t left = blocks - now;
+    PairSchedule next{later, left >= 2 ? later + 128 : later, wk[buffer ^ 1], {}};
+    PairSchedule* ahead = left != 0 ? &next : nullptr;
+    scheduled_rounds(state, wk[buffer], ahead, 0);
+    if (now == 2) {
+      scheduled_rounds(state, wk[buffer] + 2, ahead, 20);
+    } else if (ahead != nullptr) {
+      for (int j = 20; j < 40; ++j) schedule_step(next, j);
+    }
+    blocks = left;
+    data = later;
   }
 }
