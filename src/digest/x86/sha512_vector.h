@@ -1,0 +1,142 @@
+// SHA-512 with the message schedule of two blocks computed together in 256-bit registers and
+// the rounds in scalar code using the three-operand rotate and the and-not (BMI1, BMI2). The
+// schedule of the next two blocks is computed between the rounds of the current two, so the
+// rounds are the only serial work. The kernels that include this differ in how their vector
+// instructions compute the schedule's small sigma functions.
+//
+// Everything here has internal linkage on purpose: each including kernel is compiled with its
+// own instruction-set flags, and the linker must never swap one kernel's copy of a helper for
+// another's.
+#pragma once
+
+#include <immintrin.h>
+
+#include "digest/byte_order.h"
+#include "digest/kernels.h"
+
+namespace {
+
+constexpr int kBlocksTogether = 2;
+constexpr int kStride = 2 * kBlocksTogether;
+
+// Words 2j and 2j+1 of block `first` in the low half, of block `second` in the high half.
+inline __m256i load_pair(const unsigned char* first, const unsigned char* second, int j) {
+  const __m256i swap = _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL,
+                                         0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
+  __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16 * j));
+  __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 16 * j));
+  return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), swap);
+}
+
+// The message schedule of two blocks: word plus round constant for all 80 rounds, stored in
+// the layout the rounds read. Computed a step (two words of each block) at a time, so that the
+// steps can run between the rounds of the blocks before: on its own the schedule is one long
+// chain of dependent vector operations that leaves most of the processor idle.
+struct PairSchedule {
+  const unsigned char* first;
+  const unsigned char* second;
+  std::uint64_t* wk;
+  __m256i x[8];  // the last eight steps' words, step j in x[j % 8]
+};
+
+template <typename Sigma>
+inline void schedule_step(PairSchedule& s, int j) {
+  __m256i words;
+  if (j < 8) {
+    words = load_pair(s.first, s.second, j);
+  } else {
+    __m256i w15 = _mm256_alignr_epi8(s.x[(j + 1) & 7], s.x[j & 7], 8);
+    __m256i w7 = _mm256_alignr_epi8(s.x[(j + 5) & 7], s.x[(j + 4) & 7], 8);
+    __m256i sum = _mm256_add_epi64(_mm256_add_epi64(s.x[j & 7], w7), Sigma::small_sigma0(w15));
+    // s1 needs words 2j-2 and 2j-1, which the step before made.
+    words = _mm256_add_epi64(sum, Sigma::small_sigma1(s.x[(j + 7) & 7]));
+  }
+  s.x[j & 7] = words;
+  __m256i k = _mm256_broadcastsi128_si256(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk + kStride * j), _mm256_add_epi64(words, k));
+}
+
+// The 80 rounds over word-plus-constant values of one block, whose word t sits at
+// wk[(t / 2) * kStride + (t % 2)]: the schedule stores its vectors whole.
+#define SHA512_S0(x) (rotr64((x), 28) ^ rotr64((x), 34) ^ rotr64((x), 39))
+#define SHA512_S1(x) (rotr64((x), 14) ^ rotr64((x), 18) ^ rotr64((x), 41))
+// The sums are grouped so that the rotations of e and a come last: everything else of a
+// round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
+// Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                 \
+  do {                                                          \
+    std::uint64_t hw = (h) + w[((t) >> 1) * kStride + ((t)&1)]; \
+    std::uint64_t ch = ((e) & (f)) + (~(e) & (g));              \
+    std::uint64_t s1 = SHA512_S1(e);                            \
+    std::uint64_t ab = (a) ^ (b);                               \
+    std::uint64_t maj = (b) ^ (ab & bc);                        \
+    bc = ab;                                                    \
+    (d) = (((d) + hw) + ch) + s1;                               \
+    (h) = ((hw + ch) + s1) + (SHA512_S0(a) + maj);              \
+  } while (0)
+
+// When `next` is given, also makes steps first_step to first_step + 19 of its schedule, two
+// after every eight rounds.
+template <typename Sigma>
+void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedule* next,
+                      int first_step) {
+  std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
+  std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+  std::uint64_t bc = b ^ c;
+  // Eight rounds per pass bring the roles of the variables back to where they started.
+  int step = first_step;
+  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride, step += 2) {
+    if (next != nullptr) {
+      schedule_step<Sigma>(*next, step);
+      schedule_step<Sigma>(*next, step + 1);
+    }
+    SHA512_ROUND(a, b, c, d, e, f, g, h, 0);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, 1);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, 2);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, 3);
+    SHA512_ROUND(e, f, g, h, a, b, c, d, 4);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, 5);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, 6);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, 7);
+  }
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
+}
+
+// The kernel, with the schedule's small sigma functions taken from `Sigma`.
+template <typename Sigma>
+void sha512_vector_blocks(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
+  if (blocks == 0) return;
+  alignas(32) std::uint64_t wk[2][40 * kStride];
+  // A lone block is scheduled twice over; the second copy is simply not used.
+  PairSchedule current{data, blocks >= 2 ? data + 128 : data, wk[0], {}};
+  for (int j = 0; j < 40; ++j) schedule_step<Sigma>(current, j);
+  for (int buffer = 0; blocks != 0; buffer ^= 1) {
+    std::size_t now = blocks >= 2 ? 2 : 1;
+    const unsigned char* later = data + 128 * now;
+    std::size_t left = blocks - now;
+    PairSchedule next{later, left >= 2 ? later + 128 : later, wk[buffer ^ 1], {}};
+    PairSchedule* ahead = left != 0 ? &next : nullptr;
+    scheduled_rounds<Sigma>(state, wk[buffer], ahead, 0);
+    if (now == 2) {
+      scheduled_rounds<Sigma>(state, wk[buffer] + 2, ahead, 20);
+    } else if (ahead != nullptr) {
+      for (int j = 20; j < 40; ++j) schedule_step<Sigma>(next, j);
+    }
+    blocks = left;
+    data = later;
+  }
+}
+
+#undef SHA512_ROUND
+#undef SHA512_S1
+#undef SHA512_S0
+
+}  // namespace
