@@ -4,20 +4,23 @@
 // rounds are the only serial work. The kernels that include this differ in how their vector
 // instructions compute the schedule's small sigma functions.
 //
-// Everything here has internal linkage on purpose: each including kernel is compiled with its
-// own instruction-set flags, and the linker must never swap one kernel's copy of a helper for
-// another's.
+// Everything here has internal linkage on purpose, and nothing here calls a shared inline
+// function (not even the standard rotate): each including kernel is compiled with its own
+// instruction-set flags, and where the compiler does not inline, the linker keeps one copy of
+// a shared inline function for the whole program, which may then hold instructions that only
+// one kernel's processors have.
 #pragma once
 
 #include <immintrin.h>
 
-#include "digest/byte_order.h"
 #include "digest/kernels.h"
 
 namespace {
 
 constexpr int kBlocksTogether = 2;
 constexpr int kStride = 2 * kBlocksTogether;
+
+inline std::uint64_t ror64(std::uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
 // Words 2j and 2j+1 of block `first` in the low half, of block `second` in the high half.
 inline __m256i load_pair(const unsigned char* first, const unsigned char* second, int j) {
@@ -59,8 +62,8 @@ inline void schedule_step(PairSchedule& s, int j) {
 
 // The 80 rounds over word-plus-constant values of one block, whose word t sits at
 // wk[(t / 2) * kStride + (t % 2)]: the schedule stores its vectors whole.
-#define SHA512_S0(x) (rotr64((x), 28) ^ rotr64((x), 34) ^ rotr64((x), 39))
-#define SHA512_S1(x) (rotr64((x), 14) ^ rotr64((x), 18) ^ rotr64((x), 41))
+#define SHA512_S0(x) (ror64((x), 28) ^ ror64((x), 34) ^ ror64((x), 39))
+#define SHA512_S1(x) (ror64((x), 14) ^ ror64((x), 18) ^ ror64((x), 41))
 // The sums are grouped so that the rotations of e and a come last: everything else of a
 // round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
 // Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
