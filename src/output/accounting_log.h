@@ -4,11 +4,18 @@
 #include <cstdio>
 #include <string>
 
-// Cuts the file at its first 0x1A or 0x00 byte when it holds at least 10 bytes. Ends the
-// process with status 1 when it can neither be opened nor created.
+// The log opened when the environment variable ACCT is "ON" in any case.
+inline constexpr const char* kDefaultAccountingFile = "acct-ing";
+
+// Cuts the file at its first 0x1A or 0x00 byte when it holds at least 10 bytes; creates it
+// when missing. Ends the process at once with status 1 when it can neither be opened nor
+// created.
 void trim_accounting_file(const std::string& path);
-// Prepares and opens the log in mode "a+" and writes the separator line; nullptr when the
-// stream cannot be opened.
+// Takes the log's lock (a run that finds it held by another run ends at once with status 1),
+// prepares the file, opens it in mode "a+" with a trailing Ctrl-Z removed and writes the
+// separator line. nullptr, after "Can't open accounting file", when the stream cannot be
+// opened; the run goes on without a log then. The caller stores the result in
+// settings.accounting_file.
 std::FILE* open_accounting_log(const std::string& path);
-// Closes the log of the settings, if any, releasing its lock.
+// Closes the log of the settings, if any, and releases its lock.
 void close_accounting_log();

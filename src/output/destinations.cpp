@@ -1,32 +1,205 @@
 #include "output/destinations.h"
 
-#include <cstdlib>
+#include <climits>
+#include <filesystem>
 
 #include "config/settings.h"
+#include "driver/run_state.h"
 #include "driver/termination.h"
+#include "platform/platform.h"
 
 std::FILE* output_stream = stdout;
 std::FILE* message_stream = stderr;
 int disk_capacity = 0;
 int records_on_disk = 0;
 
-void write_output(const std::string& text) {
-  if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
-    std::fprintf(message_stream, "\nError writing output file %s\n",
-                 output_is_stdout() ? "(standard output)" : settings.output_path.c_str());
-    terminate_run(8);
+namespace {
+
+constexpr std::uint64_t kDiskReserve = 4096;
+constexpr int kOutputBufferSize = 1 << 16;
+constexpr unsigned char kCtrlZ = 0x1A;
+
+enum class Continuation { kUnsettled, kOff, kOn };
+Continuation continuation = Continuation::kUnsettled;
+
+[[noreturn]] void end_with_write_error(const std::string& name) {
+  std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
+  terminate_run(8);
+}
+
+std::FILE* open_buffered(const std::string& path, const char* mode) {
+  std::FILE* file = std::fopen(path.c_str(), mode);
+  if (file != nullptr) std::setvbuf(file, nullptr, _IOFBF, kOutputBufferSize);
+  return file;
+}
+
+std::string parent_of(const std::string& path) {
+  std::size_t last = path.rfind(kSeparator);
+  if (last == std::string::npos) return ".";
+  return last == 0 ? path.substr(0, 1) : path.substr(0, last);
+}
+
+// Where the free space of the output file's disk is read: its directory, or the nearest one
+// above it that exists. The file itself is not there yet on a freshly inserted disk, and with
+// the directory missing too the reopening names the file that cannot be made.
+std::string output_directory() {
+  std::string directory = parent_of(settings.output_path);
+  for (int depth = 0; depth < 4096 && !os().is_directory(directory); ++depth) {
+    std::string parent = parent_of(directory);
+    if (parent == directory) break;
+    directory = parent;
+  }
+  return directory;
+}
+
+std::string continuation_line() {
+  char line[160];
+  std::snprintf(line, sizeof line, "\n Processed %ld files, %lld bytes:  See continuation disk \n",
+                static_cast<long>(counters.file_count),
+                static_cast<long long>(counters.byte_total));
+  return line;
+}
+
+// True when the file at `path` ends with `tail`: the file just closed is still there, so the
+// disk has not been changed.
+bool file_ends_with(const std::string& path, const std::string& tail) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string found(tail.size(), '\0');
+  bool same = std::fseek(file, -static_cast<long>(tail.size()), SEEK_END) == 0 &&
+              std::fread(found.data(), 1, found.size(), file) == found.size() && found == tail;
+  std::fclose(file);
+  return same;
+}
+
+// After the full disk's file is closed the output stream must not point at it any more, or
+// the summary at termination would be written into a closed stream.
+[[noreturn]] void end_without_output_file(int reason) {
+  output_stream = stdout;
+  terminate_run(reason);
+}
+
+void close_full_disk_file(const std::string& closing_line) {
+  write_output(closing_line);
+  int closed = std::fclose(output_stream);
+  output_stream = stdout;
+  if (closed != 0) end_with_write_error(settings.output_path);
+}
+
+// Standard output named as the destination has no disk to change.
+void settle_continuation() {
+  bool on = settings.output_target != 0 && !output_is_stdout() &&
+            os().is_removable_drive(settings.output_path);
+  continuation = on ? Continuation::kOn : Continuation::kOff;
+}
+
+// Waits for a key that confirms a new disk. The key's value does not matter, but the disk
+// must really have been changed: reopening the same disk's file would truncate it and lose
+// every record on it.
+void wait_for_new_disk(const std::string& closing_line) {
+  for (;;) {
+    std::fputs("\n\nOutput disk is full, replace and hit return\n", message_stream);
+    std::fflush(message_stream);
+    int key = os().read_key();
+    if (key == kKeyInterrupted) {
+      check_interrupt();
+      end_without_output_file(2);
+    }
+    if (key == kKeyEndOfInput) {
+      std::fputs("\nEnd of input: no new output disk was confirmed\n", message_stream);
+      end_without_output_file(3);
+    }
+    if (!file_ends_with(settings.output_path, closing_line)) return;
+    std::fputs("\nThe full disk is still in the drive\n", message_stream);
   }
 }
 
-bool output_is_stdout() { return output_stream == stdout; }
+}  // namespace
+
+void write_output(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
+    end_with_write_error(output_is_stdout() ? "(standard output)" : settings.output_path);
+  }
+}
+
+bool output_is_stdout() {
+  return output_stream == stdout;
+}
+
+void remove_trailing_ctrl_z(const std::string& path) {
+  // Only a regular file has a last byte; opening a named pipe to look could wait for ever.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  bool ends_with_ctrl_z = std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) == kCtrlZ;
+  std::fclose(file);
+  if (!ends_with_ctrl_z) return;
+  std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > 0) os().truncate_file(path, size - 1);
+}
 
 std::FILE* open_output_file(const std::string& path, bool append) {
-  std::FILE* file = std::fopen(path.c_str(), append ? "a+" : "w");
-  if (file != nullptr) std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-  return file;
+  if (!append) return open_buffered(path, "w");
+  remove_trailing_ctrl_z(path);
+  return open_buffered(path, "a+");
 }
-void expand_dated_path(std::string*) {}
-std::uint64_t disk_free_bytes(const std::string&) { return 0; }
-bool continuation_active() { return false; }
-void set_up_disk_capacity() {}
-void continue_on_new_disk() {}
+
+void expand_dated_path(std::string* path) {
+  std::string marker(1, kSeparator);
+  std::size_t at = path->find(marker + "MMDD");
+  if (at == std::string::npos) at = path->find(marker + "YYMM");
+  if (at == std::string::npos) return;
+  CalendarTime today;
+  if (!os().to_calendar(os().now_seconds(), false, &today)) return;
+  // Only a '.' after the marker starts the extension: a directory name before it may hold one.
+  std::size_t dot = path->find('.', at + 1);
+  std::string extension = dot == std::string::npos ? "" : path->substr(dot);
+  char date[40];
+  std::snprintf(date, sizeof date, "%4d%02d%02d", today.year, today.month, today.day);
+  *path = path->substr(0, at + 1) + date + extension;
+}
+
+std::uint64_t disk_free_bytes(const std::string& path) {
+  std::uint64_t free_bytes = 0;
+  if (!os().disk_free_bytes(path, &free_bytes)) {
+    std::fputs("can't get disk free space\n", message_stream);
+    terminate_run(3);
+  }
+  return free_bytes;
+}
+
+int capacity_for_free_space(std::uint64_t free_bytes, int record_width) {
+  if (free_bytes < kDiskReserve) return 0;
+  std::uint64_t width = record_width > 0 ? static_cast<std::uint64_t>(record_width) : 1;
+  std::uint64_t records = (free_bytes - kDiskReserve) / width;
+  return records > static_cast<std::uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(records);
+}
+
+bool continuation_active() {
+  if (continuation == Continuation::kUnsettled) settle_continuation();
+  return continuation == Continuation::kOn;
+}
+
+void set_up_disk_capacity() {
+  settle_continuation();
+  if (continuation != Continuation::kOn) return;
+  disk_capacity = capacity_for_free_space(disk_free_bytes(output_directory()), run.record_width);
+  records_on_disk = 1;
+}
+
+void continue_on_new_disk() {
+  std::string closing_line = continuation_line();
+  close_full_disk_file(closing_line);
+  wait_for_new_disk(closing_line);
+  disk_capacity = capacity_for_free_space(disk_free_bytes(output_directory()), run.record_width);
+  records_on_disk = 1;
+  std::FILE* file = open_buffered(settings.output_path, "w+");
+  if (file == nullptr) {
+    std::printf("\ncan't reopen output file %s\n", settings.output_path.c_str());
+    end_without_output_file(3);
+  }
+  output_stream = file;
+}

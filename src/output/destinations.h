@@ -17,19 +17,33 @@ void write_output(const std::string& text);
 // True when the output stream is standard output.
 bool output_is_stdout();
 
-// Opens the output file in mode "w", or "a+" with a trailing Ctrl-Z removed; fully buffered.
-// nullptr when it cannot be opened.
+// Opens the output file in mode "w", or "a+" with a trailing Ctrl-Z removed first; fully
+// buffered. nullptr when it cannot be opened; the caller reports that.
 std::FILE* open_output_file(const std::string& path, bool append);
-// "\MMDD" or "\YYMM" into today's UTC date; the extension kept.
+// Removes a 0x1A that is the very last byte of the file, as text streams opened for appending
+// did on the original system. A missing or empty file is left alone.
+void remove_trailing_ctrl_z(const std::string& path);
+// Rewrites a path holding "/MMDD" or "/YYMM" (the platform separator before the marker) into
+// one named after today's UTC date: the eight digits replace the marker and whatever follows
+// it, and the text from the first '.' after the marker (the extension) is appended. A path
+// without a marker is left alone.
 void expand_dated_path(std::string* path);
-// Free bytes of the drive holding `path`; ends the run with reason 3 when it cannot be read.
+// Free bytes of the file system holding `path`; prints "can't get disk free space" and ends
+// the run with reason 3 when they cannot be read.
 std::uint64_t disk_free_bytes(const std::string& path);
+// Records of `record_width` bytes that fit in `free_bytes` with 4096 bytes kept in reserve.
+// Less than the reserve counts as a full disk (0); a count too large for the counter is capped.
+int capacity_for_free_space(std::uint64_t free_bytes, int record_width);
 
 // Continuation over removable disks.
 extern int disk_capacity;
 extern int records_on_disk;
 // True when the output file lies on a removable drive (drives A: and B: of the original).
+// Settled by set_up_disk_capacity, or by the first call when that has not run yet.
 bool continuation_active();
-// Sets up disk_capacity and records_on_disk for the current disk.
+// Decides whether continuation applies to this run's output file and, when it does, sets
+// disk_capacity from the free space and records_on_disk to 1. Called once at start-up.
 void set_up_disk_capacity();
+// Closes the full disk's file with a continuation line, waits for the user to change the disk
+// and carries on in a new file of the same name. Ends the run with reason 3 when it cannot.
 void continue_on_new_disk();

@@ -1,0 +1,167 @@
+#include "config/ini_line.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "output/accounting_log.h"
+#include "support/config_output_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+void fresh_settings() {
+  create_settings();
+  apply_environment();
+  apply_defaults();
+}
+
+class IniLine : public testing::Test {
+ protected:
+  void SetUp() override {
+    fresh_settings();
+    dir.mkdir("cwd");
+    platform.current = dir.at("cwd");
+  }
+  void TearDown() override { close_accounting_log(); }
+
+  ConfigOutputPlatform platform;
+  TempDir dir;
+};
+
+struct FieldCase {
+  std::vector<std::string> lines;
+  std::function<int()> field;
+  int expected;
+};
+
+TEST_F(IniLine, SettingLinesSetTheirFields) {
+  const FieldCase cases[] = {
+      {{"recurse=on"}, [] { return settings.recurse; }, 1},
+      {{"RECURSE=ON", "RECURSE=OFF"}, [] { return settings.recurse; }, 0},
+      {{"RECURSE=ONOFF"}, [] { return settings.recurse; }, 0},  // on first, then off
+      {{"RECURSE=ON", "RECURSE=maybe"}, [] { return settings.recurse; }, 1},
+      {{"RECURSE ON"}, [] { return settings.recurse; }, 0},    // no '='
+      {{"; RECURSE=ON"}, [] { return settings.recurse; }, 0},  // comment
+      {{"[RECURSE=ON]"}, [] { return settings.recurse; }, 0},  // section header
+      {{"  Recurse = On"}, [] { return settings.recurse; }, 1},
+      {{"PATHONLY=OFF"}, [] { return settings.path_only; }, 0},
+      {{"CRC=ON"}, [] { return settings.crc32 * 10 + settings.md5; }, 11},
+      {{"SHA=ON"}, [] { return settings.sha1 * 10 + settings.md5; }, 11},
+      {{"HASH=OFF"}, [] { return settings.md5; }, 0},
+      {{"NO_COUNT=YES"}, [] { return settings.immediate; }, 1},
+      {{"8.3=ON"}, [] { return settings.dos_name; }, 1},
+      {{"MILITARY=ON"}, [] { return settings.show_times; }, 1},
+      {{"RESET=ON"}, [] { return settings.reset_access_time; }, 1},
+      {{"SILENT=ON", "SILENT=OFF"}, [] { return settings.silent; }, 0},
+      {{"ALL_HT=ON"}, [] { return settings.all_hash_times; }, 1},
+      {{"HASH=OFF", "ALL_HT=ON"}, [] { return settings.md5; }, 1},
+      {{"ALL_HT=ON"}, [] { return settings.time_kind; }, '3'},
+      {{"ALL_HT=ON", "ALL_HT=OFF"}, [] { return settings.all_hash_times; }, 0},
+      {{"ALL_HT=ON", "ALL_HT=OFF"}, [] { return settings.show_times; }, 1},
+      {{"ALLTIMES=yes"}, [] { return settings.time_kind; }, '3'},
+      {{"ALL_TIMES=ON", "ALL_TIMES=OFF"}, [] { return settings.show_times; }, 1},
+      {{"DISPLACE=  -12abc"}, [] { return settings.start_offset; }, -12},
+      {{"DISPLACE=+300"}, [] { return settings.start_offset; }, 300},
+      {{"DISPLACE=300", "DISPLACE=OFF"}, [] { return settings.start_offset; }, 0},
+      {{"DISPLACE=x12"}, [] { return settings.start_offset; }, 0},
+      {{"FDI=ON"}, [] { return settings.start_offset; }, 512},
+      {{"FDI=ON", "FDI=OFF"}, [] { return settings.start_offset; }, 0},
+      {{"DELIMITER=44"}, [] { return int(settings.delimiter); }, '4'},
+      {{"DELIMETER=;"}, [] { return int(settings.delimiter); }, ';'},
+      {{"DELIMITER=x"}, [] { return int(settings.delimiter); }, 'X'},
+      {{"DELIMITER=OFF"}, [] { return int(settings.delimiter); }, ' '},
+      {{"DELIMITER="}, [] { return int(settings.delimiter); }, ' '},  // no NUL delimiter
+      {{"WIDTH=0"}, [] { return settings.name_width; }, 0},
+      {{"WIDTH=0"}, [] { return settings.name_only_width; }, 25},
+      {{"WIDTH=40", "WIDTH=30"}, [] { return settings.width_mode; }, 3},
+      {{"GREATER=1000"},
+       [] { return settings.size_greater * 10000 + settings.size_greater_than; },
+       11000},
+      {{"GREATER=99999999999"}, [] { return settings.size_greater_than; }, INT_MAX},
+      {{"LESSTHAN=-99999999999"}, [] { return settings.size_less_than; }, INT_MIN},
+      {{"LESSTHAN=5"}, [] { return settings.size_less * 100 + settings.size_less_than; }, 105},
+      {{"OLDER=30"}, [] { return settings.date_filter * 100 + settings.older_days; }, 130},
+      {{"YOUNGER=7"}, [] { return settings.date_filter * 100 + settings.newer_days; }, 107},
+      {{"TIME=a"}, [] { return settings.time_kind; }, 'A'},
+      {{"TIME="}, [] { return settings.time_kind; }, 'w'},
+      {{"ZULU=OFF"}, [] { return settings.show_times * 10 + settings.zulu; }, 10},
+      {{"ZULU=ON"}, [] { return settings.show_times * 10 + settings.zulu; }, 11},
+      {{"ZULU=whatever"}, [] { return settings.show_times * 10 + settings.zulu; }, 10},
+      {{"COLOUR=ON"}, [] { return settings.recurse + settings.streams + settings.pause; }, 0},
+      // AUTO is tested before OUTPUT and occurs in the value: an AUTO line that changes nothing.
+      {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.output_target; }, 0},
+      {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.auto_width; }, 0},
+      // PATH occurs in PATHONLY, which is tested first.
+      {{"PATHONLY=ON"}, [] { return int(settings.search_paths.size()); }, 0},
+  };
+  for (const FieldCase& c : cases) {
+    fresh_settings();
+    for (const std::string& line : c.lines) apply_configuration_line(line);
+    EXPECT_EQ(c.field(), c.expected) << c.lines.back();
+  }
+}
+
+TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {
+  apply_configuration_line("Path=/Data/Mixed Case");
+  apply_configuration_line("PATH=relative/Dir   ");
+  apply_configuration_line("PATH=");
+  apply_configuration_line("file=*.c");
+  apply_configuration_line("FILE=");
+  apply_configuration_line("exclude=*.tmp");
+  apply_configuration_line("Output=Lists/Today.txt ");
+  EXPECT_EQ(settings.search_paths,
+            (std::vector<std::string>{"/Data/Mixed Case", dir.at("cwd/relative/Dir")}));
+  EXPECT_EQ(settings.file_patterns, std::vector<std::string>{"*.C"});
+  EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.TMP"});
+  EXPECT_EQ(settings.exclude_given, 1);
+  EXPECT_EQ(settings.output_target, 1);
+  EXPECT_EQ(settings.output_path, dir.at("cwd/Lists/Today.txt"));
+
+  fresh_settings();
+  apply_configuration_line("OUTPUT=");
+  apply_configuration_line("EXCLUDE=  ");
+  EXPECT_EQ(settings.output_target, 0);
+  EXPECT_EQ(settings.exclude_given, 0);
+  EXPECT_TRUE(settings.exclude_patterns.empty());
+}
+
+TEST_F(IniLine, ADelimiterLineIsAlsoAnExcludeLine) {
+  apply_configuration_line("DELIMITER=,EXCLUDE");
+  EXPECT_EQ(settings.delimiter, ',');
+  EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{",EXCLUDE"});
+  fresh_settings();
+  apply_configuration_line("EXCLUDE=*.BAK DELIMITER");  // the delimiter rule wins the search
+  EXPECT_EQ(settings.delimiter, '*');
+  EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.BAK DELIMITER"});
+}
+
+TEST_F(IniLine, AccountingKeysReplaceTheOpenLog) {
+  std::string here = std::filesystem::current_path().string();
+  ASSERT_EQ(chdir(dir.at("cwd").c_str()), 0);
+  settings.accounting_file = open_accounting_log(dir.at("first.log"));
+  apply_configuration_line("ACCT=OFF");
+  EXPECT_EQ(platform.locks.size(), 1u);
+  apply_configuration_line("AcctIng=Second.Log");
+  apply_configuration_line("acct=On");  // only the environment treats ON as the default log
+  close_accounting_log();
+  ASSERT_EQ(chdir(here.c_str()), 0);
+
+  std::string start = "\n" + std::string(59, '*') + "\n";
+  EXPECT_EQ(read_file(dir.at("first.log")),
+            start + "This file closed.\nAccounting file overridden by .ini file pointing to " +
+                dir.at("cwd/Second.Log") + "\n");
+  EXPECT_EQ(read_file(dir.at("cwd/Second.Log")),
+            start + "This file closed.\nAccounting file overridden by .ini file pointing to " +
+                dir.at("cwd/On") + "\n");
+  EXPECT_EQ(read_file(dir.at("cwd/On")), start);
+  EXPECT_EQ(platform.locks, (std::vector<std::string>{dir.at("first.log"), "Second.Log", "On"}));
+  EXPECT_EQ(platform.releases, 3);
+}
+
+}  // namespace

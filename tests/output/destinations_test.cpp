@@ -1,0 +1,316 @@
+#include "output/destinations.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "config/settings.h"
+#include "driver/run_state.h"
+#include "support/config_output_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr std::int64_t kFeb5th2006LateUtc = 1139182200;  // 2006-02-05 23:30:00 UTC
+
+std::string stream_text(std::FILE* stream) {
+  std::fflush(stream);
+  std::rewind(stream);
+  std::string text;
+  for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) text.push_back(char(c));
+  return text;
+}
+
+class Destinations : public testing::Test {
+ protected:
+  void SetUp() override {
+    create_settings();
+    apply_environment();
+    apply_defaults();
+    counters = RunCounters{};
+    run = RunState{};
+    messages = std::tmpfile();
+    message_stream = messages;
+    output_stream = stdout;
+    platform.now = kFeb5th2006LateUtc;
+  }
+  void TearDown() override {
+    if (!output_is_stdout()) std::fclose(output_stream);
+    output_stream = stdout;
+    message_stream = stderr;
+    std::fclose(messages);
+  }
+
+  // An output file on a removable drive, open with `content` already written to it.
+  void open_removable_output(const std::string& content) {
+    settings.output_target = 1;
+    settings.output_path = dir.at("list.txt");
+    output_stream = open_output_file(settings.output_path, false);
+    ASSERT_NE(output_stream, nullptr);
+    write_output(content);
+    platform.removable = true;
+    platform.free_bytes = 1000000;
+    run.record_width = 100;
+    set_up_disk_capacity();
+  }
+
+  ConfigOutputPlatform platform;
+  TempDir dir;
+  std::FILE* messages = nullptr;
+};
+
+TEST_F(Destinations, DatedPathTakesTodaysUtcDateAndTheExtensionAfterTheMarker) {
+  struct Case {
+    std::string path;
+    std::string expected;
+  } cases[] = {
+      {"/a/list/MMDD.txt", "/a/list/20060205.txt"},
+      {"/c/x/YYMMold.log", "/c/x/20060205.log"},  // text between marker and dot dropped
+      {"/c/logs/YYMM", "/c/logs/20060205"},
+      {"/c/logs/MMDD", "/c/logs/20060205"},
+      {"/my.dir/MMDD.txt", "/my.dir/20060205.txt"},  // a dot before the marker is no extension
+      {"/my.dir/MMDD", "/my.dir/20060205"},
+      {"/x/MMDD.tar.gz", "/x/20060205.tar.gz"},
+      {"/x/YYMM/MMDD.txt", "/x/YYMM/20060205.txt"},  // MMDD is looked for first
+      {"/x/list.txt", "/x/list.txt"},
+      {"/x/mmdd.txt", "/x/mmdd.txt"},  // the marker is upper case
+      {"MMDD.txt", "MMDD.txt"},        // the marker begins with the separator
+      {"/x/MMD.txt", "/x/MMD.txt"},
+  };
+  for (const Case& c : cases) {
+    std::string path = c.path;
+    expand_dated_path(&path);
+    EXPECT_EQ(path, c.expected) << c.path;
+  }
+  platform.now = 946641600;  // 1999-12-31 12:00 UTC; the local date would be 2000-01-01
+  std::string path = "/out/MMDD.TXT";
+  expand_dated_path(&path);
+  EXPECT_EQ(path, "/out/19991231.TXT");
+}
+
+TEST_F(Destinations, CapacityKeepsReserveAndNeverWrapsBelowIt) {
+  struct Case {
+    std::uint64_t free_bytes;
+    int record_width;
+    int expected;
+  } cases[] = {
+      {1000000, 100, 9959},
+      {4196, 100, 1},
+      {4195, 100, 0},
+      {4096, 100, 0},
+      {4095, 100, 0},  // below the reserve: full, not four billion records
+      {0, 65, 0},
+      {1ULL << 50, 40, INT_MAX},  // a large drive caps the count instead of overflowing it
+      {1000000, 0, 995904},       // no width to divide by: one byte per record
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(capacity_for_free_space(c.free_bytes, c.record_width), c.expected)
+        << c.free_bytes << " / " << c.record_width;
+  }
+}
+
+TEST_F(Destinations, AppendRemovesOnlyATrailingCtrlZAndKeepsEarlierContent) {
+  struct Case {
+    std::string before;
+    std::string after_append;
+  } cases[] = {
+      {"old\n\x1A", "old\nnew"},
+      {"old\x1A\x1A", "old\x1Anew"},
+      {"o\x1A"
+       "d\n",
+       "o\x1A"
+       "d\nnew"},
+      {"\x1A", "new"},
+      {"", "new"},
+      {"old\n", "old\nnew"},
+  };
+  for (const Case& c : cases) {
+    dir.write("out.txt", c.before);
+    std::FILE* file = open_output_file(dir.at("out.txt"), true);
+    ASSERT_NE(file, nullptr);
+    std::fputs("new", file);
+    std::fclose(file);
+    EXPECT_EQ(read_file(dir.at("out.txt")), c.after_append) << c.before;
+  }
+}
+
+TEST_F(Destinations, CreateModeTruncatesAndAppendModeCreates) {
+  dir.write("out.txt", "earlier run\n");
+  std::FILE* created = open_output_file(dir.at("out.txt"), false);
+  ASSERT_NE(created, nullptr);
+  std::fclose(created);
+  EXPECT_EQ(read_file(dir.at("out.txt")), "");
+
+  std::FILE* appended = open_output_file(dir.at("fresh.txt"), true);
+  ASSERT_NE(appended, nullptr);
+  std::fclose(appended);
+  EXPECT_TRUE(std::filesystem::exists(dir.at("fresh.txt")));
+
+  EXPECT_EQ(open_output_file(dir.at("missing/out.txt"), false), nullptr);
+  EXPECT_EQ(open_output_file(dir.at("missing/out.txt"), true), nullptr);
+}
+
+TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
+  settings.output_target = 1;
+  settings.output_path = dir.at("list.txt");
+  output_stream = open_output_file(settings.output_path, false);
+  platform.free_bytes = 1000000;
+  run.record_width = 100;
+
+  set_up_disk_capacity();
+  EXPECT_FALSE(continuation_active());
+  EXPECT_TRUE(platform.free_space_queries.empty());
+
+  platform.removable = true;
+  set_up_disk_capacity();
+  EXPECT_TRUE(continuation_active());
+  EXPECT_EQ(disk_capacity, 9959);
+  EXPECT_EQ(records_on_disk, 1);
+  EXPECT_EQ(platform.removable_queries.back(), settings.output_path);
+  ASSERT_EQ(platform.free_space_queries.size(), 1u);
+  EXPECT_EQ(platform.free_space_queries[0], dir.path());
+  // A disk without the file's directory: the space is read where the path still exists.
+  settings.output_path = dir.at("gone/deeper/list.txt");
+  set_up_disk_capacity();
+  EXPECT_EQ(platform.free_space_queries.back(), dir.path());
+
+  std::fclose(output_stream);
+  output_stream = stdout;  // standard output named as the destination has no disk to change
+  settings.output_target = -1;
+  set_up_disk_capacity();
+  EXPECT_FALSE(continuation_active());
+  settings.output_target = 0;
+  set_up_disk_capacity();
+  EXPECT_FALSE(continuation_active());
+}
+
+TEST_F(Destinations, UnreadableFreeSpaceEndsTheRunWithReasonThree) {
+  settings.output_target = 1;
+  settings.output_path = dir.at("list.txt");
+  output_stream = open_output_file(settings.output_path, false);
+  platform.removable = true;
+  platform.free_space_readable = false;
+  message_stream = stderr;
+  EXPECT_EXIT(set_up_disk_capacity(), testing::ExitedWithCode(3), "can't get disk free space\n");
+}
+
+TEST_F(Destinations, DiskChangeClosesWithTotalsAndContinuesInANewFile) {
+  open_removable_output("record 1\n");
+  counters.file_count = 9958;
+  counters.byte_total = 12345678901LL;
+  std::string full_disk;
+  platform.keys = {'\n'};
+  platform.on_key = [&] {  // the user swaps the disk: the full one's file goes with it
+    full_disk = read_file(settings.output_path);
+    std::filesystem::remove(settings.output_path);
+  };
+  platform.free_bytes = 504096;
+  records_on_disk = 9959;
+
+  continue_on_new_disk();
+  write_output("record 9959\n");
+  std::fflush(output_stream);
+
+  EXPECT_EQ(full_disk,
+            "record 1\n\n Processed 9958 files, 12345678901 bytes:  See continuation disk \n");
+  EXPECT_EQ(read_file(settings.output_path), "record 9959\n");
+  EXPECT_EQ(stream_text(messages), "\n\nOutput disk is full, replace and hit return\n");
+  EXPECT_EQ(platform.key_reads, 1);
+  EXPECT_EQ(disk_capacity, 5000);
+  EXPECT_EQ(records_on_disk, 1);
+  EXPECT_EQ(platform.free_space_queries.back(), dir.path());
+}
+
+TEST_F(Destinations, DiskChangeWaitsUntilTheFullDiskIsReallyReplaced) {
+  open_removable_output("record 1\n");
+  counters.file_count = 1;
+  counters.byte_total = 10;
+  platform.keys = {'\n', 'x', '\n'};
+  platform.on_key = [&] {
+    if (platform.key_reads == 3) std::filesystem::remove(settings.output_path);
+  };
+
+  continue_on_new_disk();
+  write_output("record 2\n");
+  std::fflush(output_stream);
+
+  EXPECT_EQ(platform.key_reads, 3);
+  EXPECT_EQ(read_file(settings.output_path), "record 2\n");
+  std::string prompt = "\n\nOutput disk is full, replace and hit return\n";
+  std::string still = "\nThe full disk is still in the drive\n";
+  EXPECT_EQ(stream_text(messages), prompt + still + prompt + still + prompt);
+}
+
+TEST_F(Destinations, DiskChangeFailuresEndTheRunAndKeepTheFullDisksRecords) {
+  open_removable_output("record 1\n");
+  counters.file_count = 1;
+  counters.byte_total = 10;
+  std::string kept = "record 1\n\n Processed 1 files, 10 bytes:  See continuation disk \n";
+  message_stream = stderr;
+
+  // End of input: nobody can confirm a new disk.
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(3), "no new output disk");
+  EXPECT_EQ(read_file(settings.output_path), kept);
+
+  // Ctrl-C at the prompt.
+  std::fclose(output_stream);
+  dir.write("list.txt", "record 1\n");
+  output_stream = open_output_file(settings.output_path, true);
+  platform.keys = {kKeyInterrupted};
+  platform.interrupted = true;
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(2), "");
+  EXPECT_EQ(read_file(settings.output_path), kept);
+
+  // Free space unreadable on the new disk.
+  std::fclose(output_stream);
+  output_stream = open_output_file(settings.output_path, true);
+  platform.keys = {'\n'};
+  platform.on_key = [&] { std::filesystem::remove(settings.output_path); };
+  platform.free_space_readable = false;
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(3), "can't get disk free space\n");
+}
+
+TEST_F(Destinations, ReopenFailureNamesTheFileOnStandardOutput) {
+  std::string missing = dir.at("gone/list.txt");
+  settings.output_target = 1;
+  settings.output_path = dir.at("list.txt");
+  output_stream = open_output_file(settings.output_path, false);
+  platform.keys = {'\n'};
+  platform.on_key = [&] { settings.output_path = missing; };
+  EXPECT_EXIT(
+      {
+        // Only standard output may carry the message: it goes where the test reads, and
+        // standard error goes nowhere.
+        std::fflush(stdout);
+        dup2(2, 1);
+        std::freopen("/dev/null", "w", stderr);
+        continue_on_new_disk();
+      },
+      testing::ExitedWithCode(3), "\ncan't reopen output file " + missing + "\n");
+}
+
+TEST_F(Destinations, FailedWriteEndsTheRunWithReasonEight) {
+  settings.output_path = "/dev/full";
+  output_stream = std::fopen("/dev/full", "w");
+  ASSERT_NE(output_stream, nullptr);
+  std::setvbuf(output_stream, nullptr, _IONBF, 0);
+  message_stream = stderr;
+  EXPECT_EXIT(write_output("a record\n"), testing::ExitedWithCode(8),
+              "Error writing output file /dev/full");
+
+  // Found only when the full disk's file is closed at a disk change.
+  std::fclose(output_stream);
+  output_stream = std::fopen("/dev/full", "w");
+  ASSERT_NE(output_stream, nullptr);
+  settings.output_target = 1;
+  platform.removable = true;
+  set_up_disk_capacity();
+  EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(8),
+              "Error writing output file /dev/full\n");
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// The output file, the configuration file and the accounting log seen from outside: what a
+// run leaves in the files it was pointed at.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kEntryStart = "\n" + std::string(59, '*') + "\n";
+const std::string kEntryEnd = std::string(53, '*') + "\n";
+
+std::string utc_date() {
+  std::time_t now = std::time(nullptr);
+  std::tm parts;
+  gmtime_r(&now, &parts);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y%m%d", &parts);
+  return text;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Offsets of every occurrence of `part` in `text`.
+std::vector<std::size_t> offsets_of(const std::string& text, const std::string& part) {
+  std::vector<std::size_t> found;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    found.push_back(at);
+  }
+  return found;
+}
+
+class OutputScenario : public testing::Test {
+ protected:
+  void SetUp() override {
+    tree.write("top.txt", "top");
+    tree.write("sub/deep.txt", "deep");
+  }
+  ProgramResult run_here(std::vector<std::string> args, std::vector<std::string> env = {}) {
+    return run_tallysum({.args = args, .directory = tree.path(), .environment = env});
+  }
+  TempDir tree;
+};
+
+TEST_F(OutputScenario, DatedOutputFileIsNamedAfterTodaysUtcDate) {
+  tree.mkdir("lists");
+  std::string before = utc_date();
+  ProgramResult result = run_here({"-o", tree.at("lists/MMDD.txt")});
+  std::string after = utc_date();
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::string name = std::filesystem::exists(tree.at("lists/" + before + ".txt")) ? before : after;
+  EXPECT_TRUE(contains(read_file(tree.at("lists/" + name + ".txt")), "top.txt"));
+  EXPECT_FALSE(std::filesystem::exists(tree.at("lists/MMDD.txt")));
+  EXPECT_FALSE(contains(result.out, "top.txt"));
+}
+
+TEST_F(OutputScenario, AppendKeepsEarlierContentAndDropsItsTrailingCtrlZ) {
+  tree.write("list.out", "earlier run\n\x1A");
+  ProgramResult result = run_here({"-a", "-o", tree.at("list.out")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::string list = read_file(tree.at("list.out"));
+  EXPECT_EQ(list.rfind("earlier run\n", 0), 0u) << list;
+  EXPECT_FALSE(contains(list, "\x1A"));
+  EXPECT_TRUE(contains(list, "top.txt"));
+
+  result = run_here({"-o", tree.at("list.out")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_FALSE(contains(read_file(tree.at("list.out")), "earlier run"));
+}
+
+TEST_F(OutputScenario, ConfigurationInTheCurrentDirectoryAppliesUnlessDashIni) {
+  tree.write("tallysum.ini", "; the listing of this tree\nRECURSE=ON\n");
+  ProgramResult result = run_here({});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(contains(result.out, "deep.txt")) << result.out;
+
+  result = run_here({"-.ini"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(contains(result.out, "top.txt"));
+  EXPECT_FALSE(contains(result.out, "deep.txt"));
+}
+
+TEST_F(OutputScenario, SharedFileAppliesOnlyTheProgramsSection) {
+  tree.write("keldrain.ini", "[OTHER]\nFILE=*.none\n[TALLYSUM]\nRECURSE=ON\n[LAST]\nFILE=*.none\n");
+  ProgramResult result = run_here({});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(contains(result.out, "top.txt")) << result.out;
+  EXPECT_TRUE(contains(result.out, "deep.txt"));
+}
+
+TEST_F(OutputScenario, TwoRunsWithOneLogGiveTwoWholeEntries) {
+  std::string log = tree.at("runs.log");
+  for (int i = 0; i < 2; ++i) {
+    ProgramResult result = run_here({"-o", tree.at("list.out")}, {"ACCT=" + log});
+    ASSERT_EQ(result.status, 0) << result.err;
+  }
+  std::string text = read_file(log);
+  std::vector<std::size_t> starts = offsets_of(text, kEntryStart);
+  std::vector<std::size_t> ends = offsets_of(text, "\n" + kEntryEnd);
+  ASSERT_EQ(starts.size(), 2u) << text;
+  ASSERT_EQ(ends.size(), 2u) << text;
+  EXPECT_EQ(starts[0], 0u);
+  EXPECT_LT(starts[0], ends[0]);
+  EXPECT_LT(ends[0], starts[1]);
+  EXPECT_LT(starts[1], ends[1]);
+  EXPECT_EQ(ends[1] + 1 + kEntryEnd.size(), text.size());
+}
+
+TEST_F(OutputScenario, LogIsCutAtAnEndMarkOnlyWhenItHoldsTenBytes) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string before;
+    std::string kept;
+  } cases[] = {
+      {"entry one\n\0garbage after a crash"s, "entry one\n"},
+      {"ab\0c"s, "ab\0c"s},
+  };
+  for (const Case& c : cases) {
+    tree.write("acct-ing", c.before);
+    ProgramResult result = run_here({}, {"ACCT=on"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::string text = read_file(tree.at("acct-ing"));
+    EXPECT_EQ(text.substr(0, c.kept.size() + kEntryStart.size()), c.kept + kEntryStart);
+    EXPECT_EQ(text.substr(text.size() - kEntryEnd.size()), kEntryEnd);
+  }
+}
+
+TEST_F(OutputScenario, ALogHeldByARunningRunEndsTheSecondAtOnce) {
+  std::string log = tree.at("busy.log");
+  tree.write("busy.log", "first run's entry\n");
+  int held = open(log.c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  ProgramResult result = run_here({"-o", tree.at("list.out")}, {"ACCT=" + log});
+  close(held);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(contains(result.err, "\nGeneric7\n")) << result.err;
+  EXPECT_TRUE(contains(result.err, "error opening " + log + "\n")) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(tree.at("list.out")));
+  EXPECT_EQ(read_file(log), "first run's entry\n");
+}
+
+TEST_F(OutputScenario, ConfigurationKeyReplacesTheEnvironmentsLog) {
+  tree.write("tallysum.ini", "ACCTING=second.log\n");
+  ProgramResult result = run_here({}, {"ACCT=first.log"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(read_file(tree.at("first.log")),
+            kEntryStart +
+                "This file closed.\nAccounting file overridden by .ini file pointing to " +
+                tree.at("second.log") + "\n");
+  std::string second = read_file(tree.at("second.log"));
+  EXPECT_EQ(second.rfind(kEntryStart, 0), 0u);
+  EXPECT_EQ(second.substr(second.size() - kEntryEnd.size()), kEntryEnd);
+}
+
+}  // namespace
