@@ -20,7 +20,9 @@ namespace {
 constexpr int kBlocksTogether = 2;
 constexpr int kStride = 2 * kBlocksTogether;
 
-inline std::uint64_t ror64(std::uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
+inline std::uint64_t ror64(std::uint64_t x, int n) {
+  return (x >> n) | (x << (64 - n));
+}
 
 // Words 2j and 2j+1 of block `first` in the low half, of block `second` in the high half.
 inline __m256i load_pair(const unsigned char* first, const unsigned char* second, int j) {
@@ -32,29 +34,41 @@ inline __m256i load_pair(const unsigned char* first, const unsigned char* second
 }
 
 // The message schedule of two blocks: word plus round constant for all 80 rounds, stored in
-// the layout the rounds read. Computed a step (two words of each block) at a time, so that the
-// steps can run between the rounds of the blocks before: on its own the schedule is one long
-// chain of dependent vector operations that leaves most of the processor idle.
+// the layout the rounds read. The first eight steps (two words of each block per step) only
+// load; each further step is computed on its own, so that the steps can run between the rounds
+// of the blocks before: alone, the schedule is one long chain of dependent vector operations
+// that leaves most of the processor idle.
 struct PairSchedule {
-  const unsigned char* first;
-  const unsigned char* second;
   std::uint64_t* wk;
-  __m256i x[8];  // the last eight steps' words, step j in x[j % 8]
+  int next_step;
+  __m256i x[40];  // the words of step j in x[j]
 };
 
-template <typename Sigma>
-inline void schedule_step(PairSchedule& s, int j) {
-  __m256i words;
-  if (j < 8) {
-    words = load_pair(s.first, s.second, j);
-  } else {
-    __m256i w15 = _mm256_alignr_epi8(s.x[(j + 1) & 7], s.x[j & 7], 8);
-    __m256i w7 = _mm256_alignr_epi8(s.x[(j + 5) & 7], s.x[(j + 4) & 7], 8);
-    __m256i sum = _mm256_add_epi64(_mm256_add_epi64(s.x[j & 7], w7), Sigma::small_sigma0(w15));
-    // s1 needs words 2j-2 and 2j-1, which the step before made.
-    words = _mm256_add_epi64(sum, Sigma::small_sigma1(s.x[(j + 7) & 7]));
+inline void start_schedule(PairSchedule& s, const unsigned char* first, const unsigned char* second,
+                           std::uint64_t* wk) {
+  s.wk = wk;
+  s.next_step = 8;
+  for (int j = 0; j < 8; ++j) {
+    s.x[j] = load_pair(first, second, j);
+    __m256i k = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + kStride * j), _mm256_add_epi64(s.x[j], k));
   }
-  s.x[j & 7] = words;
+}
+
+// Makes the next step, if any is left.
+template <typename Sigma>
+inline void schedule_step(PairSchedule& s) {
+  int j = s.next_step;
+  if (j >= 40) return;
+  s.next_step = j + 1;
+  const __m256i* x = s.x + j;
+  __m256i w15 = _mm256_alignr_epi8(x[-7], x[-8], 8);
+  __m256i w7 = _mm256_alignr_epi8(x[-3], x[-4], 8);
+  __m256i sum = _mm256_add_epi64(_mm256_add_epi64(x[-8], w7), Sigma::small_sigma0(w15));
+  // s1 needs words 2j-2 and 2j-1, which the step before made.
+  __m256i words = _mm256_add_epi64(sum, Sigma::small_sigma1(x[-1]));
+  s.x[j] = words;
   __m256i k = _mm256_broadcastsi128_si256(
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
   _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk + kStride * j), _mm256_add_epi64(words, k));
@@ -79,20 +93,17 @@ inline void schedule_step(PairSchedule& s, int j) {
     (h) = ((hw + ch) + s1) + (SHA512_S0(a) + maj);              \
   } while (0)
 
-// When `next` is given, also makes steps first_step to first_step + 19 of its schedule, two
-// after every eight rounds.
+// When `next` is given, also makes two steps of its schedule after every eight rounds.
 template <typename Sigma>
-void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedule* next,
-                      int first_step) {
+void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedule* next) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
   std::uint64_t bc = b ^ c;
   // Eight rounds per pass bring the roles of the variables back to where they started.
-  int step = first_step;
-  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride, step += 2) {
+  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride) {
     if (next != nullptr) {
-      schedule_step<Sigma>(*next, step);
-      schedule_step<Sigma>(*next, step + 1);
+      schedule_step<Sigma>(*next);
+      schedule_step<Sigma>(*next);
     }
     SHA512_ROUND(a, b, c, d, e, f, g, h, 0);
     SHA512_ROUND(h, a, b, c, d, e, f, g, 1);
@@ -118,21 +129,22 @@ template <typename Sigma>
 void sha512_vector_blocks(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
   if (blocks == 0) return;
   alignas(32) std::uint64_t wk[2][40 * kStride];
+  PairSchedule schedule;
   // A lone block is scheduled twice over; the second copy is simply not used.
-  PairSchedule current{data, blocks >= 2 ? data + 128 : data, wk[0], {}};
-  for (int j = 0; j < 40; ++j) schedule_step<Sigma>(current, j);
+  start_schedule(schedule, data, blocks >= 2 ? data + 128 : data, wk[0]);
+  while (schedule.next_step < 40) schedule_step<Sigma>(schedule);
   for (int buffer = 0; blocks != 0; buffer ^= 1) {
     std::size_t now = blocks >= 2 ? 2 : 1;
     const unsigned char* later = data + 128 * now;
     std::size_t left = blocks - now;
-    PairSchedule next{later, left >= 2 ? later + 128 : later, wk[buffer ^ 1], {}};
-    PairSchedule* ahead = left != 0 ? &next : nullptr;
-    scheduled_rounds<Sigma>(state, wk[buffer], ahead, 0);
-    if (now == 2) {
-      scheduled_rounds<Sigma>(state, wk[buffer] + 2, ahead, 20);
-    } else if (ahead != nullptr) {
-      for (int j = 20; j < 40; ++j) schedule_step<Sigma>(next, j);
+    PairSchedule* ahead = nullptr;
+    if (left != 0) {
+      start_schedule(schedule, later, left >= 2 ? later + 128 : later, wk[buffer ^ 1]);
+      ahead = &schedule;
     }
+    scheduled_rounds<Sigma>(state, wk[buffer], ahead);
+    if (now == 2) scheduled_rounds<Sigma>(state, wk[buffer] + 2, ahead);
+    while (ahead != nullptr && schedule.next_step < 40) schedule_step<Sigma>(schedule);
     blocks = left;
     data = later;
   }
