@@ -34,7 +34,6 @@ std::uint32_t crc32_bytes_portable(std::uint32_t crc, const unsigned char* data,
 void sha1_blocks_shani(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
 void sha256_blocks_shani(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
 void sha512_blocks_avx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
-void sha512_blocks_avx512vl(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 std::uint32_t crc32_bytes_pclmul(std::uint32_t crc, const unsigned char* data, std::size_t n);
 std::uint32_t crc32_bytes_vpclmul(std::uint32_t crc, const unsigned char* data, std::size_t n);
 
