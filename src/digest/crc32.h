@@ -1,5 +1,5 @@
 // CRC-32: the reflected CRC of IEEE 802.3 (polynomial 0x04C11DB7, processed least significant
-// bit first as 0xEDB88320), the same value zlib computes.
+// bit first as 0xEDB88320), initial value all ones, final value complemented.
 #pragma once
 
 #include <cstddef>
