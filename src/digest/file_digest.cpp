@@ -107,7 +107,10 @@ ReadOutcome feed_range(InputHandle input, std::uint32_t start, std::uint64_t end
     std::size_t count = left < read_size ? static_cast<std::size_t>(left) : read_size;
     bool failed = false;
     std::size_t got = read_chunk(input, buffer, count, &failed);
-    if (failed) return ReadOutcome::kFailed;
+    if (failed) {
+      // A read cut short by Ctrl-C is no fault of the disk: say nothing about it.
+      return os().interrupt_pending() ? ReadOutcome::kInterrupted : ReadOutcome::kFailed;
+    }
     if (got == 0) break;
     feed(buffer, got);
     position += got;

@@ -28,6 +28,7 @@ class MemoryPlatform : public PassThroughPlatform {
   std::set<std::string> refuse_seek;
   std::map<std::string, std::size_t> fail_read_at;  // reads fail once this offset is reached
   int interrupt_after_reads = -1;                   // Ctrl-C once this many reads were made
+  bool interrupt_fails_reads = false;               // a read that Ctrl-C interrupts fails
   bool ansi = true;
 
   // --- What the test inspects -------------------------------------------------------------
@@ -51,6 +52,7 @@ class MemoryPlatform : public PassThroughPlatform {
     Open* file = from_handle(input);
     read_sizes.push_back(count);
     ++reads;
+    if (interrupt_fails_reads && interrupt_pending()) return -1;
     const std::string& bytes = files[file->path];
     auto failing = fail_read_at.find(file->path);
     std::size_t limit = bytes.size();
