@@ -39,14 +39,17 @@ void md5_final(Md5Context* ctx) {
 // The portable kernel: all 64 steps written out, constants as immediates.
 namespace {
 
-// Round functions in forms that need fewer instructions than the textbook ones; F and G
-// select bits, so XOR/AND forms are equal to the AND/OR forms.
+// Round functions in forms that need fewer instructions than the textbook ones; F selects
+// bits, so its XOR/AND form equals the AND/OR form.
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
 #define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define MD5_STEP(f, a, b, c, d, word, constant, shift)                     \
   (a) += f((b), (c), (d)) + (word) + static_cast<std::uint32_t>(constant); \
+  (a) = rotl32((a), (shift)) + (b)
+// G's two terms share no bits: adding them lets the term without b join the sum early.
+#define MD5_STEP_G(a, b, c, d, word, constant, shift)                                \
+  (a) += ((c) & ~(d)) + (word) + static_cast<std::uint32_t>(constant) + ((b) & (d)); \
   (a) = rotl32((a), (shift)) + (b)
 
 void md5_block(std::uint32_t* state, const unsigned char* p) {
@@ -71,22 +74,22 @@ void md5_block(std::uint32_t* state, const unsigned char* p) {
   MD5_STEP(MD5_F, c, d, a, b, w[14], 0xa679438e, 17);
   MD5_STEP(MD5_F, b, c, d, a, w[15], 0x49b40821, 22);
 
-  MD5_STEP(MD5_G, a, b, c, d, w[1], 0xf61e2562, 5);
-  MD5_STEP(MD5_G, d, a, b, c, w[6], 0xc040b340, 9);
-  MD5_STEP(MD5_G, c, d, a, b, w[11], 0x265e5a51, 14);
-  MD5_STEP(MD5_G, b, c, d, a, w[0], 0xe9b6c7aa, 20);
-  MD5_STEP(MD5_G, a, b, c, d, w[5], 0xd62f105d, 5);
-  MD5_STEP(MD5_G, d, a, b, c, w[10], 0x02441453, 9);
-  MD5_STEP(MD5_G, c, d, a, b, w[15], 0xd8a1e681, 14);
-  MD5_STEP(MD5_G, b, c, d, a, w[4], 0xe7d3fbc8, 20);
-  MD5_STEP(MD5_G, a, b, c, d, w[9], 0x21e1cde6, 5);
-  MD5_STEP(MD5_G, d, a, b, c, w[14], 0xc33707d6, 9);
-  MD5_STEP(MD5_G, c, d, a, b, w[3], 0xf4d50d87, 14);
-  MD5_STEP(MD5_G, b, c, d, a, w[8], 0x455a14ed, 20);
-  MD5_STEP(MD5_G, a, b, c, d, w[13], 0xa9e3e905, 5);
-  MD5_STEP(MD5_G, d, a, b, c, w[2], 0xfcefa3f8, 9);
-  MD5_STEP(MD5_G, c, d, a, b, w[7], 0x676f02d9, 14);
-  MD5_STEP(MD5_G, b, c, d, a, w[12], 0x8d2a4c8a, 20);
+  MD5_STEP_G(a, b, c, d, w[1], 0xf61e2562, 5);
+  MD5_STEP_G(d, a, b, c, w[6], 0xc040b340, 9);
+  MD5_STEP_G(c, d, a, b, w[11], 0x265e5a51, 14);
+  MD5_STEP_G(b, c, d, a, w[0], 0xe9b6c7aa, 20);
+  MD5_STEP_G(a, b, c, d, w[5], 0xd62f105d, 5);
+  MD5_STEP_G(d, a, b, c, w[10], 0x02441453, 9);
+  MD5_STEP_G(c, d, a, b, w[15], 0xd8a1e681, 14);
+  MD5_STEP_G(b, c, d, a, w[4], 0xe7d3fbc8, 20);
+  MD5_STEP_G(a, b, c, d, w[9], 0x21e1cde6, 5);
+  MD5_STEP_G(d, a, b, c, w[14], 0xc33707d6, 9);
+  MD5_STEP_G(c, d, a, b, w[3], 0xf4d50d87, 14);
+  MD5_STEP_G(b, c, d, a, w[8], 0x455a14ed, 20);
+  MD5_STEP_G(a, b, c, d, w[13], 0xa9e3e905, 5);
+  MD5_STEP_G(d, a, b, c, w[2], 0xfcefa3f8, 9);
+  MD5_STEP_G(c, d, a, b, w[7], 0x676f02d9, 14);
+  MD5_STEP_G(b, c, d, a, w[12], 0x8d2a4c8a, 20);
 
   MD5_STEP(MD5_H, a, b, c, d, w[5], 0xfffa3942, 4);
   MD5_STEP(MD5_H, d, a, b, c, w[8], 0x8771f681, 11);
