@@ -1,4 +1,76 @@
-// Stand-in until the header is built.
 #include "driver/run_header.h"
 
-void write_run_header() {}
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "config/settings.h"
+#include "driver/run_state.h"
+#include "output/destinations.h"
+#include "output/file_times.h"
+#include "output/text_format.h"
+
+namespace {
+
+// "(PST/PDT:8*)"; the asterisk marks a zone with a daylight rule and is simply absent
+// otherwise.
+void append_zone_note(std::string* out, const RunTimeTexts& texts) {
+  if (texts.has_daylight) {
+    append_format(out, "(%s/%s:%d%c)", texts.standard_abbreviation.c_str(),
+                  texts.daylight_abbreviation.c_str(), texts.offset_hours, '*');
+  } else {
+    append_format(out, "(%s/%s:%d)", texts.standard_abbreviation.c_str(),
+                  texts.daylight_abbreviation.c_str(), texts.offset_hours);
+  }
+}
+
+void append_command_line(std::string* out) {
+  for (const std::string& word : run.argv) append_format(out, "%s ", word.c_str());
+}
+
+std::string output_header(const RunTimeTexts& texts) {
+  std::string out = "\nStarted ";
+  if (!texts.standard_name.empty()) {
+    append_format(&out, "%s GMT, ", texts.gmt_text.c_str());
+  } else {
+    append_format(&out, "%s ", texts.local_text.c_str());
+  }
+  append_format(&out, "%.5s %s ", texts.local_text.c_str() + 11, texts.standard_name.c_str());
+  append_zone_note(&out, texts);
+  out += "\n";
+  if (!output_is_stdout()) append_command_line(&out);
+  out += "\n\n";
+  return out;
+}
+
+std::string log_header(const RunTimeTexts& texts) {
+  std::string out = "\nStarted ";
+  if (!texts.standard_name.empty()) {
+    append_format(&out, "%s GMT, ", texts.gmt_text.c_str());
+    append_format(&out, "%.5s %s ", texts.local_text.c_str() + 11, texts.standard_name.c_str());
+    append_zone_note(&out, texts);
+  } else {
+    append_format(&out, "%s Local Time: ", texts.local_text.c_str());
+  }
+  out += "\n";
+  append_command_line(&out);
+  out += "\n";
+  return out;
+}
+
+}  // namespace
+
+void write_run_header() {
+  RunTimeTexts texts;
+  if (!run_time_texts(&texts)) {
+    std::fprintf(stderr, "\nCan't get timezone information\n");
+    // Nothing has been written yet; a non-zero status keeps a script from taking this for a
+    // completed run.
+    std::exit(kOtherExit);
+  }
+  if (settings.silent) return;
+  write_output(output_header(texts));
+  if (settings.accounting_file != nullptr) {
+    std::fputs(log_header(texts).c_str(), settings.accounting_file);
+  }
+}

@@ -26,8 +26,8 @@ struct RunState {
   std::int64_t precount_bytes = 0;
   int longest_path = 0;
   int record_width = 0;
-  std::string module_path;           // the program's full path (argument 0)
-  std::vector<std::string> argv;     // the command line as echoed, argument 0 replaced
+  std::string module_path;        // the program's full path (argument 0)
+  std::vector<std::string> argv;  // the command line as echoed, argument 0 replaced
 };
 
 extern RunState run;

@@ -2,7 +2,10 @@
 #pragma once
 
 // Writes the summaries, closes the output file and the accounting log and ends the process
-// with `reason` as exit status. Never returns.
+// with `reason` as exit status. Never returns. When the output file turns out not to hold
+// everything written to it (a failed write, flush or close), the run ends with reason 8 and a
+// message naming the file instead of a summary that claims success. A write error met while
+// the summaries are written never re-enters this routine.
 [[noreturn]] void terminate_run(int reason);
 
 // Ends the run with reason 2 when Ctrl-C has been pressed; called at safe points, so that

@@ -1,21 +1,247 @@
-// Stand-in until file times are built.
 #include "output/file_times.h"
+
+#include <cctype>
+
+#include "config/settings.h"
+#include "output/text_format.h"
 
 std::string zone_abbreviation = "TZ0";
 
+namespace {
+
+constexpr int kUnsetYear = 1601;
+constexpr int kUnsetShownYear = 1980;
+
+std::int64_t seconds_since_1970(FileTime raw) {
+  return static_cast<std::int64_t>(raw / kFileTimeTicksPerSecond) -
+         static_cast<std::int64_t>(kEpochDifferenceSeconds);
+}
+
+// The form of a stamp that was never set: 00/00/1980 00:00:00.
+void mark_unset(Stamp* stamp) {
+  *stamp = Stamp{};
+  stamp->year = kUnsetShownYear;
+}
+
+// False when the raw time cannot be turned into a calendar date. Such a stamp is shown as
+// unset rather than with the date of a neighbouring stamp.
+bool convert_stamp(FileTime raw, int zulu, Stamp* stamp) {
+  CalendarTime calendar;
+  if (raw == 0) {
+    mark_unset(stamp);
+    return true;
+  }
+  if (!os().to_calendar(seconds_since_1970(raw), zulu == 0, &calendar)) {
+    mark_unset(stamp);
+    return false;
+  }
+  if (calendar.year == kUnsetYear) {
+    mark_unset(stamp);
+    return true;
+  }
+  *stamp = Stamp{calendar.month, calendar.day,    calendar.year,
+                 calendar.hour,  calendar.minute, calendar.second};
+  if (stamp->hour > 24) stamp->hour = stamp->minute = stamp->second = 0;
+  return true;
+}
+
+// Initials for run_time_texts: the first three characters, the second and third replaced by
+// the characters after the first and second space.
+std::string initials_of(const std::string& name) {
+  std::string initials = name.substr(0, 3);
+  std::size_t space = name.find(' ');
+  for (std::size_t slot = 1; slot < 3 && space != std::string::npos; ++slot) {
+    if (space + 1 < name.size() && slot < initials.size()) initials[slot] = name[space + 1];
+    space = name.find(' ', space + 1);
+  }
+  return initials;
+}
+
+std::string upper_case(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The stamps time_kind selects, as their kind letters, in the order written.
+const char* standard_selection(int kind) {
+  switch (kind) {
+    case '3':
+      return "cwa";
+    case 'c':
+    case 'C':
+      return "c";
+    case 'w':
+    case 'W':
+      return "w";
+    case 'a':
+    case 'A':
+      return "a";
+    default:
+      return "";  // 'm', '0' and anything else
+  }
+}
+
+const char* fixed_selection(int kind) {
+  switch (kind) {
+    case '3':
+      return "cwa";
+    case 'c':
+    case 'C':
+      return "c";
+    case 'w':
+    case 'm':
+      return "w";
+    case 'a':
+    case 'A':
+      return "a";
+    default:
+      return "";  // 'W', '0' and anything else
+  }
+}
+
+const Stamp& stamp_of(const FileTimes& times, char letter) {
+  if (letter == 'c') return times.creation;
+  if (letter == 'a') return times.last_access;
+  return times.last_write;
+}
+
+void append_standard_column(std::string* out, const Stamp& s, char letter) {
+  const char d = settings.delimiter;
+  if (settings.year_first_dates) {
+    append_format(out, "%04d/%02d/%02d%c", s.year, s.month, s.day, d);
+  } else {
+    append_format(out, "%02d/%02d/%04d%c", s.month, s.day, s.year, d);
+  }
+  append_format(out, "%02d:%02d", s.hour, s.minute);
+  if (settings.time_kind == '3' || settings.time_seconds) append_format(out, ":%02d", s.second);
+  if (letter == 'c') append_format(out, "c%c", d);
+  if (letter == 'w') append_format(out, "w%c", d);
+  if (letter == 'a') append_format(out, "a%c", d);
+}
+
+void append_fixed_column(std::string* out, const Stamp& s, char letter) {
+  const char d = settings.delimiter;
+  if (letter == 'c') {
+    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02dc%c", s.month, s.day, s.year, d, s.hour,
+                  s.minute, s.second, d);
+  } else if (letter == 'w') {
+    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02dw%c", s.month, s.day, s.year, d, s.hour,
+                  s.minute, s.second, d);
+  } else {
+    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02da%c", s.month, s.day, s.year, d, s.hour,
+                  s.minute, s.second, d);
+  }
+}
+
+}  // namespace
+
 int convert_file_times(FileTime creation, FileTime access, FileTime write, FileTimes* times,
-                       int) {
+                       int zulu) {
   times->raw_creation = creation;
   times->raw_last_access = access;
   times->raw_last_write = write;
-  return 0;
+  int failures = 0;
+  if (!convert_stamp(access, zulu, &times->last_access)) ++failures;
+  if (!convert_stamp(creation, zulu, &times->creation)) ++failures;
+  if (!convert_stamp(write, zulu, &times->last_write)) ++failures;
+  return failures == 3 ? 1 : 0;
 }
-int times_by_handle(const std::string&, FileTimes*, int) { return 1; }
-int times_by_search(const std::string&, FileTimes*, int) { return 1; }
-int reset_file_times(const std::string&, FileTime, FileTime, FileTime) { return 1; }
-void make_zone_abbreviation() {}
-void run_time_texts(RunTimeTexts*) {}
-std::string time_text(std::int64_t, bool) { return std::string(24, ' '); }
-std::string standard_time_columns(const FileTimes&) { return ""; }
-std::string fixed_time_columns(const FileTimes&) { return ""; }
-std::string zone_column() { return ""; }
+
+int times_by_handle(const std::string& path, FileTimes* times, int zulu) {
+  os().set_file_apis_ansi();
+  FileTime creation = 0, access = 0, write = 0;
+  if (!os().file_times(path, &creation, &access, &write)) return 1;
+  return convert_file_times(creation, access, write, times, zulu);
+}
+
+int times_by_search(const std::string& path, FileTimes* times, int zulu) {
+  os().set_file_apis_ansi();
+  DirEntry entry;
+  SearchHandle search = os().find_first(path, &entry);
+  if (search == nullptr) return 1;
+  os().find_close(search);
+  return convert_file_times(entry.creation, entry.last_access, entry.last_write, times, zulu);
+}
+
+int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write) {
+  constexpr std::uint32_t kProtected = kAttrReadOnly | kAttrSystem;
+  const std::uint32_t attributes = os().get_attributes(path);
+  const bool unprotect = attributes != kInvalidAttributes && (attributes & kProtected) != 0;
+  if (unprotect) os().set_attributes(path, attributes & ~kProtected);
+  os().set_file_apis_oem();
+  const bool done = os().set_file_times(path, creation, access, write);
+  if (unprotect) os().set_attributes(path, attributes);
+  return done ? 0 : 1;
+}
+
+void make_zone_abbreviation() {
+  const std::string name = os().zone_info().standard_name;
+  std::string abbreviation;
+  if (name.size() > 1 && name.find(' ') != std::string::npos) {
+    abbreviation += name[0];
+    for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+      if (name[i] == ' ') abbreviation += name[i + 1];
+    }
+  } else {
+    abbreviation = name.substr(0, 3);
+  }
+  abbreviation = upper_case(abbreviation).substr(0, 3);
+  zone_abbreviation = abbreviation.empty() ? "TZ0" : abbreviation;
+}
+
+std::string time_text(std::int64_t seconds, bool local) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  CalendarTime c;
+  if (!os().to_calendar(seconds, local, &c)) return "";
+  if (c.weekday < 0 || c.weekday > 6 || c.month < 1 || c.month > 12) return "";
+  std::string text;
+  append_format(&text, "%.3s %.3s %02d %02d:%02d:%02d %d", kDays[c.weekday], kMonths[c.month - 1],
+                c.day, c.hour, c.minute, c.second, c.year);
+  return text;
+}
+
+bool run_time_texts(RunTimeTexts* texts) {
+  const ZoneInfo zone = os().zone_info();
+  const std::int64_t now = os().now_seconds();
+  texts->local_text = time_text(now, true);
+  texts->gmt_text = time_text(now, false);
+  if (texts->local_text.empty() || texts->gmt_text.empty()) return false;
+  texts->offset_hours = static_cast<int>(zone.offset_seconds / 3600);
+  texts->standard_abbreviation = upper_case(initials_of(zone.standard_name));
+  texts->standard_name = zone.standard_name;
+  texts->daylight_abbreviation.clear();
+  if (zone.has_daylight && !zone.daylight_name.empty()) {
+    texts->has_daylight = 1;
+    texts->daylight_name = zone.daylight_name;
+    texts->daylight_abbreviation = initials_of(zone.daylight_name);
+  }
+  return true;
+}
+
+std::string standard_time_columns(const FileTimes& times) {
+  std::string out;
+  for (const char* letter = standard_selection(settings.time_kind); *letter; ++letter) {
+    append_standard_column(&out, stamp_of(times, *letter), *letter);
+  }
+  return out;
+}
+
+std::string fixed_time_columns(const FileTimes& times) {
+  std::string out;
+  for (const char* letter = fixed_selection(settings.time_kind); *letter; ++letter) {
+    append_fixed_column(&out, stamp_of(times, *letter), *letter);
+  }
+  return out;
+}
+
+std::string zone_column() {
+  std::string out;
+  if (settings.zulu) {
+    append_format(&out, "GMT%c", settings.delimiter);
+  } else {
+    append_format(&out, "%3.3s%c", zone_abbreviation.c_str(), settings.delimiter);
+  }
+  return out;
+}

@@ -1,6 +1,7 @@
 // Time stamps: conversion, the time and zone columns, the access-time reset, zone texts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -25,19 +26,24 @@ struct FileTimes {
   FileTime raw_last_write = 0;
 };
 
-// Returns 1 when all three conversions failed, else 0.
+// Fills `times` from three raw file times, in local time or, with `zulu`, in UTC. A stamp that
+// was never set (0, or a date in 1601) becomes 00/00/1980 00:00:00; one that cannot be
+// converted gets the same unset form. Returns 1 when all three conversions failed, else 0.
 int convert_file_times(FileTime creation, FileTime access, FileTime write, FileTimes* times,
                        int zulu);
-// 0 on success, 1 when the path cannot be opened or its times read.
+// Through the file's own information (also for directories and stream paths). 0 on success,
+// 1 when the path cannot be opened or its times read; `times` is then left as it was.
 int times_by_handle(const std::string& path, FileTimes* times, int zulu);
-// 0 on success, 1 when a search finds nothing.
+// Through a directory search on `path`. 0 on success, 1 when the search finds nothing.
 int times_by_search(const std::string& path, FileTimes* times, int zulu);
-// 0 on success, 1 on failure.
-int reset_file_times(const std::string& path, FileTime creation, FileTime access,
-                     FileTime write);
+// Puts three raw file times back after the file was read; a read-only or system file keeps
+// those attributes. 0 on success, 1 on failure.
+int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write);
 
 // At most three characters; "TZ0" when no zone name is known.
 extern std::string zone_abbreviation;
+// Made once at start-up from the standard zone name: the initials of a name with spaces
+// (Pacific Standard Time gives PST), else its first three characters, upper case.
 void make_zone_abbreviation();
 
 struct RunTimeTexts {
@@ -46,12 +52,15 @@ struct RunTimeTexts {
   std::string standard_name;
   std::string standard_abbreviation;
   std::string daylight_name;
-  std::string daylight_abbreviation;
-  int has_daylight = 0;
-  int offset_hours = 0;
+  std::string daylight_abbreviation;  // empty when the zone has no daylight rule
+  int has_daylight = 0;               // set here only when the zone has one
+  int offset_hours = 0;               // west of Greenwich positive, truncated
 };
-void run_time_texts(RunTimeTexts* texts);
-// The 24-character text of a moment in local time.
+// The zone texts of the run header for the current moment. False when the clock cannot be
+// turned into calendar time.
+bool run_time_texts(RunTimeTexts* texts);
+// The 24-character text of a moment (seconds since 1970), local time or UTC, day zero-padded:
+// Wed Jan 02 02:03:55 1980. Empty when the moment cannot be converted.
 std::string time_text(std::int64_t seconds, bool local);
 
 // The time columns that time_kind selects, standard form (file and directory-stream records).

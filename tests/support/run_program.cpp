@@ -33,8 +33,10 @@ ProgramResult run_tallysum(const ProgramRun& how) {
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (!how.directory.empty() && chdir(how.directory.c_str()) != 0) _exit(127);
-    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC0"};
-    env.insert(env.end(), how.environment.begin(), how.environment.end());
+    // The test's own entries come first: a lookup takes the first, so TZ=... overrides.
+    std::vector<std::string> env = how.environment;
+    env.push_back("PATH=/usr/bin:/bin");
+    env.push_back("TZ=UTC0");
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

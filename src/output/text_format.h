@@ -1,0 +1,9 @@
+// Formatted text appended to a string, so a record can be assembled whole before it is
+// written in one piece.
+#pragma once
+
+#include <string>
+
+// Appends the printf-style text to `out` and returns the number of characters appended.
+// `format` is always a literal of the program, never user text.
+int append_format(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -1,0 +1,125 @@
+// The digests against a second source: the coreutils checksum programs for the hashes and a
+// bitwise CRC for CRC-32, over generated files of assorted sizes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "digest/file_digest.h"
+#include "digest_test_support.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::vector<std::size_t>& assorted_sizes() {
+  static const std::vector<std::size_t> sizes = {
+      0,   1,   55,  56,   57,    63,    64,    65,    111,   112,    113,
+      127, 128, 129, 1000, 59999, 60000, 65535, 65536, 65537, 131072, 1000003};
+  return sizes;
+}
+
+std::string file_name(std::size_t size) {
+  std::string name = "f";
+  name += std::to_string(size);
+  return name;
+}
+
+const char* checksum_program(Kind kind) {
+  switch (kind) {
+    case Kind::kMd5:
+      return "md5sum";
+    case Kind::kSha1:
+      return "sha1sum";
+    case Kind::kSha256:
+      return "sha256sum";
+    case Kind::kSha384:
+      return "sha384sum";
+    case Kind::kSha512:
+      return "sha512sum";
+    case Kind::kCrc32:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+// The first word the program prints for the file, upper-cased; empty when it cannot run.
+std::string run_checksum(const char* program, const std::string& path) {
+  std::string command = std::string(program) + " '" + path + "' 2>/dev/null";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "";
+  char word[200] = {0};
+  int matched = std::fscanf(pipe, "%199s", word);
+  pclose(pipe);
+  return matched == 1 ? upper(word) : "";
+}
+
+std::string bitwise_crc32_text(const std::string& data) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(~crc));
+  return text;
+}
+
+std::string second_source(Kind kind, const std::string& path, const std::string& bytes) {
+  const char* program = checksum_program(kind);
+  return program == nullptr ? bitwise_crc32_text(bytes) : run_checksum(program, path);
+}
+
+}  // namespace
+
+TEST(SecondSource, EveryKernelAgreesWithTheChecksumProgramsOnAssortedSizes) {
+  TempDir dir;
+  for (std::size_t size : assorted_sizes()) {
+    const std::string name = file_name(size);
+    const std::string bytes = pattern_bytes(size, static_cast<unsigned>(size) + 11);
+    dir.write(name, bytes);
+    for (Kind kind : all_kinds()) {
+      const std::string expected = second_source(kind, dir.at(name), bytes);
+      ASSERT_FALSE(expected.empty()) << checksum_program(kind) << " did not run";
+      for (const std::string& kernel : available_kernels(kind_algorithm(kind))) {
+        KernelScope scope(kind_algorithm(kind), kernel);
+        EXPECT_EQ(digest_hex(kind, bytes), expected)
+            << kind_name(kind) << " kernel " << kernel << " size " << size;
+      }
+    }
+  }
+}
+
+TEST(SecondSource, DriversOnRealFilesAgreeWithTheChecksumPrograms) {
+  TempDir dir;
+  for (std::size_t size : assorted_sizes()) {
+    const std::string name = file_name(size);
+    const std::string bytes = pattern_bytes(size, static_cast<unsigned>(size) + 23);
+    dir.write(name, bytes);
+    const std::string path = dir.at(name);
+    EXPECT_EQ(md5_file(path, 0), second_source(Kind::kMd5, path, bytes)) << size;
+    EXPECT_EQ(sha1_file(path, 0), second_source(Kind::kSha1, path, bytes)) << size;
+    EXPECT_EQ(crc32_file(path, nullptr, 0), second_source(Kind::kCrc32, path, bytes)) << size;
+    EXPECT_EQ(sha256_file(path, 0), second_source(Kind::kSha256, path, bytes)) << size;
+    EXPECT_EQ(sha384_file(path, 0), second_source(Kind::kSha384, path, bytes)) << size;
+    EXPECT_EQ(sha512_file(path, 0), second_source(Kind::kSha512, path, bytes)) << size;
+    if (size > 200) {
+      dir.write("part", bytes.substr(100, 100));
+      EXPECT_EQ(md5_file_range(path, 100, 200), second_source(Kind::kMd5, dir.at("part"), ""));
+      dir.write("tail", bytes.substr(100));
+      EXPECT_EQ(sha256_file(path, 100), second_source(Kind::kSha256, dir.at("tail"), ""));
+    }
+  }
+}
+
+TEST(SecondSource, WhatTheNativeLayerCannotOpenGivesMarkers) {
+  TempDir dir;
+  dir.mkdir("a-directory");
+  for (const std::string& path : {dir.at("a-directory"), dir.at("missing")}) {
+    EXPECT_EQ(md5_file(path, 0), kMd5Marker) << path;
+    EXPECT_EQ(md5_file_range(path, 0, 10), kMd5Marker) << path;
+    EXPECT_EQ(sha1_file(path, 0), kSha1Marker) << path;
+    EXPECT_EQ(crc32_file(path, nullptr, 0), kCrc32Marker) << path;
+    EXPECT_EQ(sha256_file(path, 0), kSha256Marker) << path;
+    EXPECT_EQ(sha384_file(path, 0), kSha384Marker) << path;
+    EXPECT_EQ(sha512_file(path, 0), kSha512Marker) << path;
+  }
+}

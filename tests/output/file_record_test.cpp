@@ -1,0 +1,352 @@
+#include "output/file_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "config/settings.h"
+#include "digest/file_digest.h"
+#include "driver/run_state.h"
+#include "output/destinations.h"
+#include "output/file_times.h"
+#include "support/captured_streams.h"
+#include "support/record_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr std::int64_t kWrite = 1104673510;     // 2005-01-02 13:45:10 UTC
+constexpr std::int64_t kAccess = 1104537598;    // 2004-12-31 23:59:58 UTC
+constexpr std::int64_t kCreation = 1057298704;  // 2003-07-04 06:05:04 UTC
+const std::string kDir = "/data/Projects/Report/";
+const std::string kName = "final.doc";
+const std::string kPath = kDir + kName;
+
+// A digest text right-aligned in the 40-column field.
+std::string in40(const std::string& text) {
+  return std::string(40 - text.size(), ' ') + text;
+}
+
+class FileRecordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_settings();
+    apply_defaults();
+    settings.name_only = 1;  // what a run without recursion has
+    counters = RunCounters{};
+    run.record_width = 65;
+    records_on_disk = 0;
+    platform.zone = ZoneInfo{"UTC", "", 0, false};
+    set_platform(&platform);
+    set_up_disk_capacity();  // no output file here, so no disk continuation
+    make_zone_abbreviation();
+    entry.name = kName;
+    entry.size = 1234;
+    entry.attributes = kAttrArchive;
+    entry.creation = file_time_of(kCreation);
+    entry.last_access = file_time_of(kAccess);
+    entry.last_write = file_time_of(kWrite);
+    platform.add_file(kPath, entry);
+  }
+  void TearDown() override { set_platform(nullptr); }
+
+  std::string record() {
+    write_file_record(kDir, kName);
+    return streams.output();
+  }
+
+  RecordPlatform platform;
+  CapturedStreams streams;
+  DirEntry entry;
+};
+
+TEST_F(FileRecordTest, DefaultRecordIsThePaddedNameAndTheMd5In40Columns) {
+  const std::string expected =
+      "final.doc                " + std::string(" ") + in40(kMd5Marker) + " \n";
+  EXPECT_EQ(record(), expected);
+  EXPECT_EQ(expected.size(), 68u);
+  EXPECT_EQ(counters.record_length, 69);
+  EXPECT_EQ(counters.file_count, 1);
+  EXPECT_EQ(counters.byte_total, 1234);
+  EXPECT_EQ(records_on_disk, 1);
+}
+
+TEST_F(FileRecordTest, TimesAddSizeTimeColumnsAndZone) {
+  settings.path_only = 0;
+  EXPECT_EQ(record(), "final.doc                 " + in40(kMd5Marker) +
+                          "         1234 01/02/2005 13:45w UTC \n");
+
+  // Three stamps, year first, with seconds; a comma ends every column.
+  counters = RunCounters{};
+  settings.time_kind = '3';
+  settings.year_first_dates = 1;
+  settings.delimiter = ',';
+  settings.zulu = 1;
+  write_file_record(kDir, kName);
+  const std::string all = streams.output();
+  const std::string second = all.substr(all.find('\n') + 1);
+  EXPECT_EQ(second, "final.doc                ," + in40(kMd5Marker) +
+                        ",        1234,2003/07/04,06:05:04c,2005/01/02,13:45:10w,"
+                        "2004/12/31,23:59:58a,GMT,\n");
+}
+
+TEST_F(FileRecordTest, DigestColumnsComeInReadingOrderWithTheirOwnWidths) {
+  struct Case {
+    int md5, sha1, crc32, sha256, sha384, sha512;
+    std::string digests;
+  };
+  const Case cases[] = {
+      {1, 1, 0, 0, 0, 0, in40(kMd5Marker) + " " + in40(kSha1Marker) + " "},
+      {0, 0, 1, 0, 0, 0, in40(kCrc32Marker) + " "},
+      {0, 0, 0, 1, 0, 0, std::string(" ") + kSha256Marker + " "},
+      {1, 0, 1, 1, 1, 1,
+       in40(kMd5Marker) + " " + in40(kCrc32Marker) + " " + " " + kSha256Marker + " " + " " +
+           kSha384Marker + " " + " " + kSha512Marker + " "},
+  };
+  for (const Case& c : cases) {
+    CapturedStreams local;
+    settings.md5 = c.md5;
+    settings.sha1 = c.sha1;
+    settings.crc32 = c.crc32;
+    settings.sha256 = c.sha256;
+    settings.sha384 = c.sha384;
+    settings.sha512 = c.sha512;
+    write_file_record(kDir, kName);
+    EXPECT_EQ(local.output(), "final.doc                 " + c.digests + "\n");
+  }
+}
+
+TEST_F(FileRecordTest, LowerCaseHexLowersTheMd5ColumnOnly) {
+  settings.lower_case_hex = 1;
+  settings.sha1 = 1;
+  settings.crc32 = 1;
+  std::string md5 = kMd5Marker;
+  for (char& ch : md5) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  EXPECT_EQ(record(), "final.doc                 " + in40(md5) + " " + in40(kSha1Marker) + " " +
+                          in40(kCrc32Marker) + " \n");
+}
+
+TEST_F(FileRecordTest, CommentIsFollowedByTheNameOrByANonSpaceDelimiter) {
+  settings.comment_given = 1;
+  settings.comment_text = "disk 7";
+  EXPECT_EQ(record(), "disk 7final.doc                 " + in40(kMd5Marker) + " \n");
+
+  CapturedStreams local;
+  settings.delimiter = ',';
+  write_file_record(kDir, kName);
+  EXPECT_EQ(local.output(), "disk 7,final.doc                ," + in40(kMd5Marker) + ",\n");
+}
+
+TEST_F(FileRecordTest, NameColumnFollowsTheWidthRules) {
+  settings.name_only = 0;
+  struct Case {
+    int width;
+    int width_mode;
+    std::string expected;
+  };
+  const Case cases[] = {
+      // Up to 7: the whole path unpadded and the digest unpadded.
+      {1, 2, kPath + " " + kMd5Marker + " \n"},
+      {7, 2, kPath + " " + kMd5Marker + " \n"},
+      // 8: the shortened path unpadded, the digest already 40 wide.
+      {8, 2, "/d/.../final.doc " + in40(kMd5Marker) + " \n"},
+      // 9 and up: exactly the width, cut or padded.
+      {9, 2, "/d/.../fi " + in40(kMd5Marker) + " \n"},
+      {25, 2, "/d/.../Report/final.doc   " + in40(kMd5Marker) + " \n"},
+      {25, 3, "/data/Projec.../final.doc " + in40(kMd5Marker) + " \n"},
+      {40, 2, kPath + "          " + in40(kMd5Marker) + " \n"},
+  };
+  for (const Case& c : cases) {
+    CapturedStreams local;
+    settings.name_width = c.width;
+    settings.width_mode = c.width_mode;
+    write_file_record(kDir, kName);
+    EXPECT_EQ(local.output(), c.expected) << "width " << c.width;
+  }
+}
+
+TEST_F(FileRecordTest, NameAfterDigestPlacesSpacesOnlyWhereTheRulesSay) {
+  settings.name_after_digest = 3;
+  struct Case {
+    int name_only;
+    int width;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {0, 1, std::string(kMd5Marker) + "    " + kPath + " \n"},
+      {0, 25, in40(kMd5Marker) + " /d/.../Report/final.doc   \n"},
+      {1, 25, in40(kMd5Marker) + "    final.doc                 \n"},
+  };
+  for (const Case& c : cases) {
+    CapturedStreams local;
+    settings.name_only = c.name_only;
+    settings.name_width = c.width;
+    write_file_record(kDir, kName);
+    EXPECT_EQ(local.output(), c.expected) << "name_only " << c.name_only << " width " << c.width;
+  }
+}
+
+TEST_F(FileRecordTest, SizeAndShortNameColumns) {
+  settings.path_only = 0;
+  settings.time_kind = '0';
+  settings.dos_name = 1;
+  entry.size = 5LL << 30;  // 5 GiB does not fit 32 bits
+  entry.short_name = "FINAL~1.DOC";
+  platform.add_file(kPath, entry);
+  EXPECT_EQ(record(), "final.doc                 " + in40(kMd5Marker) +
+                          "   5368709120 UTC  FINAL~1.DOC     \n");
+  EXPECT_EQ(counters.byte_total, 5LL << 30);
+
+  // Without a short name the bare name stands in the field; a size beyond 12 digits widens it.
+  CapturedStreams local;
+  entry.short_name.clear();
+  entry.size = 1234567890123456LL;
+  platform.add_file(kPath, entry);
+  write_file_record(kDir, kName);
+  EXPECT_EQ(local.output(), "final.doc                 " + in40(kMd5Marker) +
+                                " 1234567890123456 UTC  final.doc       \n");
+}
+
+TEST_F(FileRecordTest, FilesThatCannotBeFoundAgainOrAreFilteredOutGiveNoRecordAndNoCount) {
+  write_file_record(kDir, "vanished.doc");
+  settings.size_greater = 1;
+  settings.size_greater_than = 1235;  // the file has 1234 bytes
+  write_file_record(kDir, kName);
+  write_file_record(kDir, ".");
+  write_file_record(kDir, "..");
+  EXPECT_EQ(streams.output(), "");
+  EXPECT_EQ(counters.file_count, 0);
+  EXPECT_EQ(counters.byte_total, 0);
+  EXPECT_EQ(records_on_disk, 0);
+}
+
+TEST_F(FileRecordTest, WildcardCharactersInANameStillFindTheFileItself) {
+  DirEntry sibling = entry;
+  sibling.name = "abc";
+  sibling.size = 1;
+  DirEntry self = entry;
+  self.name = "a?c";
+  self.size = 777;
+  platform.searches[kDir + "a?c"] = {sibling, self};
+  write_file_record(kDir, "a?c");
+  EXPECT_EQ(counters.byte_total, 777);
+}
+
+TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
+  const std::string name = "evil\nname\r\x7f";
+  DirEntry odd = entry;
+  odd.name = name;
+  platform.add_file(kDir + name, odd);
+  settings.path_only = 0;
+  settings.time_kind = '0';
+  settings.dos_name = 1;
+  write_file_record(kDir, name);
+  settings.name_only = 0;
+  write_file_record(kDir, name);
+  EXPECT_EQ(streams.output(), "evil?name??               " + in40(kMd5Marker) +
+                                  "         1234 UTC  evil?name??     \n" +
+                                  "/d/.../Report/evil?name?? " + in40(kMd5Marker) +
+                                  "         1234 UTC  evil?name??     \n");
+}
+
+TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
+  settings.reset_access_time = 1;
+  record();
+  ASSERT_EQ(platform.set_times_calls.size(), 1u);
+  EXPECT_EQ(platform.set_times_calls[0].path, kPath);
+  EXPECT_EQ(platform.set_times_calls[0].access, file_time_of(kAccess));
+  EXPECT_EQ(platform.set_times_calls[0].write, file_time_of(kWrite));
+  EXPECT_EQ(streams.messages(), "");
+
+  platform.set_times_succeeds = false;
+  write_file_record(kDir, kName);
+  const std::string line = "\nCan't reset filetime for " + kPath + "\n";
+  EXPECT_EQ(streams.messages(), line + line);
+  EXPECT_EQ(counters.file_count, 2);  // the record is written all the same
+}
+
+TEST_F(FileRecordTest, PausePromptsBeforeEveryPageAndRepeatsForOtherKeys) {
+  settings.pause = 1;
+  EXPECT_EQ(page_length(), 24);
+  run.record_width = 80;
+  EXPECT_EQ(page_length(), 12);
+  run.record_width = 79;
+  platform.keys = {'x', 'q', 10};
+  for (int i = 0; i < 24; ++i) write_file_record(kDir, kName);
+  const std::string prompt = std::string(23, ' ') + "Hit return to continue: ^C to end\r";
+  EXPECT_EQ(streams.messages(), prompt + prompt + prompt);
+  EXPECT_EQ(platform.key_reads, 3);
+  EXPECT_EQ(counters.file_count, 24);
+}
+
+using FileRecordDeathTest = FileRecordTest;
+
+TEST_F(FileRecordDeathTest, EscCtrlCOrEndOfInputAtThePromptEndTheRun) {
+  message_stream = stderr;  // where the run's end is reported
+  settings.pause = 1;
+  counters.file_count = 23;
+  for (int key : {27, 3, kKeyEndOfInput}) {
+    platform.keys = {key};
+    EXPECT_EXIT(write_file_record(kDir, kName), ::testing::ExitedWithCode(1), "USER_ABORTED");
+  }
+  platform.keys = {kKeyInterrupted};
+  platform.interrupted = true;
+  EXPECT_EXIT(write_file_record(kDir, kName), ::testing::ExitedWithCode(2), "INPUT_FILE");
+}
+
+TEST_F(FileRecordDeathTest, AnInterruptEndsTheRunBeforeARecordIsStarted) {
+  message_stream = stderr;
+  platform.interrupted = true;
+  EXPECT_EXIT(
+      {
+        write_file_record(kDir, kName);
+        std::exit(99);
+      },
+      ::testing::ExitedWithCode(2), "Reason: INPUT_FILE");
+}
+
+TEST_F(FileRecordDeathTest, CtrlCDuringAFileEndsTheRunAfterItsWholeRecordWithExactCounts) {
+  TempDir dir;
+  const std::string list = dir.at("list.txt");
+  message_stream = stderr;
+  output_stream = std::fopen(list.c_str(), "w");
+  settings.reset_access_time = 1;
+  platform.interrupt_on_set_times = true;
+  EXPECT_EXIT(
+      {
+        write_file_record(kDir, kName);
+        std::exit(99);
+      },
+      ::testing::ExitedWithCode(2),
+      "Reason: INPUT_FILE(.|\n)*  0 directories, 1 files, 1,234 bytes");
+  std::fclose(output_stream);
+  EXPECT_EQ(read_file(list), "final.doc                 " + in40(kMd5Marker) + " \n");
+}
+
+TEST_F(FileRecordDeathTest, AFullRemovableDiskIsChangedRightAfterTheRecordThatFillsIt) {
+  TempDir dir;
+  settings.output_target = 1;
+  settings.output_path = dir.at("list.txt");
+  output_stream = open_output_file(settings.output_path, false);
+  message_stream = stderr;
+  platform.removable = true;
+  platform.free_bytes = 4096 + 2 * 65;  // room for two records of width 65
+  set_up_disk_capacity();
+  ASSERT_TRUE(continuation_active());
+  EXPECT_EXIT(
+      {
+        write_file_record(kDir, kName);
+        std::exit(99);
+      },
+      ::testing::ExitedWithCode(3), "Output disk is full");
+  EXPECT_EQ(read_file(settings.output_path),
+            "final.doc                 " + in40(kMd5Marker) +
+                " \n\n Processed 1 files, 1234 bytes:  See continuation disk \n");
+  std::fclose(output_stream);
+  output_stream = stdout;
+  platform.removable = false;
+  settings.output_target = 0;
+  set_up_disk_capacity();
+}
+
+}  // namespace
