@@ -71,8 +71,10 @@ void append_detail_columns(std::string* record, const StreamEntry& entry, const 
   const char delimiter = settings.delimiter;
   append_format(record, "%12lld%c", static_cast<long long>(entry.size), delimiter);
   if (settings.time_kind != '0' && settings.show_times) {
-    *record += fixed_time_columns(times);
-    *record += zone_column();
+    // The fixed form selects no stamp for some kinds ('W'); the zone then has nothing to
+    // qualify and is left out with them.
+    std::string columns = fixed_time_columns(times);
+    if (!columns.empty()) *record += columns + zone_column();
   }
   if (settings.dos_name) append_format(record, " %-15s%c", short_name_of(name).c_str(), delimiter);
 }
@@ -81,17 +83,18 @@ void write_file_stream_record(const StreamEntry& entry, const std::string& full_
                               const std::string& name) {
   std::string suffix = stream_path_suffix(entry.name);
   std::string stream_path = full_path + suffix;
-  counters.file_count += 1;
-  counters.byte_total += entry.size;
-
-  std::string record;
-  record += stream_name_column(name, suffix, stream_path);
+  std::string record = stream_name_column(name, suffix, stream_path);
   StreamTimes times;
   times.read = read_stream_times(stream_path, kFiletimeLine, kModule, &times.times);
   append_format(&record, "%40s%c", stream_digest(stream_path).c_str(), settings.delimiter);
   if (settings.reset_access_time) reset_stream_times(stream_path, full_path, times);
   if (!settings.path_only) append_detail_columns(&record, entry, times.times, name);
   record += "\n";
+  // A digest that Ctrl-C cut short never reaches the output, and the counts cover exactly
+  // the records written.
+  check_interrupt();
+  counters.file_count += 1;
+  counters.byte_total += entry.size;
   write_output(record);
   if (!settings.path_only) records_on_disk += 1;
 }

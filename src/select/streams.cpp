@@ -99,14 +99,15 @@ void write_directory_stream_record(const StreamEntry& entry, const std::string& 
   std::string stream_path = dir_path + suffix;
   FileTimes times;
   read_stream_times(stream_path, kFiletimeLine, kDirectoryRecordModule, &times);
-  counters.file_count += 1;
-  counters.byte_total += entry.size;
-
-  std::string record;
-  record += stream_name_column(dir_name, suffix, stream_path);
+  std::string record = stream_name_column(dir_name, suffix, stream_path);
   append_digest_columns(&record, stream_path);
   if (!settings.path_only) append_detail_columns(&record, entry, times);
   record += "\n";
+  // A digest that Ctrl-C cut short never reaches the output, and the counts cover exactly
+  // the records written.
+  check_interrupt();
+  counters.file_count += 1;
+  counters.byte_total += entry.size;
   write_output(record);
 }
 

@@ -47,8 +47,8 @@ class StreamDouble : public PassThroughPlatform {
   bool privileges_granted = true;
   bool times_readable = true;
   bool times_writable = true;
-  // The interrupt shows as pending once this many stream values have been opened.
-  int interrupt_after_opens = -1;
+  // Ctrl-C shows as pressed once the times of this many paths have been read.
+  int interrupt_after_time_reads = -1;
   std::vector<TimesWritten> times_written;
 
   bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
@@ -65,7 +65,6 @@ class StreamDouble : public PassThroughPlatform {
   InputHandle open_input(const std::string& path) override {
     auto found = values_.find(path);
     if (found == values_.end()) return nullptr;
-    ++opens_;
     auto* reader = new Reader{found->second, 0};
     return reinterpret_cast<InputHandle>(reader);
   }
@@ -86,6 +85,7 @@ class StreamDouble : public PassThroughPlatform {
 
   bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
                   FileTime* last_write) override {
+    ++time_reads_;
     if (!times_readable) return false;
     auto found = times_.find(path);
     Times t = found != times_.end() ? found->second : Times{};
@@ -102,7 +102,7 @@ class StreamDouble : public PassThroughPlatform {
   std::uint32_t get_attributes(const std::string&) override { return kAttrNormal; }
   bool set_attributes(const std::string&, std::uint32_t) override { return true; }
   bool interrupt_pending() override {
-    return interrupt_after_opens >= 0 && opens_ >= interrupt_after_opens;
+    return interrupt_after_time_reads >= 0 && time_reads_ >= interrupt_after_time_reads;
   }
 
  private:
@@ -116,7 +116,7 @@ class StreamDouble : public PassThroughPlatform {
   std::map<std::string, std::string> values_;
   std::map<std::string, Times> times_;
   std::vector<std::string> unopenable_;
-  int opens_ = 0;
+  int time_reads_ = 0;
 };
 
 // A FileTime from a UTC calendar date and time.
