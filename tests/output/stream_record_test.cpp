@@ -9,6 +9,7 @@
 #include "output/destinations.h"
 #include "select/stream_double.h"
 #include "select/walk.h"
+#include "support/captured_streams.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -48,14 +49,14 @@ class FileStreams : public ::testing::Test {
 
   // The record of the first stream, summary, whose value is "abc".
   std::string first_record() {
-    CapturedOutput local;
+    std::size_t before = streams.output().size();
     list_file_streams("/data/report.doc", "report.doc");
-    std::string text = local.text();
+    std::string text = streams.output().substr(before);
     return text.substr(0, text.find('\n') + 1);
   }
 
   StreamDouble fake;
-  CapturedOutput out;
+  CapturedStreams streams;
 };
 
 }  // namespace
@@ -63,8 +64,8 @@ class FileStreams : public ::testing::Test {
 TEST_F(FileStreams, TwoStreamsGiveTwoRecordsInOrderAndAreCounted) {
   counters.stream_count = 5;
   list_file_streams("/data/report.doc", "report.doc");
-  EXPECT_EQ(out.text(), "report.doc:summary        " + right40(kMd5Abc) + " \n" +
-                            "report.doc:empty          " + right40(kMd5Empty) + " \n");
+  EXPECT_EQ(streams.output(), "report.doc:summary        " + right40(kMd5Abc) + " \n" +
+                                  "report.doc:empty          " + right40(kMd5Empty) + " \n");
   EXPECT_EQ(counters.stream_count, 7);
   EXPECT_EQ(counters.file_count, 2);
   EXPECT_EQ(counters.byte_total, 3);
@@ -79,7 +80,7 @@ TEST_F(FileStreams, AFileWithoutStreamsOrThatCannotBeOpenedGivesNothing) {
   list_file_streams("/data/plain.txt", "plain.txt");  // also a volume without user attributes
   list_file_streams("/data/locked.doc", "locked.doc");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_count, 0);
   EXPECT_EQ(counters.file_count, 0);
 }
@@ -180,18 +181,17 @@ TEST_F(FileStreams, ShortNameColumnTakesTheWalksEntryOnlyForThisFile) {
 
 TEST_F(FileStreams, AccessTimesAreWrittenBackAndAFailureNamesTheFile) {
   settings.reset_access_time = 1;
-  CapturedOutput messages(message_stream);
   first_record();
   ASSERT_EQ(fake.times_written.size(), 2u);
   EXPECT_EQ(fake.times_written[0].path, "/data/report.doc:summary");
   EXPECT_EQ(fake.times_written[0].times.last_access, file_time_utc(2005, 3, 4, 22, 0, 59));
   EXPECT_EQ(fake.times_written[0].times.last_write, file_time_utc(2005, 1, 2, 13, 45, 10));
-  EXPECT_EQ(messages.text(), "");
+  EXPECT_EQ(streams.messages(), "");
 
   fake.times_writable = false;
   first_record();
   const std::string reset = "\nCan't reset filetime for /data/report.doc\n";
-  EXPECT_EQ(messages.text(), reset + reset + reset + reset);
+  EXPECT_EQ(streams.messages(), reset + reset + reset + reset);
 }
 
 TEST_F(FileStreams, FailedTimesAreReportedAndNothingIsWrittenBack) {
@@ -199,7 +199,6 @@ TEST_F(FileStreams, FailedTimesAreReportedAndNothingIsWrittenBack) {
   settings.path_only = 0;
   settings.show_times = 1;
   fake.times_readable = false;
-  CapturedOutput messages(message_stream);
   ::testing::internal::CaptureStdout();
   std::string record = first_record();
   std::string said = ::testing::internal::GetCapturedStdout();
@@ -211,7 +210,7 @@ TEST_F(FileStreams, FailedTimesAreReportedAndNothingIsWrittenBack) {
             "\n604 Tallysum\nCouldn't get filetime for /data/report.doc:empty\n");
   EXPECT_TRUE(fake.times_written.empty()) << "unknown times must never be written back";
   const std::string reset = "\nCan't reset filetime for /data/report.doc\n";
-  EXPECT_EQ(messages.text(), reset + reset + reset + reset);
+  EXPECT_EQ(streams.messages(), reset + reset + reset + reset);
 }
 
 TEST(FileStreamsDeathTest, InterruptEndsTheRunBetweenWholeRecords) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -12,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "output/destinations.h"
 #include "platform/platform.h"
 #include "support/platform_double.h"
 
@@ -131,35 +129,3 @@ inline FileTime file_time_utc(int year, int month, int day, int hour, int minute
   std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
   return (static_cast<std::uint64_t>(seconds) + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond;
 }
-
-// Sends one of the program's streams (the output stream unless told) to a scratch file for
-// the life of the object.
-class CapturedOutput {
- public:
-  explicit CapturedOutput(std::FILE*& stream = output_stream)
-      : stream_(stream), file_(std::tmpfile()), saved_(stream) {
-    stream_ = file_;
-  }
-  ~CapturedOutput() {
-    stream_ = saved_;
-    std::fclose(file_);
-  }
-  CapturedOutput(const CapturedOutput&) = delete;
-  CapturedOutput& operator=(const CapturedOutput&) = delete;
-
-  std::string text() {
-    std::fflush(file_);
-    std::string all;
-    std::rewind(file_);
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) all.append(buffer, n);
-    std::fseek(file_, 0, SEEK_END);
-    return all;
-  }
-
- private:
-  std::FILE*& stream_;
-  std::FILE* file_;
-  std::FILE* saved_;
-};

@@ -10,8 +10,8 @@
 #include "digest/file_digest.h"
 #include "driver/run_state.h"
 #include "output/stream_record.h"
-#include "select/stream_double.h"
 #include "select/streams.h"
+#include "support/captured_streams.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -57,7 +57,7 @@ class StreamsOnDisk : public ::testing::Test {
   }
 
   TempDir dir;
-  CapturedOutput out;
+  CapturedStreams streams;
 };
 
 }  // namespace
@@ -67,7 +67,7 @@ TEST_F(StreamsOnDisk, EachUserAttributeIsAStreamWithItsOwnDigestAndSize) {
   ASSERT_TRUE(set_attribute(file, "user.summary", "abc"));
   ASSERT_TRUE(set_attribute(file, "user.empty", ""));
   list_file_streams(file, "a.txt");
-  EXPECT_EQ(sorted_lines(out.text()),
+  EXPECT_EQ(sorted_lines(streams.output()),
             (std::vector<std::string>{line("a.txt:empty", kMd5Empty, 0),
                                       line("a.txt:summary", kMd5Abc, 3)}));
   EXPECT_EQ(counters.stream_count, 2);
@@ -80,7 +80,7 @@ TEST_F(StreamsOnDisk, AFileWithoutUserAttributesHasNoStreams) {
   // Attributes outside the user class are no streams (the test runs as root where it can).
   set_attribute(file, "trusted.hidden", "abc");
   list_file_streams(file, "a.txt");
-  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_count, 0);
   EXPECT_EQ(count_streams(dir.at("missing.txt")), 0);
 }
@@ -94,7 +94,7 @@ TEST_F(StreamsOnDisk, UntrustedNamesAreListedWhole) {
   for (const std::string& name : names) expected.push_back(line("a.txt:" + name, kMd5Abc, 3));
   std::sort(expected.begin(), expected.end());
   list_file_streams(file, "a.txt");
-  EXPECT_EQ(sorted_lines(out.text()), expected);
+  EXPECT_EQ(sorted_lines(streams.output()), expected);
 }
 
 TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
@@ -112,7 +112,7 @@ TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
   dir.write("copy", value);
 
   list_file_streams(file, "a.txt");
-  EXPECT_EQ(out.text(), line("a.txt:big", md5_file(dir.at("copy"), 0), good) + "\n");
+  EXPECT_EQ(streams.output(), line("a.txt:big", md5_file(dir.at("copy"), 0), good) + "\n");
   EXPECT_EQ(counters.byte_total, static_cast<std::int64_t>(good));
 }
 
@@ -122,6 +122,6 @@ TEST_F(StreamsOnDisk, ADirectoryAttributeGivesADirectoryStreamRecord) {
   int n = count_streams(dir.at("sub"));
   ASSERT_EQ(n, 1);
   list_directory_streams(n, dir.at("sub") + "/");
-  EXPECT_EQ(out.text(), line("sub:tag", kMd5Abc, 3) + "\n");
+  EXPECT_EQ(streams.output(), line("sub:tag", kMd5Abc, 3) + "\n");
   EXPECT_EQ(counters.file_count, 1);
 }

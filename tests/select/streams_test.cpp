@@ -10,6 +10,7 @@
 #include "output/file_record.h"
 #include "select/stream_double.h"
 #include "select/walk.h"
+#include "support/captured_streams.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -40,13 +41,14 @@ class DirectoryStreams : public ::testing::Test {
 
   // The records of every stream of `path`.
   std::string list(const std::string& path) {
-    CapturedOutput local;
+    std::size_t before = streams.output().size();
     int n = count_streams(path);
     list_directory_streams(n, path);
-    return local.text();
+    return streams.output().substr(before);
   }
 
   StreamDouble fake;
+  CapturedStreams streams;
 };
 
 }  // namespace
@@ -135,11 +137,13 @@ TEST_F(DirectoryStreams, NameColumnIsFixedWidthForEveryWidth) {
     settings.name_only_width = c.name_only_width;
     settings.name_only = c.name_only;
     counters = RunCounters{};
-    CapturedOutput local;
+    std::size_t before = streams.output().size();
     int n = count_streams("/d/sub");
     list_directory_streams(1, "/d/sub/");  // a trailing separator names the same directory
     EXPECT_EQ(n, 2);
-    EXPECT_EQ(local.text(), std::string(c.column) + " " + right40(kMd5Abc) + " \n") << c.column;
+    EXPECT_EQ(streams.output().substr(before),
+              std::string(c.column) + " " + right40(kMd5Abc) + " \n")
+        << c.column;
     EXPECT_EQ(counters.file_count, 1) << "only the first n entries are written";
   }
 }
@@ -226,7 +230,7 @@ class WalkedDirectoryStreams : public ::testing::Test {
   }
 
   StreamDouble fake;
-  CapturedOutput out;
+  CapturedStreams streams;
 };
 
 }  // namespace
@@ -237,7 +241,7 @@ TEST_F(WalkedDirectoryStreams, AWalkedDirectoryListsItsOwnStreamsOnce) {
   fake.add_stream(tree.at("sub"), "tag", "abc");
   settings.recurse = 1;
   walk_directory(tree.path() + "/");
-  EXPECT_EQ(out.text(), "sub:tag                   " + right40(kMd5Abc) + " \n");
+  EXPECT_EQ(streams.output(), "sub:tag                   " + right40(kMd5Abc) + " \n");
   EXPECT_EQ(counters.stream_count, 1);
   EXPECT_EQ(counters.stream_dir_count, 1);
   EXPECT_EQ(counters.file_count, 1);
@@ -247,6 +251,6 @@ TEST_F(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
   fake.add_stream("/", "tag", "abc");
   fake.add_stream("", "tag", "abc");
   walk_directory("/");
-  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_dir_count, 0);
 }
