@@ -115,13 +115,3 @@ TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
   EXPECT_EQ(streams.output(), line("a.txt:big", md5_file(dir.at("copy"), 0), good) + "\n");
   EXPECT_EQ(counters.byte_total, static_cast<std::int64_t>(good));
 }
-
-TEST_F(StreamsOnDisk, ADirectoryAttributeGivesADirectoryStreamRecord) {
-  dir.mkdir("sub");
-  ASSERT_TRUE(set_attribute(dir.at("sub"), "user.tag", "abc"));
-  int n = count_streams(dir.at("sub"));
-  ASSERT_EQ(n, 1);
-  list_directory_streams(n, dir.at("sub") + "/");
-  EXPECT_EQ(streams.output(), line("sub:tag", kMd5Abc, 3) + "\n");
-  EXPECT_EQ(counters.file_count, 1);
-}

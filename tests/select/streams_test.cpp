@@ -11,7 +11,6 @@
 #include "select/stream_double.h"
 #include "select/walk.h"
 #include "support/captured_streams.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -234,18 +233,6 @@ class WalkedDirectoryStreams : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(WalkedDirectoryStreams, AWalkedDirectoryListsItsOwnStreamsOnce) {
-  TempDir tree;
-  tree.mkdir("sub");
-  fake.add_stream(tree.at("sub"), "tag", "abc");
-  settings.recurse = 1;
-  walk_directory(tree.path() + "/");
-  EXPECT_EQ(streams.output(), "sub:tag                   " + right40(kMd5Abc) + " \n");
-  EXPECT_EQ(counters.stream_count, 1);
-  EXPECT_EQ(counters.stream_dir_count, 1);
-  EXPECT_EQ(counters.file_count, 1);
-}
 
 TEST_F(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
   fake.add_stream("/", "tag", "abc");
