@@ -207,37 +207,25 @@ TEST_F(DirectoryStreams, UnreadableTimesAreReportedOnALineOfTheirOwn) {
 }
 
 namespace {
-
 void ignore_file(const std::string&, const std::string&) {}
-
-class WalkedDirectoryStreams : public ::testing::Test {
- protected:
-  void SetUp() override {
-    create_settings();
-    apply_environment();
-    apply_defaults();
-    counters = RunCounters{};
-    settings.streams = 1;
-    settings.name_only = 1;
-    run.volume_kind = 2;
-    run.counting_pass = 0;
-    file_sink = ignore_file;
-  }
-  void TearDown() override {
-    file_sink = write_file_record;
-    run = RunState{};
-  }
-
-  StreamDouble fake;
-  CapturedStreams streams;
-};
-
 }  // namespace
 
-TEST_F(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
+TEST(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
+  create_settings();
+  apply_environment();
+  apply_defaults();
+  counters = RunCounters{};
+  settings.streams = 1;
+  run.volume_kind = 2;
+  run.counting_pass = 0;
+  file_sink = ignore_file;
+  StreamDouble fake;
   fake.add_stream("/", "tag", "abc");
   fake.add_stream("", "tag", "abc");
+  CapturedStreams streams;
   walk_directory("/");
+  file_sink = write_file_record;
+  run = RunState{};
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_dir_count, 0);
 }
