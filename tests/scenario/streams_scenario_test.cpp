@@ -93,3 +93,14 @@ TEST_F(StreamsScenario, NoStreamsFoundOrNotAskedForSaysNothingOfThem) {
   EXPECT_EQ(none.find("a.txt:"), std::string::npos) << none;
   EXPECT_EQ(none.find(kIncludes), std::string::npos) << none;
 }
+
+TEST(StreamsScenarioWithoutUserAttributes, ListNoStreamsAndReportNoError) {
+  // The process file system keeps no user attributes at all.
+  ProgramResult result = run_tallysum({.args = {"/proc/sys/kernel/ostype", "-S"}});
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> lines = lines_of(result.out);
+  EXPECT_GE(line_starting(lines, "ostype "), 0) << result.out;
+  EXPECT_EQ(result.out.find("ostype:"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("Couldn't"), std::string::npos) << result.out;
+  EXPECT_EQ(result.err.find("rror"), std::string::npos) << result.err;
+}
