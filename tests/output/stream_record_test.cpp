@@ -72,6 +72,15 @@ TEST_F(FileStreams, AFileWithoutStreamsOrThatCannotBeOpenedGivesNothing) {
   EXPECT_EQ(counters.file_count, 0);
 }
 
+TEST_F(FileStreams, AStreamBeyond4GiBIsCountedWhole) {
+  const std::int64_t size = 5LL << 30;
+  fake.add_raw_entry("/data/huge.bin", ":big:$DATA", size);
+  settings.path_only = 0;
+  list_file_streams("/data/huge.bin", "huge.bin");
+  EXPECT_NE(streams.output().find("  5368709120 \n"), std::string::npos) << streams.output();
+  EXPECT_EQ(counters.byte_total, size);
+}
+
 TEST_F(FileStreams, NameColumnForEachWidthRule) {
   const struct {
     int name_only;

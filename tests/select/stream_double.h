@@ -36,8 +36,8 @@ class StreamDouble : public PassThroughPlatform {
     values_[path + ":" + name] = value;
   }
   // An entry the enumeration reports as it stands (unnamed kinds, odd names).
-  void add_raw_entry(const std::string& path, const std::string& raw_name) {
-    listed_[path].push_back(StreamEntry{0, 0, 0, raw_name});
+  void add_raw_entry(const std::string& path, const std::string& raw_name, std::int64_t size = 0) {
+    listed_[path].push_back(StreamEntry{0, 0, size, raw_name});
   }
   void set_times(const std::string& path, Times times) { times_[path] = times; }
   void make_unopenable(const std::string& path) { unopenable_.push_back(path); }
