@@ -25,10 +25,10 @@ TEST_F(PathListsTest, PathArgumentSplitsIntoDirectoryAndPattern) {
   tree.mkdir("dir");
   tree.write("dir/report.doc", "x");
   add_path_argument(tree.at("dir/*.txt"));
-  add_path_argument(tree.at("dir"));                // an existing directory: no pattern
-  add_path_argument(tree.at("dir/*"));              // a directory and "*"
-  add_path_argument(tree.at("dir/report.doc"));     // an existing file names itself
-  add_path_argument(tree.at("dir/sub/../x?.log"));  // made absolute and normalised first
+  add_path_argument(tree.at("dir"));                 // an existing directory: no pattern
+  add_path_argument(tree.at("dir/*"));               // a directory and "*"
+  add_path_argument(tree.at("dir/report.doc"));      // an existing file names itself
+  add_path_argument(tree.at("dir/sub/../x?.log"));   // made absolute and normalised first
   EXPECT_EQ(settings.search_paths, Strings{tree.at("dir")});
   EXPECT_EQ(settings.file_patterns, (Strings{"*.txt", "*", "report.doc", "x?.log"}));
 }
@@ -37,8 +37,9 @@ TEST_F(PathListsTest, BarePatternTakesTheCurrentDirectory) {
   std::string here = os().current_directory();
   add_path_argument("*.c");
   ASSERT_EQ(settings.search_paths.size(), 1u);
-  EXPECT_EQ(settings.search_paths[0],
-            here.size() > 1 && here.back() == '/' ? here.substr(0, here.size() - 1) : here);
+  EXPECT_EQ(settings.search_paths[0], here.size() > 1 && here.back() == '/'
+                                          ? here.substr(0, here.size() - 1)
+                                          : here);
   EXPECT_EQ(settings.file_patterns, Strings{"*.c"});
 }
 
@@ -49,7 +50,8 @@ TEST_F(PathListsTest, SearchPathDuplicatesAreFoundWithoutCaseBeforeTheSeparatorG
   add_search_path("/data/WORK/");  // and again: the stored texts have lost theirs
   add_search_path("/");            // the root keeps its separator
   add_search_path("/data/./x/../WORK");
-  EXPECT_EQ(settings.search_paths, (Strings{"/data/WORK", "/data/WORK", "/data/WORK", "/"}));
+  EXPECT_EQ(settings.search_paths,
+            (Strings{"/data/WORK", "/data/WORK", "/data/WORK", "/"}));
 }
 
 TEST_F(PathListsTest, PatternDuplicatesAreExactAndListsGrowPastFifteen) {

@@ -77,8 +77,8 @@ TEST_F(WalkTest, EachPatternSearchesOnceAndADashPatternEndsTheList) {
 }
 
 TEST_F(WalkTest, ExclusionsFollowTheCaseRule) {
-  for (const char* name :
-       {"x.tmp", "X.TMP", "x.Tmp", "a1.log", "B7.LOG", "ab.log", "r[1].doc", "r1.doc"}) {
+  for (const char* name : {"x.tmp", "X.TMP", "x.Tmp", "a1.log", "B7.LOG", "ab.log", "r[1].doc",
+                           "r1.doc"}) {
     tree.write(name, "x");
   }
   settings.exclude_given = 1;
@@ -106,8 +106,7 @@ TEST_F(WalkTest, CountingPassCountsEverythingAndHandsNothingOn) {
   EXPECT_EQ(counters.directory_count, 0);
   EXPECT_EQ(run.precount_files, 2);
   EXPECT_EQ(run.precount_bytes, 8);
-  EXPECT_EQ(run.longest_path,
-            static_cast<int>(tree.path().size() + std::string("/A/one.tmp").size()));
+  EXPECT_EQ(run.longest_path, static_cast<int>(tree.path().size() + std::string("/A/one.tmp").size()));
 }
 
 TEST_F(WalkTest, MissingVanishingAndSpecialEntriesAreSkipped) {
@@ -126,8 +125,8 @@ TEST_F(WalkTest, MissingVanishingAndSpecialEntriesAreSkipped) {
 }
 
 TEST_F(WalkTest, PathsLongerThanTheOldLimitAreWalkedWhole) {
-  std::string deep =
-      std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(120, 'c');
+  std::string deep = std::string(120, 'a') + "/" + std::string(120, 'b') + "/" +
+                     std::string(120, 'c');
   tree.write(deep + "/leaf.txt", "x");
   settings.recurse = 1;
   walk();
