@@ -50,9 +50,9 @@ struct StreamTimes {
 // the walk gets the bare name.
 std::string short_name_of(const std::string& name) {
   if (current_entry.name == name && !current_entry.short_name.empty()) {
-    return current_entry.short_name;
+    return printable_name(current_entry.short_name);
   }
-  return name;
+  return printable_name(name);
 }
 
 void reset_stream_times(const std::string& stream_path, const std::string& full_path,
@@ -62,7 +62,8 @@ void reset_stream_times(const std::string& stream_path, const std::string& full_
                                                 t.raw_last_write) != 0;
   if (!failed) return;
   for (int i = 0; i < 2; ++i) {
-    std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
+    std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
+                 printable_name(full_path).c_str());
   }
 }
 

@@ -160,7 +160,7 @@ std::string stream_name_column(const std::string& owner_name, const std::string&
   std::string column;
   const char delimiter = settings.delimiter;
   if (settings.name_only) {
-    std::string name = owner_name + suffix;
+    std::string name = printable_name(owner_name + suffix);
     int missing = std::max(settings.name_only_width - static_cast<int>(name.size()), 0);
     std::string spaces(static_cast<std::size_t>(missing), ' ');
     append_format(&column, "%s", name.c_str());
@@ -168,8 +168,9 @@ std::string stream_name_column(const std::string& owner_name, const std::string&
     return column;
   }
   int width = settings.name_width;
-  std::string display = settings.width_mode > 2 ? shorten_keep_head(stream_path, width)
-                                                : shorten_keep_tail(stream_path, width);
+  std::string shown = printable_name(stream_path);
+  std::string display =
+      settings.width_mode > 2 ? shorten_keep_head(shown, width) : shorten_keep_tail(shown, width);
   append_format(&column, "%-*.*s%c", width, width, display.c_str(), delimiter);
   return column;
 }
@@ -182,11 +183,20 @@ bool read_stream_times(const std::string& stream_path, int line, const char* mod
     *stamp = Stamp{0, 0, 1980, 0, 0, 0};
   }
   if (times_by_handle(stream_path, times, settings.zulu) == 0) return true;
-  std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", line, module, stream_path.c_str());
+  std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", line, module,
+               printable_name(stream_path).c_str());
   // The message ends its line, so the record that follows stands on a line of its own when
   // records go to standard output too.
   std::fputs("\n", stdout);
   return false;
+}
+
+std::string printable_name(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
 }
 
 std::string stream_path_suffix(const std::string& stream_name) {

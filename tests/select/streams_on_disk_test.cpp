@@ -85,14 +85,23 @@ TEST_F(StreamsOnDisk, AFileWithoutUserAttributesHasNoStreams) {
   EXPECT_EQ(count_streams(dir.at("missing.txt")), 0);
 }
 
-TEST_F(StreamsOnDisk, UntrustedNamesAreListedWhole) {
+TEST_F(StreamsOnDisk, UntrustedNamesAreListedWholeAndNeverSplitARecord) {
   std::string file = dir.at("a.txt");
-  const std::vector<std::string> names = {"with space", "a:b", "caf\xc3\xa9", "\xff\xfe%s%n"};
-  for (const std::string& name : names) ASSERT_TRUE(set_attribute(file, "user." + name, "abc"));
-  ASSERT_EQ(count_streams(file), 4);
+  const struct {
+    std::string name;
+    std::string shown;
+  } cases[] = {
+      {"with space", "with space"},       {"a:b", "a:b"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},     {"\xff\xfe%s%n", "\xff\xfe%s%n"},
+      {"forged\nline\r", "forged?line?"},
+  };
   std::vector<std::string> expected;
-  for (const std::string& name : names) expected.push_back(line("a.txt:" + name, kMd5Abc, 3));
+  for (const auto& c : cases) {
+    ASSERT_TRUE(set_attribute(file, "user." + c.name, "abc"));
+    expected.push_back(line("a.txt:" + c.shown, kMd5Abc, 3));
+  }
   std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(count_streams(file), 5);
   list_file_streams(file, "a.txt");
   EXPECT_EQ(sorted_lines(streams.output()), expected);
 }
