@@ -43,15 +43,6 @@ bool look_up_again(const std::string& full_path, const std::string& name, DirEnt
   return true;
 }
 
-// A name may hold line ends and other control characters on this system; printed as they
-// are they would split a record or forge one, so they show as '?'.
-std::string printable(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return text;
-}
 
 // Between screenfuls: Return goes on, Esc, Ctrl-C or the end of input end the run.
 void pause_for_key() {
@@ -155,7 +146,7 @@ void append_details(std::string* out, const DirEntry& entry, const FileTimes& ti
   out->append(standard_time_columns(times));
   out->append(zone_column());
   if (settings.dos_name) {
-    const std::string shown = entry.short_name.empty() ? name : printable(entry.short_name);
+    const std::string shown = entry.short_name.empty() ? name : printable_text(entry.short_name);
     append_format(out, " %-15s%c", shown.c_str(), settings.delimiter);
   }
 }
@@ -179,10 +170,10 @@ void write_file_record(const std::string& directory, const std::string& name) {
                   entry.last_write, entry.attributes, full_path};
   if (!passes_filters(facts)) return;
 
-  const std::string bare = printable(name);
+  const std::string bare = printable_text(name);
   const std::string shown = settings.width_mode > 2
-                                ? shorten_keep_head(printable(full_path), settings.name_width)
-                                : shorten_keep_tail(printable(full_path), settings.name_width);
+                                ? shorten_keep_head(printable_text(full_path), settings.name_width)
+                                : shorten_keep_tail(printable_text(full_path), settings.name_width);
   if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
 
   std::string record;
@@ -193,6 +184,9 @@ void write_file_record(const std::string& directory, const std::string& name) {
   if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
   append_digests(&record, full_path);
   reset_times_after_reading(full_path, entry);
+  // A Ctrl-C during the digests cut them short: end here, before a record with a wrong
+  // digest column can be written.
+  check_interrupt();
   records_on_disk += 1;
   if (settings.name_after_digest != 0) append_trailing_name(&record, bare, shown);
   append_details(&record, entry, times, bare);

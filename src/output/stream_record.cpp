@@ -1,6 +1,5 @@
 #include "output/stream_record.h"
 
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -11,6 +10,7 @@
 #include "driver/termination.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
+#include "output/text_format.h"
 #include "select/streams.h"
 #include "select/walk.h"
 
@@ -20,24 +20,6 @@ constexpr char kModule[] = "Tallysum";
 constexpr int kFiletimeLine = 604;
 constexpr int kMemoryLine = 556;
 
-void append_format(std::string* text, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-
-void append_format(std::string* text, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  if (length > 0) {
-    std::size_t old_size = text->size();
-    text->resize(old_size + static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(text->data() + old_size, static_cast<std::size_t>(length) + 1, format, again);
-    text->resize(old_size + static_cast<std::size_t>(length));
-  }
-  va_end(again);
-}
 
 // Times of one stream; `read` is false when they could not be read, and then the record
 // shows the unset stamp and nothing is written back afterwards.
@@ -50,9 +32,9 @@ struct StreamTimes {
 // the walk gets the bare name.
 std::string short_name_of(const std::string& name) {
   if (current_entry.name == name && !current_entry.short_name.empty()) {
-    return printable_name(current_entry.short_name);
+    return printable_text(current_entry.short_name);
   }
-  return printable_name(name);
+  return printable_text(name);
 }
 
 void reset_stream_times(const std::string& stream_path, const std::string& full_path,
@@ -63,7 +45,7 @@ void reset_stream_times(const std::string& stream_path, const std::string& full_
   if (!failed) return;
   for (int i = 0; i < 2; ++i) {
     std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
-                 printable_name(full_path).c_str());
+                 printable_text(full_path).c_str());
   }
 }
 

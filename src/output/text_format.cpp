@@ -21,3 +21,11 @@ int append_format(std::string* out, const char* format, ...) {
   va_end(args);
   return length;
 }
+
+std::string printable_text(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
+}

@@ -7,3 +7,7 @@
 // Appends the printf-style text to `out` and returns the number of characters appended.
 // `format` is always a literal of the program, never user text.
 int append_format(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The text with control characters shown as '?': a name may hold line ends on this system,
+// and printed as they are they would split a record or forge one.
+std::string printable_text(std::string text);

@@ -1,7 +1,6 @@
 #include "select/streams.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -13,6 +12,7 @@
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "output/shorten.h"
+#include "output/text_format.h"
 
 std::vector<StreamEntry> stream_table;
 
@@ -40,24 +40,6 @@ constexpr char kPrivilegeAdvice[] = "\nTry using the -S option and rerun program
 // Sixteen spaces stand in the short-name column: a directory's stream has no 8.3 name.
 constexpr char kNoShortName[] = "                ";
 
-void append_format(std::string* text, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-
-void append_format(std::string* text, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  if (length > 0) {
-    std::size_t old_size = text->size();
-    text->resize(old_size + static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(text->data() + old_size, static_cast<std::size_t>(length) + 1, format, again);
-    text->resize(old_size + static_cast<std::size_t>(length));
-  }
-  va_end(again);
-}
 
 bool is_named(const StreamEntry& entry) {
   return stream_path_suffix(entry.name).size() > 1;
@@ -160,7 +142,7 @@ std::string stream_name_column(const std::string& owner_name, const std::string&
   std::string column;
   const char delimiter = settings.delimiter;
   if (settings.name_only) {
-    std::string name = printable_name(owner_name + suffix);
+    std::string name = printable_text(owner_name + suffix);
     int missing = std::max(settings.name_only_width - static_cast<int>(name.size()), 0);
     std::string spaces(static_cast<std::size_t>(missing), ' ');
     append_format(&column, "%s", name.c_str());
@@ -168,7 +150,7 @@ std::string stream_name_column(const std::string& owner_name, const std::string&
     return column;
   }
   int width = settings.name_width;
-  std::string shown = printable_name(stream_path);
+  std::string shown = printable_text(stream_path);
   std::string display =
       settings.width_mode > 2 ? shorten_keep_head(shown, width) : shorten_keep_tail(shown, width);
   append_format(&column, "%-*.*s%c", width, width, display.c_str(), delimiter);
@@ -184,20 +166,13 @@ bool read_stream_times(const std::string& stream_path, int line, const char* mod
   }
   if (times_by_handle(stream_path, times, settings.zulu) == 0) return true;
   std::fprintf(stdout, "\n%d %s\nCouldn't get filetime for %s", line, module,
-               printable_name(stream_path).c_str());
+               printable_text(stream_path).c_str());
   // The message ends its line, so the record that follows stands on a line of its own when
   // records go to standard output too.
   std::fputs("\n", stdout);
   return false;
 }
 
-std::string printable_name(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return text;
-}
 
 std::string stream_path_suffix(const std::string& stream_name) {
   std::string name = stream_name;

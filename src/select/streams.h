@@ -34,10 +34,7 @@ void list_directory_streams(int n, const std::string& path);
 // colons (possible outside NTFS) stays whole: ":a:b:$DATA" gives ":a:b".
 std::string stream_path_suffix(const std::string& stream_name);
 
-// Shared by the records of files' and directories' streams.
-// A stream name may hold line ends and other control characters; printed as they are they
-// would split a record or forge one, so they show as '?'.
-std::string printable_name(std::string text);
+
 // The name column: under name_only the owner's bare name and the suffix, padded to
 // name_only_width and never cut; otherwise the shortened stream path in exactly name_width
 // characters, so that a narrow column cuts it. Ends with the delimiter.
