@@ -68,7 +68,9 @@ TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
   TempDir scratch;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   int cases = 0;
-  for (; cases < 3000 && std::chrono::steady_clock::now() < deadline; ++cases) {
+  // At least 100 cases however slow the machine (sanitizers, a loaded CI host); more while
+  // time allows.
+  for (; cases < 3000 && (cases < 100 || std::chrono::steady_clock::now() < deadline); ++cases) {
     std::vector<std::string> words = random_arguments(rng);
     unsigned child_seed = rng();
     std::fflush(nullptr);
@@ -84,7 +86,6 @@ TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
     ASSERT_TRUE(code == kReturned || code == 5 || code == 1)
         << "seed " << seed << " case " << cases << ": " << shown << " status " << status;
   }
-  EXPECT_GT(cases, 100);
 }
 
 }  // namespace
