@@ -83,6 +83,7 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
   set_attribute(file, "user.summary", "abc");
   set_attribute(file, "user.DosStream.zone:$DATA", std::string("xyz\0", 4));
   set_attribute(file, "user.a:b", "colon");
+  set_attribute(file, "user.sl/ash", "separator");
   set_attribute(file, "user.with space", "spaced");
   set_attribute(file, "user.\xc3\xa9t\xc3\xa9", "accent");
   set_attribute(file, "user.empty", "");
@@ -97,6 +98,7 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
       {file + ":summary", "abc"},
       {file + ":zone", "xyz"},  // the server's stored terminator is not data
       {file + ":a:b", "colon"},
+      {file + ":sl/ash", "separator"},
       {file + ":with space", "spaced"},
       {file + ":\xc3\xa9t\xc3\xa9", "accent"},
       {file + ":empty", ""},

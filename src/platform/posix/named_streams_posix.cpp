@@ -88,10 +88,8 @@ bool read_stream_value(const std::string& carrier, const std::string& attribute,
 
 StreamLocation locate_stream(const std::string& path) {
   StreamLocation location;
-  std::size_t slash = path.rfind('/');
-  std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-  // A stream name may itself hold colons: the leftmost split that works wins.
-  for (std::size_t colon = path.find(':', start); colon != std::string::npos;
+  // A stream name may itself hold colons and separators: the leftmost split that works wins.
+  for (std::size_t colon = path.find(':'); colon != std::string::npos;
        colon = path.find(':', colon + 1)) {
     std::string carrier = path.substr(0, colon);
     if (carrier.empty() || !path_exists(carrier)) continue;
