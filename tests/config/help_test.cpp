@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 
 namespace {
@@ -23,9 +24,9 @@ class Help : public testing::Test {
     platform.keys.resize(40, '\r');
   }
   std::string screen() {
-    MessageCapture capture;
+    CapturedStreams capture;
     show_help_screen();
-    return capture.text();
+    return capture.messages();
   }
   ScriptedPlatform platform;
 };
@@ -73,14 +74,14 @@ TEST_F(Help, ThreeLinesDescribeTheCurrentSettings) {
 }
 
 TEST_F(Help, PageBreakFillsThePageAndPromptsAfterTheFirst) {
-  MessageCapture capture;
+  CapturedStreams capture;
   EXPECT_EQ(page_break(20), 8);  // the banner given 2 returns 6, and two line ends follow
-  std::string first = capture.text();
+  std::string first = capture.messages();
   EXPECT_EQ(first.substr(0, 58 + 5), std::string(58, '\n') + "  \u2554");
   EXPECT_EQ(count_of(first, kPrompt), 0);
-  MessageCapture second;
+  CapturedStreams second;
   page_break(23);
-  EXPECT_EQ(second.text().substr(0, 57), "\n" + std::string(23, ' ') + kPrompt);
+  EXPECT_EQ(second.messages().substr(0, 57), "\n" + std::string(23, ' ') + kPrompt);
   EXPECT_EQ(platform.keys.size(), 39u);
 }
 

@@ -7,7 +7,7 @@
 
 #include "config/settings.h"
 #include "driver/run_state.h"
-#include "support/config_output_platform.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -37,7 +37,7 @@ class IniFile : public testing::Test {
     read_configuration_file(static_cast<int>(args.size()), argv.data());
   }
 
-  ConfigOutputPlatform platform;
+  ScriptedPlatform platform;
   TempDir dir;
 };
 

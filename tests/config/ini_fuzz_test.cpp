@@ -15,7 +15,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/accounting_log.h"
-#include "support/config_output_platform.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -131,7 +131,7 @@ void expect_usable_settings() {
 }
 
 TEST(IniFuzz, NothingInAConfigurationFileCrashesTheReader) {
-  ConfigOutputPlatform platform;
+  ScriptedPlatform platform;
   TempDir dir;
   std::string here = std::filesystem::current_path().string();
   ASSERT_EQ(chdir(dir.path().c_str()), 0);

@@ -10,7 +10,7 @@
 
 #include "config/settings.h"
 #include "output/accounting_log.h"
-#include "support/config_output_platform.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,7 +30,7 @@ class IniLine : public testing::Test {
   }
   void TearDown() override { close_accounting_log(); }
 
-  ConfigOutputPlatform platform;
+  ScriptedPlatform platform;
   TempDir dir;
 };
 

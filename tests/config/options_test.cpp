@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -132,7 +133,7 @@ TEST_F(Options, DelimitersAndAttributeMasks) {
 }
 
 TEST_F(Options, ListsPathsAndTexts) {
-  platform.directory = "/home/auditor";
+  platform.current = "/home/auditor";
   parse_args({"*.c", "/abs/dir", "-f", "*.c", "*.h", "-x", "*.tmp", "Old*.Bak", "+r", "-p", "/data",
               "-C", "audit run", "-o", "list.txt"});
   EXPECT_FALSE(settings.search_paths.empty());
@@ -169,7 +170,7 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
 
 TEST_F(Options, AccountingLogOverriddenByOption) {
   TempDir dir;
-  platform.directory = dir.path();
+  platform.current = dir.path();
   settings.accounting_file = std::fopen(dir.at("first.log").c_str(), "a+");
   ASSERT_NE(settings.accounting_file, nullptr);
   parse_args({"-1", "second.log"});
@@ -231,11 +232,11 @@ TEST_F(Options, UnknownLetterAsksForTheTextScreen) {
   // Accepted: the screen is shown and parsing goes on with the next letter.
   platform.keys = {'y'};
   platform.keys.resize(40, '\r');
-  MessageCapture capture;
+  CapturedStreams capture;
   parse_args({"-kr"});
   EXPECT_EQ(settings.recurse, 1);
   EXPECT_EQ(platform.shown, (std::vector<std::string>{"/opt/tallysum/tallysum.1"}));
-  EXPECT_NE(capture.text().find("-lg samples:"), std::string::npos);
+  EXPECT_NE(capture.messages().find("-lg samples:"), std::string::npos);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ class RunHeaderTest : public ::testing::Test {
     create_settings();
     apply_defaults();
     run.argv = {"/usr/bin/tallysum", "-r", "/data"};
-    platform.clock = kNow;
+    platform.now = kNow;
     platform.zone = ZoneInfo{"Pacific Standard Time", "Pacific Daylight Time", 8 * 3600, true};
     set_platform(&platform);
   }

@@ -25,7 +25,7 @@ class TerminationDeathTest : public ::testing::Test {
     apply_defaults();
     counters = RunCounters{};
     counters.start_time = 1000;
-    platform.clock = 1000 + 3725;
+    platform.now = 1000 + 3725;
     platform.zone = ZoneInfo{"UTC", "", 0, false};
     set_platform(&platform);
     output_stream = stdout;
@@ -59,7 +59,7 @@ int occurrences(const std::string& text, const std::string& part) {
 }
 
 TEST_F(TerminationDeathTest, ConsoleSummaryOfAnEmptyRunAndOfOneDirectory) {
-  platform.clock = 1000;
+  platform.now = 1000;
   EXPECT_EXIT(terminate_run(0), ExitedWithCode(0),
               AllOf(HasSubstr("\n  0 directories, 0 files, 0 bytes: \n  Elapsed:  0 hrs. 0 mins."
                               " 0 secs.\n\n"),

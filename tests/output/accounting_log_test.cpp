@@ -9,7 +9,7 @@
 
 #include "config/settings.h"
 #include "output/destinations.h"
-#include "support/config_output_platform.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -26,7 +26,7 @@ class AccountingLog : public testing::Test {
   }
   void TearDown() override { close_accounting_log(); }
 
-  ConfigOutputPlatform platform;
+  ScriptedPlatform platform;
   TempDir dir;
 };
 

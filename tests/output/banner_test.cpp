@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 
 namespace {
@@ -27,16 +28,16 @@ TEST(Banner, CentringCountsColumnsNotBytes) {
       {"abc", 2, "abc"},
   };
   for (const auto& [text, width, start] : cases) {
-    MessageCapture capture;
+    CapturedStreams capture;
     print_centred(message_stream, text, width);
-    EXPECT_EQ(capture.text().substr(0, start.size()), start) << text;
+    EXPECT_EQ(capture.messages().substr(0, start.size()), start) << text;
   }
 }
 
 TEST(Banner, BoxIsSeventySixColumnsWithNameAndVersionCentred) {
-  MessageCapture capture;
+  CapturedStreams capture;
   EXPECT_EQ(show_banner(2), 6);
-  std::string text = capture.text();
+  std::string text = capture.messages();
   ASSERT_EQ(text.substr(0, 28), std::string(28, '\n'));
   std::istringstream in(text.substr(28));
   std::string version = "Ver. " + version_text() + " (32 bit) ";
@@ -52,9 +53,9 @@ TEST(Banner, BoxIsSeventySixColumnsWithNameAndVersionCentred) {
     ASSERT_TRUE(std::getline(in, got));
     EXPECT_EQ(got, line);
   }
-  MessageCapture low;
+  CapturedStreams low;
   EXPECT_EQ(show_banner(40), 44);  // no blank lines once the page is past 30
-  EXPECT_EQ(low.text().substr(0, 5), "  \u2554");
+  EXPECT_EQ(low.messages().substr(0, 5), "  \u2554");
 }
 
 }  // namespace

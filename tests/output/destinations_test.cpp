@@ -10,20 +10,13 @@
 
 #include "config/settings.h"
 #include "driver/run_state.h"
-#include "support/config_output_platform.h"
+#include "support/captured_streams.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 constexpr std::int64_t kFeb5th2006LateUtc = 1139182200;  // 2006-02-05 23:30:00 UTC
-
-std::string stream_text(std::FILE* stream) {
-  std::fflush(stream);
-  std::rewind(stream);
-  std::string text;
-  for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) text.push_back(char(c));
-  return text;
-}
 
 class Destinations : public testing::Test {
  protected:
@@ -37,6 +30,7 @@ class Destinations : public testing::Test {
     message_stream = messages;
     output_stream = stdout;
     platform.now = kFeb5th2006LateUtc;
+    platform.zone = ZoneInfo{"", "", -86400, false};  // local dates run a day ahead of UTC
   }
   void TearDown() override {
     if (!output_is_stdout()) std::fclose(output_stream);
@@ -58,7 +52,7 @@ class Destinations : public testing::Test {
     set_up_disk_capacity();
   }
 
-  ConfigOutputPlatform platform;
+  ScriptedPlatform platform;
   TempDir dir;
   std::FILE* messages = nullptr;
 };

@@ -164,14 +164,14 @@ TEST_F(FileTimesTest, ZoneAbbreviationTakesInitialsOrTheFirstThreeLetters) {
       {"Central Europe", "CE"},
   };
   for (const auto& [name, expected] : cases) {
-    platform.zone.standard_name = name;
+    platform.zone->standard_name = name;
     make_zone_abbreviation();
     EXPECT_EQ(zone_abbreviation, expected) << name;
   }
 }
 
 TEST_F(FileTimesTest, RunTimeTextsDescribeTheZoneAndTheMoment) {
-  platform.clock = 315655435;  // 1980-01-02 10:03:55 UTC
+  platform.now = 315655435;  // 1980-01-02 10:03:55 UTC
   RunTimeTexts texts;
   ASSERT_TRUE(run_time_texts(&texts));
   EXPECT_EQ(texts.local_text, "Wed Jan 02 02:03:55 1980");

@@ -7,7 +7,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/destinations.h"
-#include "select/stream_double.h"
+#include "support/stream_double.h"
 #include "select/walk.h"
 #include "support/captured_streams.h"
 #include "support/temp_dir.h"

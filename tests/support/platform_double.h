@@ -4,6 +4,12 @@
 
 #include "platform/platform.h"
 
+// The raw file time of a UTC moment in seconds since 1970.
+inline FileTime file_time_of(std::int64_t seconds) {
+  return static_cast<FileTime>(seconds + static_cast<std::int64_t>(kEpochDifferenceSeconds)) *
+         kFileTimeTicksPerSecond;
+}
+
 class PassThroughPlatform : public Platform {
  public:
   SearchHandle find_first(const std::string& pattern, DirEntry* entry) override {

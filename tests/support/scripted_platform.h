@@ -1,46 +1,77 @@
-// A platform double for tests of the command line, the help screens and the filters: a fixed
-// clock under the C library's own zone rules (TZ), scripted console keys, a help file that can
-// be made to exist, and paths made absolute against a chosen directory.
+// The one scripted platform double: it answers what no test machine gives on demand (keys typed
+// at a prompt, a fixed clock and zone, a removable drive and its free space, a help file, an
+// accounting log held by another run) and serves path and existence questions from the real
+// file system, so tests do not depend on the native layer. Everything else passes through.
+// It installs itself for its lifetime; test files add their own doubles on top of it.
 #pragma once
+
+#include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "config/options.h"
 #include "config/settings.h"
-#include "output/destinations.h"
 #include "platform/platform.h"
 #include "support/platform_double.h"
 
 class ScriptedPlatform : public PassThroughPlatform {
  public:
-  std::int64_t now = 0;             // what now_seconds() answers
-  std::deque<int> keys;             // read_key() answers these, then kKeyEndOfInput
-  std::string help_file;            // empty: no help file
-  std::vector<std::string> shown;   // help files handed to the viewer
-  std::string directory = "/work";  // relative paths are made absolute against it
+  // --- What a test scripts -------------------------------------------------------------------
+  std::string current;  // current_directory(); relative paths are made absolute against it
+  std::string module = "/opt/tallysum/bin/tallysum";  // module_path()
+  std::int64_t now = 0;                                // now_seconds()
+  // Set: a fixed zone, local time = UTC - offset_seconds with no daylight shift, and
+  // zone_info() answers it. Empty: the C library's rules under the TZ given at construction.
+  std::optional<ZoneInfo> zone;
+  bool calendar_fails = false;  // to_calendar() cannot convert
+  std::deque<int> keys;         // read_key() answers these, then kKeyEndOfInput
+  std::function<void()> on_key;  // runs before each key is answered
+  bool interrupted = false;      // interrupt_pending()
+  bool removable = false;        // is_removable_drive()
+  bool free_space_readable = true;
+  std::uint64_t free_bytes = 0;  // disk_free_bytes()
+  bool lock_free = true;         // acquire_log_lock()
+  std::string help_file;         // find_help_file(); empty: no help file
 
-  explicit ScriptedPlatform(const char* zone = "UTC0") {
+  // --- What a test inspects ------------------------------------------------------------------
+  int key_reads = 0;
+  std::vector<std::string> free_space_queries;
+  std::vector<std::string> removable_queries;
+  std::vector<std::pair<std::string, std::uint64_t>> truncations;
+  std::vector<std::string> locks;
+  int releases = 0;
+  std::vector<std::string> shown;  // help files handed to the viewer
+
+  explicit ScriptedPlatform(const char* rules = "UTC0")
+      : current(std::filesystem::current_path().string()) {
     const char* before = std::getenv("TZ");
-    had_zone_ = before != nullptr;
-    if (had_zone_) zone_before_ = before;
-    setenv("TZ", zone, 1);
+    had_rules_ = before != nullptr;
+    if (had_rules_) rules_before_ = before;
+    setenv("TZ", rules, 1);
     tzset();
     set_platform(this);
   }
   ~ScriptedPlatform() override {
     set_platform(nullptr);
-    if (had_zone_) {
-      setenv("TZ", zone_before_.c_str(), 1);
+    if (had_rules_) {
+      setenv("TZ", rules_before_.c_str(), 1);
     } else {
       unsetenv("TZ");
     }
     tzset();
   }
+  ScriptedPlatform(const ScriptedPlatform&) = delete;
+  ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
 
   // Seconds since 1970 of a local time under the test's TZ, daylight saving applied; with
   // `standard`, read as standard time.
@@ -54,27 +85,33 @@ class ScriptedPlatform : public PassThroughPlatform {
   }
   static FileTime local_file_time(int year, int month, int day, int hour = 0, int minute = 0,
                                   int second = 0) {
-    return static_cast<FileTime>(local_seconds(year, month, day, hour, minute, second) +
-                                 static_cast<std::int64_t>(kEpochDifferenceSeconds)) *
-           kFileTimeTicksPerSecond;
+    return file_time_of(local_seconds(year, month, day, hour, minute, second));
   }
 
-  bool full_path(const std::string& path, std::string* out) override {
-    *out = !path.empty() && path[0] == '/' ? path : directory + "/" + path;
-    return true;
-  }
-  std::string current_directory() override { return directory; }
+  // --- Scripted --------------------------------------------------------------------------------
+  std::string current_directory() override { return current; }
+  std::string module_path() override { return module; }
+  bool stdin_is_terminal() override { return false; }
+  bool key_waiting() override { return !keys.empty(); }
   int read_key() override {
+    ++key_reads;
+    if (on_key) on_key();
     if (keys.empty()) return kKeyEndOfInput;
     int key = keys.front();
     keys.pop_front();
     return key;
   }
+  void install_interrupt_handler() override {}
+  bool interrupt_pending() override { return interrupted; }
   std::int64_t now_seconds() override { return now; }
+  ZoneInfo zone_info() override { return zone ? *zone : native_platform().zone_info(); }
   bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) override {
-    std::time_t t = static_cast<std::time_t>(seconds);
+    if (calendar_fails) return false;
+    std::time_t t = static_cast<std::time_t>(local && zone ? seconds - zone->offset_seconds
+                                                           : seconds);
     std::tm tm{};
-    if ((local ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)) == nullptr) return false;
+    bool rules = local && !zone;
+    if ((rules ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)) == nullptr) return false;
     *out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
             tm.tm_min,         tm.tm_sec,     tm.tm_wday};
     return true;
@@ -82,40 +119,61 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::int64_t local_standard_seconds(int y, int mo, int d, int h, int mi, int s) override {
     return local_seconds(y, mo, d, h, mi, s, true);
   }
+  bool disk_free_bytes(const std::string& path, std::uint64_t* out) override {
+    free_space_queries.push_back(path);
+    *out = free_bytes;
+    return free_space_readable;
+  }
+  bool is_removable_drive(const std::string& path) override {
+    removable_queries.push_back(path);
+    return removable;
+  }
   std::string find_help_file(const std::string&) override { return help_file; }
   bool show_help_file(const std::string& path) override {
     shown.push_back(path);
     return true;
   }
-  bool stdin_is_terminal() override { return false; }
-  bool key_waiting() override { return !keys.empty(); }
-  bool interrupt_pending() override { return false; }
-  void install_interrupt_handler() override {}
+  bool acquire_log_lock(const std::string& path) override {
+    locks.push_back(path);
+    return lock_free;
+  }
+  void release_log_lock() override { ++releases; }
+
+  // --- Served from the real file system --------------------------------------------------------
+  bool full_path(const std::string& path, std::string* out) override {
+    std::filesystem::path whole(path);
+    if (whole.is_relative()) whole = std::filesystem::path(current) / whole;
+    *out = whole.lexically_normal().string();
+    return true;
+  }
+  bool is_directory(const std::string& path) override {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+  }
+  bool file_exists(const std::string& path) override {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+  }
+  std::string find_name_ignoring_case(const std::string& directory,
+                                      const std::string& name) override {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(directory) / name, error)) return name;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+      std::string found = entry.path().filename().string();
+      if (strcasecmp(found.c_str(), name.c_str()) == 0) return found;
+    }
+    return "";
+  }
+  bool truncate_file(const std::string& path, std::uint64_t size) override {
+    truncations.emplace_back(path, size);
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    return !error;
+  }
 
  private:
-  bool had_zone_ = false;
-  std::string zone_before_;
-};
-
-// Points message_stream at a scratch file while it lives.
-class MessageCapture {
- public:
-  MessageCapture() : saved_(message_stream), file_(std::tmpfile()) { message_stream = file_; }
-  ~MessageCapture() {
-    message_stream = saved_;
-    std::fclose(file_);
-  }
-  std::string text() {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string content;
-    for (int c; (c = std::fgetc(file_)) != EOF;) content += static_cast<char>(c);
-    return content;
-  }
-
- private:
-  std::FILE* saved_;
-  std::FILE* file_;
+  bool had_rules_ = false;
+  std::string rules_before_;
 };
 
 // Settings as start-up leaves them before the command line.

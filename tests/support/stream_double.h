@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -119,13 +120,8 @@ class StreamDouble : public PassThroughPlatform {
 
 // A FileTime from a UTC calendar date and time.
 inline FileTime file_time_utc(int year, int month, int day, int hour, int minute, int second) {
-  // Days since 1970-01-01 of a proleptic Gregorian date.
-  int y = month <= 2 ? year - 1 : year;
-  int era = (y >= 0 ? y : y - 399) / 400;
-  int year_of_era = y - era * 400;
-  int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  std::int64_t days = static_cast<std::int64_t>(era) * 146097 + day_of_era - 719468;
-  std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
-  return (static_cast<std::uint64_t>(seconds) + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond;
+  std::tm tm{};
+  tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+  tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
+  return file_time_of(static_cast<std::int64_t>(timegm(&tm)));
 }
