@@ -35,6 +35,20 @@ const char* directory_ending() {
   return counters.directory_count == 1 ? "y" : "ies";
 }
 
+// The directory, file and byte totals every summary starts with.
+void append_totals(std::string* out) {
+  append_format(out, "\n  %ld director%s, %ld files, %s bytes: ",
+                static_cast<long>(counters.directory_count), directory_ending(),
+                static_cast<long>(counters.file_count),
+                format_thousands(counters.byte_total).c_str());
+}
+
+void append_elapsed(std::string* out, const Elapsed& elapsed) {
+  *out += "  Elapsed: ";
+  append_format(out, " %d hrs. %d mins. %d secs.\n", elapsed.hours, elapsed.minutes,
+                elapsed.seconds);
+}
+
 // The run is ending already, so a failed write only marks the output as incomplete.
 void put_output(const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
@@ -44,29 +58,23 @@ void put_output(const std::string& text) {
 
 std::string file_summary(const Elapsed& elapsed) {
   std::string out;
-  append_format(&out, "\n  %ld director%s, %ld files, %s bytes: \n",
-                static_cast<long>(counters.directory_count), directory_ending(),
-                static_cast<long>(counters.file_count),
-                format_thousands(counters.byte_total).c_str());
+  append_totals(&out);
+  out += "\n";
   if (settings.streams && (counters.stream_count != 0 || counters.stream_dir_count != 0)) {
     append_format(&out, " (Includes %d Alternate Data Streams ", counters.stream_count);
     append_format(&out, "And %d directories holding data streams)\n", counters.stream_dir_count);
   }
-  out += "  Elapsed: ";
-  append_format(&out, " %d hrs. %d mins. %d secs.\n\n", elapsed.hours, elapsed.minutes,
-                elapsed.seconds);
+  append_elapsed(&out, elapsed);
+  out += "\n";
   return out;
 }
 
 std::string console_summary(const Elapsed& elapsed) {
   std::string out;
-  append_format(&out, "\n  %ld director%s, %ld files, %s bytes: ",
-                static_cast<long>(counters.directory_count), directory_ending(),
-                static_cast<long>(counters.file_count),
-                format_thousands(counters.byte_total).c_str());
-  out += "\n  Elapsed: ";
-  append_format(&out, " %d hrs. %d mins. %d secs.\n\n", elapsed.hours, elapsed.minutes,
-                elapsed.seconds);
+  append_totals(&out);
+  out += "\n";
+  append_elapsed(&out, elapsed);
+  out += "\n";
   return out;
 }
 
@@ -75,14 +83,10 @@ std::string log_summary(const Elapsed& elapsed) {
   if (settings.auto_width) append_format(&out, "  Name width adjusted to %d", settings.name_width);
   if (counters.record_length > 0)
     append_format(&out, "\n Record length %d", counters.record_length);
-  append_format(&out, "\n  %ld director%s, %ld files, %s bytes: \n",
-                static_cast<long>(counters.directory_count), directory_ending(),
-                static_cast<long>(counters.file_count),
-                format_thousands(counters.byte_total).c_str());
+  append_totals(&out);
+  out += "\n";
   append_format(&out, "\n\n  Finished: %.24s\n", time_text(counters.end_time, true).c_str());
-  out += "  Elapsed: ";
-  append_format(&out, " %d hrs. %d mins. %d secs.\n", elapsed.hours, elapsed.minutes,
-                elapsed.seconds);
+  append_elapsed(&out, elapsed);
   out += "*****************************************************\n";
   return out;
 }

@@ -62,8 +62,10 @@ std::string upper_case(std::string text) {
   return text;
 }
 
-// The stamps time_kind selects, as their kind letters, in the order written.
-const char* standard_selection(int kind) {
+// The stamps time_kind selects, as their kind letters, in the order written. The two column
+// layouts read 'W' and 'm' differently: the fixed layout takes 'm' for the write time and
+// shows nothing for 'W'; the standard layout the reverse.
+const char* selected_stamps(int kind, bool fixed) {
   switch (kind) {
     case '3':
       return "cwa";
@@ -71,31 +73,16 @@ const char* standard_selection(int kind) {
     case 'C':
       return "c";
     case 'w':
+      return "w";
     case 'W':
-      return "w";
-    case 'a':
-    case 'A':
-      return "a";
-    default:
-      return "";  // 'm', '0' and anything else
-  }
-}
-
-const char* fixed_selection(int kind) {
-  switch (kind) {
-    case '3':
-      return "cwa";
-    case 'c':
-    case 'C':
-      return "c";
-    case 'w':
+      return fixed ? "" : "w";
     case 'm':
-      return "w";
+      return fixed ? "w" : "";
     case 'a':
     case 'A':
       return "a";
     default:
-      return "";  // 'W', '0' and anything else
+      return "";  // '0' and anything else
   }
 }
 
@@ -222,7 +209,7 @@ bool run_time_texts(RunTimeTexts* texts) {
 
 std::string standard_time_columns(const FileTimes& times) {
   std::string out;
-  for (const char* letter = standard_selection(settings.time_kind); *letter; ++letter) {
+  for (const char* letter = selected_stamps(settings.time_kind, false); *letter; ++letter) {
     append_standard_column(&out, stamp_of(times, *letter), *letter);
   }
   return out;
@@ -230,7 +217,7 @@ std::string standard_time_columns(const FileTimes& times) {
 
 std::string fixed_time_columns(const FileTimes& times) {
   std::string out;
-  for (const char* letter = fixed_selection(settings.time_kind); *letter; ++letter) {
+  for (const char* letter = selected_stamps(settings.time_kind, true); *letter; ++letter) {
     append_fixed_column(&out, stamp_of(times, *letter), *letter);
   }
   return out;
