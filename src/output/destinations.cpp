@@ -159,7 +159,7 @@ void expand_dated_path(std::string* path) {
   std::string extension = dot == std::string::npos ? "" : path->substr(dot);
   char date[40];
   std::snprintf(date, sizeof date, "%4d%02d%02d", today.year, today.month, today.day);
-  *path = path->substr(0, at + 1) + date + extension;
+  path->replace(at + 1, std::string::npos, date + extension);
 }
 
 std::uint64_t disk_free_bytes(const std::string& path) {

@@ -41,11 +41,13 @@ std::string find_manual_page(const std::string& program_path, const char* manpat
                             : slash == 0               ? std::string("/")
                                                        : program_path.substr(0, slash);
   std::string base = slash == std::string::npos ? program_path : program_path.substr(slash + 1);
-  base = base.substr(0, base.find('.'));
+  std::size_t dot = base.find('.');
+  if (dot != std::string::npos) base.resize(dot);
   if (base.empty()) return "";
   for (const std::string& directory : manual_directories(program_dir, manpath)) {
     for (const char* suffix : {".1", ".1.gz"}) {
-      std::string candidate = directory + "/" + base + suffix;
+      std::string candidate = directory;
+      candidate.append("/").append(base).append(suffix);
       if (is_regular_file(candidate)) return candidate;
     }
   }
