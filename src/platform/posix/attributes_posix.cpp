@@ -1,8 +1,8 @@
 // Times and attribute bits of a path; a stream path answers with its carrier's.
+#include "platform/posix/posix_platform.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include "platform/posix/posix_platform.h"
 
 namespace {
 
@@ -12,19 +12,19 @@ std::string_view base_name(std::string_view path) {
   return (slash == std::string_view::npos || path.size() == 1) ? path : path.substr(slash + 1);
 }
 
-// A zero time means "leave it", as the original interface treats it.
+// A zero time means "leave this stamp as it is".
 struct timespec to_timespec(FileTime time) {
-  struct timespec spec {};
+  struct timespec stamp {};
   if (time == 0) {
-    spec.tv_nsec = UTIME_OMIT;
-    return spec;
+    stamp.tv_nsec = UTIME_OMIT;
+    return stamp;
   }
   std::int64_t seconds = 0;
   long nanoseconds = 0;
   posix::from_file_time(time, &seconds, &nanoseconds);
-  spec.tv_sec = static_cast<time_t>(seconds);
-  spec.tv_nsec = nanoseconds;
-  return spec;
+  stamp.tv_sec = static_cast<time_t>(seconds);
+  stamp.tv_nsec = nanoseconds;
+  return stamp;
 }
 
 }  // namespace

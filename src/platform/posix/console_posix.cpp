@@ -1,6 +1,8 @@
 // Console keys and the Ctrl-C hook. Keys are read one byte at a time without echo; the
 // terminal keeps ISIG so that Ctrl-C still arrives as a signal, and gets its own settings
 // back when the process exits.
+#include "platform/posix/posix_platform.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -8,8 +10,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-
-#include "platform/posix/posix_platform.h"
 
 namespace {
 
