@@ -1,22 +1,9 @@
 #include "select/path_lists.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "config/settings.h"
 #include "platform/platform.h"
-
-namespace {
-
-bool equal_ignoring_case(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-}  // namespace
 
 void add_path_argument(const std::string& text) {
   std::string full;
@@ -37,9 +24,12 @@ void add_path_argument(const std::string& text) {
 void add_search_path(const std::string& text) {
   std::string full;
   if (!os().full_path(text, &full)) return;
-  // The test runs before the trailing separator is dropped, so "dir/" and "dir" both stay.
-  for (const std::string& entry : settings.search_paths) {
-    if (equal_ignoring_case(entry, full)) return;
+  // Names here are case-sensitive: /data/Work and /data/work are two directories, and
+  // folding them together would leave one of them out of the catalogue. The test runs before
+  // the trailing separator is dropped, so "dir/" and "dir" both stay.
+  if (std::find(settings.search_paths.begin(), settings.search_paths.end(), full) !=
+      settings.search_paths.end()) {
+    return;
   }
   // The root keeps its separator: without it the path would be empty.
   if (full.size() > 1 && full.back() == kSeparator) full.pop_back();

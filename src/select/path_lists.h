@@ -6,8 +6,8 @@
 // A bare path argument: an existing directory becomes a search path; otherwise the directory
 // part becomes a search path and the name part, when not empty, a file pattern.
 void add_path_argument(const std::string& text);
-// Made absolute; skipped when an entry equals it without regard to case (compared before one
-// trailing separator is removed).
+// Made absolute; skipped when an entry equals it exactly (compared before one trailing
+// separator is removed).
 void add_search_path(const std::string& text);
 // Skipped when an entry is exactly equal.
 void add_file_pattern(const std::string& text);

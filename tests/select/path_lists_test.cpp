@@ -43,15 +43,16 @@ TEST_F(PathListsTest, BarePatternTakesTheCurrentDirectory) {
   EXPECT_EQ(settings.file_patterns, Strings{"*.c"});
 }
 
-TEST_F(PathListsTest, SearchPathDuplicatesAreFoundWithoutCaseBeforeTheSeparatorGoes) {
+TEST_F(PathListsTest, SearchPathDuplicatesAreExactAndFoundBeforeTheSeparatorGoes) {
   add_search_path("/data/WORK");
-  add_search_path("/data/work");   // same text without case: not added
+  add_search_path("/data/work");   // another directory on a case-sensitive system: added
+  add_search_path("/data/work");   // the same text again: not added
   add_search_path("/data/WORK/");  // compared with its separator: added again
   add_search_path("/data/WORK/");  // and again: the stored texts have lost theirs
   add_search_path("/");            // the root keeps its separator
   add_search_path("/data/./x/../WORK");
   EXPECT_EQ(settings.search_paths,
-            (Strings{"/data/WORK", "/data/WORK", "/data/WORK", "/"}));
+            (Strings{"/data/WORK", "/data/work", "/data/WORK", "/data/WORK", "/"}));
 }
 
 TEST_F(PathListsTest, PatternDuplicatesAreExactAndListsGrowPastFifteen) {
