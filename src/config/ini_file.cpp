@@ -7,6 +7,7 @@
 #include "config/ini_line.h"
 #include "driver/run_state.h"
 #include "driver/termination.h"
+#include "output/text_format.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "config/settings.h"
 #include "output/accounting_log.h"
-#include "platform/platform.h"
+#include "output/text_format.h"
 #include "select/path_lists.h"
 
 namespace {
@@ -103,21 +103,15 @@ std::string name_value(const std::string& value) {
   return value.substr(0, end);
 }
 
-std::string absolute(const std::string& path) {
-  std::string full;
-  return os().full_path(path, &full) ? full : path;
-}
-
 void apply_accounting_file(const std::string& value, const std::string& as_written) {
   if (switched_off(value)) return;
   std::string path = name_value(as_written);
   if (path.empty()) return;
   if (settings.accounting_file != nullptr) {
-    std::fputs("This file closed.\n", settings.accounting_file);
-    std::fprintf(settings.accounting_file,
-                 "Accounting file overridden by .ini file pointing to %s\n",
-                 absolute(path).c_str());
-    close_accounting_log();
+    std::string note;
+    append_format(&note, "Accounting file overridden by .ini file pointing to %s\n",
+                  absolute_path(path).c_str());
+    hand_over_accounting_log(note);
   }
   settings.accounting_file = open_accounting_log(path);
 }
@@ -157,7 +151,7 @@ void apply_output(const std::string& as_written) {
   std::string path = name_value(as_written);
   if (path.empty()) return;
   settings.output_target = 1;
-  settings.output_path = absolute(path);
+  settings.output_path = absolute_path(path);
   settings.output_drive = upper_case_ascii(settings.output_path.substr(0, 1))[0] - 'A';
 }
 
@@ -297,13 +291,6 @@ const KeyName* find_key(const std::string& upper) {
 }
 
 }  // namespace
-
-std::string upper_case_ascii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 void apply_configuration_line(const std::string& text) {
   // A NUL byte ends the line's text, as it ends a C string: no name can hold one.

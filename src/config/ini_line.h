@@ -8,5 +8,3 @@
 // and characters are read from the upper-cased line, while file and directory names keep
 // their case. Comments, section headers and lines without a key or '=' change nothing.
 void apply_configuration_line(const std::string& line);
-// The text with its ASCII letters upper-cased, as lines are compared.
-std::string upper_case_ascii(std::string text);

@@ -12,6 +12,7 @@
 #include "driver/termination.h"
 #include "output/accounting_log.h"
 #include "output/destinations.h"
+#include "output/text_format.h"
 #include "platform/platform.h"
 #include "select/filters.h"
 #include "select/path_lists.h"
@@ -45,16 +46,6 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
     }
   }
   return i == a.size() && b[i] == '\0';
-}
-
-std::string upper_cased(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string absolute(const std::string& path) {
-  std::string full;
-  return os().full_path(path, &full) ? full : path;
 }
 
 [[noreturn]] void help_then_exit() {
@@ -112,13 +103,12 @@ void replace_accounting_log(Cursor& at) {
     settings.accounting_file = nullptr;
     return;
   }
-  std::string path = absolute(take_value(at, OnMissing::kHelp, true));
+  std::string path = absolute_path(take_value(at, OnMissing::kHelp, true));
   if (settings.accounting_file != nullptr) {
-    std::fputs("This file closed.\n", settings.accounting_file);
-    std::fprintf(settings.accounting_file,
-                 "Accounting file overridden by option -1 file pointing to %s\n", path.c_str());
-    close_accounting_log();
-    settings.accounting_file = nullptr;
+    std::string note;
+    append_format(&note, "Accounting file overridden by option -1 file pointing to %s\n",
+                  path.c_str());
+    hand_over_accounting_log(note);
   }
   settings.accounting_file = open_accounting_log(path);
 }
@@ -186,7 +176,7 @@ void take_output(Cursor& at, bool append) {
     settings.append_output = 0;
     return;
   }
-  settings.output_path = absolute(value);
+  settings.output_path = absolute_path(value);
   std::string separator(1, kSeparator);
   if (settings.output_path.find(separator + "MMDD") != std::string::npos ||
       settings.output_path.find(separator + "YYMM") != std::string::npos) {
@@ -247,7 +237,7 @@ void take_exclusions(Cursor& at) {
   }
   take_list(at, [](const std::string& pattern) {
     settings.exclude_patterns.push_back(settings.exclude_case_sensitive ? pattern
-                                                                        : upper_cased(pattern));
+                                                                        : upper_case_ascii(pattern));
   });
 }
 

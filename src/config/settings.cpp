@@ -1,10 +1,10 @@
 #include "config/settings.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
 #include "driver/termination.h"
+#include "output/text_format.h"
 #include "select/path_lists.h"
 
 Settings settings;
@@ -13,9 +13,7 @@ void create_settings() { settings = Settings{}; }
 
 bool environment_switch_on(const char* value) {
   if (value == nullptr) return false;
-  std::string upper(value);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper.find("ON") != std::string::npos;
+  return upper_case_ascii(value).find("ON") != std::string::npos;
 }
 
 void apply_environment() {

@@ -88,6 +88,13 @@ std::FILE* open_accounting_log(const std::string& path) {
   return log;
 }
 
+void hand_over_accounting_log(const std::string& note) {
+  if (settings.accounting_file == nullptr) return;
+  std::fputs("This file closed.\n", settings.accounting_file);
+  std::fputs(note.c_str(), settings.accounting_file);
+  close_accounting_log();
+}
+
 void close_accounting_log() {
   if (settings.accounting_file == nullptr) return;
   std::fclose(settings.accounting_file);

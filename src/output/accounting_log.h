@@ -17,5 +17,8 @@ void trim_accounting_file(const std::string& path);
 // opened; the run goes on without a log then. The caller stores the result in
 // settings.accounting_file.
 std::FILE* open_accounting_log(const std::string& path);
+// Writes "This file closed." and `note` into the open log of the settings, closes it and
+// releases its lock, before another log takes its place. Nothing when no log is open.
+void hand_over_accounting_log(const std::string& note);
 // Closes the log of the settings, if any, and releases its lock.
 void close_accounting_log();

@@ -1,6 +1,5 @@
 #include "output/file_times.h"
 
-#include <cctype>
 
 #include "config/settings.h"
 #include "output/text_format.h"
@@ -55,11 +54,6 @@ std::string initials_of(const std::string& name) {
     space = name.find(' ', space + 1);
   }
   return initials;
-}
-
-std::string upper_case(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // The stamps time_kind selects, as their kind letters, in the order written. The two column
@@ -172,7 +166,7 @@ void make_zone_abbreviation() {
   } else {
     abbreviation = name.substr(0, 3);
   }
-  abbreviation = upper_case(abbreviation).substr(0, 3);
+  abbreviation = upper_case_ascii(abbreviation).substr(0, 3);
   zone_abbreviation = abbreviation.empty() ? "TZ0" : abbreviation;
 }
 
@@ -196,7 +190,7 @@ bool run_time_texts(RunTimeTexts* texts) {
   texts->gmt_text = time_text(now, false);
   if (texts->local_text.empty() || texts->gmt_text.empty()) return false;
   texts->offset_hours = static_cast<int>(zone.offset_seconds / 3600);
-  texts->standard_abbreviation = upper_case(initials_of(zone.standard_name));
+  texts->standard_abbreviation = upper_case_ascii(initials_of(zone.standard_name));
   texts->standard_name = zone.standard_name;
   texts->daylight_abbreviation.clear();
   if (zone.has_daylight && !zone.daylight_name.empty()) {

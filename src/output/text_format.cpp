@@ -22,6 +22,13 @@ int append_format(std::string* out, const char* format, ...) {
   return length;
 }
 
+std::string upper_case_ascii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 std::string printable_text(std::string text) {
   for (char& c : text) {
     const auto byte = static_cast<unsigned char>(c);

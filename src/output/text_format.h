@@ -8,6 +8,10 @@
 // `format` is always a literal of the program, never user text.
 int append_format(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// The text with its ASCII letters upper-cased; other bytes, such as those of UTF-8 names,
+// stay as they are.
+std::string upper_case_ascii(std::string text);
+
 // The text with control characters shown as '?': a name may hold line ends on this system,
 // and printed as they are they would split a record or forge one.
 std::string printable_text(std::string text);

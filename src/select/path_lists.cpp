@@ -5,6 +5,11 @@
 #include "config/settings.h"
 #include "platform/platform.h"
 
+std::string absolute_path(const std::string& path) {
+  std::string full;
+  return os().full_path(path, &full) ? full : path;
+}
+
 void add_path_argument(const std::string& text) {
   std::string full;
   if (!os().full_path(text, &full)) return;

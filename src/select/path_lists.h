@@ -3,6 +3,8 @@
 
 #include <string>
 
+// The path made absolute against the current directory; as it stands when it cannot be.
+std::string absolute_path(const std::string& path);
 // A bare path argument: an existing directory becomes a search path; otherwise the directory
 // part becomes a search path and the name part, when not empty, a file pattern.
 void add_path_argument(const std::string& text);
