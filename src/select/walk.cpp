@@ -9,6 +9,7 @@
 #include "driver/termination.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
+#include "output/text_format.h"
 #include "select/pattern_match.h"
 #include "select/streams.h"
 
@@ -128,12 +129,7 @@ void scan_directory_files(const std::string& dir) {
 }
 
 bool is_excluded(const std::string& name) {
-  std::string subject = name;
-  if (!settings.exclude_case_sensitive) {
-    for (char& c : subject) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
+  const std::string subject = settings.exclude_case_sensitive ? name : upper_case_ascii(name);
   for (const std::string& pattern : settings.exclude_patterns) {
     if (pattern_matches(pattern, subject)) return true;
   }
