@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "config/settings.h"
+#include "driver/run_state.h"
 #include "output/file_times.h"
 
 namespace {
@@ -199,7 +200,8 @@ int day_of_year(int month, int day, int year) {
   if (month < 0 || month > 12 || day > lengths[month]) {
     std::printf("%d/%d/%d is not a valid date\n", month, day, year);
     std::fflush(stdout);
-    std::exit(0);
+    // The run stops short of its end: a calling script must not take it for a completed one.
+    std::exit(kOtherExit);
   }
   int result = day;
   for (int m = 1; m < month; ++m) result += lengths[m];

@@ -44,13 +44,13 @@ TEST(Calendar, DayOfYearAndDayNumbers) {
   EXPECT_EQ(day_number(1, 32, 2005), 0);
 }
 
-TEST(Calendar, ImpossibleDayEndsWithStatusZero) {
+TEST(Calendar, ImpossibleDayEndsTheProcessAsAFailure) {
   const int impossible[][3] = {{2, 30, 2005}, {2, 29, 1900}, {0, 1, 2006}, {13, 1, 2006}};
   for (const auto& d : impossible) {
     std::string message = std::to_string(d[0]) + "/" + std::to_string(d[1]) + "/" +
                           std::to_string(d[2]) + " is not a valid date\n";
     EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), day_of_year(d[0], d[1], d[2])),
-                testing::ExitedWithCode(0), message);
+                testing::ExitedWithCode(7), message);
   }
 }
 
