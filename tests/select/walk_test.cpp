@@ -11,7 +11,7 @@
 #include "config/settings.h"
 #include "driver/run_state.h"
 #include "output/file_record.h"
-#include "support/platform_double.h"
+#include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -133,32 +133,20 @@ TEST_F(WalkTest, PathsLongerThanTheOldLimitAreWalkedWhole) {
   EXPECT_EQ(handed_on, Strings{deep + "/leaf.txt"});
 }
 
-// A console with keys waiting: the given ones, then nothing.
-class KeyboardDouble : public PassThroughPlatform {
- public:
-  explicit KeyboardDouble(std::vector<int> keys) : keys_(std::move(keys)) {}
-  bool key_waiting() override { return next_ < keys_.size(); }
-  int read_key() override { return next_ < keys_.size() ? keys_[next_++] : kKeyEndOfInput; }
-
- private:
-  std::vector<int> keys_;
-  std::size_t next_ = 0;
-};
-
 TEST_F(WalkTest, EscOrTypedCtrlCEndsTheRunAndOtherKeysAreIgnored) {
   tree.write("a.txt", "x");
   tree.write("b.txt", "x");
   {
-    KeyboardDouble keys({'q', ' '});
-    PlatformGuard guard(&keys);
+    ScriptedPlatform console;
+    console.keys = {'q', ' '};
     walk();
   }
   EXPECT_EQ(handed_on, (Strings{"a.txt", "b.txt"}));
   for (int key : {27, 3}) {
     EXPECT_EXIT(
         {
-          KeyboardDouble keys({key});
-          PlatformGuard guard(&keys);
+          ScriptedPlatform console;
+          console.keys = {key};
           walk();
         },
         ::testing::ExitedWithCode(1), "");
