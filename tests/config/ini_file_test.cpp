@@ -12,16 +12,10 @@
 
 namespace {
 
-void fresh_settings() {
-  create_settings();
-  apply_environment();
-  apply_defaults();
-}
-
 class IniFile : public testing::Test {
  protected:
   void SetUp() override {
-    fresh_settings();
+    reset_settings();
     run = RunState{};
     dir.mkdir("cwd");
     dir.mkdir("bin");
@@ -106,7 +100,7 @@ TEST_F(IniFile, TheSharedFileAppliesOnlyTheProgramsSection) {
       {"tallysum", " [TALLYSUM]\nSTREAM=ON\n", 0, 0, 0},  // the header must begin the line
   };
   for (const Case& c : cases) {
-    fresh_settings();
+    reset_settings();
     dir.write("cwd/KELDRAIN.INI", c.text);
     run.module_path = dir.at("bin/" + c.program);
     read_with();
@@ -119,7 +113,7 @@ TEST_F(IniFile, TheSharedFileAppliesOnlyTheProgramsSection) {
 TEST_F(IniFile, DashIniKeepsEveryFileUnread) {
   dir.write("cwd/tallysum.ini", "RECURSE=ON\n");
   for (const char* arg : {"-.ini", "-.INI", "-.Ini"}) {
-    fresh_settings();
+    reset_settings();
     read_with({"-r", arg, "-S"});
     EXPECT_EQ(settings.recurse, 0) << arg;
   }

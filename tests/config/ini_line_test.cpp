@@ -15,16 +15,10 @@
 
 namespace {
 
-void fresh_settings() {
-  create_settings();
-  apply_environment();
-  apply_defaults();
-}
-
 class IniLine : public testing::Test {
  protected:
   void SetUp() override {
-    fresh_settings();
+    reset_settings();
     dir.mkdir("cwd");
     platform.current = dir.at("cwd");
   }
@@ -104,7 +98,7 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"PATHONLY=ON"}, [] { return int(settings.search_paths.size()); }, 0},
   };
   for (const FieldCase& c : cases) {
-    fresh_settings();
+    reset_settings();
     for (const std::string& line : c.lines) apply_configuration_line(line);
     EXPECT_EQ(c.field(), c.expected) << c.lines.back();
   }
@@ -126,7 +120,7 @@ TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {
   EXPECT_EQ(settings.output_target, 1);
   EXPECT_EQ(settings.output_path, dir.at("cwd/Lists/Today.txt"));
 
-  fresh_settings();
+  reset_settings();
   apply_configuration_line("OUTPUT=");
   apply_configuration_line("EXCLUDE=  ");
   EXPECT_EQ(settings.output_target, 0);
@@ -138,7 +132,7 @@ TEST_F(IniLine, ADelimiterLineIsAlsoAnExcludeLine) {
   apply_configuration_line("DELIMITER=,EXCLUDE");
   EXPECT_EQ(settings.delimiter, ',');
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{",EXCLUDE"});
-  fresh_settings();
+  reset_settings();
   apply_configuration_line("EXCLUDE=*.BAK DELIMITER");  // a key name in the value is no key
   EXPECT_EQ(settings.delimiter, ' ');
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.BAK DELIMITER"});

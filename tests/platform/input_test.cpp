@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 
 #include "platform/child_process.h"
 #include "platform/posix/posix_platform.h"
@@ -27,10 +26,6 @@ std::string content_of(Platform& platform, const std::string& path) {
   std::string data = read_all(platform, input);
   platform.close_input(input);
   return data;
-}
-
-void set_attribute(const std::string& path, const std::string& name, const std::string& value) {
-  ASSERT_EQ(setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0), 0) << name;
 }
 
 }  // namespace
@@ -80,15 +75,15 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
   dir.write("f.txt", "main data");
   dir.mkdir("d");
   dir.write("odd:name", "colon in the file name");
-  set_attribute(file, "user.summary", "abc");
-  set_attribute(file, "user.DosStream.zone:$DATA", std::string("xyz\0", 4));
-  set_attribute(file, "user.a:b", "colon");
-  set_attribute(file, "user.sl/ash", "separator");
-  set_attribute(file, "user.with space", "spaced");
-  set_attribute(file, "user.\xc3\xa9t\xc3\xa9", "accent");
-  set_attribute(file, "user.empty", "");
-  set_attribute(dir.at("d"), "user.note", "on a directory");
-  set_attribute(dir.at("odd:name"), "user.s", "second colon");
+  ASSERT_TRUE(set_xattr(file, "user.summary", "abc"));
+  ASSERT_TRUE(set_xattr(file, "user.DosStream.zone:$DATA", std::string("xyz\0", 4)));
+  ASSERT_TRUE(set_xattr(file, "user.a:b", "colon"));
+  ASSERT_TRUE(set_xattr(file, "user.sl/ash", "separator"));
+  ASSERT_TRUE(set_xattr(file, "user.with space", "spaced"));
+  ASSERT_TRUE(set_xattr(file, "user.\xc3\xa9t\xc3\xa9", "accent"));
+  ASSERT_TRUE(set_xattr(file, "user.empty", ""));
+  ASSERT_TRUE(set_xattr(dir.at("d"), "user.note", "on a directory"));
+  ASSERT_TRUE(set_xattr(dir.at("odd:name"), "user.s", "second colon"));
   PosixPlatform platform;
   struct Case {
     std::string path;

@@ -8,10 +8,6 @@
 
 namespace {
 
-void set_attribute(const std::string& path, const std::string& name, const std::string& value) {
-  ASSERT_EQ(setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0), 0) << name;
-}
-
 std::vector<std::pair<std::string, std::int64_t>> listed(Platform& platform,
                                                          const std::string& path) {
   std::vector<StreamEntry> streams;
@@ -77,11 +73,13 @@ TEST(NamedStreams, UserAttributesAreListedAsDataStreams) {
   TempDir dir;
   std::string file = dir.at("f");
   dir.write("f", "data");
-  set_attribute(file, "user.summary", "abc");
-  set_attribute(file, "user.DosStream.Zone.Identifier:$DATA", std::string("[ZoneTransfer]\0", 15));
-  set_attribute(file, "user.with space:and colon", "x");
-  set_attribute(file, "user.\xff\xfe", "");
-  set_attribute(file, "trusted.not_a_stream", "hidden");  // only user attributes are streams
+  ASSERT_TRUE(set_xattr(file, "user.summary", "abc"));
+  ASSERT_TRUE(
+      set_xattr(file, "user.DosStream.Zone.Identifier:$DATA", std::string("[ZoneTransfer]\0", 15)));
+  ASSERT_TRUE(set_xattr(file, "user.with space:and colon", "x"));
+  ASSERT_TRUE(set_xattr(file, "user.\xff\xfe", ""));
+  // Only user attributes are streams.
+  ASSERT_TRUE(set_xattr(file, "trusted.not_a_stream", "hidden"));
   PosixPlatform platform;
   using Listing = std::vector<std::pair<std::string, std::int64_t>>;
   EXPECT_EQ(listed(platform, file), (Listing{
@@ -95,7 +93,9 @@ TEST(NamedStreams, UserAttributesAreListedAsDataStreams) {
 TEST(NamedStreams, ManyStreamsOnADirectoryAreAllListed) {
   TempDir dir;
   dir.mkdir("d");
-  for (int i = 0; i < 25; ++i) set_attribute(dir.at("d"), "user.s" + std::to_string(100 + i), "v");
+  for (int i = 0; i < 25; ++i) {
+    ASSERT_TRUE(set_xattr(dir.at("d"), "user.s" + std::to_string(100 + i), "v"));
+  }
   PosixPlatform platform;
   auto streams = listed(platform, dir.at("d"));
   ASSERT_EQ(streams.size(), 25u);

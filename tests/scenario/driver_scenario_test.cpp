@@ -10,13 +10,6 @@
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The record lines of a listing: those that begin with one of the given names.
 std::vector<std::string> records_naming(const std::string& text,
                                         const std::vector<std::string>& names) {

@@ -15,17 +15,6 @@ namespace {
 
 constexpr char kIncludes[] = " (Includes ";
 
-bool set_attribute(const std::string& path, const std::string& name, const std::string& value) {
-  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The index of the first line that begins with `head`, or -1.
 int line_starting(const std::vector<std::string>& lines, const std::string& head) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -40,7 +29,7 @@ class StreamsScenario : public ::testing::Test {
     tree.write("a.txt", "main");
     tree.write("b.txt", "plain");
     tree.write("sub/c.txt", "inner");
-    if (!set_attribute(tree.at("a.txt"), "user.one", "abc")) {
+    if (!set_xattr(tree.at("a.txt"), "user.one", "abc")) {
       GTEST_SKIP() << "no user attributes where the scratch directory lies";
     }
   }
@@ -63,8 +52,8 @@ class StreamsScenario : public ::testing::Test {
 }  // namespace
 
 TEST_F(StreamsScenario, StreamRecordsFollowTheirFileAndTheSummaryCountsThem) {
-  ASSERT_TRUE(set_attribute(tree.at("a.txt"), "user.two", ""));
-  ASSERT_TRUE(set_attribute(tree.at("sub"), "user.tag", "xyz"));
+  ASSERT_TRUE(set_xattr(tree.at("a.txt"), "user.two", ""));
+  ASSERT_TRUE(set_xattr(tree.at("sub"), "user.tag", "xyz"));
   std::string text = run({"-r", "-n", "-S"});
   std::vector<std::string> lines = lines_of(text);
 

@@ -19,10 +19,6 @@ namespace {
 constexpr char kMd5Abc[] = "900150983CD24FB0D6963F7D28E17F72";
 constexpr char kMd5Empty[] = "D41D8CD98F00B204E9800998ECF8427E";
 
-bool set_attribute(const std::string& path, const std::string& name, const std::string& value) {
-  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
-}
-
 std::vector<std::string> sorted_lines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -44,7 +40,7 @@ class StreamsOnDisk : public ::testing::Test {
     settings.name_only_width = 12;
     settings.path_only = 0;
     dir.write("a.txt", "main data");
-    if (!set_attribute(dir.at("a.txt"), "user.probe", "")) {
+    if (!set_xattr(dir.at("a.txt"), "user.probe", "")) {
       GTEST_SKIP() << "no user attributes where the scratch directory lies";
     }
     removexattr(dir.at("a.txt").c_str(), "user.probe");
@@ -64,8 +60,8 @@ class StreamsOnDisk : public ::testing::Test {
 
 TEST_F(StreamsOnDisk, EachUserAttributeIsAStreamWithItsOwnDigestAndSize) {
   std::string file = dir.at("a.txt");
-  ASSERT_TRUE(set_attribute(file, "user.summary", "abc"));
-  ASSERT_TRUE(set_attribute(file, "user.empty", ""));
+  ASSERT_TRUE(set_xattr(file, "user.summary", "abc"));
+  ASSERT_TRUE(set_xattr(file, "user.empty", ""));
   list_file_streams(file, "a.txt");
   EXPECT_EQ(sorted_lines(streams.output()),
             (std::vector<std::string>{line("a.txt:empty", kMd5Empty, 0),
@@ -78,7 +74,7 @@ TEST_F(StreamsOnDisk, EachUserAttributeIsAStreamWithItsOwnDigestAndSize) {
 TEST_F(StreamsOnDisk, AFileWithoutUserAttributesHasNoStreams) {
   std::string file = dir.at("a.txt");
   // Attributes outside the user class are no streams (the test runs as root where it can).
-  set_attribute(file, "trusted.hidden", "abc");
+  set_xattr(file, "trusted.hidden", "abc");
   list_file_streams(file, "a.txt");
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_count, 0);
@@ -97,7 +93,7 @@ TEST_F(StreamsOnDisk, UntrustedNamesAreListedWholeAndNeverSplitARecord) {
   };
   std::vector<std::string> expected;
   for (const auto& c : cases) {
-    ASSERT_TRUE(set_attribute(file, "user." + c.name, "abc"));
+    ASSERT_TRUE(set_xattr(file, "user." + c.name, "abc"));
     expected.push_back(line("a.txt:" + c.shown, kMd5Abc, 3));
   }
   std::sort(expected.begin(), expected.end());
@@ -113,11 +109,11 @@ TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
   std::size_t bad = 1 << 17;
   while (bad - good > 1) {
     std::size_t mid = (good + bad) / 2;
-    (set_attribute(file, "user.big", std::string(mid, 'v')) ? good : bad) = mid;
+    (set_xattr(file, "user.big", std::string(mid, 'v')) ? good : bad) = mid;
   }
   std::string value(good, '\0');
   for (std::size_t i = 0; i < good; ++i) value[i] = static_cast<char>(i * 7 + 3);
-  ASSERT_TRUE(set_attribute(file, "user.big", value));
+  ASSERT_TRUE(set_xattr(file, "user.big", value));
   dir.write("copy", value);
 
   list_file_streams(file, "a.txt");

@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include <sys/xattr.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,4 +38,15 @@ std::string read_file(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+bool set_xattr(const std::string& path, const std::string& name, const std::string& value) {
+  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }

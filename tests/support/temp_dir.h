@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TempDir {
  public:
@@ -23,3 +24,8 @@ class TempDir {
 
 // The whole content of a file.
 std::string read_file(const std::string& path);
+// Sets an extended attribute (a named stream on this system); false when the file system
+// refuses it.
+bool set_xattr(const std::string& path, const std::string& name, const std::string& value);
+// The lines of a text, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
