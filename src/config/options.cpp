@@ -236,8 +236,8 @@ void take_exclusions(Cursor& at) {
     std::exit(5);
   }
   take_list(at, [](const std::string& pattern) {
-    settings.exclude_patterns.push_back(settings.exclude_case_sensitive ? pattern
-                                                                        : upper_case_ascii(pattern));
+    settings.exclude_patterns.push_back(
+        settings.exclude_case_sensitive ? pattern : upper_case_ascii(pattern));
   });
 }
 

@@ -37,10 +37,10 @@ const char* directory_ending() {
 
 // The directory, file and byte totals every summary starts with.
 void append_totals(std::string* out) {
-  append_format(out, "\n  %ld director%s, %ld files, %s bytes: ",
-                static_cast<long>(counters.directory_count), directory_ending(),
-                static_cast<long>(counters.file_count),
-                format_thousands(counters.byte_total).c_str());
+  append_format(
+      out, "\n  %ld director%s, %ld files, %s bytes: ", static_cast<long>(counters.directory_count),
+      directory_ending(), static_cast<long>(counters.file_count),
+      format_thousands(counters.byte_total).c_str());
 }
 
 void append_elapsed(std::string* out, const Elapsed& elapsed) {

@@ -1,6 +1,5 @@
 #include "output/file_times.h"
 
-
 #include "config/settings.h"
 #include "output/text_format.h"
 

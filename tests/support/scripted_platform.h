@@ -29,12 +29,12 @@ class ScriptedPlatform : public PassThroughPlatform {
   // --- What a test scripts -------------------------------------------------------------------
   std::string current;  // current_directory(); relative paths are made absolute against it
   std::string module = "/opt/tallysum/bin/tallysum";  // module_path()
-  std::int64_t now = 0;                                // now_seconds()
+  std::int64_t now = 0;                               // now_seconds()
   // Set: a fixed zone, local time = UTC - offset_seconds with no daylight shift, and
   // zone_info() answers it. Empty: the C library's rules under the TZ given at construction.
   std::optional<ZoneInfo> zone;
-  bool calendar_fails = false;  // to_calendar() cannot convert
-  std::deque<int> keys;         // read_key() answers these, then kKeyEndOfInput
+  bool calendar_fails = false;   // to_calendar() cannot convert
+  std::deque<int> keys;          // read_key() answers these, then kKeyEndOfInput
   std::function<void()> on_key;  // runs before each key is answered
   bool interrupted = false;      // interrupt_pending()
   bool removable = false;        // is_removable_drive()
@@ -107,8 +107,8 @@ class ScriptedPlatform : public PassThroughPlatform {
   ZoneInfo zone_info() override { return zone ? *zone : native_platform().zone_info(); }
   bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) override {
     if (calendar_fails) return false;
-    std::time_t t = static_cast<std::time_t>(local && zone ? seconds - zone->offset_seconds
-                                                           : seconds);
+    std::time_t t =
+        static_cast<std::time_t>(local && zone ? seconds - zone->offset_seconds : seconds);
     std::tm tm{};
     bool rules = local && !zone;
     if ((rules ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)) == nullptr) return false;

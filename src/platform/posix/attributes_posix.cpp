@@ -1,8 +1,8 @@
 // Times and attribute bits of a path; a stream path answers with its carrier's.
-#include "platform/posix/posix_platform.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

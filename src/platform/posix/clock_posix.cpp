@@ -1,9 +1,9 @@
 // The clock and the C run-time's time-zone conversions.
-#include "platform/posix/posix_platform.h"
-
 #include <time.h>
 
 #include <limits>
+
+#include "platform/posix/posix_platform.h"
 
 std::int64_t PosixPlatform::now_seconds() {
   return static_cast<std::int64_t>(time(nullptr));

@@ -1,8 +1,6 @@
 // Console keys and the Ctrl-C hook. Keys are read one byte at a time without echo; the
 // terminal keeps ISIG so that Ctrl-C still arrives as a signal, and gets its own settings
 // back when the process exits.
-#include "platform/posix/posix_platform.h"
-
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -10,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

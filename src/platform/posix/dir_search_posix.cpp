@@ -1,13 +1,13 @@
 // Directory searches: one read of the directory per search, entries delivered sorted by name
 // so that a catalogue of the same tree always comes out the same.
-#include "platform/posix/posix_platform.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "platform/posix/posix_platform.h"
 
 struct SearchState {
   std::vector<DirEntry> entries;

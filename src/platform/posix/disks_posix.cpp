@@ -1,12 +1,12 @@
 // Free space, removable media and file length.
-#include "platform/posix/posix_platform.h"
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <fstream>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

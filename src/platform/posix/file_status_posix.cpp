@@ -1,10 +1,10 @@
 // Status queries and their translation into the program's attributes and file times.
-#include "platform/posix/posix_platform.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

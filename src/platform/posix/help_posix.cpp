@@ -1,6 +1,4 @@
 // The program's manual page as its help file, shown with the system's manual viewer.
-#include "platform/posix/posix_platform.h"
-
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

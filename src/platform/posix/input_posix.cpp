@@ -1,6 +1,4 @@
 // Digest input: regular files through a descriptor, named streams from memory.
-#include "platform/posix/posix_platform.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+
+#include "platform/posix/posix_platform.h"
 
 struct InputFile {
   int fd = -1;       // -1 for a stream held in `data`

@@ -1,10 +1,10 @@
 // The accounting log's exclusive lock: advisory, held by an open descriptor, so it ends with
 // the process however the process ends.
-#include "platform/posix/posix_platform.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include "platform/posix/posix_platform.h"
 
 bool PosixPlatform::acquire_log_lock(const std::string& path) {
   // A second lock on the same file from this process would conflict with the first.

@@ -1,12 +1,12 @@
 // Named streams: the user extended attributes of a file or directory. Attribute names and
 // values come from whoever wrote them, so every length is asked of the system, never assumed.
-#include "platform/posix/posix_platform.h"
-
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
 // Path texts and simple questions about names on disk.
-#include "platform/posix/posix_platform.h"
-
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -8,6 +6,8 @@
 
 #include <cerrno>
 #include <optional>
+
+#include "platform/posix/posix_platform.h"
 
 namespace {
 
