@@ -1,5 +1,6 @@
 #include "output/destinations.h"
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 
@@ -21,6 +22,10 @@ constexpr unsigned char kCtrlZ = 0x1A;
 
 enum class Continuation { kUnsettled, kOff, kOn };
 Continuation continuation = Continuation::kUnsettled;
+// The current disk's free space when it was started, and the longest record of the run so
+// far: the next disk is counted in it from the start.
+std::uint64_t disk_free_at_start = 0;
+int longest_record = 0;
 
 [[noreturn]] void end_with_write_error(const std::string& name) {
   std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
@@ -183,19 +188,34 @@ bool continuation_active() {
   return continuation == Continuation::kOn;
 }
 
+// A fresh disk: its capacity in records of the estimated width, counted from one.
+void start_disk() {
+  disk_free_at_start = disk_free_bytes(output_directory());
+  longest_record = std::max(longest_record, run.record_width);
+  disk_capacity = capacity_for_free_space(disk_free_at_start, longest_record);
+  records_on_disk = 1;
+}
+
 void set_up_disk_capacity() {
   settle_continuation();
   if (continuation != Continuation::kOn) return;
-  disk_capacity = capacity_for_free_space(disk_free_bytes(output_directory()), run.record_width);
-  records_on_disk = 1;
+  longest_record = 0;
+  start_disk();
+}
+
+void note_record_length(std::size_t length) {
+  if (continuation != Continuation::kOn || length <= static_cast<std::size_t>(longest_record)) {
+    return;
+  }
+  longest_record = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+  disk_capacity = capacity_for_free_space(disk_free_at_start, longest_record);
 }
 
 void continue_on_new_disk() {
   std::string closing_line = continuation_line();
   close_full_disk_file(closing_line);
   wait_for_new_disk(closing_line);
-  disk_capacity = capacity_for_free_space(disk_free_bytes(output_directory()), run.record_width);
-  records_on_disk = 1;
+  start_disk();
   std::FILE* file = open_buffered(settings.output_path, "w+");
   if (file == nullptr) {
     std::printf("\ncan't reopen output file %s\n", settings.output_path.c_str());

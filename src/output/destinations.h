@@ -44,6 +44,11 @@ bool continuation_active();
 // Decides whether continuation applies to this run's output file and, when it does, sets
 // disk_capacity from the free space and records_on_disk to 1. Called once at start-up.
 void set_up_disk_capacity();
+// Called with the length of each record before the capacity check: a record longer than any
+// before on this disk lowers disk_capacity to what the disk's free space holds of records that
+// long. The estimated width undercounts the digest and time columns, and a capacity counted
+// in it would let the disk fill up before the change of disk comes.
+void note_record_length(std::size_t length);
 // Closes the full disk's file with a continuation line, waits for the user to change the disk
 // and carries on in a new file of the same name. Ends the run with reason 3 when it cannot.
 void continue_on_new_disk();

@@ -198,6 +198,7 @@ void write_file_record(const std::string& directory, const std::string& name) {
   write_output(record);
   check_interrupt();
 
+  note_record_length(record.size());
   if (continuation_active() && records_on_disk >= disk_capacity) continue_on_new_disk();
   if (settings.streams && (entry.attributes & kAttrDirectory) == 0) {
     list_file_streams(full_path, name);

@@ -79,7 +79,10 @@ void write_file_stream_record(const StreamEntry& entry, const std::string& full_
   counters.file_count += 1;
   counters.byte_total += entry.size;
   write_output(record);
-  if (!settings.path_only) records_on_disk += 1;
+  if (!settings.path_only) {
+    records_on_disk += 1;
+    note_record_length(record.size());
+  }
 }
 
 }  // namespace

@@ -182,6 +182,38 @@ TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
   EXPECT_FALSE(continuation_active());
 }
 
+TEST_F(Destinations, CapacityFollowsTheLongestRecordSoTheDiskNeverFillsBeforeTheChange) {
+  // An estimated width of 65 against records of 68 bytes: counted in the estimate, 2000
+  // records would be due on a disk that holds only 1911 of them.
+  open_removable_output("");
+  platform.free_bytes = 4096 + 65 * 2000;
+  run.record_width = 65;
+  set_up_disk_capacity();
+  ASSERT_EQ(disk_capacity, 2000);
+  note_record_length(60);  // shorter than the estimate: nothing changes
+  EXPECT_EQ(disk_capacity, 2000);
+  note_record_length(68);
+  EXPECT_EQ(disk_capacity, 1911);
+  EXPECT_LE(static_cast<std::uint64_t>(disk_capacity) * 68, platform.free_bytes - 4096);
+  note_record_length(66);  // a shorter record later does not raise it again
+  EXPECT_EQ(disk_capacity, 1911);
+
+  // The next disk is counted in the longest record from the start.
+  platform.keys = {'\r'};
+  platform.on_key = [] { std::filesystem::remove(settings.output_path); };  // the disk is swapped
+  continue_on_new_disk();
+  EXPECT_EQ(disk_capacity, 1911);
+  EXPECT_EQ(records_on_disk, 1);
+
+  // Off a removable drive nothing is counted.
+  std::fclose(output_stream);
+  output_stream = stdout;
+  settings.output_target = 0;
+  set_up_disk_capacity();
+  note_record_length(500);
+  EXPECT_EQ(disk_capacity, 1911);
+}
+
 TEST_F(Destinations, UnreadableFreeSpaceEndsTheRunWithReasonThree) {
   settings.output_target = 1;
   settings.output_path = dir.at("list.txt");
