@@ -496,7 +496,7 @@ int parse_option_argument(int argc, char** argv, int index) {
 
 void open_environment_log() {
   const char* value = std::getenv("ACCT");
-  // An empty value is how a variable is cleared on the original platform.
+  // An empty value is how many shells clear a variable: it names no log.
   if (value == nullptr || value[0] == '\0') return;
   settings.accounting_file =
       open_accounting_log(equals_ignoring_case(value, "ON") ? "acct-ing" : value);

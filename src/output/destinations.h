@@ -20,8 +20,8 @@ bool output_is_stdout();
 // Opens the output file in mode "w", or "a+" with a trailing Ctrl-Z removed first; fully
 // buffered. nullptr when it cannot be opened; the caller reports that.
 std::FILE* open_output_file(const std::string& path, bool append);
-// Removes a 0x1A that is the very last byte of the file, as text streams opened for appending
-// did on the original system. A missing or empty file is left alone.
+// Removes a 0x1A (an old end-of-text mark) that is the very last byte of the file, so that
+// appended records do not stand behind it. A missing or empty file is left alone.
 void remove_trailing_ctrl_z(const std::string& path);
 // Rewrites a path holding "/MMDD" or "/YYMM" (the platform separator before the marker) into
 // one named after today's UTC date: the eight digits replace the marker and whatever follows
@@ -38,7 +38,7 @@ int capacity_for_free_space(std::uint64_t free_bytes, int record_width);
 // Continuation over removable disks.
 extern int disk_capacity;
 extern int records_on_disk;
-// True when the output file lies on a removable drive (drives A: and B: of the original).
+// True when the output file lies on a removable drive.
 // Settled by set_up_disk_capacity, or by the first call when that has not run yet.
 bool continuation_active();
 // Decides whether continuation applies to this run's output file and, when it does, sets

@@ -78,9 +78,8 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- Directory search -------------------------------------------------------------------
-  // `pattern` is a directory, the separator and a name pattern with the wildcard rules of the
-  // original system ('*' any run, '?' one character, ASCII letters without case, "*.*" every
-  // name). Returns nullptr when the search cannot start or finds nothing.
+  // `pattern` is a directory, the separator and a name pattern with the program's wildcard
+  // rules ('*' any run, '?' one character, ASCII letters without case, "*.*" every name). Returns nullptr when the search cannot start or finds nothing.
   virtual SearchHandle find_first(const std::string& pattern, DirEntry* entry) = 0;
   virtual bool find_next(SearchHandle search, DirEntry* entry) = 0;
   virtual void find_close(SearchHandle search) = 0;

@@ -38,7 +38,7 @@ namespace posix {
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   if (glob_match(pattern, name)) return true;
-  // "name.*" also stands for the bare name, as the original system's searches treat it.
+  // "name.*" also stands for the bare name: "*.*" has always meant every name, dot or not.
   bool dot_star = pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*";
   if (!dot_star || name.find('.') != std::string_view::npos) return false;
   return glob_match(pattern.substr(0, pattern.size() - 2), name);
