@@ -97,23 +97,25 @@ void remaining_steps(PairSchedule& s, int from) {
 #define SHA512_S0(x) (ror64((x), 28) ^ ror64((x), 34) ^ ror64((x), 39))
 #define SHA512_S1(x) (ror64((x), 14) ^ ror64((x), 18) ^ ror64((x), 41))
 // New e is d + (h + wk + Ch) + S1(e): the first sum is ready while S1 is still being computed.
-// Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)         \
-  do {                                                  \
+// Maj(a, b, c) = (a & (b ^ c)) + (b & c), the two terms sharing no bits; b ^ c and b & c are
+// the last round's a ^ b and a & b, so new a waits on a for one and and the S0 sum only.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)            \
+  do {                                                     \
     std::uint64_t t1 = (h) + wk[((t) >> 1) * 4 + ((t)&1)]; \
-    t1 += ((e) & (f)) + (~(e) & (g));                   \
-    SHA512_KEEP(t1);                                    \
-    std::uint64_t s1 = SHA512_S1(e);                    \
-    (d) += t1;                                          \
-    SHA512_KEEP(d);                                     \
-    (d) += s1;                                          \
-    t1 += s1;                                           \
-    std::uint64_t ab = (a) ^ (b);                       \
-    std::uint64_t maj = (b) ^ (ab & bc);                \
-    bc = ab;                                            \
-    (h) = t1 + maj;                                     \
-    SHA512_KEEP(h);                                     \
-    (h) += SHA512_S0(a);                                \
+    t1 += ((e) & (f)) + (~(e) & (g));                      \
+    SHA512_KEEP(t1);                                       \
+    std::uint64_t s1 = SHA512_S1(e);                       \
+    (d) += t1;                                             \
+    SHA512_KEEP(d);                                        \
+    (d) += s1;                                             \
+    t1 += s1;                                              \
+    (h) = t1 + b_and_c;                                    \
+    SHA512_KEEP(h);                                        \
+    (h) += (a) & b_xor_c;                                  \
+    SHA512_KEEP(h);                                        \
+    b_xor_c = (a) ^ (b);                                   \
+    b_and_c = (a) & (b);                                   \
+    (h) += SHA512_S0(a);                                   \
   } while (0)
 
 // After round t, steps one by one, spread evenly over the 80 rounds.
@@ -145,7 +147,7 @@ __attribute__((noinline)) void block_rounds(std::uint64_t* state, const std::uin
                                             std::uint64_t* next) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-  std::uint64_t bc = b ^ c;
+  std::uint64_t b_xor_c = b ^ c, b_and_c = b & c;
   SHA512_EIGHT(0);
   SHA512_EIGHT(8);
   SHA512_EIGHT(16);
