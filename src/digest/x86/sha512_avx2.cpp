@@ -96,26 +96,26 @@ void remaining_steps(PairSchedule& s, int from) {
 
 #define SHA512_S0(x) (ror64((x), 28) ^ ror64((x), 34) ^ ror64((x), 39))
 #define SHA512_S1(x) (ror64((x), 14) ^ ror64((x), 18) ^ ror64((x), 41))
-// New e is d + (h + wk + Ch) + S1(e): the first sum is ready while S1 is still being computed.
-// Maj(a, b, c) = (a & (b ^ c)) + (b & c), the two terms sharing no bits; b ^ c and b & c are
-// the last round's a ^ b and a & b, so new a waits on a for one and and the S0 sum only.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)            \
-  do {                                                     \
-    std::uint64_t t1 = (h) + wk[((t) >> 1) * 4 + ((t)&1)]; \
-    t1 += ((e) & (f)) + (~(e) & (g));                      \
-    SHA512_KEEP(t1);                                       \
-    std::uint64_t s1 = SHA512_S1(e);                       \
-    (d) += t1;                                             \
-    SHA512_KEEP(d);                                        \
-    (d) += s1;                                             \
-    t1 += s1;                                              \
-    (h) = t1 + b_and_c;                                    \
-    SHA512_KEEP(h);                                        \
-    (h) += (a) & b_xor_c;                                  \
-    SHA512_KEEP(h);                                        \
-    b_xor_c = (a) ^ (b);                                   \
-    b_and_c = (a) & (b);                                   \
-    (h) += SHA512_S0(a);                                   \
+// New e is (d + h + wk + Ch) + S1(e): all but S1 is ready while S1 is still being computed.
+// New a is new e - d + Maj + S0(a), and Maj(a, b, c) = (a & (b ^ c)) + (b & c), the two terms
+// sharing no bits; b ^ c and b & c are the last round's a ^ b and a & b. So new e waits on e
+// for the rotations, one exclusive-or and one sum, new a on a for the same.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)              \
+  do {                                                       \
+    std::uint64_t sum = (h) + wk[((t) >> 1) * 4 + ((t)&1)];  \
+    sum += (d);                                              \
+    SHA512_KEEP(sum);                                        \
+    std::uint64_t next_a = b_and_c - (d);                    \
+    sum += ((e) & (f)) + (~(e) & (g));                       \
+    SHA512_KEEP(sum);                                        \
+    (d) = sum + SHA512_S1(e);                                \
+    next_a += (d);                                           \
+    SHA512_KEEP(next_a);                                     \
+    next_a += (a) & b_xor_c;                                 \
+    SHA512_KEEP(next_a);                                     \
+    b_xor_c = (a) ^ (b);                                     \
+    b_and_c = (a) & (b);                                     \
+    (h) = next_a + SHA512_S0(a);                             \
   } while (0)
 
 // After round t, steps one by one, spread evenly over the 80 rounds.
