@@ -99,7 +99,9 @@ void remaining_steps(PairSchedule& s, int from) {
 // New e is (d + h + wk + Ch) + S1(e): all but S1 is ready while S1 is still being computed.
 // New a is new e - d + Maj + S0(a), and Maj(a, b, c) = (a & (b ^ c)) + (b & c), the two terms
 // sharing no bits; b ^ c and b & c are the last round's a ^ b and a & b. So new e waits on e
-// for the rotations, one exclusive-or and one sum, new a on a for the same.
+// only for S1 and one sum, new a on a only for S0 and one sum. This Maj costs one operation
+// more than b ^ ((a ^ b) & (b ^ c)), which puts two more steps between a and new a; the
+// shorter chain is the faster round.
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, t)              \
   do {                                                       \
     std::uint64_t sum = (h) + wk[((t) >> 1) * 4 + ((t)&1)];  \
