@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "digest/kernels.h"
 #include "digest_test_support.h"
 
 namespace {
@@ -56,6 +57,30 @@ TEST(KernelSelect, EveryKernelAgreesWithThePortableOneOnIrregularFeeds) {
             << kind_name(kind) << " kernel " << kernel << " length " << length;
         EXPECT_EQ(digest_hex(kind, input, 600), reference)
             << kind_name(kind) << " kernel " << kernel << " length " << length;
+      }
+    }
+  }
+}
+
+// The vector SHA-512 kernels work on pairs of blocks and schedule the next pair ahead: every
+// count of blocks (odd, even, one pair, several, a lone block at the end) and every alignment
+// must leave the state exactly as the portable kernel does, from any state.
+TEST(KernelSelect, Sha512KernelsAgreeWithThePortableOneOnEveryBlockCount) {
+  const std::string data = pattern_bytes(1 + 128 * 19, 29);
+  for (const std::string& kernel : available_kernels(DigestAlgorithm::kSha512)) {
+    KernelScope scope(DigestAlgorithm::kSha512, kernel);
+    ASSERT_TRUE(scope.forced()) << kernel;
+    for (std::size_t offset : {0u, 1u}) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(data.data()) + offset;
+      for (std::size_t blocks = 0; blocks <= 19; ++blocks) {
+        std::uint64_t expected[8], state[8];
+        for (int i = 0; i < 8; ++i) {
+          expected[i] = state[i] = 0x0123456789ABCDEFull * (i + 1) + blocks;
+        }
+        sha512_blocks_portable(expected, bytes, blocks);
+        active_kernels().sha512(state, bytes, blocks);
+        EXPECT_TRUE(std::equal(state, state + 8, expected))
+            << "kernel " << kernel << " blocks " << blocks << " offset " << offset;
       }
     }
   }

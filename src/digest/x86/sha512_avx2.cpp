@@ -13,8 +13,16 @@
 
 namespace {
 
-constexpr int kBlocksTogether = 2;
-constexpr int kStride = 2 * kBlocksTogether;
+// The schedule of a pair of blocks, by step: step j holds words 2j and 2j+1 of the first block,
+// then the same words of the second. `k` holds the round constants in that layout, so that a
+// step finds everything it reads at fixed distances from its own words.
+struct alignas(32) PairSchedule {
+  std::uint64_t words[40 * 4];
+  std::uint64_t wk[40 * 4];  // word plus round constant, what the rounds read
+  std::uint64_t k[40 * 4];
+};
+constexpr int kWk = 40 * 4;
+constexpr int kK = 2 * 40 * 4;
 
 inline std::uint64_t ror64(std::uint64_t x, int n) {
   return (x >> n) | (x << (64 - n));
@@ -33,6 +41,14 @@ inline __m256i small_sigma1(__m256i x) {
                           _mm256_srli_epi64(x, 6));
 }
 
+inline __m256i load4(const std::uint64_t* p) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+inline void store4(std::uint64_t* p, __m256i v) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
 // Words 2j and 2j+1 of block `first` in the low half, of block `second` in the high half.
 inline __m256i load_pair(const unsigned char* first, const unsigned char* second, int j) {
   const __m256i swap = _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL,
@@ -42,85 +58,109 @@ inline __m256i load_pair(const unsigned char* first, const unsigned char* second
   return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1), swap);
 }
 
-// The message schedule of two blocks: word plus round constant for all 80 rounds, stored in
-// the layout the rounds read. The first eight steps (two words of each block per step) only
-// load; each further step is computed on its own, so that the steps can run between the rounds
-// of the blocks before: alone, the schedule is one long chain of dependent vector operations
-// that leaves most of the processor idle.
-struct PairSchedule {
-  std::uint64_t* wk;
-  int next_step;
-  __m256i x[40];  // the words of step j in x[j]
-};
-
-inline void start_schedule(PairSchedule& s, const unsigned char* first, const unsigned char* second,
-                           std::uint64_t* wk) {
-  s.wk = wk;
-  s.next_step = 8;
-  for (int j = 0; j < 8; ++j) {
-    s.x[j] = load_pair(first, second, j);
-    __m256i k = _mm256_broadcastsi128_si256(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + kStride * j), _mm256_add_epi64(s.x[j], k));
+void fill_constants(PairSchedule& s) {
+  for (int j = 0; j < 40; ++j) {
+    store4(s.k + 4 * j, _mm256_broadcastsi128_si256(_mm_loadu_si128(
+                            reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j))));
   }
 }
 
-// Makes the next step, if any is left.
-inline void schedule_step(PairSchedule& s) {
-  int j = s.next_step;
-  if (j >= 40) return;
-  s.next_step = j + 1;
-  const __m256i* x = s.x + j;
-  __m256i w15 = _mm256_alignr_epi8(x[-7], x[-8], 8);
-  __m256i w7 = _mm256_alignr_epi8(x[-3], x[-4], 8);
-  __m256i sum = _mm256_add_epi64(_mm256_add_epi64(x[-8], w7), small_sigma0(w15));
-  // s1 needs words 2j-2 and 2j-1, which the step before made.
-  __m256i words = _mm256_add_epi64(sum, small_sigma1(x[-1]));
-  s.x[j] = words;
-  __m256i k = _mm256_broadcastsi128_si256(
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j)));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk + kStride * j), _mm256_add_epi64(words, k));
+// The first eight steps only load.
+void load_steps(PairSchedule& s, const unsigned char* first, const unsigned char* second) {
+  for (int j = 0; j < 8; ++j) {
+    __m256i x = load_pair(first, second, j);
+    store4(s.words + 4 * j, x);
+    store4(s.wk + 4 * j, _mm256_add_epi64(x, load4(s.k + 4 * j)));
+  }
 }
 
-// The 80 rounds over word-plus-constant values of one block, whose word t sits at
-// wk[(t / 2) * kStride + (t % 2)]: the schedule stores its vectors whole.
+// One further step; `x` points at its words, everything else is at fixed distances from them,
+// so that one register addresses all the steps a pass of rounds makes.
+inline void schedule_step(std::uint64_t* x) {
+  __m256i w15 = _mm256_alignr_epi8(load4(x - 7 * 4), load4(x - 8 * 4), 8);
+  __m256i w7 = _mm256_alignr_epi8(load4(x - 3 * 4), load4(x - 4 * 4), 8);
+  __m256i sum = _mm256_add_epi64(_mm256_add_epi64(load4(x - 8 * 4), w7), small_sigma0(w15));
+  // s1 needs words 2j-2 and 2j-1, which the step before made.
+  __m256i words = _mm256_add_epi64(sum, small_sigma1(load4(x - 4)));
+  store4(x, words);
+  store4(x + kWk, _mm256_add_epi64(words, load4(x + kK)));
+}
+
+void remaining_steps(PairSchedule& s, int from) {
+  for (int j = from; j < 40; ++j) schedule_step(s.words + 4 * j);
+}
+
+// Keeps the compiler from regrouping a sum through `x`: the rounds below order their additions
+// so that the parts that depend on the newest values come last, and regrouping undoes that.
+#define SHA512_KEEP(x) __asm__("" : "+r"(x))
+
 #define SHA512_S0(x) (ror64((x), 28) ^ ror64((x), 34) ^ ror64((x), 39))
 #define SHA512_S1(x) (ror64((x), 14) ^ ror64((x), 18) ^ ror64((x), 41))
-// The sums are grouped so that the rotations of e and a come last: everything else of a
-// round is ready earlier. Ch's two terms share no bits, so adding them is their OR.
-// Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                 \
-  do {                                                          \
-    std::uint64_t hw = (h) + w[((t) >> 1) * kStride + ((t)&1)]; \
-    std::uint64_t ch = ((e) & (f)) + (~(e) & (g));              \
-    std::uint64_t s1 = SHA512_S1(e);                            \
-    std::uint64_t ab = (a) ^ (b);                               \
-    std::uint64_t maj = (b) ^ (ab & bc);                        \
-    bc = ab;                                                    \
-    (d) = (((d) + hw) + ch) + s1;                               \
-    (h) = ((hw + ch) + s1) + (SHA512_S0(a) + maj);              \
+// New e is (d + h + wk + Ch) + S1(e): all but S1 is ready while S1 is still being computed.
+// New a is new e - d + Maj + S0(a), and Maj(a, b, c) = (a & (b ^ c)) + (b & c), the two terms
+// sharing no bits; b ^ c and b & c are the last round's a ^ b and a & b. So new e waits on e
+// only for S1 and one sum, new a on a only for S0 and one sum. This Maj costs one operation
+// more than b ^ ((a ^ b) & (b ^ c)), which puts two more steps between a and new a; the
+// shorter chain is the faster round.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)              \
+  do {                                                       \
+    std::uint64_t sum = (h) + wk[((t) >> 1) * 4 + ((t)&1)];  \
+    sum += (d);                                              \
+    SHA512_KEEP(sum);                                        \
+    std::uint64_t next_a = b_and_c - (d);                    \
+    sum += ((e) & (f)) + (~(e) & (g));                       \
+    SHA512_KEEP(sum);                                        \
+    (d) = sum + SHA512_S1(e);                                \
+    next_a += (d);                                           \
+    SHA512_KEEP(next_a);                                     \
+    next_a += (a) & b_xor_c;                                 \
+    SHA512_KEEP(next_a);                                     \
+    b_xor_c = (a) ^ (b);                                     \
+    b_and_c = (a) & (b);                                     \
+    (h) = next_a + SHA512_S0(a);                             \
   } while (0)
 
-// When `next` is given, also makes two steps of its schedule after every eight rounds.
-void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedule* next) {
+// After round t, steps one by one, spread evenly over the 80 rounds.
+#define SHA512_STEP_AFTER(t)                                                        \
+  if constexpr (kSchedule && (t) % 5 == 0) schedule_step(next + ((t) / 5) * 4)
+
+#define SHA512_EIGHT(t)                       \
+  SHA512_ROUND(a, b, c, d, e, f, g, h, t);     \
+  SHA512_STEP_AFTER(t);                        \
+  SHA512_ROUND(h, a, b, c, d, e, f, g, t + 1); \
+  SHA512_STEP_AFTER(t + 1);                    \
+  SHA512_ROUND(g, h, a, b, c, d, e, f, t + 2); \
+  SHA512_STEP_AFTER(t + 2);                    \
+  SHA512_ROUND(f, g, h, a, b, c, d, e, t + 3); \
+  SHA512_STEP_AFTER(t + 3);                    \
+  SHA512_ROUND(e, f, g, h, a, b, c, d, t + 4); \
+  SHA512_STEP_AFTER(t + 4);                    \
+  SHA512_ROUND(d, e, f, g, h, a, b, c, t + 5); \
+  SHA512_STEP_AFTER(t + 5);                    \
+  SHA512_ROUND(c, d, e, f, g, h, a, b, t + 6); \
+  SHA512_STEP_AFTER(t + 6);                    \
+  SHA512_ROUND(b, c, d, e, f, g, h, a, t + 7); \
+  SHA512_STEP_AFTER(t + 7)
+
+// The 80 rounds of one block, whose word t plus constant sits at wk[(t / 2) * 4 + (t % 2)].
+// With kSchedule, also makes the sixteen steps of another pair's schedule from `next` on.
+template <bool kSchedule>
+__attribute__((noinline)) void block_rounds(std::uint64_t* state, const std::uint64_t* wk,
+                                            std::uint64_t* next) {
   std::uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-  std::uint64_t bc = b ^ c;
-  // Eight rounds per pass bring the roles of the variables back to where they started.
-  for (const std::uint64_t* w = wk; w < wk + 40 * kStride; w += 4 * kStride) {
-    if (next != nullptr) {
-      schedule_step(*next);
-      schedule_step(*next);
-    }
-    SHA512_ROUND(a, b, c, d, e, f, g, h, 0);
-    SHA512_ROUND(h, a, b, c, d, e, f, g, 1);
-    SHA512_ROUND(g, h, a, b, c, d, e, f, 2);
-    SHA512_ROUND(f, g, h, a, b, c, d, e, 3);
-    SHA512_ROUND(e, f, g, h, a, b, c, d, 4);
-    SHA512_ROUND(d, e, f, g, h, a, b, c, 5);
-    SHA512_ROUND(c, d, e, f, g, h, a, b, 6);
-    SHA512_ROUND(b, c, d, e, f, g, h, a, 7);
-  }
+  std::uint64_t b_xor_c = b ^ c, b_and_c = b & c;
+  SHA512_EIGHT(0);
+  SHA512_EIGHT(8);
+  SHA512_EIGHT(16);
+  SHA512_EIGHT(24);
+  SHA512_EIGHT(32);
+  SHA512_EIGHT(40);
+  SHA512_EIGHT(48);
+  SHA512_EIGHT(56);
+  SHA512_EIGHT(64);
+  SHA512_EIGHT(72);
+  (void)next;
   state[0] += a;
   state[1] += b;
   state[2] += c;
@@ -135,23 +175,28 @@ void scheduled_rounds(std::uint64_t* state, const std::uint64_t* wk, PairSchedul
 
 void sha512_blocks_avx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
   if (blocks == 0) return;
-  alignas(32) std::uint64_t wk[2][40 * kStride];
-  PairSchedule schedule;
+  PairSchedule schedules[2];
+  fill_constants(schedules[0]);
   // A lone block is scheduled twice over; the second copy is simply not used.
-  start_schedule(schedule, data, blocks >= 2 ? data + 128 : data, wk[0]);
-  while (schedule.next_step < 40) schedule_step(schedule);
-  for (int buffer = 0; blocks != 0; buffer ^= 1) {
-    std::size_t now = blocks >= 2 ? 2 : 1;
-    const unsigned char* later = data + 128 * now;
-    std::size_t left = blocks - now;
-    PairSchedule* ahead = nullptr;
-    if (left != 0) {
-      start_schedule(schedule, later, left >= 2 ? later + 128 : later, wk[buffer ^ 1]);
-      ahead = &schedule;
+  load_steps(schedules[0], data, blocks >= 2 ? data + 128 : data);
+  remaining_steps(schedules[0], 8);
+  if (blocks > 2) fill_constants(schedules[1]);
+  for (int now = 0; blocks != 0; now ^= 1) {
+    PairSchedule& current = schedules[now];
+    PairSchedule& ahead = schedules[now ^ 1];
+    std::size_t count = blocks >= 2 ? 2 : 1;
+    const unsigned char* later = data + 128 * count;
+    std::size_t left = blocks - count;
+    if (left == 0) {
+      block_rounds<false>(state, current.wk, nullptr);
+      if (count == 2) block_rounds<false>(state, current.wk + 2, nullptr);
+    } else {
+      // More blocks follow, so this pair is whole: each of its blocks makes half of the next
+      // pair's schedule.
+      load_steps(ahead, later, left >= 2 ? later + 128 : later);
+      block_rounds<true>(state, current.wk, ahead.words + 8 * 4);
+      block_rounds<true>(state, current.wk + 2, ahead.words + 24 * 4);
     }
-    scheduled_rounds(state, wk[buffer], ahead);
-    if (now == 2) scheduled_rounds(state, wk[buffer] + 2, ahead);
-    while (ahead != nullptr && schedule.next_step < 40) schedule_step(schedule);
     blocks = left;
     data = later;
   }
