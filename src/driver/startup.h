@@ -5,7 +5,7 @@
 [[noreturn]] void run_program(int argc, char** argv);
 
 // Opens the output file named by the settings and applies the consistency rules; exits with
-// status 3 (OUTPUT_FILE) at once, without a summary, when the file cannot be opened or created.
+// status 0 at once, without a summary, when the file cannot be opened or created.
 void open_output_and_complete();
 // Upper bound of the record width: the name column plus 40.
 int compute_record_width();

