@@ -178,3 +178,5 @@ Platform& native_platform();
 
 // The path separator of the platform, as text and as a character.
 extern const char kSeparator;
+// Whether the platform's file names compare without regard to case.
+extern const bool kNamesIgnoreCase;

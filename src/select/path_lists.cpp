@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/settings.h"
+#include "output/text_format.h"
 #include "platform/platform.h"
 
 std::string absolute_path(const std::string& path) {
@@ -29,13 +30,14 @@ void add_path_argument(const std::string& text) {
 void add_search_path(const std::string& text) {
   std::string full;
   if (!os().full_path(text, &full)) return;
-  // Names here are case-sensitive: /data/Work and /data/work are two directories, and
-  // folding them together would leave one of them out of the catalogue. The test runs before
-  // the trailing separator is dropped, so "dir/" and "dir" both stay.
-  if (std::find(settings.search_paths.begin(), settings.search_paths.end(), full) !=
-      settings.search_paths.end()) {
-    return;
-  }
+  // Compared as the file system compares names: where case matters, /data/Work and
+  // /data/work are two directories, and folding them together would leave one out of the
+  // catalogue. The test runs before the trailing separator is dropped, so "dir/" and "dir"
+  // both stay.
+  auto same = [&full](const std::string& entry) {
+    return kNamesIgnoreCase ? upper_case_ascii(entry) == upper_case_ascii(full) : entry == full;
+  };
+  if (std::any_of(settings.search_paths.begin(), settings.search_paths.end(), same)) return;
   // The root keeps its separator: without it the path would be empty.
   if (full.size() > 1 && full.back() == kSeparator) full.pop_back();
   settings.search_paths.push_back(full);
