@@ -230,6 +230,15 @@ TEST_F(FileRecordTest, WildcardCharactersInANameStillFindTheFileItself) {
   platform.searches[kDir + "a?c"] = {sibling, self};
   write_file_record(kDir, "a?c");
   EXPECT_EQ(counters.byte_total, 777);
+
+  // Once a?c is gone its pattern still finds the sibling, whose size and times must not be
+  // catalogued under the vanished name.
+  platform.searches[kDir + "a?c"] = {sibling};
+  const std::string before = streams.output();
+  write_file_record(kDir, "a?c");
+  EXPECT_EQ(streams.output(), before);
+  EXPECT_EQ(counters.file_count, 1);
+  EXPECT_EQ(counters.byte_total, 777);
 }
 
 TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
