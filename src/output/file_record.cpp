@@ -133,8 +133,10 @@ void reset_times_after_reading(const std::string& full_path, const DirEntry& ent
   if (reset_file_times(full_path, entry.creation, entry.last_access, entry.last_write) == 0) {
     return;
   }
-  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
-  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
+  // Shown as the records show it: a line end in the name must not forge a line of its own.
+  const std::string shown = printable_text(full_path);
+  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
+  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
 }
 
 // Size, time columns, zone column and short name.
