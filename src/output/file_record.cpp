@@ -30,17 +30,16 @@ constexpr int kKeyCtrlC = 3;
 const std::string kSpaces(258, ' ');
 
 // The entry of the file itself. Names may hold wildcard characters on this system, so the
-// search can report a sibling first: prefer the entry with exactly this name.
+// search can report siblings: only the entry with exactly this name describes the file. When
+// the file is gone and only siblings match, no entry of theirs may stand in for it.
 bool look_up_again(const std::string& full_path, const std::string& name, DirEntry* entry) {
   os().set_file_apis_ansi();
   SearchHandle search = os().find_first(full_path, entry);
   if (search == nullptr) return fallback_lookup(full_path, name, entry);
-  DirEntry first = *entry;
   bool exact = entry->name == name;
   while (!exact && os().find_next(search, entry)) exact = entry->name == name;
   os().find_close(search);
-  if (!exact) *entry = first;
-  return true;
+  return exact || fallback_lookup(full_path, name, entry);
 }
 
 
@@ -134,8 +133,10 @@ void reset_times_after_reading(const std::string& full_path, const DirEntry& ent
   if (reset_file_times(full_path, entry.creation, entry.last_access, entry.last_write) == 0) {
     return;
   }
-  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
-  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", full_path.c_str());
+  // Shown as the records show it: a line end in the name must not forge a line of its own.
+  const std::string shown = printable_text(full_path);
+  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
+  std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
 }
 
 // Size, time columns, zone column and short name.
