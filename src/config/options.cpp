@@ -230,7 +230,8 @@ void take_width(Cursor& at, bool narrow_form) {
 void take_exclusions(Cursor& at) {
   settings.exclude_given = 1;
   settings.exclude_patterns.clear();
-  if (at.index + 1 >= at.argc || begins_option(at.argv[at.index + 1])) {
+  // Only a '-' after -x is taken for a forgotten list; "+r" just ends an empty one.
+  if (at.index + 1 >= at.argc || at.argv[at.index + 1][0] == '-') {
     show_help_screen();
     std::fflush(nullptr);
     std::exit(5);

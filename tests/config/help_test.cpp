@@ -58,6 +58,33 @@ TEST_F(Help, ScreenHasEveryPartInOrderWithPrompts) {
   EXPECT_EQ(count_of(text.substr(text.rfind("Jan 1, 2005")), "TALLYSUM"), 2);
 }
 
+// Each group adds its own line count and a page turns once 21 is reached, so the prompts
+// fall after these lines, each followed by the padding that fills the page to 24 lines.
+TEST_F(Help, PagesTurnAfterTheGroupsThatFillThem) {
+  const std::pair<const char*, int> turns[] = {
+      {"set SILENT=ON\n", 1},                       // part one, count 23
+      {"[DISPLACE=xxx]\n", 3},                      // part one, count 22
+      {"lower case hex digits. \n", 1},             // part two begins, count 23
+      {"-A3 -U -w 1\n\n", 9},                       // count 16
+      {"count to 199\n", 3},                        // count 22
+      {"the file size is added\n", 4},              // count 21
+      {"RESET serves same purpose\n", 4},           // part three, count 21
+      {"in the test\n", 1},                         // the last page, count 23
+  };
+  std::string text = screen();
+  std::size_t at = 0;
+  for (const auto& [last_line, padding] : turns) {
+    std::string expected = last_line + std::string(padding, '\n') + std::string(23, ' ') + kPrompt;
+    at = text.find(expected, at);
+    ASSERT_NE(at, std::string::npos) << last_line;
+    at += expected.size();
+  }
+  EXPECT_EQ(count_of(text, kPrompt), 8);
+  // The closing banner follows the last page's header (count 8): its own line end, the two
+  // after the header and 30 - 8 before the box.
+  EXPECT_NE(text.find("\u255D" + std::string(25, '\n') + "  \u2554", at), std::string::npos);
+}
+
 TEST_F(Help, ThreeLinesDescribeTheCurrentSettings) {
   const char* const lines[2][3] = {
       {"-r:   recurse through path, default to NOT recurse        [RECURSE=[ON|OFF]]\n",

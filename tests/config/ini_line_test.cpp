@@ -87,6 +87,13 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"ZULU=OFF"}, [] { return settings.show_times * 10 + settings.zulu; }, 10},
       {{"ZULU=ON"}, [] { return settings.show_times * 10 + settings.zulu; }, 11},
       {{"ZULU=whatever"}, [] { return settings.show_times * 10 + settings.zulu; }, 10},
+      {{"APPEND=ON"}, [] { return settings.append_output; }, 1},
+      {{"AUTO=YES"}, [] { return settings.auto_width; }, 1},
+      {{"STREAM=ON"}, [] { return settings.streams; }, 1},
+      {{"IMMEDIATE=ON"}, [] { return settings.immediate; }, 1},
+      {{"NAMEONLY=ON"}, [] { return settings.name_only; }, 1},
+      {{"PAUSE=ON"}, [] { return settings.pause; }, 1},
+      {{"NEWER=3"}, [] { return settings.date_filter * 100 + settings.newer_days; }, 103},
       {{"COLOUR=ON"}, [] { return settings.recurse + settings.streams + settings.pause; }, 0},
       // AUTO is tested before OUTPUT and occurs in the value: an AUTO line that changes nothing.
       {{"OUTPUT=/home/auto/list.txt"}, [] { return settings.output_target; }, 0},

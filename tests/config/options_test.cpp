@@ -150,6 +150,13 @@ TEST_F(Options, ListsPathsAndTexts) {
   parse_args({"-X", "-x", "*.tmp", "-Cnote"});
   EXPECT_EQ(settings.exclude_patterns, (std::vector<std::string>{"*.tmp"}));
   EXPECT_EQ(settings.comment_text, "note");
+  // A plus argument ends the list without being taken for a missing one.
+  reset_settings();
+  settings.exclude_patterns = {"FROM.INI"};
+  parse_args({"-x", "+r"});
+  EXPECT_TRUE(settings.exclude_patterns.empty());
+  EXPECT_EQ(settings.exclude_given, 1);
+  EXPECT_EQ(settings.recurse, 1);
 }
 
 TEST_F(Options, DateArgumentsSetDaysAndInstants) {
