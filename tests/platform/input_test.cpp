@@ -114,3 +114,27 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
   EXPECT_EQ(read_all(platform, stream), "");
   platform.close_input(stream);
 }
+
+TEST(DigestInput, EveryListedStreamOpensToItsOwnValue) {
+  TempDir dir;
+  std::string file = dir.at("f");
+  dir.write("f", "");
+  // The same name twice: once plain, once in the file server's form with its stored zero.
+  ASSERT_TRUE(set_xattr(file, "user.s", "plain"));
+  ASSERT_TRUE(set_xattr(file, "user.DosStream.s:$DATA", std::string("served ten\0", 11)));
+  ASSERT_TRUE(set_xattr(file, "user.DosStream.only:$DATA", std::string("alone\0", 6)));
+  PosixPlatform platform;
+  std::vector<StreamEntry> streams;
+  ASSERT_TRUE(platform.list_streams(file, &streams));
+  ASSERT_EQ(streams.size(), 3u);
+  std::vector<std::string> names;
+  for (const StreamEntry& stream : streams) {
+    std::string name = stream.name.substr(1, stream.name.size() - 1 - 6);  // no ":" nor ":$DATA"
+    names.push_back(name);
+    std::string content = content_of(platform, file + ":" + name);
+    EXPECT_EQ(static_cast<std::int64_t>(content.size()), stream.size) << stream.name;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"DosStream.s:$DATA", "only", "s"}));
+  EXPECT_EQ(content_of(platform, file + ":s"), "plain");
+  EXPECT_EQ(content_of(platform, file + ":DosStream.s:$DATA"), "served ten");
+}

@@ -129,6 +129,11 @@ bool PosixPlatform::list_streams(const std::string& path, std::vector<StreamEntr
     std::string name;
     std::string value;
     if (!stream_name_of_attribute(attribute, &name)) continue;
+    // A plain attribute of the same name would take the server stream's path NAME, so that
+    // stream goes under its whole attribute name, which opens it.
+    if (is_server_form(attribute) && has_attribute(path, std::string(kUserPrefix) + name)) {
+      name = attribute.substr(kUserPrefix.size());
+    }
     // An attribute removed since the list was read is simply no longer there.
     if (!posix::read_stream_value(path, attribute, &value)) continue;
     StreamEntry entry;
