@@ -5,7 +5,13 @@
 
 namespace {
 
-bool in_class(const std::string& name, unsigned char c) {
+// Class names are taken without regard to case: exclusion patterns are stored upper-cased
+// unless case-sensitive exclusion was asked for, so "[:digit:]" arrives as "[:DIGIT:]".
+bool in_class(const std::string& typed_name, unsigned char c) {
+  std::string name = typed_name;
+  for (char& ch : name) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
   const bool upper = c >= 'A' && c <= 'Z';
   const bool lower = c >= 'a' && c <= 'z';
   const bool digit = c >= '0' && c <= '9';

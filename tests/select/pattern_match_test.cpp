@@ -32,6 +32,7 @@ TEST(PatternMatch, ShellRulesOverWholeNames) {
       {"[[:punct:]]", "!", true},          {"[[:punct:]]", "a", false},
       {"[[:xdigit:]]", "f", true},         {"[[:xdigit:]]", "g", false},
       {"[[:bogus:]]", "b", false},         {"[[=a=]]", "a", true},
+      {"*[[:DIGIT:]].LOG", "B7.LOG", true}, {"[[:Alpha:]]", "Q", true},
       {"[[.-.]]", "-", true},              {"[[:digit:]", "[:", true},
   };
   for (const Case& c : cases) {
