@@ -105,10 +105,12 @@ TEST_F(Filters, DaysSinceDateAndItsInstant) {
   const std::pair<const char*, std::uint32_t> cases[] = {
       {"10-20-2005", 108}, {"10/20/05", 108}, {"10-20-5", 108}, {"2-5-2006", 0},
       {"2-4-2006", 1},     {"7-1-2005", 219}, {"1-1-95", 4053},
+      // The two-digit year windows end at 9 and 99: 100 is read back as 1900 + 100.
+      {"1-1-70", 13184},   {"1-1-100", 2227},
   };
   for (const auto& [text, days] : cases) EXPECT_EQ(days_since_date(text), days) << text;
   // Outside 1970 to 2038 the instant is -1, one second before 1970.
-  for (const char* text : {"12-31-1969", "1-1-2039", "1-1-1800"}) {
+  for (const char* text : {"12-31-1969", "1-1-2039", "1-1-1800", "1-1-10"}) {
     EXPECT_EQ(days_since_date(text), static_cast<std::uint32_t>((platform.now + 1) / 86400));
   }
   EXPECT_EQ(days_since_date("junk"), days_since_date("11-30-1999"));  // 0/0/2000 rolls back
