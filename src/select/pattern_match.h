@@ -1,6 +1,7 @@
 // Whole-name matching of exclusion patterns with the shell rules: '*' any run (dots and
-// separators included), '?' one byte, "[...]" one byte of a set with ranges and '!' or '^'
-// negation, '\' makes the next character literal. Bytes are compared as they stand.
+// separators included), '?' one byte, "[...]" one byte of a set with ranges, classes such as
+// "[:digit:]" (ASCII meanings) and '!' or '^' negation, '\' makes the next character literal
+// (a pattern ending in a lone '\' matches nothing). Bytes are compared as they stand.
 #pragma once
 
 #include <string>

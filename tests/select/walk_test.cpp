@@ -78,18 +78,21 @@ TEST_F(WalkTest, EachPatternSearchesOnceAndADashPatternEndsTheList) {
 
 TEST_F(WalkTest, ExclusionsFollowTheCaseRule) {
   for (const char* name : {"x.tmp", "X.TMP", "x.Tmp", "a1.log", "B7.LOG", "ab.log", "r[1].doc",
-                           "r1.doc"}) {
+                           "r1.doc", "v2.dat", "vv.dat"}) {
     tree.write(name, "x");
   }
   settings.exclude_given = 1;
-  settings.exclude_patterns = {"*.TMP", "*[0-9].LOG", "*\\[1\\]*"};
+  // Stored as the options store them without -X: upper-cased, class names included.
+  settings.exclude_patterns = {"*.TMP", "*[0-9].LOG", "*\\[1\\]*", "V[[:DIGIT:]].DAT"};
   walk();
-  EXPECT_EQ(handed_on, (Strings{"ab.log", "r1.doc"}));
+  EXPECT_EQ(handed_on, (Strings{"ab.log", "r1.doc", "vv.dat"}));
 
   handed_on.clear();
   settings.exclude_case_sensitive = 1;
+  settings.exclude_patterns = {"*.TMP", "*[0-9].LOG", "*\\[1\\]*", "v[[:digit:]].dat"};
   walk();
-  EXPECT_EQ(handed_on, (Strings{"a1.log", "ab.log", "r1.doc", "x.Tmp", "x.tmp"}));
+  EXPECT_EQ(handed_on,
+            (Strings{"a1.log", "ab.log", "r1.doc", "vv.dat", "x.Tmp", "x.tmp"}));
 }
 
 TEST_F(WalkTest, CountingPassCountsEverythingAndHandsNothingOn) {
