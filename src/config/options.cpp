@@ -500,7 +500,7 @@ void open_environment_log() {
   // An empty value is how many shells clear a variable: it names no log.
   if (value == nullptr || value[0] == '\0') return;
   settings.accounting_file =
-      open_accounting_log(equals_ignoring_case(value, "ON") ? "acct-ing" : value);
+      open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
 }
 
 bool configuration_suppressed(int argc, char** argv) {

@@ -101,12 +101,3 @@ class PassThroughPlatform : public Platform {
   }
   void release_log_lock() override { native_platform().release_log_lock(); }
 };
-
-// Installs a double for the lifetime of the guard.
-class PlatformGuard {
- public:
-  explicit PlatformGuard(Platform* platform) { set_platform(platform); }
-  ~PlatformGuard() { set_platform(nullptr); }
-  PlatformGuard(const PlatformGuard&) = delete;
-  PlatformGuard& operator=(const PlatformGuard&) = delete;
-};
