@@ -7,7 +7,7 @@
 // Opens the output file named by the settings and applies the consistency rules; exits with
 // status 0 at once, without a summary, when the file cannot be opened or created.
 void open_output_and_complete();
-// Upper bound of the record width: the name column plus 40.
+// The per-record width estimate the disk capacity starts from: the name column plus 40.
 int compute_record_width();
 // The start-up estimate of the record length.
 int estimate_record_length();
