@@ -1,9 +1,16 @@
 // The one header that knows an operating system exists. Everything above it speaks the
-// program's own vocabulary: directory searches with wildcard patterns, 64-bit file times,
-// digest input handles, named streams, console keys. posix/ implements it for Linux; a test
-// can install a double with set_platform() to produce faults a real disk cannot give on demand.
+// program's own vocabulary: directories and their entries, 64-bit file times, digest input,
+// named streams, output files written in whole pieces, console keys. posix/ implements it for
+// Linux and win32/ for Windows; a test can install a double with set_platform() to produce
+// faults a real disk cannot give on demand.
+//
+// Entries of a directory are reached through the directory (a Directory: its path and, where
+// the system has one, an open handle), never by pasting a path together: so the depth of a
+// tree is not limited by the length of a path, and a file whose name holds ':' can never be
+// taken for a named stream of another.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,15 +32,30 @@ constexpr std::uint32_t kAttrNormal = 0x80;
 constexpr std::uint32_t kAttrEncrypted = 0x4000;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
-// One entry of a directory search.
+// One entry of a directory: what the walk, the filters and the records know of a file before
+// it is read.
 struct DirEntry {
   std::uint32_t attributes = 0;
   FileTime creation = 0;  // 0: the file system keeps no birth time
   FileTime last_access = 0;
   FileTime last_write = 0;
+  // The nanoseconds below the 100-ns unit (0..99) that some systems keep, so that a reset
+  // puts back exactly the stamps that were found.
+  std::uint8_t creation_ns = 0;
+  std::uint8_t last_access_ns = 0;
+  std::uint8_t last_write_ns = 0;
   std::int64_t size = 0;
   std::string name;        // long name
   std::string short_name;  // 8.3 name; empty where the file system has none
+};
+
+// Every entry of one directory except "." and "..", in the order the program lists them.
+struct DirListing {
+  bool is_root = false;  // a drive or file-system root: it has no "." entry
+  std::vector<DirEntry> entries;
+  // Entries the directory names but whose facts cannot be read (not those that vanished
+  // between the listing and the look at them).
+  std::vector<std::string> unreadable;
 };
 
 // One named stream of a file or directory, as the stream enumeration reports it.
@@ -63,86 +85,172 @@ struct CalendarTime {
   int weekday = 0;  // 0 = Sunday
 };
 
-struct SearchState;  // an open directory search
-struct InputFile;    // an open digest input (a file or a named stream)
-using SearchHandle = SearchState*;
+struct DirectoryState;   // an open directory
+struct InputFile;        // an open digest input (a file or a named stream)
+struct OutputFileState;  // an open output file
+using DirHandle = DirectoryState*;
 using InputHandle = InputFile*;
+using OutputHandle = OutputFileState*;
 
-// Result of a key read: a byte value, kKeyEndOfInput, or kKeyInterrupted when Ctrl-C arrived
-// while waiting (the caller then ends the run through check_interrupt).
+// A directory the program is in: its full path, ending in the separator (what records and
+// messages show), and the handle through which its entries are reached. A null handle (a
+// test's made-up directory) makes an implementation fall back to the path.
+struct Directory {
+  std::string path;
+  DirHandle handle = nullptr;
+};
+
+// How an output file is opened.
+enum class OutputMode {
+  kCreate,   // create, or empty an existing file
+  kAppend,   // create when missing; every write goes to the end
+  kReplace,  // as kCreate, for the file of a new disk
+};
+
+// What one write of an output file achieved. `written` bytes reached the file whatever the
+// status.
+struct WriteResult {
+  enum Status {
+    kDone,         // everything was written
+    kInterrupted,  // a signal came before everything was written; write the rest again
+    kFull,         // the disk or the quota is full
+    kBrokenPipe,   // the reader of a pipe has gone
+    kFailed,       // any other error
+  };
+  Status status = kDone;
+  std::size_t written = 0;
+};
+
+// Result of a key read: a byte value, kKeyEndOfInput, or kKeyInterrupted when an interrupt
+// arrived while waiting (the caller then ends the run through check_interrupt).
 constexpr int kKeyEndOfInput = -1;
 constexpr int kKeyInterrupted = -2;
+
+// Which standard descriptors were found closed at start-up.
+struct StandardStreams {
+  bool input_closed = false;
+  bool output_closed = false;
+  bool error_closed = false;
+};
 
 class Platform {
  public:
   virtual ~Platform() = default;
 
-  // --- Directory search -------------------------------------------------------------------
-  // `pattern` is a directory, the separator and a name pattern with the program's wildcard
-  // rules ('*' any run, '?' one character, ASCII letters without case, "*.*" every name). Returns nullptr when the search cannot start or finds nothing.
-  virtual SearchHandle find_first(const std::string& pattern, DirEntry* entry) = 0;
-  virtual bool find_next(SearchHandle search, DirEntry* entry) = 0;
-  virtual void find_close(SearchHandle search) = 0;
+  // --- Start-up -------------------------------------------------------------------------------
+  // The command line as UTF-8 words, argument 0 first (on Windows taken from the system, not
+  // from the code-page `argv`).
+  virtual std::vector<std::string> arguments(int argc, char** argv) = 0;
+  // Puts a harmless file on every standard descriptor that is closed, so that no file the run
+  // opens can take its place; a closed standard output stays unwritable.
+  virtual StandardStreams secure_standard_streams() = 0;
 
-  // --- Paths ---------------------------------------------------------------------------------
+  // --- Directories ----------------------------------------------------------------------------
+  // nullptr when the directory cannot be opened; `error` then says why.
+  virtual DirHandle open_directory(const std::string& path, std::string* error) = 0;
+  // The subdirectory `name` of `parent`, reached through the parent.
+  virtual DirHandle open_subdirectory(const Directory& parent, const std::string& name,
+                                      std::string* error) = 0;
+  virtual void close_directory(DirHandle dir) = 0;
+  // Every entry but "." and "..", sorted by name (byte order), with its facts. Links to files
+  // show as those files; links to directories, dangling links, FIFOs, sockets and devices are
+  // not listed. False when the directory cannot be read; `error` then says why.
+  virtual bool list_directory(const Directory& dir, DirListing* listing, std::string* error) = 0;
+  // The facts of `name` in `dir` as they are now (`name` empty: the directory itself). False
+  // when it cannot be examined.
+  virtual bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) = 0;
+
+  // --- Paths ----------------------------------------------------------------------------------
   // Absolute, lexically normalised; a trailing separator is kept. False when the text cannot
   // be made absolute.
   virtual bool full_path(const std::string& path, std::string* out) = 0;
   virtual std::string current_directory() = 0;
   virtual std::string module_path() = 0;  // the running program's own file
   virtual bool is_directory(const std::string& path) = 0;
-  virtual bool file_exists(const std::string& path) = 0;
+  // Facts of a regular file or directory named by a path (links followed). False when it is
+  // missing or something else (a FIFO, a device).
+  virtual bool path_facts(const std::string& path, DirEntry* facts) = 0;
   // The name of `name` in `directory` compared without case, or empty when absent.
   virtual std::string find_name_ignoring_case(const std::string& directory,
                                               const std::string& name) = 0;
   // 2: keeps named streams, 4: FAT, 1: anything else or unknown.
   virtual int volume_kind(const std::string& path) = 0;
 
-  // --- Digest input --------------------------------------------------------------------------
-  // A path of the form "file:NAME" names the stream NAME of an existing file or directory.
-  virtual InputHandle open_input(const std::string& path) = 0;
-  // The second, more permissive open used when the first is refused.
-  virtual InputHandle open_input_shared(const std::string& path) = 0;
+  // --- Input ----------------------------------------------------------------------------------
+  // A regular file of `dir` opened for reading; nullptr when it cannot be (`error` says why).
+  virtual InputHandle open_file(const Directory& dir, const std::string& name,
+                                std::string* error) = 0;
+  // The second, more permissive open for a file another process holds open for writing.
+  virtual InputHandle open_file_shared(const Directory& dir, const std::string& name,
+                                       std::string* error) = 0;
+  // The named stream `stream` (its bare name, "summary") of `carrier` in `dir` (`carrier`
+  // empty: of the directory itself).
+  virtual InputHandle open_stream(const Directory& dir, const std::string& carrier,
+                                  const std::string& stream) = 0;
+  // A regular file named by a path, for reading (configuration file, catalogue, log tail).
+  virtual InputHandle open_path(const std::string& path) = 0;
   // Bytes read; 0 at the end; -1 on a read error.
   virtual long long read_input(InputHandle input, void* buffer, std::size_t count) = 0;
   // Position at `offset` from the start; a position past the end is allowed.
   virtual bool seek_input(InputHandle input, std::uint64_t offset) = 0;
+  // Size and times of the open input as they are now, to tell whether it changed while it
+  // was read. A stream answers with its own size and its carrier's times.
+  virtual bool input_facts(InputHandle input, DirEntry* facts) = 0;
   virtual void close_input(InputHandle input) = 0;
 
   // --- Times and attributes -------------------------------------------------------------------
-  // Creation, last access and last write of a file, directory or stream path (a stream has
-  // the times of the file that carries it).
-  virtual bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
-                          FileTime* last_write) = 0;
-  // Writes the access and write times back; a creation time the system cannot set is not a
-  // failure.
-  virtual bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
-                              FileTime last_write) = 0;
-  virtual std::uint32_t get_attributes(const std::string& path) = 0;
-  virtual bool set_attributes(const std::string& path, std::uint32_t attributes) = 0;
+  // Writes back the stamps of `found` exactly as they were listed (to the nanosecond where the
+  // system keeps them). A creation time the system cannot set is not a failure.
+  virtual bool set_file_times(const Directory& dir, const std::string& name,
+                              const DirEntry& found) = 0;
+  virtual std::uint32_t get_attributes(const Directory& dir, const std::string& name) = 0;
+  virtual bool set_attributes(const Directory& dir, const std::string& name,
+                              std::uint32_t attributes) = 0;
 
   // --- Named streams --------------------------------------------------------------------------
-  // False when the path cannot be opened; an empty list when it has no named streams.
-  virtual bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) = 0;
+  // The named streams of `name` in `dir` (`name` empty: of the directory itself). False when
+  // it cannot be opened; an empty list when it has none.
+  virtual bool list_streams(const Directory& dir, const std::string& name,
+                            std::vector<StreamEntry>* streams) = 0;
   virtual bool enable_stream_privileges() = 0;
+
+  // --- Output files ---------------------------------------------------------------------------
+  // nullptr when the file cannot be opened or created; `error` then says why.
+  virtual OutputHandle open_output(const std::string& path, OutputMode mode,
+                                   std::string* error) = 0;
+  // The process's standard output, written like any output file; never closed.
+  virtual OutputHandle standard_output() = 0;
+  // One write of `count` bytes: a single system call where the system allows, so that an
+  // appending writer's piece lands whole at the end of the file.
+  virtual WriteResult write_output(OutputHandle output, const char* data, std::size_t count) = 0;
+  // The file's size now; -1 when the output is not a file (a pipe, a terminal).
+  virtual std::int64_t output_size(OutputHandle output) = 0;
+  // Cuts the file back to `size` bytes.
+  virtual bool cut_output(OutputHandle output, std::uint64_t size) = 0;
+  // False when the system reports that data may not have reached the file.
+  virtual bool close_output(OutputHandle output) = 0;
 
   // --- Disks ----------------------------------------------------------------------------------
   virtual bool disk_free_bytes(const std::string& path, std::uint64_t* free_bytes) = 0;
   virtual bool is_removable_drive(const std::string& path) = 0;
   virtual bool truncate_file(const std::string& path, std::uint64_t size) = 0;
 
-  // --- Code pages (real on Windows only) ------------------------------------------------------
+  // --- Code pages (real on Windows only, and there without effect on the wide calls) ---------
   virtual void set_file_apis_ansi() = 0;
   virtual void set_file_apis_oem() = 0;
   virtual bool file_apis_are_ansi() = 0;
 
   // --- Console --------------------------------------------------------------------------------
+  // Asked once; the answer holds for the run.
   virtual bool stdin_is_terminal() = 0;
-  // True when a key is waiting; never true when standard input is not a terminal.
+  // True when a key is waiting; never true when standard input is not a terminal. Cheap
+  // enough to ask once per directory entry.
   virtual bool key_waiting() = 0;
-  // One key without echo; kKeyEndOfInput at the end of input, kKeyInterrupted on Ctrl-C.
+  // One key without echo; kKeyEndOfInput at the end of input, kKeyInterrupted on an interrupt.
   virtual int read_key() = 0;
-  // Ctrl-C: the handler only records the request; interrupt_pending() reports it.
+  // Ctrl-C, and the requests to end that a terminal or a system sends (hang-up, terminate):
+  // the handler only records the request; interrupt_pending() reports it. A reader that
+  // leaves a pipe shows as kBrokenPipe on the write, never as a signal.
   virtual void install_interrupt_handler() = 0;
   virtual bool interrupt_pending() = 0;
 
@@ -176,7 +284,8 @@ void set_platform(Platform* platform);
 // The native implementation, for test doubles that pass most calls through.
 Platform& native_platform();
 
-// The path separator of the platform, as text and as a character.
-extern const char kSeparator;
-// Whether the platform's file names compare without regard to case.
-extern const bool kNamesIgnoreCase;
+// Where the platforms differ only in a value.
+extern const char kSeparator;          // '/' or '\\'
+extern const bool kNamesIgnoreCase;    // file names compare without regard to case
+extern const char kOptionPrefixes[];   // the characters that begin an option argument
+extern const char kLineEnd[];          // what "\n" becomes in the files and streams written
