@@ -112,7 +112,7 @@ enum class OutputMode {
 struct WriteResult {
   enum Status {
     kDone,         // everything was written
-    kInterrupted,  // a signal came before everything was written; write the rest again
+    kShort,        // fewer bytes than asked and no error reported: write the rest again
     kFull,         // the disk or the quota is full
     kBrokenPipe,   // the reader of a pipe has gone
     kFailed,       // any other error
