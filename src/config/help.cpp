@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "config/settings.h"
+#include "run/output_stream.h"
+#include "run/settings.h"
 #include "output/banner.h"
 #include "output/destinations.h"
 #include "platform/platform.h"

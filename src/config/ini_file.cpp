@@ -1,13 +1,12 @@
 #include "config/ini_file.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "config/ini_line.h"
-#include "driver/run_state.h"
-#include "driver/termination.h"
-#include "output/text_format.h"
+#include "run/run_state.h"
+#include "run/termination.h"
+#include "run/text_format.h"
 #include "platform/platform.h"
 
 namespace {
@@ -48,13 +47,20 @@ std::vector<Candidate> candidates(const std::string& program_path) {
   return list;
 }
 
+// The configuration file's text, read whole, and the place of the next line in it.
+struct LineSource {
+  std::string text;
+  std::size_t next = 0;
+};
+
 // One whole line of any length, its line end (LF or CR LF) removed. False at the end of the
 // file.
-bool read_line(std::FILE* file, std::string* line) {
-  line->clear();
-  int c = std::getc(file);
-  if (c == EOF) return false;
-  for (; c != EOF && c != '\n'; c = std::getc(file)) line->push_back(static_cast<char>(c));
+bool read_line(LineSource* file, std::string* line) {
+  if (file->next >= file->text.size()) return false;
+  std::size_t end = file->text.find('\n', file->next);
+  if (end == std::string::npos) end = file->text.size();
+  line->assign(file->text, file->next, end - file->next);
+  file->next = end + 1;
   if (!line->empty() && line->back() == '\r') line->pop_back();
   return true;
 }
@@ -71,7 +77,7 @@ std::string section_header(const std::string& program) {
 }
 
 // Skips to the line after the program's section header; false when the file has none.
-bool find_section(std::FILE* file, const std::string& header) {
+bool find_section(LineSource* file, const std::string& header) {
   std::string line;
   while (read_line(file, &line)) {
     if (starts_with(upper_case_ascii(line), header)) return true;
@@ -79,7 +85,7 @@ bool find_section(std::FILE* file, const std::string& header) {
   return false;
 }
 
-void apply_section(std::FILE* file, const std::string& header) {
+void apply_section(LineSource* file, const std::string& header) {
   if (!find_section(file, header)) return;
   std::string line;
   while (read_line(file, &line)) {
@@ -89,17 +95,28 @@ void apply_section(std::FILE* file, const std::string& header) {
   }
 }
 
-void apply_whole_file(std::FILE* file) {
+void apply_whole_file(LineSource* file) {
   std::string line;
   while (read_line(file, &line)) apply_configuration_line(line);
 }
 
 // Reading a FIFO or a device could block for ever, and a directory holds no lines: only a
-// regular file is opened.
-std::FILE* open_configuration(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-  return std::fopen(path.c_str(), "r");
+// regular file is read.
+bool read_configuration(const std::string& path, LineSource* file) {
+  InputHandle input = os().open_path(path);
+  if (input == nullptr) return false;
+  char chunk[1 << 14];
+  bool ok = true;
+  for (;;) {
+    long long got = os().read_input(input, chunk, sizeof chunk);
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    file->text.append(chunk, static_cast<std::size_t>(got));
+  }
+  os().close_input(input);
+  return ok;
 }
 
 void report_unopenable_file() {
@@ -142,12 +159,11 @@ void read_configuration_file(int argc, char** argv) {
   if (program.empty() && argc > 0 && argv[0] != nullptr) program = argv[0];
   ConfigurationFile config;
   if (!find_configuration_file(program, &config)) return;
-  std::FILE* file = open_configuration(config.path);
-  if (file == nullptr) return report_unopenable_file();
+  LineSource file;
+  if (!read_configuration(config.path, &file)) return report_unopenable_file();
   if (config.section_only) {
-    apply_section(file, section_header(program_name(program)));
+    apply_section(&file, section_header(program_name(program)));
   } else {
-    apply_whole_file(file);
+    apply_whole_file(&file);
   }
-  std::fclose(file);
 }

@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstdio>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "output/accounting_log.h"
-#include "output/text_format.h"
+#include "run/text_format.h"
 #include "select/path_lists.h"
 
 namespace {
@@ -113,7 +113,7 @@ void apply_accounting_file(const std::string& value, const std::string& as_writt
                   absolute_path(path).c_str());
     hand_over_accounting_log(note);
   }
-  settings.accounting_file = open_accounting_log(path);
+  open_accounting_log(path);
 }
 
 void apply_all_hash_times(const std::string& value) {

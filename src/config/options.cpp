@@ -6,13 +6,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "run/output_stream.h"
 #include "config/help.h"
 #include "config/ini_file.h"
-#include "config/settings.h"
-#include "driver/termination.h"
+#include "run/settings.h"
+#include "config/completion.h"
+#include "run/termination.h"
 #include "output/accounting_log.h"
 #include "output/destinations.h"
-#include "output/text_format.h"
+#include "run/text_format.h"
 #include "platform/platform.h"
 #include "select/filters.h"
 #include "select/path_lists.h"
@@ -50,13 +52,13 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
 
 [[noreturn]] void help_then_exit() {
   show_help_screen();
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 [[noreturn]] void value_missing(char letter, OnMissing on_missing) {
   std::fprintf(message_stream, "Option -%c needs a value\n", letter);
   if (on_missing == OnMissing::kHelp) help_then_exit();
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 // The argument's first character is '+': some letters then mean "on" or "off", not "toggle".
@@ -110,7 +112,7 @@ void replace_accounting_log(Cursor& at) {
                   path.c_str());
     hand_over_accounting_log(note);
   }
-  settings.accounting_file = open_accounting_log(path);
+  open_accounting_log(path);
 }
 
 // -2, -3 and -5: only the exact digest sizes choose a digest, but each turns CRC-32 off.
@@ -246,7 +248,7 @@ void take_patterns(Cursor& at) {
   take_list(at, [](const std::string& pattern) {
     if (pattern.find(kSeparator) != std::string::npos) {
       std::fprintf(message_stream, "Can't have a %c in the file type option\n", kSeparator);
-      terminate_run(5);
+      terminate_run(kIllegalOption);
     }
     add_file_pattern(pattern);
   });
@@ -326,7 +328,7 @@ void unknown_letter(const Cursor& at) {
     return;
   }
   std::fputs("\n", message_stream);
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 void toggle(int& flag, const Cursor& at, int plus_value) {
@@ -492,15 +494,14 @@ int parse_option_argument(int argc, char** argv, int index) {
   std::fputs("at the end of the command line\n", stdout);
   std::fputs("Please check your syntax, and correct to problem.\n", stdout);
   std::fflush(stdout);  // before the summary that the message stream carries
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 void open_environment_log() {
   const char* value = std::getenv("ACCT");
   // An empty value is how many shells clear a variable: it names no log.
   if (value == nullptr || value[0] == '\0') return;
-  settings.accounting_file =
-      open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
+  open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
 }
 
 bool configuration_suppressed(int argc, char** argv) {

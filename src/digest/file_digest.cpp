@@ -1,16 +1,11 @@
 #include "digest/file_digest.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <new>
+#include <memory>
 
 #include "digest/block_buffer.h"
-#include "digest/crc32.h"
-#include "digest/md5.h"
-#include "digest/sha1.h"
-#include "digest/sha256.h"
-#include "digest/sha512.h"
-#include "driver/termination.h"
-#include "output/destinations.h"
+#include "run/run_state.h"
 
 const char kMd5Marker[] = "- ERROR - FILE POSSIBLY LOCKED -";
 const char kSha1Marker[] = "-- ERROR - FILE POSSIBLY LOCKED BY OS --";
@@ -32,224 +27,247 @@ static_assert(sizeof kSha512Marker - 1 == 2 * kSha512DigestSize);
 
 namespace {
 
-constexpr std::size_t kReadSize = 65536;
-constexpr std::size_t kCrc32ReadSize = 60000;
+constexpr std::size_t kReadSize = 1 << 16;
 constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
 
-// Module names that the memory messages print.
-const char kModuleMd5File[] = "Md5func7";
-const char kModuleMd5Range[] = "Md5_end";
-const char kModuleCrc32[] = "Crc_stuf7";
+enum class PassOutcome { kComplete, kFailed, kInterrupted, kShort };
 
-// How a driver makes its first open, before the shared fallback.
-enum class OpenRule { kRetryOem, kAnsiOnly, kOemFirst };
-
-enum class ReadOutcome { kComplete, kFailed, kInterrupted, kNotOpened };
-
-template <typename Context, std::size_t kBufferSize>
-struct Storage {
-  Context ctx;
-  unsigned char buffer[kBufferSize];
-};
-
-using Md5Storage = Storage<Md5Context, kReadSize>;
-using Sha1Storage = Storage<Sha1Context, kReadSize>;
-using Sha256Storage = Storage<Sha256Context, kReadSize>;
-using Sha512Storage = Storage<Sha512Context, kReadSize>;
-using Crc32Storage = Storage<std::uint32_t, kCrc32ReadSize>;
-
-// Obtained on first use, kept to the end of the process. The two MD5 drivers keep their own.
-Md5Storage* md5_file_storage = nullptr;
-Md5Storage* md5_range_storage = nullptr;
-Sha1Storage* sha1_storage = nullptr;
-Crc32Storage* crc32_storage = nullptr;
-Sha256Storage* sha256_storage = nullptr;
-Sha512Storage* sha384_storage = nullptr;
-Sha512Storage* sha512_storage = nullptr;
-
-template <typename T>
-T* obtain(T*& slot) {
-  if (slot == nullptr) slot = new (std::nothrow) T;
-  return slot;
+// Each thread reads into its own buffer, obtained once and kept.
+unsigned char* read_buffer() {
+  thread_local std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadSize]);
+  return buffer.get();
 }
 
-InputHandle open_by_rule(const std::string& name, OpenRule rule) {
-  InputHandle input = nullptr;
-  switch (rule) {
-    case OpenRule::kRetryOem:
-      input = open_for_digest(name);
-      break;
-    case OpenRule::kAnsiOnly:
-      os().set_file_apis_ansi();
-      input = os().open_input(name);
-      break;
-    case OpenRule::kOemFirst:
-      os().set_file_apis_oem();
-      input = open_for_digest(name);
-      break;
-  }
-  // A file another process holds open for writing refuses the normal open.
-  if (input == nullptr) input = os().open_input_shared(name);
-  return input;
+std::string hex_text(const unsigned char* digest, std::size_t n) {
+  char text[2 * 64 + 1];
+  render_hex(digest, n, text);
+  return text;
 }
 
-// Feeds the bytes from `start` up to `end` (or the end of the file) to `feed`, at most
-// `read_size` at a time.
-template <typename Feed>
-ReadOutcome feed_range(InputHandle input, std::uint32_t start, std::uint64_t end,
-                       unsigned char* buffer, std::size_t read_size, Feed feed) {
-  if (start >= end) return ReadOutcome::kComplete;
+// Reads from `start` up to `limit` (or the end), feeding `set`. `expected` is how many bytes
+// the file's size promises; reaching it ends the pass without a further read, and a pass that
+// ends short of it reports kShort.
+PassOutcome read_pass(InputHandle input, DigestSet* set, std::uint64_t limit,
+                      std::uint64_t expected) {
+  const std::uint64_t start = set->request.start;
+  if (start >= limit) return expected == 0 ? PassOutcome::kComplete : PassOutcome::kShort;
   // A position the system refuses would have the digest start at the wrong byte.
-  if (start != 0 && !os().seek_input(input, start)) return ReadOutcome::kFailed;
-  for (std::uint64_t position = start; position < end;) {
-    if (os().interrupt_pending()) return ReadOutcome::kInterrupted;
-    std::uint64_t left = end - position;
-    std::size_t count = left < read_size ? static_cast<std::size_t>(left) : read_size;
+  if (start != 0 && !os().seek_input(input, start)) return PassOutcome::kFailed;
+  unsigned char* buffer = read_buffer();
+  std::uint64_t done = 0;
+  while (done < expected || expected == kToTheEnd) {
+    if (os().interrupt_pending()) return PassOutcome::kInterrupted;
+    std::uint64_t left = limit - (start + done);
+    if (left == 0) break;
+    std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadSize));
     bool failed = false;
     std::size_t got = read_chunk(input, buffer, count, &failed);
     if (failed) {
-      // A read cut short by Ctrl-C is no fault of the disk: say nothing about it.
-      return os().interrupt_pending() ? ReadOutcome::kInterrupted : ReadOutcome::kFailed;
+      return os().interrupt_pending() ? PassOutcome::kInterrupted : PassOutcome::kFailed;
     }
     if (got == 0) break;
-    feed(buffer, got);
-    position += got;
+    feed_digests(set, buffer, got);
+    done += got;
   }
-  return ReadOutcome::kComplete;
+  return expected != kToTheEnd && done != expected ? PassOutcome::kShort : PassOutcome::kComplete;
 }
 
-// Opens, reads and closes; the outcome says whether the digest covers what was asked for.
-template <typename Feed>
-ReadOutcome digest_input(const std::string& name, OpenRule rule, std::uint32_t start,
-                         std::uint64_t end, unsigned char* buffer, std::size_t read_size,
-                         Feed feed) {
-  InputHandle input = open_by_rule(name, rule);
-  if (input == nullptr) return ReadOutcome::kNotOpened;
-  ReadOutcome outcome = feed_range(input, start, end, buffer, read_size, feed);
+// The bytes a pass over a file of `size` bytes must deliver.
+std::uint64_t expected_bytes(const DigestRequest& request, std::int64_t size) {
+  std::uint64_t end = std::min<std::uint64_t>(pass_limit(request), static_cast<std::uint64_t>(size));
+  return request.start < end ? end - request.start : 0;
+}
+
+bool same_file_state(const DirEntry& before, const DirEntry& after) {
+  return before.size == after.size && before.last_write == after.last_write &&
+         before.last_write_ns == after.last_write_ns;
+}
+
+DigestOutcome outcome_of(PassOutcome pass) {
+  switch (pass) {
+    case PassOutcome::kComplete:
+      return DigestOutcome::kDone;
+    case PassOutcome::kFailed:
+      return DigestOutcome::kReadFailed;
+    case PassOutcome::kInterrupted:
+      return DigestOutcome::kInterrupted;
+    case PassOutcome::kShort:
+      return DigestOutcome::kChanged;
+  }
+  return DigestOutcome::kReadFailed;
+}
+
+// One open and one read of a file. `base` holds the facts the pass starts from; without them
+// (a second reading) they are taken from the open file itself.
+DigestOutcome one_reading(const Directory& dir, const std::string& name, const DigestRequest& request,
+                          bool have_base, DirEntry* base, DigestTexts* texts) {
+  InputHandle input = open_for_digest(dir, name);
+  if (input == nullptr) return DigestOutcome::kNotOpened;
+  if (!have_base && !os().input_facts(input, base)) {
+    os().close_input(input);
+    return DigestOutcome::kChanged;
+  }
+  DigestSet set;
+  start_digests(&set, request);
+  PassOutcome pass = read_pass(input, &set, pass_limit(request), expected_bytes(request, base->size));
+  DirEntry after;
+  bool still = os().input_facts(input, &after);
   os().close_input(input);
-  if (outcome == ReadOutcome::kFailed) {
-    std::fprintf(message_stream, "Read error, digest not computed: %s\n", name.c_str());
+  if (pass == PassOutcome::kComplete && !(still && same_file_state(*base, after))) {
+    pass = PassOutcome::kShort;
   }
-  return outcome;
-}
-
-std::string md5_driver(const std::string& name, std::uint32_t start, std::uint64_t end,
-                       Md5Storage*& slot, const char* module, int line) {
-  Md5Storage* storage = obtain(slot);
-  if (storage == nullptr) {
-    std::fprintf(message_stream, "\n%s\n%d\nCouldn't create MD5 hash input buffer\n", module, line);
-    return std::string();
-  }
-  Md5Context* ctx = &storage->ctx;
-  md5_init(ctx);
-  ReadOutcome outcome =
-      digest_input(name, OpenRule::kRetryOem, start, end, storage->buffer, kReadSize,
-                   [ctx](const unsigned char* bytes, std::size_t n) { md5_update(ctx, bytes, n); });
-  if (outcome != ReadOutcome::kComplete) return kMd5Marker;
-  md5_final(ctx);
-  char text[2 * kMd5DigestSize + 1];
-  render_hex(ctx->digest, kMd5DigestSize, text);
-  return text;
-}
-
-// The three SHA-2 drivers differ only in init, final and marker.
-template <typename Storage, typename Init, typename Update, typename End>
-std::string sha2_driver(const std::string& name, std::uint32_t start, Storage*& slot,
-                        const char* marker, Init init, Update update, End end) {
-  Storage* storage = obtain(slot);
-  if (storage == nullptr) return std::string();
-  auto* ctx = &storage->ctx;
-  init(ctx);
-  ReadOutcome outcome = digest_input(
-      name, OpenRule::kRetryOem, start, kToTheEnd, storage->buffer, kReadSize,
-      [ctx, update](const unsigned char* bytes, std::size_t n) { update(ctx, bytes, n); });
-  if (outcome != ReadOutcome::kComplete) return marker;
-  // The input buffer is free once the last read is done: the text goes there.
-  char* text = reinterpret_cast<char*>(storage->buffer);
-  end(ctx, text);
-  return text;
+  if (pass == PassOutcome::kComplete) finish_digests(&set, texts);
+  return outcome_of(pass);
 }
 
 }  // namespace
 
-InputHandle open_for_digest(const std::string& name) {
+void start_digests(DigestSet* set, const DigestRequest& request) {
+  set->request = request;
+  set->position = request.start;
+  if (request.md5) md5_init(&set->md5);
+  if (request.sha1) sha1_init(&set->sha1);
+  set->crc = kCrc32Initial;
+  if (request.sha256) sha256_init(&set->sha256);
+  if (request.sha384) sha384_init(&set->sha384);
+  if (request.sha512) sha512_init(&set->sha512);
+}
+
+void feed_digests(DigestSet* set, const unsigned char* bytes, std::size_t n) {
+  const DigestRequest& r = set->request;
+  if (r.md5) {
+    std::uint64_t end = r.md5_end == 0 ? kToTheEnd : r.md5_end;
+    if (set->position < end) {
+      std::uint64_t room = end - set->position;
+      md5_update(&set->md5, bytes, static_cast<std::size_t>(std::min<std::uint64_t>(room, n)));
+    }
+  }
+  if (r.sha1) sha1_update(&set->sha1, bytes, n);
+  if (r.crc32) set->crc = crc32_update(set->crc, bytes, n);
+  if (r.sha256) sha256_update(&set->sha256, bytes, n);
+  if (r.sha384) sha512_update(&set->sha384, bytes, n);
+  if (r.sha512) sha512_update(&set->sha512, bytes, n);
+  set->position += n;
+}
+
+void finish_digests(DigestSet* set, DigestTexts* texts) {
+  const DigestRequest& r = set->request;
+  if (r.md5) {
+    md5_final(&set->md5);
+    texts->md5 = hex_text(set->md5.digest, kMd5DigestSize);
+  }
+  if (r.sha1) {
+    unsigned char digest[kSha1DigestSize];
+    sha1_final(digest, &set->sha1);
+    texts->sha1 = hex_text(digest, kSha1DigestSize);
+  }
+  if (r.crc32) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(~set->crc));
+    texts->crc32 = text;
+  }
+  char text[2 * kSha512DigestSize + 1];
+  if (r.sha256) {
+    sha256_end(&set->sha256, text);
+    texts->sha256 = text;
+  }
+  if (r.sha384) {
+    sha384_end(&set->sha384, text);
+    texts->sha384 = text;
+  }
+  if (r.sha512) {
+    sha512_end(&set->sha512, text);
+    texts->sha512 = text;
+  }
+}
+
+void mark_digests(const DigestRequest& request, DigestTexts* texts) {
+  *texts = DigestTexts{};
+  if (request.md5) texts->md5 = kMd5Marker;
+  if (request.sha1) texts->sha1 = kSha1Marker;
+  if (request.crc32) texts->crc32 = kCrc32Marker;
+  if (request.sha256) texts->sha256 = kSha256Marker;
+  if (request.sha384) texts->sha384 = kSha384Marker;
+  if (request.sha512) texts->sha512 = kSha512Marker;
+}
+
+std::uint64_t pass_limit(const DigestRequest& request) {
+  bool others = request.sha1 || request.crc32 || request.sha256 || request.sha384 ||
+                request.sha512;
+  if (request.md5 && request.md5_end != 0 && !others) return request.md5_end;
+  return kToTheEnd;
+}
+
+InputHandle open_for_digest(const Directory& dir, const std::string& name) {
   bool was_ansi = os().file_apis_are_ansi();
   if (!was_ansi) os().set_file_apis_ansi();
-  InputHandle input = os().open_input(name);
+  InputHandle input = os().open_file(dir, name, nullptr);
   if (input != nullptr) return input;
   os().set_file_apis_oem();
-  input = os().open_input(name);
+  input = os().open_file(dir, name, nullptr);
   if (was_ansi) os().set_file_apis_ansi();
+  // A file another process holds open for writing refuses the normal open.
+  if (input == nullptr) input = os().open_file_shared(dir, name, nullptr);
   return input;
 }
 
 std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool* failed) {
   long long got = os().read_input(input, buffer, count);
   if (got < 0) {
-    if (failed != nullptr) *failed = true;
+    *failed = true;
     return 0;
   }
   return static_cast<std::size_t>(got);
 }
 
-std::string md5_file(const std::string& name, std::uint32_t start) {
-  return md5_driver(name, start, kToTheEnd, md5_file_storage, kModuleMd5File, __LINE__);
-}
-
-std::string md5_file_range(const std::string& name, std::uint32_t start, std::uint32_t end) {
-  std::uint64_t last = end == 0 ? kToTheEnd : end;
-  return md5_driver(name, start, last, md5_range_storage, kModuleMd5Range, __LINE__);
-}
-
-std::string sha1_file(const std::string& name, std::uint32_t start) {
-  Sha1Storage* storage = obtain(sha1_storage);
-  if (storage == nullptr) {
-    std::fprintf(message_stream, "Memory allocation error\n");
-    return std::string();
+DigestResult digest_file(const Directory& dir, const DirEntry& listed,
+                         const DigestRequest& request) {
+  DigestResult result;
+  result.facts = listed;
+  result.outcome = one_reading(dir, listed.name, request, true, &result.facts, &result.texts);
+  if (result.outcome == DigestOutcome::kChanged) {
+    // Read once more from what the file is now; a second change means it is being written.
+    DirEntry fresh = listed;
+    result.outcome = one_reading(dir, listed.name, request, false, &fresh, &result.texts);
+    if (result.outcome == DigestOutcome::kDone) result.facts = fresh;
   }
-  Sha1Context* ctx = &storage->ctx;
-  sha1_init(ctx);
-  ReadOutcome outcome = digest_input(
-      name, OpenRule::kAnsiOnly, start, kToTheEnd, storage->buffer, kReadSize,
-      [ctx](const unsigned char* bytes, std::size_t n) { sha1_update(ctx, bytes, n); });
-  if (outcome != ReadOutcome::kComplete) return kSha1Marker;
-  unsigned char digest[kSha1DigestSize];
-  sha1_final(digest, ctx);
-  char text[2 * kSha1DigestSize + 1];
-  render_hex(digest, kSha1DigestSize, text);
-  return text;
+  if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
+  return result;
 }
 
-std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint32_t start) {
-  Crc32Storage* storage = obtain(crc32_storage);
-  if (storage == nullptr) {
-    std::fprintf(message_stream, "\n%s\n%d\nCRC can't get memory\n", kModuleCrc32, __LINE__);
-    terminate_run(6);
+DigestResult digest_stream(const Directory& dir, const std::string& carrier,
+                           const std::string& stream, const DigestRequest& request) {
+  DigestResult result;
+  InputHandle input = os().open_stream(dir, carrier, stream);
+  if (input == nullptr) {
+    result.outcome = DigestOutcome::kNotOpened;
+  } else {
+    DigestSet set;
+    start_digests(&set, request);
+    PassOutcome pass = read_pass(input, &set, pass_limit(request), kToTheEnd);
+    if (!os().input_facts(input, &result.facts)) result.facts = DirEntry{};
+    os().close_input(input);
+    result.outcome = outcome_of(pass);
+    if (pass == PassOutcome::kComplete) finish_digests(&set, &result.texts);
   }
-  std::uint32_t* crc = &storage->ctx;
-  *crc = kCrc32Initial;
-  ReadOutcome outcome = digest_input(
-      name, OpenRule::kOemFirst, start, kToTheEnd, storage->buffer, kCrc32ReadSize,
-      [crc](const unsigned char* bytes, std::size_t n) { *crc = crc32_update(*crc, bytes, n); });
-  if (outcome != ReadOutcome::kComplete) return kCrc32Marker;
-  std::uint32_t value = ~*crc;
-  if (crc_out != nullptr) *crc_out = value;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-  return text;
+  if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
+  return result;
 }
 
-std::string sha256_file(const std::string& name, std::uint32_t start) {
-  return sha2_driver(name, start, sha256_storage, kSha256Marker, sha256_init, sha256_update,
-                     sha256_end);
-}
-
-std::string sha384_file(const std::string& name, std::uint32_t start) {
-  return sha2_driver(name, start, sha384_storage, kSha384Marker, sha384_init, sha512_update,
-                     sha384_end);
-}
-
-std::string sha512_file(const std::string& name, std::uint32_t start) {
-  return sha2_driver(name, start, sha512_storage, kSha512Marker, sha512_init, sha512_update,
-                     sha512_end);
+DigestResult digest_path(const std::string& path, const DigestRequest& request) {
+  DigestResult result;
+  InputHandle input = os().open_path(path);
+  if (input == nullptr) {
+    result.outcome = DigestOutcome::kNotOpened;
+  } else {
+    DigestSet set;
+    start_digests(&set, request);
+    PassOutcome pass = read_pass(input, &set, pass_limit(request), kToTheEnd);
+    os().input_facts(input, &result.facts);
+    os().close_input(input);
+    result.outcome = outcome_of(pass);
+    if (pass == PassOutcome::kComplete) finish_digests(&set, &result.texts);
+  }
+  if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
+  return result;
 }

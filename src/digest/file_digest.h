@@ -1,18 +1,21 @@
-// The file digest drivers: a file name in, digest text out. Each driver opens the file (with
-// the shared open as a fallback when the normal open is refused), positions it at the start
-// offset, reads it through one digest and renders upper-case hexadecimal text. The drivers
-// keep their buffers and contexts from their first call to the end of the process; they are
-// not reentrant.
+// The file digest driver: a file (or a named stream) is opened once and read once, and every
+// digest the run asks for is fed from the same buffer. The driver never prints and never ends
+// the run: it returns an outcome, and the record writers say what it means.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "digest/crc32.h"
+#include "digest/md5.h"
+#include "digest/sha1.h"
+#include "digest/sha256.h"
+#include "digest/sha512.h"
 #include "platform/platform.h"
 
-// Texts that stand in a digest column when the file cannot be opened or a read fails part-way;
-// each exactly as wide as the digest text it replaces.
+// Texts that stand in a digest column when the file cannot be opened or read; each exactly as
+// wide as the digest text it replaces.
 extern const char kMd5Marker[];     // 32 characters
 extern const char kSha1Marker[];    // 40 characters
 extern const char kCrc32Marker[];   // 8 characters
@@ -20,33 +23,82 @@ extern const char kSha256Marker[];  // 64 characters
 extern const char kSha384Marker[];  // 96 characters
 extern const char kSha512Marker[];  // 128 characters
 
-// Opens a file for digest input in the ANSI code page, retrying in the OEM code page; nullptr
-// when both fail. Leaves the file functions in ANSI mode when they were in it before, and in
-// OEM mode otherwise.
-InputHandle open_for_digest(const std::string& name);
-// Bytes read; 0 at the end of the file and on a read error, which also sets *failed when
-// `failed` is given.
-std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool* failed = nullptr);
+// The digests one pass computes and the bytes they cover: every kind from `start` to the end
+// of the file, MD5 only up to (not including) `md5_end` when that is not 0. A start at or past
+// the end gives the digest of empty input.
+struct DigestRequest {
+  bool md5 = false;
+  bool sha1 = false;
+  bool crc32 = false;
+  bool sha256 = false;
+  bool sha384 = false;
+  bool sha512 = false;
+  std::uint64_t start = 0;
+  std::uint64_t md5_end = 0;
+};
 
-// Every driver returns the digest text of its kind, or the kind's marker text when neither
-// open can read the file, or when a read fails part-way (then one line on the message stream
-// names the file: part of a file's bytes never passes for its digest). An empty text means the
-// driver's storage could not be obtained. When Ctrl-C is pressed the driver stops reading at
-// once and returns the marker; the caller is expected to end the run before using it.
-// Offsets are unsigned 32-bit byte offsets; a start at or past the end gives the digest of
-// empty input.
+enum class DigestOutcome {
+  kDone,
+  kNotOpened,    // neither open could read it
+  kReadFailed,   // a read failed part-way
+  kChanged,      // it changed while it was read, and again when it was read once more
+  kInterrupted,  // an interrupt arrived: the caller ends the run
+};
 
-// MD5 from `start` to the end of the file.
-std::string md5_file(const std::string& name, std::uint32_t start);
-// MD5 of the bytes from `start` up to, not including, `end`; none when start >= end. An `end`
-// of 0 means the end of the file.
-std::string md5_file_range(const std::string& name, std::uint32_t start, std::uint32_t end);
-// SHA-1 from `start`; opens in the ANSI code page only.
-std::string sha1_file(const std::string& name, std::uint32_t start);
-// CRC-32 from `start`, read 60,000 bytes at a time; opens with the file functions in OEM mode
-// first. Stores the final CRC value through `crc_out` when given and a CRC was computed. Ends
-// the run with reason 6 when its storage cannot be obtained.
-std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint32_t start);
-std::string sha256_file(const std::string& name, std::uint32_t start);
-std::string sha384_file(const std::string& name, std::uint32_t start);
-std::string sha512_file(const std::string& name, std::uint32_t start);
+// One text per requested kind (upper-case hexadecimal; CRC-32 as eight digits), empty for a
+// kind not requested. When the outcome is not kDone every requested kind holds its marker:
+// part of a file's bytes never passes for its digest.
+struct DigestTexts {
+  std::string md5;
+  std::string sha1;
+  std::string crc32;
+  std::string sha256;
+  std::string sha384;
+  std::string sha512;
+};
+
+struct DigestResult {
+  DigestOutcome outcome = DigestOutcome::kDone;
+  DigestTexts texts;
+  // The file as the pass that counts found it: the listed facts, or fresh ones when it had to
+  // be read once more.
+  DirEntry facts;
+};
+
+// The contexts of every requested kind, fed in file order; MD5 stops at its end offset.
+struct DigestSet {
+  DigestRequest request;
+  std::uint64_t position = 0;  // file offset of the next byte fed
+  Md5Context md5;
+  Sha1Context sha1;
+  std::uint32_t crc = kCrc32Initial;
+  Sha256Context sha256;
+  Sha512Context sha384;
+  Sha512Context sha512;
+};
+void start_digests(DigestSet* set, const DigestRequest& request);
+void feed_digests(DigestSet* set, const unsigned char* bytes, std::size_t n);
+void finish_digests(DigestSet* set, DigestTexts* texts);
+// Every requested kind's marker.
+void mark_digests(const DigestRequest& request, DigestTexts* texts);
+// The offset up to which a pass must read: the end of the file, or MD5's end when MD5 alone
+// is asked for.
+std::uint64_t pass_limit(const DigestRequest& request);
+
+// Opens `name` in `dir` for digest input in the ANSI code page, retrying in the OEM code page,
+// then with the shared open; nullptr when all fail.
+InputHandle open_for_digest(const Directory& dir, const std::string& name);
+// Bytes read; 0 at the end of the file and on a read error, which also sets *failed.
+std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool* failed);
+
+// One pass over a file of `dir` as listed: a file whose size or last-write time differs at the
+// end of the read from what the pass started from, or that gives fewer bytes than its size, is
+// read once more from fresh facts, and is reported kChanged when it changes again.
+DigestResult digest_file(const Directory& dir, const DirEntry& listed,
+                         const DigestRequest& request);
+// One pass over the named stream `stream` of `carrier` in `dir` (`carrier` empty: of the
+// directory itself).
+DigestResult digest_stream(const Directory& dir, const std::string& carrier,
+                           const std::string& stream, const DigestRequest& request);
+// One pass over a regular file named by a path (tests, the benchmark).
+DigestResult digest_path(const std::string& path, const DigestRequest& request);

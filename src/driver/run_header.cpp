@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
-#include "output/destinations.h"
+#include "run/settings.h"
+#include "run/run_state.h"
+#include "run/output_stream.h"
 #include "output/file_times.h"
-#include "output/text_format.h"
+#include "run/text_format.h"
 
 namespace {
 
@@ -70,7 +70,5 @@ void write_run_header() {
   }
   if (settings.silent) return;
   write_output(output_header(texts));
-  if (settings.accounting_file != nullptr) {
-    std::fputs(log_header(texts).c_str(), settings.accounting_file);
-  }
+  if (settings.accounting_file != nullptr) write_log(log_header(texts));
 }

@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "config/options.h"
-#include "config/settings.h"
+#include "run/settings.h"
+#include "config/completion.h"
 #include "driver/run_header.h"
-#include "driver/run_state.h"
-#include "driver/termination.h"
+#include "run/run_state.h"
+#include "run/termination.h"
 #include "output/destinations.h"
+#include "output/file_record.h"
+#include "output/stream_record.h"
+#include "run/output_stream.h"
 #include "output/file_times.h"
 #include "platform/platform.h"
 #include "select/path_lists.h"
@@ -24,10 +28,27 @@ namespace {
 constexpr char kMainModule[] = "Tallysum";
 constexpr char kBaseModule[] = "Base";
 
+// The main pass hands what it selects to the record writers.
+class RecordWriters : public WalkSink {
+ public:
+  void file(const Directory& dir, const DirEntry& entry) override { write_file_record(dir, entry); }
+  void directory_streams(const Directory& parent, const std::string& name,
+                         const std::string& path, int n) override {
+    list_directory_streams(n, parent, name, path);
+  }
+};
+
+// The counting pass only counts: nothing is handed on.
+class NothingHandedOn : public WalkSink {
+ public:
+  void file(const Directory&, const DirEntry&) override {}
+  void directory_streams(const Directory&, const std::string&, const std::string&, int) override {}
+};
+
 // Argument 0 becomes the program's full path, so every echo of the command line names it.
 std::vector<char*> replace_program_word(int argc, char** argv) {
   run.module_path = os().module_path();
-  run.argv.assign(argv, argv + argc);
+  run.argv = os().arguments(argc, argv);
   if (run.argv.empty()) run.argv.push_back("");
   if (!run.module_path.empty()) run.argv[0] = run.module_path;
   std::vector<char*> words;
@@ -38,8 +59,9 @@ std::vector<char*> replace_program_word(int argc, char** argv) {
 
 void write_command_line_to_log() {
   if (settings.accounting_file == nullptr) return;
-  for (const std::string& word : run.argv) std::fprintf(settings.accounting_file, " %s ", word.c_str());
-  std::fputs("\n", settings.accounting_file);
+  std::string line;
+  for (const std::string& word : run.argv) line += " " + word + " ";
+  write_log(line + "\n");
 }
 
 // The separator appended and a drive letter upper-cased, as every walk expects its start.
@@ -50,15 +72,16 @@ std::string prepared_search_path(const std::string& path) {
   return dir;
 }
 
-void walk_all_search_paths() {
+void walk_all_search_paths(WalkSink& sink) {
   for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
-    walk_directory(prepared_search_path(settings.search_paths[i]));
+    walk_directory(prepared_search_path(settings.search_paths[i]), sink);
   }
 }
 
 void counting_pass() {
   std::fputs("Counting files: ", message_stream);
-  walk_all_search_paths();
+  NothingHandedOn counter;
+  walk_all_search_paths(counter);
   run.counting_pass = 0;
   if (settings.auto_width) settings.name_width = run.longest_path + 2;
   std::fprintf(message_stream, "\r%7ld files to process,  %s bytes\n",
@@ -69,6 +92,8 @@ void counting_pass() {
   std::vector<char*> words = replace_program_word(argc, argv);
   create_settings();
   counters = RunCounters{};
+  // Before any file is opened, so that none can take the place of a closed standard stream.
+  os().secure_standard_streams();
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   os().install_interrupt_handler();
 
@@ -78,7 +103,7 @@ void counting_pass() {
   make_zone_abbreviation();
 
   apply_defaults();
-  output_stream = stdout;
+  use_standard_output();
   message_stream = stderr;
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
@@ -100,10 +125,11 @@ void counting_pass() {
   run.counting_pass = 0;
   if (settings.output_target != 0 && continuation_active()) set_up_disk_capacity();
   if (settings.accounting_file != nullptr && !settings.search_paths.empty()) {
-    std::fprintf(settings.accounting_file, " %s\n", settings.search_paths[0].c_str());
+    write_log(" " + settings.search_paths[0] + "\n");
   }
-  walk_all_search_paths();
-  terminate_run(0);
+  RecordWriters writers;
+  walk_all_search_paths(writers);
+  terminate_run(kNormalExit);
 }
 
 }  // namespace
@@ -113,21 +139,22 @@ void counting_pass() {
     run_all(argc, argv);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "\nSource File %s, Line #: %d,  memory error", kBaseModule, __LINE__);
-    terminate_run(6);
+    terminate_run(kInsufficientMemory);
   }
 }
 
 void open_output_and_complete() {
   if (settings.output_target == 1) {
-    std::FILE* file = open_output_file(settings.output_path, settings.append_output != 0);
+    OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0);
     if (file == nullptr) {
       std::fprintf(stderr, settings.append_output ? "\ncan't open output file %s\n"
                                                   : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
-      std::exit(0);
+      // Status 0 would tell a calling script that the catalogue was written.
+      std::exit(kOutputFile);
     }
-    output_stream = file;
+    use_output_file(file, settings.output_path);
   }
   complete_settings();
 }

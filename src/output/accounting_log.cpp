@@ -1,18 +1,18 @@
 #include "output/accounting_log.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
-#include "config/settings.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
+#include "run/output_stream.h"
+#include "run/settings.h"
 
 namespace {
 
 // Module name of the general helpers, printed in fatal messages.
 constexpr const char* kModule = "Generic7";
-constexpr long kMinimumScannedSize = 10;
 constexpr std::size_t kScanChunk = 1 << 16;
 constexpr const char* kEntryStartLine =
     "\n***********************************************************\n";
@@ -23,81 +23,76 @@ constexpr const char* kEntryStartLine =
   std::exit(1);
 }
 
-// Opens the log for reading, creating it when it does not exist yet.
-std::FILE* open_for_scan(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file != nullptr) return file;
-  std::FILE* created = std::fopen(path.c_str(), "ab");
-  if (created == nullptr) return nullptr;
-  std::fclose(created);
-  return std::fopen(path.c_str(), "rb");
-}
+bool is_padding(char c) { return c == 0x1A || c == 0x00; }
 
-// Offset of the first 0x1A or 0x00 byte, or -1 when there is none. Read in pieces, so a log
-// of any size can be scanned.
-long long find_end_mark(std::FILE* file) {
+// Where the trailing run of padding starts: the file's size when there is none. Read from the
+// end in pieces, so a log of any size is scanned.
+std::uint64_t padding_start(InputHandle input, std::uint64_t size) {
   std::vector<char> chunk(kScanChunk);
-  long long offset = 0;
-  for (;;) {
-    std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
-    for (std::size_t i = 0; i < got; ++i) {
-      if (chunk[i] == 0x1A || chunk[i] == 0x00) return offset + static_cast<long long>(i);
+  std::uint64_t end = size;
+  while (end > 0) {
+    std::uint64_t begin = end > kScanChunk ? end - kScanChunk : 0;
+    std::size_t length = static_cast<std::size_t>(end - begin);
+    if (!os().seek_input(input, begin) ||
+        os().read_input(input, chunk.data(), length) != static_cast<long long>(length)) {
+      return size;
     }
-    if (got < chunk.size()) return -1;
-    offset += static_cast<long long>(got);
+    for (std::size_t i = length; i > 0; --i) {
+      if (!is_padding(chunk[i - 1])) return begin + i;
+    }
+    end = begin;
   }
-}
-
-bool holds_at_least(std::FILE* file, long bytes) {
-  bool enough = std::fseek(file, bytes - 1, SEEK_SET) == 0 && std::fgetc(file) != EOF;
-  std::rewind(file);
-  return enough;
+  return 0;
 }
 
 }  // namespace
 
 void trim_accounting_file(const std::string& path) {
-  // A named pipe or a device has nothing to cut, and reading one could wait for ever.
-  std::error_code error;
-  auto kind = std::filesystem::status(path, error).type();
-  if (kind != std::filesystem::file_type::regular &&
-      kind != std::filesystem::file_type::not_found) {
+  DirEntry facts;
+  if (!os().path_facts(path, &facts)) {
+    // A named pipe or a device has nothing to cut, and reading one could wait for ever.
+    if (os().is_directory(path)) exit_error_opening(__LINE__, path);
+    OutputHandle created = os().open_output(path, OutputMode::kAppend, nullptr);
+    if (created == nullptr) exit_error_opening(__LINE__, path);
+    os().close_output(created);
     return;
   }
-  std::FILE* file = open_for_scan(path);
-  if (file == nullptr) exit_error_opening(__LINE__, path);
-  long long mark = holds_at_least(file, kMinimumScannedSize) ? find_end_mark(file) : -1;
-  std::fclose(file);
-  if (mark >= 0) os().truncate_file(path, static_cast<std::uint64_t>(mark));
+  if ((facts.attributes & kAttrDirectory) != 0) exit_error_opening(__LINE__, path);
+  if (facts.size <= 0) return;
+  InputHandle input = os().open_path(path);
+  if (input == nullptr) exit_error_opening(__LINE__, path);
+  const std::uint64_t size = static_cast<std::uint64_t>(facts.size);
+  const std::uint64_t keep = padding_start(input, size);
+  os().close_input(input);
+  if (keep < size) os().truncate_file(path, keep);
 }
 
-std::FILE* open_accounting_log(const std::string& path) {
+bool open_accounting_log(const std::string& path) {
   if (!os().acquire_log_lock(path)) exit_error_opening(__LINE__, path);
   trim_accounting_file(path);
-  remove_trailing_ctrl_z(path);
-  std::FILE* log = std::fopen(path.c_str(), "a+");
+  OutputHandle log = os().open_output(path, OutputMode::kAppend, nullptr);
   if (log == nullptr) {
-    std::printf("Can't open accounting file %s\n", path.c_str());
+    write_stdout_message("Can't open accounting file " + path + "\n");
     os().release_log_lock();
-    return nullptr;
+    return false;
   }
-  std::fseek(log, 0, SEEK_END);
-  std::fputs(kEntryStartLine, log);
-  // The entry grows over the whole run; what is written so far survives a crash.
-  std::fflush(log);
-  return log;
+  settings.accounting_file = log;
+  settings.accounting_path = path;
+  // Each piece of the entry is written as it comes: what is written survives a crash.
+  write_log(kEntryStartLine);
+  return true;
 }
 
 void hand_over_accounting_log(const std::string& note) {
   if (settings.accounting_file == nullptr) return;
-  std::fputs("This file closed.\n", settings.accounting_file);
-  std::fputs(note.c_str(), settings.accounting_file);
+  write_log("This file closed.\n");
+  write_log(note);
   close_accounting_log();
 }
 
 void close_accounting_log() {
   if (settings.accounting_file == nullptr) return;
-  std::fclose(settings.accounting_file);
+  os().close_output(settings.accounting_file);
   settings.accounting_file = nullptr;
   os().release_log_lock();
 }

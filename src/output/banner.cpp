@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "run/output_stream.h"
 #include "output/destinations.h"
 
 namespace {

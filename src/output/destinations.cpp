@@ -2,22 +2,19 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
+#include <cstdio>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
-#include "driver/termination.h"
-#include "platform/platform.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
+#include "run/termination.h"
 
-std::FILE* output_stream = stdout;
-std::FILE* message_stream = stderr;
 int disk_capacity = 0;
 int records_on_disk = 0;
 
 namespace {
 
 constexpr std::uint64_t kDiskReserve = 4096;
-constexpr int kOutputBufferSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
 enum class Continuation { kUnsettled, kOff, kOn };
@@ -29,13 +26,7 @@ int longest_record = 0;
 
 [[noreturn]] void end_with_write_error(const std::string& name) {
   std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
-  terminate_run(8);
-}
-
-std::FILE* open_buffered(const std::string& path, const char* mode) {
-  std::FILE* file = std::fopen(path.c_str(), mode);
-  if (file != nullptr) std::setvbuf(file, nullptr, _IOFBF, kOutputBufferSize);
-  return file;
+  terminate_run(kWriteError);
 }
 
 std::string parent_of(const std::string& path) {
@@ -65,32 +56,37 @@ std::string continuation_line() {
   return line;
 }
 
-// True when the file at `path` ends with `tail`: the file just closed is still there, so the
-// disk has not been changed.
+// True when the file at `path` ends with `tail` as the output writes it (line ends those of
+// the platform): the file just closed is still there, so the disk has not been changed.
 bool file_ends_with(const std::string& path, const std::string& tail) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::string found(tail.size(), '\0');
-  bool same = std::fseek(file, -static_cast<long>(tail.size()), SEEK_END) == 0 &&
-              std::fread(found.data(), 1, found.size(), file) == found.size() && found == tail;
-  std::fclose(file);
+  std::string written;
+  for (char c : tail) written += c == '\n' ? std::string(kLineEnd) : std::string(1, c);
+  DirEntry facts;
+  if (!os().path_facts(path, &facts) || (facts.attributes & kAttrDirectory) != 0 ||
+      facts.size < static_cast<std::int64_t>(written.size())) {
+    return false;
+  }
+  InputHandle input = os().open_path(path);
+  if (input == nullptr) return false;
+  std::string found(written.size(), '\0');
+  bool same = os().seek_input(input, static_cast<std::uint64_t>(facts.size) - written.size()) &&
+              os().read_input(input, found.data(), found.size()) ==
+                  static_cast<long long>(found.size()) &&
+              found == written;
+  os().close_input(input);
   return same;
 }
 
 // After the full disk's file is closed the output stream must not point at it any more, or
 // the summary at termination would be written into a closed stream.
-[[noreturn]] void end_without_output_file(int reason) {
-  output_stream = stdout;
+[[noreturn]] void end_without_output_file(ExitReason reason) {
+  use_standard_output();
   terminate_run(reason);
 }
 
 void close_full_disk_file(const std::string& closing_line) {
   write_output(closing_line);
-  int closed = std::fclose(output_stream);
-  output_stream = stdout;
-  if (closed != 0) end_with_write_error(settings.output_path);
+  if (!finish_output()) end_with_write_error(settings.output_path);
 }
 
 // Standard output named as the destination has no disk to change.
@@ -110,11 +106,11 @@ void wait_for_new_disk(const std::string& closing_line) {
     int key = os().read_key();
     if (key == kKeyInterrupted) {
       check_interrupt();
-      end_without_output_file(2);
+      end_without_output_file(kInputFile);
     }
     if (key == kKeyEndOfInput) {
       std::fputs("\nEnd of input: no new output disk was confirmed\n", message_stream);
-      end_without_output_file(3);
+      end_without_output_file(kOutputFile);
     }
     if (!file_ends_with(settings.output_path, closing_line)) return;
     std::fputs("\nThe full disk is still in the drive\n", message_stream);
@@ -123,33 +119,26 @@ void wait_for_new_disk(const std::string& closing_line) {
 
 }  // namespace
 
-void write_output(const std::string& text) {
-  if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
-    end_with_write_error(output_is_stdout() ? "(standard output)" : settings.output_path);
-  }
-}
-
-bool output_is_stdout() {
-  return output_stream == stdout;
-}
-
 void remove_trailing_ctrl_z(const std::string& path) {
   // Only a regular file has a last byte; opening a named pipe to look could wait for ever.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return;
-  bool ends_with_ctrl_z = std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) == kCtrlZ;
-  std::fclose(file);
-  if (!ends_with_ctrl_z) return;
-  std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > 0) os().truncate_file(path, size - 1);
+  DirEntry facts;
+  if (!os().path_facts(path, &facts) || (facts.attributes & kAttrDirectory) != 0 ||
+      facts.size <= 0) {
+    return;
+  }
+  InputHandle input = os().open_path(path);
+  if (input == nullptr) return;
+  unsigned char last = 0;
+  bool ends_with_ctrl_z = os().seek_input(input, static_cast<std::uint64_t>(facts.size) - 1) &&
+                          os().read_input(input, &last, 1) == 1 && last == kCtrlZ;
+  os().close_input(input);
+  if (ends_with_ctrl_z) os().truncate_file(path, static_cast<std::uint64_t>(facts.size) - 1);
 }
 
-std::FILE* open_output_file(const std::string& path, bool append) {
-  if (!append) return open_buffered(path, "w");
+OutputHandle open_output_file(const std::string& path, bool append) {
+  if (!append) return os().open_output(path, OutputMode::kCreate, nullptr);
   remove_trailing_ctrl_z(path);
-  return open_buffered(path, "a+");
+  return os().open_output(path, OutputMode::kAppend, nullptr);
 }
 
 void expand_dated_path(std::string* path) {
@@ -171,7 +160,7 @@ std::uint64_t disk_free_bytes(const std::string& path) {
   std::uint64_t free_bytes = 0;
   if (!os().disk_free_bytes(path, &free_bytes)) {
     std::fputs("can't get disk free space\n", message_stream);
-    terminate_run(3);
+    terminate_run(kOutputFile);
   }
   return free_bytes;
 }
@@ -216,10 +205,10 @@ void continue_on_new_disk() {
   close_full_disk_file(closing_line);
   wait_for_new_disk(closing_line);
   start_disk();
-  std::FILE* file = open_buffered(settings.output_path, "w+");
+  OutputHandle file = os().open_output(settings.output_path, OutputMode::kReplace, nullptr);
   if (file == nullptr) {
-    std::printf("\ncan't reopen output file %s\n", settings.output_path.c_str());
-    end_without_output_file(3);
+    write_stdout_message("\ncan't reopen output file " + settings.output_path + "\n");
+    end_without_output_file(kOutputFile);
   }
-  output_stream = file;
+  use_output_file(file, settings.output_path);
 }

@@ -1,25 +1,15 @@
-// The output stream, the message stream, the output file and its continuation over removable
-// disks.
+// The output file and its continuation over removable disks.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-// Records, header and file summary.
-extern std::FILE* output_stream;
-// Prompts, progress, help and most messages.
-extern std::FILE* message_stream;
+#include "platform/platform.h"
 
-// Writes `text` whole to the output stream; a failed write ends the run with a message naming
-// the file and exit reason 8.
-void write_output(const std::string& text);
-// True when the output stream is standard output.
-bool output_is_stdout();
-
-// Opens the output file in mode "w", or "a+" with a trailing Ctrl-Z removed first; fully
-// buffered. nullptr when it cannot be opened; the caller reports that.
-std::FILE* open_output_file(const std::string& path, bool append);
+// Opens the output file to be created (or emptied), or, with `append`, to be added to at its
+// end with a trailing Ctrl-Z removed first. nullptr when it cannot be opened; the caller
+// reports that.
+OutputHandle open_output_file(const std::string& path, bool append);
 // Removes a 0x1A (an old end-of-text mark) that is the very last byte of the file, so that
 // appended records do not stand behind it. A missing or empty file is left alone.
 void remove_trailing_ctrl_z(const std::string& path);

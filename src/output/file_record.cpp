@@ -4,20 +4,17 @@
 #include <cctype>
 #include <cstdio>
 
-#include "config/settings.h"
-#include "digest/file_digest.h"
-#include "driver/run_state.h"
-#include "driver/termination.h"
 #include "output/banner.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "output/shorten.h"
 #include "output/stream_record.h"
-#include "output/text_format.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
+#include "run/termination.h"
+#include "run/text_format.h"
 #include "select/filters.h"
-#include "select/walk.h"
-
-std::string last_digest_text;
 
 namespace {
 
@@ -29,22 +26,9 @@ constexpr int kKeyCtrlC = 3;
 // Padding is cut from this with a precision, so it never exceeds 258 characters.
 const std::string kSpaces(258, ' ');
 
-// The entry of the file itself. Names may hold wildcard characters on this system, so the
-// search can report siblings: only the entry with exactly this name describes the file. When
-// the file is gone and only siblings match, no entry of theirs may stand in for it.
-bool look_up_again(const std::string& full_path, const std::string& name, DirEntry* entry) {
-  os().set_file_apis_ansi();
-  SearchHandle search = os().find_first(full_path, entry);
-  if (search == nullptr) return fallback_lookup(full_path, name, entry);
-  bool exact = entry->name == name;
-  while (!exact && os().find_next(search, entry)) exact = entry->name == name;
-  os().find_close(search);
-  return exact || fallback_lookup(full_path, name, entry);
-}
-
-
 // Between screenfuls: Return goes on, Esc, Ctrl-C or the end of input end the run.
 void pause_for_key() {
+  flush_output();
   for (;;) {
     print_centred(message_stream, "Hit return to continue: ^C to end", 80);
     std::fflush(message_stream);
@@ -84,57 +68,31 @@ void append_trailing_name(std::string* out, const std::string& name, const std::
   }
 }
 
-std::string md5_text(const std::string& full_path) {
-  const auto start = static_cast<std::uint32_t>(settings.start_offset);
-  const auto end = static_cast<std::uint32_t>(settings.end_offset);
-  std::string text = end != 0 ? md5_file_range(full_path, start, end) : md5_file(full_path, start);
-  if (settings.lower_case_hex) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
-// The digest columns in reading order: MD5, SHA-1, CRC-32, SHA-256, SHA-384, SHA-512.
-void append_digests(std::string* out, const std::string& full_path) {
+// The digest columns in the order MD5, SHA-1, CRC-32, SHA-256, SHA-384, SHA-512.
+void append_digests(std::string* out, DigestTexts* texts) {
   const char d = settings.delimiter;
-  const auto start = static_cast<std::uint32_t>(settings.start_offset);
   if (settings.md5) {
-    last_digest_text = md5_text(full_path);
+    if (settings.lower_case_hex) {
+      for (char& c : texts->md5) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
     if (settings.name_width < 8) {
-      append_format(out, "%s%c", last_digest_text.c_str(), d);
+      append_format(out, "%s%c", texts->md5.c_str(), d);
     } else {
-      append_format(out, "%40s%c", last_digest_text.c_str(), d);
+      append_format(out, "%40s%c", texts->md5.c_str(), d);
     }
   }
-  if (settings.sha1) {
-    last_digest_text = sha1_file(full_path, start);
-    append_format(out, "%40s%c", last_digest_text.c_str(), d);
-  }
-  if (settings.crc32) {
-    last_digest_text = crc32_file(full_path, nullptr, start);
-    append_format(out, "%40s%c", last_digest_text.c_str(), d);
-  }
-  if (settings.sha256) {
-    last_digest_text = sha256_file(full_path, start);
-    append_format(out, " %s%c", last_digest_text.c_str(), d);
-  }
-  if (settings.sha384) {
-    last_digest_text = sha384_file(full_path, start);
-    append_format(out, " %s%c", last_digest_text.c_str(), d);
-  }
-  if (settings.sha512) {
-    last_digest_text = sha512_file(full_path, start);
-    append_format(out, " %s%c", last_digest_text.c_str(), d);
-  }
+  if (settings.sha1) append_format(out, "%40s%c", texts->sha1.c_str(), d);
+  if (settings.crc32) append_format(out, "%40s%c", texts->crc32.c_str(), d);
+  if (settings.sha256) append_format(out, " %s%c", texts->sha256.c_str(), d);
+  if (settings.sha384) append_format(out, " %s%c", texts->sha384.c_str(), d);
+  if (settings.sha512) append_format(out, " %s%c", texts->sha512.c_str(), d);
 }
 
-void reset_times_after_reading(const std::string& full_path, const DirEntry& entry) {
+void reset_times_after_reading(const Directory& dir, const DirEntry& entry) {
   if (!settings.reset_access_time) return;
-  if (reset_file_times(full_path, entry.creation, entry.last_access, entry.last_write) == 0) {
-    return;
-  }
+  if (reset_file_times(dir, entry.name, entry) == 0) return;
   // Shown as the records show it: a line end in the name must not forge a line of its own.
-  const std::string shown = printable_text(full_path);
+  const std::string shown = printable_text(dir.path + entry.name);
   std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
   std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
 }
@@ -152,26 +110,57 @@ void append_details(std::string* out, const DirEntry& entry, const FileTimes& ti
   }
 }
 
-}  // namespace
-
-int page_length() {
-  return run.record_width >= 80 ? 12 : 24;
+bool passes(const Directory& dir, const DirEntry& entry) {
+  FileFacts facts{entry.size,       entry.creation,   entry.last_access,
+                  entry.last_write, entry.attributes, dir.path + entry.name};
+  return passes_filters(facts);
 }
 
-void write_file_record(const std::string& directory, const std::string& name) {
-  if (name == "." || name == "..") return;
+}  // namespace
+
+int page_length() { return run.record_width >= 80 ? 12 : 24; }
+
+DigestRequest file_digest_request() {
+  DigestRequest request;
+  request.md5 = settings.md5 != 0;
+  request.sha1 = settings.sha1 != 0;
+  request.crc32 = settings.crc32 != 0;
+  request.sha256 = settings.sha256 != 0;
+  request.sha384 = settings.sha384 != 0;
+  request.sha512 = settings.sha512 != 0;
+  request.start = static_cast<std::uint64_t>(settings.start_offset);
+  request.md5_end = static_cast<std::uint64_t>(settings.end_offset);
+  return request;
+}
+
+void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
+  const std::string shown = printable_text(path);
+  switch (outcome) {
+    case DigestOutcome::kDone:
+      return;
+    case DigestOutcome::kInterrupted:
+      terminate_run(kInputFile);
+    case DigestOutcome::kNotOpened:
+      std::fprintf(message_stream, "Can't open file for reading, digest not computed: %s\n",
+                   shown.c_str());
+      break;
+    case DigestOutcome::kReadFailed:
+      std::fprintf(message_stream, "Read error, digest not computed: %s\n", shown.c_str());
+      break;
+    case DigestOutcome::kChanged:
+      std::fprintf(message_stream, "File changed while it was read, digest not computed: %s\n",
+                   shown.c_str());
+      break;
+  }
+  counters.unreadable_count += 1;
+}
+
+void write_file_record(const Directory& dir, const DirEntry& entry) {
   check_interrupt();
-  const std::string full_path = directory + name;
-  DirEntry entry;
-  if (!look_up_again(full_path, name, &entry)) return;
+  if (!passes(dir, entry)) return;
 
-  FileTimes times;
-  convert_file_times(entry.creation, entry.last_access, entry.last_write, &times, settings.zulu);
-  FileFacts facts{entry.size,       entry.creation,   entry.last_access,
-                  entry.last_write, entry.attributes, full_path};
-  if (!passes_filters(facts)) return;
-
-  const std::string bare = printable_text(name);
+  const std::string full_path = dir.path + entry.name;
+  const std::string bare = printable_text(entry.name);
   const std::string shown = settings.width_mode > 2
                                 ? shorten_keep_head(printable_text(full_path), settings.name_width)
                                 : shorten_keep_tail(printable_text(full_path), settings.name_width);
@@ -183,26 +172,29 @@ void write_file_record(const std::string& directory, const std::string& name) {
     if (settings.delimiter != ' ') append_format(&record, "%c", settings.delimiter);
   }
   if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
-  append_digests(&record, full_path);
-  reset_times_after_reading(full_path, entry);
-  // A Ctrl-C during the digests cut them short: end here, before a record with a wrong
-  // digest column can be written.
+  DigestResult digest = digest_file(dir, entry, file_digest_request());
+  // An interrupt during the reading ends the run here, before a record with a wrong digest
+  // column can be written.
+  report_digest_outcome(digest.outcome, full_path);
+  append_digests(&record, &digest.texts);
+  reset_times_after_reading(dir, entry);
   check_interrupt();
   records_on_disk += 1;
   if (settings.name_after_digest != 0) append_trailing_name(&record, bare, shown);
-  append_details(&record, entry, times, bare);
+  FileTimes times;
+  const DirEntry& facts = digest.facts;
+  convert_file_times(facts.creation, facts.last_access, facts.last_write, &times, settings.zulu);
+  append_details(&record, facts, times, bare);
   record += "\n";
-  // Counted only now, so that a run ended during the digests counts exactly the records
-  // it wrote.
+  // Counted as the record goes out, so that a run ended during the digests counts exactly
+  // the records it wrote.
   counters.file_count += 1;
-  counters.byte_total += entry.size;
-  write_output(record);
+  counters.byte_total += facts.size;
+  write_record(record, 1, facts.size);
   check_interrupt();
 
   note_record_length(record.size());
   if (continuation_active() && records_on_disk >= disk_capacity) continue_on_new_disk();
-  if (settings.streams && (entry.attributes & kAttrDirectory) == 0) {
-    list_file_streams(full_path, name);
-  }
+  if (settings.streams && (entry.attributes & kAttrDirectory) == 0) list_file_streams(dir, entry);
   counters.record_length = static_cast<int>(record.size()) + 1;
 }

@@ -3,14 +3,23 @@
 
 #include <string>
 
-// Looks the file up again, applies the filters, counts it, pauses the screen when asked to,
-// writes its record whole to the output stream and then lists its named streams. A file that
-// cannot be found again or that a filter rejects gives no output and is not counted.
-// `directory` ends in the separator; `name` is the bare file name.
-void write_file_record(const std::string& directory, const std::string& name);
+#include "digest/file_digest.h"
+#include "platform/platform.h"
+
+// Applies the filters to `entry` of `dir` as the walk listed it, counts it, pauses the screen
+// when asked to, reads it once for every chosen digest, writes its record whole to the output
+// stream and then lists its named streams. A file a filter rejects gives no output and is not
+// counted; one that changes while it is read, or cannot be read, gets the markers of every
+// chosen digest and one line on the message stream.
+void write_file_record(const Directory& dir, const DirEntry& entry);
 
 // 12 when the record width is 80 or more, else 24.
 int page_length();
 
-// The digest text the last file record produced; stream records may reuse it.
-extern std::string last_digest_text;
+// What the settings ask of a file record's single pass: every chosen kind, from the start
+// offset, MD5 up to the end offset.
+DigestRequest file_digest_request();
+
+// Says on the message stream what an outcome other than kDone means for `path`, and counts a
+// file that could not be read. kInterrupted ends the run.
+void report_digest_outcome(DigestOutcome outcome, const std::string& path);

@@ -1,47 +1,11 @@
 #include "output/file_times.h"
 
-#include "config/settings.h"
-#include "output/text_format.h"
+#include "run/settings.h"
+#include "run/text_format.h"
 
 std::string zone_abbreviation = "TZ0";
 
 namespace {
-
-constexpr int kUnsetYear = 1601;
-constexpr int kUnsetShownYear = 1980;
-
-std::int64_t seconds_since_1970(FileTime raw) {
-  return static_cast<std::int64_t>(raw / kFileTimeTicksPerSecond) -
-         static_cast<std::int64_t>(kEpochDifferenceSeconds);
-}
-
-// The form of a stamp that was never set: 00/00/1980 00:00:00.
-void mark_unset(Stamp* stamp) {
-  *stamp = Stamp{};
-  stamp->year = kUnsetShownYear;
-}
-
-// False when the raw time cannot be turned into a calendar date. Such a stamp is shown as
-// unset rather than with the date of a neighbouring stamp.
-bool convert_stamp(FileTime raw, int zulu, Stamp* stamp) {
-  CalendarTime calendar;
-  if (raw == 0) {
-    mark_unset(stamp);
-    return true;
-  }
-  if (!os().to_calendar(seconds_since_1970(raw), zulu == 0, &calendar)) {
-    mark_unset(stamp);
-    return false;
-  }
-  if (calendar.year == kUnsetYear) {
-    mark_unset(stamp);
-    return true;
-  }
-  *stamp = Stamp{calendar.month, calendar.day,    calendar.year,
-                 calendar.hour,  calendar.minute, calendar.second};
-  if (stamp->hour > 24) stamp->hour = stamp->minute = stamp->second = 0;
-  return true;
-}
 
 // Initials for run_time_texts: the first three characters, the second and third replaced by
 // the characters after the first and second space.
@@ -115,42 +79,21 @@ void append_fixed_column(std::string* out, const Stamp& s, char letter) {
 
 }  // namespace
 
-int convert_file_times(FileTime creation, FileTime access, FileTime write, FileTimes* times,
-                       int zulu) {
-  times->raw_creation = creation;
-  times->raw_last_access = access;
-  times->raw_last_write = write;
-  int failures = 0;
-  if (!convert_stamp(access, zulu, &times->last_access)) ++failures;
-  if (!convert_stamp(creation, zulu, &times->creation)) ++failures;
-  if (!convert_stamp(write, zulu, &times->last_write)) ++failures;
-  return failures == 3 ? 1 : 0;
-}
-
-int times_by_handle(const std::string& path, FileTimes* times, int zulu) {
+int times_by_handle(const Directory& dir, const std::string& name, FileTimes* times, int zulu) {
   os().set_file_apis_ansi();
-  FileTime creation = 0, access = 0, write = 0;
-  if (!os().file_times(path, &creation, &access, &write)) return 1;
-  return convert_file_times(creation, access, write, times, zulu);
+  DirEntry facts;
+  if (!os().entry_facts(dir, name, &facts)) return 1;
+  return convert_file_times(facts.creation, facts.last_access, facts.last_write, times, zulu);
 }
 
-int times_by_search(const std::string& path, FileTimes* times, int zulu) {
-  os().set_file_apis_ansi();
-  DirEntry entry;
-  SearchHandle search = os().find_first(path, &entry);
-  if (search == nullptr) return 1;
-  os().find_close(search);
-  return convert_file_times(entry.creation, entry.last_access, entry.last_write, times, zulu);
-}
-
-int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write) {
+int reset_file_times(const Directory& dir, const std::string& name, const DirEntry& found) {
   constexpr std::uint32_t kProtected = kAttrReadOnly | kAttrSystem;
-  const std::uint32_t attributes = os().get_attributes(path);
+  const std::uint32_t attributes = os().get_attributes(dir, name);
   const bool unprotect = attributes != kInvalidAttributes && (attributes & kProtected) != 0;
-  if (unprotect) os().set_attributes(path, attributes & ~kProtected);
+  if (unprotect) os().set_attributes(dir, name, attributes & ~kProtected);
   os().set_file_apis_oem();
-  const bool done = os().set_file_times(path, creation, access, write);
-  if (unprotect) os().set_attributes(path, attributes);
+  const bool done = os().set_file_times(dir, name, found);
+  if (unprotect) os().set_attributes(dir, name, attributes);
   return done ? 0 : 1;
 }
 
@@ -167,19 +110,6 @@ void make_zone_abbreviation() {
   }
   abbreviation = upper_case_ascii(abbreviation).substr(0, 3);
   zone_abbreviation = abbreviation.empty() ? "TZ0" : abbreviation;
-}
-
-std::string time_text(std::int64_t seconds, bool local) {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  CalendarTime c;
-  if (!os().to_calendar(seconds, local, &c)) return "";
-  if (c.weekday < 0 || c.weekday > 6 || c.month < 1 || c.month > 12) return "";
-  std::string text;
-  append_format(&text, "%.3s %.3s %02d %02d:%02d:%02d %d", kDays[c.weekday], kMonths[c.month - 1],
-                c.day, c.hour, c.minute, c.second, c.year);
-  return text;
 }
 
 bool run_time_texts(RunTimeTexts* texts) {

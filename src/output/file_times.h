@@ -5,40 +5,15 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "select/file_dates.h"
 
-struct Stamp {
-  int month = 0;
-  int day = 0;
-  int year = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
-
-struct FileTimes {
-  // Converted, in this order: last write, last access, creation.
-  Stamp last_write;
-  Stamp last_access;
-  Stamp creation;
-  // Raw, in this order: creation, last access, last write.
-  FileTime raw_creation = 0;
-  FileTime raw_last_access = 0;
-  FileTime raw_last_write = 0;
-};
-
-// Fills `times` from three raw file times, in local time or, with `zulu`, in UTC. A stamp that
-// was never set (0, or a date in 1601) becomes 00/00/1980 00:00:00; one that cannot be
-// converted gets the same unset form. Returns 1 when all three conversions failed, else 0.
-int convert_file_times(FileTime creation, FileTime access, FileTime write, FileTimes* times,
-                       int zulu);
-// Through the file's own information (also for directories and stream paths). 0 on success,
-// 1 when the path cannot be opened or its times read; `times` is then left as it was.
-int times_by_handle(const std::string& path, FileTimes* times, int zulu);
-// Through a directory search on `path`. 0 on success, 1 when the search finds nothing.
-int times_by_search(const std::string& path, FileTimes* times, int zulu);
-// Puts three raw file times back after the file was read; a read-only or system file keeps
-// those attributes. 0 on success, 1 on failure.
-int reset_file_times(const std::string& path, FileTime creation, FileTime access, FileTime write);
+// The times of `name` in `dir` (empty: the directory itself) as they are now; a named stream
+// has the times of its carrier. 0 on success, 1 when they cannot be read (`times` is then left
+// as it was).
+int times_by_handle(const Directory& dir, const std::string& name, FileTimes* times, int zulu);
+// Puts the stamps of `found` back exactly as they were listed, after the file was read; a
+// read-only or system file keeps those attributes. 0 on success, 1 on failure.
+int reset_file_times(const Directory& dir, const std::string& name, const DirEntry& found);
 
 // At most three characters; "TZ0" when no zone name is known.
 extern std::string zone_abbreviation;
@@ -59,9 +34,6 @@ struct RunTimeTexts {
 // The zone texts of the run header for the current moment. False when the clock cannot be
 // turned into calendar time.
 bool run_time_texts(RunTimeTexts* texts);
-// The 24-character text of a moment (seconds since 1970), local time or UTC, day zero-padded:
-// Wed Jan 02 02:03:55 1980. Empty when the moment cannot be converted.
-std::string time_text(std::int64_t seconds, bool local);
 
 // The time columns that time_kind selects, standard form (file and directory-stream records).
 std::string standard_time_columns(const FileTimes& times);

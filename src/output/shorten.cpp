@@ -1,6 +1,6 @@
 #include "output/shorten.h"
 
-#include "output/text_format.h"
+#include "run/text_format.h"
 #include "platform/platform.h"
 
 std::string shorten_keep_tail(const std::string& path, int width) {

@@ -1,14 +1,24 @@
-// The records of a file's named streams.
+// The records of named streams: a file's streams right below the file's own record, and a
+// directory's streams when the walk meets the directory.
 #pragma once
 
 #include <string>
 
-// Writes one record for each named stream of the file at `full_path` (bare name `name`),
-// right below the file's own record, and adds the number of streams to stream_count. Each
-// record counts in file_count and byte_total like a file.
-void list_file_streams(const std::string& full_path, const std::string& name);
+#include "platform/platform.h"
 
-// The digest text of a file's stream: MD5 over the run's byte range, else CRC-32, else SHA-1
-// from the start offset; when only SHA-2 kinds are chosen, the first of them. Empty when no
-// digest is chosen at all.
-std::string stream_digest(const std::string& stream_path);
+// Writes one record for each named stream of `entry` in `dir`, right below the file's own
+// record, and adds the number of streams to stream_count. Each record counts in file_count and
+// byte_total like a file.
+void list_file_streams(const Directory& dir, const DirEntry& entry);
+
+// One record for each of the first `n` entries of the stream table, for the directory `name`
+// of `parent` (empty: `parent` itself) whose full path without its separator is `path`.
+// Counts each record in file_count and byte_total.
+void list_directory_streams(int n, const Directory& parent, const std::string& name,
+                            const std::string& path);
+
+// The name column of a stream record: under name_only the owner's bare name and the stream
+// suffix, padded to name_only_width and never cut; otherwise the shortened stream path in
+// exactly name_width characters, so that a narrow column cuts it. Ends with the delimiter.
+std::string stream_name_column(const std::string& owner_name, const std::string& suffix,
+                               const std::string& stream_path);

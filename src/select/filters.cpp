@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
-#include "output/file_times.h"
+#include "run/settings.h"
+#include "run/run_state.h"
+#include "select/file_dates.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "config/settings.h"
-#include "output/text_format.h"
+#include "run/settings.h"
+#include "run/text_format.h"
 #include "platform/platform.h"
 
 std::string absolute_path(const std::string& path) {

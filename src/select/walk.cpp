@@ -1,45 +1,43 @@
 #include "select/walk.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+#include <deque>
+#include <utility>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
-#include "driver/termination.h"
-#include "output/destinations.h"
-#include "output/file_record.h"
-#include "output/text_format.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
+#include "run/termination.h"
+#include "run/text_format.h"
 #include "select/pattern_match.h"
 #include "select/streams.h"
-
-DirEntry current_entry;
-FileSink file_sink = write_file_record;
+#include "select/wildcard.h"
 
 namespace {
 
 constexpr int kEscape = 27;
 constexpr int kCtrlC = 3;
 constexpr int kProgressDirectoryWidth = 60;
+// The counting pass keeps its listings for the main pass up to this many entries, so that
+// counting costs no second listing of the tree; a larger tree is listed again where the
+// budget ran out.
+constexpr std::size_t kKeptEntriesBudget = 1000000;
 
-bool is_dot_entry(const std::string& name) { return name == "." || name == ".."; }
+struct KeptListing {
+  std::string path;
+  DirListing listing;
+};
+std::deque<KeptListing> kept_listings;
+std::size_t kept_entries = 0;
+bool keeping = true;  // until the budget runs out: the main pass takes the listings in order
 
-bool is_directory_entry(const DirEntry& entry) {
-  return (entry.attributes & kAttrDirectory) != 0;
-}
+bool is_directory_entry(const DirEntry& entry) { return (entry.attributes & kAttrDirectory) != 0; }
 
-// Lists the named streams of a directory when streams are listed on this volume.
-void list_streams_of_directory(const std::string& path) {
-  int n = count_streams(path);
-  counters.stream_count += n;
-  if (n != 0) {
-    list_directory_streams(n, path);
-    counters.stream_dir_count += 1;
-  }
-}
+bool counting() { return run.counting_pass != 0; }
 
 bool directory_streams_wanted() {
-  return run.volume_kind == 2 && run.counting_pass == 0 && settings.streams != 0;
+  return run.volume_kind == 2 && !counting() && settings.streams != 0;
 }
 
 std::string without_trailing_separator(const std::string& dir) {
@@ -47,85 +45,132 @@ std::string without_trailing_separator(const std::string& dir) {
   return dir;
 }
 
-// Descends into every subdirectory of the open search, the first entry included.
-void walk_subdirectories(const std::string& dir, SearchHandle search, DirEntry entry) {
-  do {
-    check_interrupt();
-    if (is_directory_entry(entry) && !is_dot_entry(entry.name)) {
-      if (run.counting_pass == 0) counters.directory_count += 1;
-      walk_directory(dir + entry.name + kSeparator);
-    }
-  } while (os().find_next(search, &entry));
+// One line on the message stream for what the walk cannot read; counted for the summary. The
+// counting pass stays quiet: the main pass meets the same and says it once.
+void report_unreadable(const std::string& what, const std::string& path, const std::string& why) {
+  if (counting()) return;
+  counters.unreadable_count += 1;
+  std::fprintf(message_stream, "Can't read %s %s%s%s\n", what.c_str(), printable_text(path).c_str(),
+               why.empty() ? "" : ": ", why.c_str());
 }
 
-void handle_entry(const std::string& dir, const DirEntry& entry) {
-  current_entry = entry;
-  if (abort_key_pressed()) terminate_run(1);
-  check_interrupt();
-  if (directory_streams_wanted() && settings.recurse == 0 && is_directory_entry(entry) &&
-      !is_dot_entry(entry.name)) {
-    list_streams_of_directory(dir + entry.name);
+void list_streams_of(const Directory& parent, const std::string& name, const std::string& path,
+                     WalkSink& sink) {
+  int n = count_streams(parent, name);
+  counters.stream_count += n;
+  if (n == 0) return;
+  sink.directory_streams(parent, name, path, n);
+  counters.stream_dir_count += 1;
+}
+
+// The listing of `dir`: the one the counting pass kept, or a fresh one.
+bool listing_of(const Directory& dir, DirListing* listing, std::string* why) {
+  if (!counting() && !kept_listings.empty() && kept_listings.front().path == dir.path) {
+    *listing = std::move(kept_listings.front().listing);
+    kept_listings.pop_front();
+    return true;
   }
-  if (is_directory_entry(entry)) return;
-  if (run.counting_pass != 0) {
-    if (settings.output_target != 0) {
-      run.precount_files += 1;
-      run.precount_bytes += entry.size;
-      if (settings.auto_width) {
-        run.longest_path =
-            std::max(run.longest_path, static_cast<int>(dir.size() + entry.name.size()));
-      }
+  if (!os().list_directory(dir, listing, why)) return false;
+  if (counting() && keeping) {
+    kept_entries += listing->entries.size();
+    keeping = kept_entries <= kKeptEntriesBudget;
+    if (keeping) kept_listings.push_back(KeptListing{dir.path, *listing});
+  }
+  return true;
+}
+
+void count_entry(const std::string& dir, const DirEntry& entry) {
+  if (settings.output_target == 0) return;
+  run.precount_files += 1;
+  run.precount_bytes += entry.size;
+  if (settings.auto_width) {
+    run.longest_path = std::max(run.longest_path, static_cast<int>(dir.size() + entry.name.size()));
+  }
+}
+
+void handle_entry(const Directory& dir, const DirEntry& entry, WalkSink& sink) {
+  if (abort_key_pressed()) terminate_run(kUserAborted);
+  check_interrupt();
+  if (is_directory_entry(entry)) {
+    if (directory_streams_wanted() && settings.recurse == 0) {
+      list_streams_of(dir, entry.name, dir.path + entry.name, sink);
     }
     return;
   }
+  if (counting()) return count_entry(dir.path, entry);
   if (settings.exclude_given && is_excluded(entry.name)) return;
-  file_sink(dir, entry.name);
+  sink.file(dir, entry);
+}
+
+// Each pattern in list order, up to one beginning with "-"; a file two patterns match is
+// handed on twice.
+void scan_directory_files(const Directory& dir, const DirListing& listing, WalkSink& sink) {
+  for (const std::string& pattern : settings.file_patterns) {
+    if (!pattern.empty() && pattern[0] == '-') break;
+    for (const DirEntry* entry : entries_matching(listing, pattern)) handle_entry(dir, *entry, sink);
+  }
+}
+
+void walk_listed(const Directory& dir, WalkSink& sink);
+
+void walk_subdirectory(const Directory& parent, const std::string& name, WalkSink& sink) {
+  Directory sub{parent.path + name + kSeparator, nullptr};
+  std::string why;
+  sub.handle = os().open_subdirectory(parent, name, &why);
+  if (sub.handle == nullptr) return report_unreadable("directory", sub.path, why);
+  walk_listed(sub, sink);
+  os().close_directory(sub.handle);
+}
+
+void show_progress(const std::string& path, int* count_chars, int* dir_chars) {
+  if (settings.output_target == 0) return;
+  if (settings.immediate == 0 && settings.silent == 0 && !counting()) {
+    *count_chars = std::fprintf(message_stream, " %6ld ", static_cast<long>(counters.file_count));
+  }
+  // A name reaching a terminal raw could set its title or clear its screen.
+  *dir_chars = std::fprintf(message_stream, "%.*s ", kProgressDirectoryWidth,
+                            printable_text(path).c_str());
+}
+
+void walk_listed(const Directory& dir, WalkSink& sink) {
+  DirListing listing;
+  std::string why;
+  if (!listing_of(dir, &listing, &why)) return report_unreadable("directory", dir.path, why);
+  for (const std::string& name : listing.unreadable) report_unreadable("file", dir.path + name, "");
+  // A root has no "." entry, so its own streams are never listed.
+  if (directory_streams_wanted() && !listing.is_root) {
+    list_streams_of(dir, "", without_trailing_separator(dir.path), sink);
+  }
+  if (settings.recurse == 0) {
+    if (!counting()) counters.directory_count += 1;
+  } else {
+    for (const DirEntry& entry : listing.entries) {
+      check_interrupt();
+      if (!is_directory_entry(entry)) continue;
+      if (!counting()) counters.directory_count += 1;
+      walk_subdirectory(dir, entry.name, sink);
+    }
+  }
+  int count_chars = 0;
+  int dir_chars = 0;
+  show_progress(dir.path, &count_chars, &dir_chars);
+  scan_directory_files(dir, listing, sink);
+  if (settings.output_target != 0) {
+    erase_progress(dir_chars);
+    erase_progress(count_chars);
+  }
 }
 
 }  // namespace
 
-void walk_directory(const std::string& dir) {
-  DirEntry entry;
+void walk_directory(const std::string& dir, WalkSink& sink) {
+  Directory start{dir, nullptr};
+  std::string why;
   os().set_file_apis_ansi();
-  SearchHandle search = os().find_first(dir + "*.*", &entry);
-  if (search == nullptr) return;
-  // A root has no "." entry, so its own streams are never listed.
-  if (directory_streams_wanted() && entry.name == ".") {
-    list_streams_of_directory(without_trailing_separator(dir));
-  }
-  if (settings.recurse == 0) {
-    if (run.counting_pass == 0) counters.directory_count += 1;
-  } else {
-    walk_subdirectories(dir, search, entry);
-  }
-  os().find_close(search);
-
-  int count_chars = 0;
-  int dir_chars = 0;
-  bool show_count = settings.immediate == 0 && settings.silent == 0 && run.counting_pass == 0;
-  if (settings.output_target != 0) {
-    if (show_count) count_chars = std::fprintf(message_stream, " %6ld ", static_cast<long>(counters.file_count));
-    dir_chars = std::fprintf(message_stream, "%.*s ", kProgressDirectoryWidth, dir.c_str());
-  }
-  scan_directory_files(dir);
-  if (settings.output_target != 0) {
-    erase_progress(dir_chars);
-    if (show_count) erase_progress(count_chars);
-  }
-}
-
-void scan_directory_files(const std::string& dir) {
-  for (const std::string& pattern : settings.file_patterns) {
-    if (!pattern.empty() && pattern[0] == '-') break;
-    DirEntry entry;
-    os().set_file_apis_ansi();
-    SearchHandle search = os().find_first(dir + pattern, &entry);
-    if (search == nullptr) continue;
-    do {
-      handle_entry(dir, entry);
-    } while (os().find_next(search, &entry));
-    os().find_close(search);
-  }
+  start.handle = os().open_directory(dir, &why);
+  if (start.handle == nullptr) return report_unreadable("directory", dir, why);
+  walk_listed(start, sink);
+  os().close_directory(start.handle);
 }
 
 bool is_excluded(const std::string& name) {
@@ -149,22 +194,4 @@ void erase_progress(int n) {
   text.append(static_cast<std::size_t>(n), ' ');
   text.append(static_cast<std::size_t>(n), '\b');
   std::fputs(text.c_str(), message_stream);
-}
-
-bool fallback_lookup(const std::string& path, const std::string& name, DirEntry* entry) {
-  std::string pattern = path;
-  for (char& c : pattern) {
-    if (static_cast<unsigned char>(c) > 128) c = '?';
-  }
-  os().set_file_apis_ansi();
-  SearchHandle search = os().find_first(pattern, entry);
-  if (search == nullptr) return false;
-  // Every entry is compared, the first included, and a search that finds no entry of that
-  // exact name fails: handing on the last entry seen would describe another file.
-  bool found = false;
-  do {
-    found = entry->name == name;
-  } while (!found && os().find_next(search, entry));
-  os().find_close(search);
-  return found;
 }

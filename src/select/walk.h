@@ -1,29 +1,31 @@
-// The directory walk: search paths and patterns into calls of the file record writer.
+// The directory walk: search paths and patterns into the files of a catalogue. Each directory
+// is listed once per pass; every entry's facts come from that listing, and everything in a
+// directory is reached through it, so no path length limits the depth of a tree.
 #pragma once
 
 #include <string>
 
 #include "platform/platform.h"
 
-// `dir` is a full directory path ending in the separator.
-void walk_directory(const std::string& dir);
-// Searches `dir` once per file pattern, up to a pattern beginning with "-".
-void scan_directory_files(const std::string& dir);
+// Where the main pass hands what it selects. The driver wires it to the record writers; a test
+// can record the calls instead.
+class WalkSink {
+ public:
+  virtual ~WalkSink() = default;
+  // A file of `dir` that matched a pattern and no exclusion pattern.
+  virtual void file(const Directory& dir, const DirEntry& entry) = 0;
+  // The directory `name` of `parent` (empty: `parent` itself), whose full path without its
+  // separator is `path`, carries `n` named streams, which the stream table now holds.
+  virtual void directory_streams(const Directory& parent, const std::string& name,
+                                 const std::string& path, int n) = 0;
+};
+
+// Walks the search path `dir` (a full path ending in the separator) in the current pass: the
+// counting pass only counts; the main pass hands files and directory streams to `sink`.
+void walk_directory(const std::string& dir, WalkSink& sink);
 // True when the bare file name matches an exclusion pattern.
 bool is_excluded(const std::string& name);
 // Polls the keyboard: true for Esc or a typed Ctrl-C; any other key is consumed.
 bool abort_key_pressed();
 // Removes `n` characters of progress text from the console.
 void erase_progress(int n);
-// For a file whose name does not survive the direct lookup: searches the path with every
-// byte above 128 made a wildcard and leaves in `entry` the entry named exactly `name`, or the
-// last one seen. False only when the search cannot start.
-bool fallback_lookup(const std::string& path, const std::string& name, DirEntry* entry);
-
-// The directory entry under examination; the stream records take the short name from it.
-extern DirEntry current_entry;
-
-// Where the main pass hands each selected file: write_file_record, unless a test records the
-// calls instead.
-using FileSink = void (*)(const std::string& directory, const std::string& name);
-extern FileSink file_sink;

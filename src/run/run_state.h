@@ -14,6 +14,9 @@ struct RunCounters {
   std::int64_t start_time = 0;  // seconds since 1970
   std::int64_t end_time = 0;
   int record_length = 0;  // start-up estimate, then the length of the last file record
+  // Directories and files that could not be read (each named by a message), and files that
+  // changed while they were read.
+  int unreadable_count = 0;
 };
 
 extern RunCounters counters;
@@ -46,7 +49,7 @@ enum ExitReason {
 };
 
 // The text of an exit reason ("NORMAL_EXIT" ... "READ_ERROR").
-const char* exit_reason_text(int reason);
+const char* exit_reason_text(ExitReason reason);
 
 // Comma-grouped decimal text of a signed 64-bit count: 1234567 gives "1,234,567".
 std::string format_thousands(std::int64_t value);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -72,7 +71,8 @@ struct Settings {
   std::vector<std::string> exclude_patterns;
   std::vector<std::string> file_patterns;
   std::vector<std::string> search_paths;
-  std::FILE* accounting_file = nullptr;
+  OutputHandle accounting_file = nullptr;  // the open accounting log
+  std::string accounting_path;             // its name, as messages show it
   struct {
     std::uint32_t plus = 0;
     std::uint32_t minus = 0;
@@ -90,8 +90,3 @@ void apply_environment();
 void apply_defaults();
 // True when the upper-cased value contains "ON".
 bool environment_switch_on(const char* value);
-// The rules applied once the last argument has been read.
-void finish_command_line();
-// The rules applied by the driver once the output file is open. Ends the run with reason 5
-// when appending was asked for without an output file.
-void complete_settings();

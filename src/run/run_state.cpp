@@ -1,9 +1,9 @@
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 RunCounters counters;
 RunState run;
 
-const char* exit_reason_text(int reason) {
+const char* exit_reason_text(ExitReason reason) {
   switch (reason) {
     case kNormalExit:
       return "NORMAL_EXIT";
@@ -25,9 +25,8 @@ const char* exit_reason_text(int reason) {
       return "WRITE_ERROR";
     case kReadError:
       return "READ_ERROR";
-    default:
-      return "OTHER_EXIT";
   }
+  return "OTHER_EXIT";
 }
 
 std::string format_thousands(std::int64_t value) {

@@ -1,5 +1,4 @@
-// The wildcard rules that directory searches apply to names.
-#include "platform/posix/posix_platform.h"
+#include "select/wildcard.h"
 
 namespace {
 
@@ -34,8 +33,6 @@ bool glob_match(std::string_view pattern, std::string_view name) {
 
 }  // namespace
 
-namespace posix {
-
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   if (glob_match(pattern, name)) return true;
   // "name.*" also stands for the bare name: "*.*" has always meant every name, dot or not.
@@ -44,4 +41,15 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   return glob_match(pattern.substr(0, pattern.size() - 2), name);
 }
 
-}  // namespace posix
+std::vector<const DirEntry*> entries_matching(const DirListing& listing, const std::string& pattern) {
+  std::vector<const DirEntry*> found;
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    for (const DirEntry& entry : listing.entries) {
+      if (entry.name == pattern) return {&entry};
+    }
+  }
+  for (const DirEntry& entry : listing.entries) {
+    if (wildcard_match(pattern, entry.name)) found.push_back(&entry);
+  }
+  return found;
+}

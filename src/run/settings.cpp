@@ -1,11 +1,9 @@
-#include "config/settings.h"
+#include "run/settings.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "driver/termination.h"
-#include "output/text_format.h"
-#include "select/path_lists.h"
+#include "run/text_format.h"
 
 Settings settings;
 
@@ -37,22 +35,3 @@ void apply_defaults() {
   settings.path_only = 1;
 }
 
-void finish_command_line() {
-  if (settings.width_mode > 1) settings.auto_width = 0;
-  if (settings.file_patterns.empty()) add_file_pattern("*.*");
-  if (settings.path_only && settings.width_mode == 1) settings.width_mode = 2;
-  if (settings.zulu && !settings.show_times) {
-    settings.show_times = 1;
-    settings.time_kind = 'w';
-  }
-  if (settings.all_hash_times) settings.md5 = 1;
-}
-
-void complete_settings() {
-  if (settings.append_output && settings.output_target == 0) {
-    std::fputs("\n\tNeed output file name if -a is chosen\n", stdout);
-    terminate_run(5);
-  }
-  if (settings.show_times) settings.path_only = 0;
-  if (!settings.recurse) settings.name_only = 1;
-}

@@ -1,4 +1,6 @@
-#include "output/text_format.h"
+#include "run/text_format.h"
+
+#include "platform/platform.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -34,5 +36,18 @@ std::string printable_text(std::string text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) c = '?';
   }
+  return text;
+}
+
+std::string time_text(std::int64_t seconds, bool local) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  CalendarTime c;
+  if (!os().to_calendar(seconds, local, &c)) return "";
+  if (c.weekday < 0 || c.weekday > 6 || c.month < 1 || c.month > 12) return "";
+  std::string text;
+  append_format(&text, "%.3s %.3s %02d %02d:%02d:%02d %d", kDays[c.weekday], kMonths[c.month - 1],
+                c.day, c.hour, c.minute, c.second, c.year);
   return text;
 }

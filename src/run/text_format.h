@@ -2,6 +2,7 @@
 // written in one piece.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Appends the printf-style text to `out` and returns the number of characters appended.
@@ -15,3 +16,7 @@ std::string upper_case_ascii(std::string text);
 // The text with control characters shown as '?': a name may hold line ends on this system,
 // and printed as they are they would split a record or forge one.
 std::string printable_text(std::string text);
+
+// The 24-character text of a moment (seconds since 1970), local time or UTC, day zero-padded:
+// Wed Jan 02 02:03:55 1980. Empty when the moment cannot be converted.
+std::string time_text(std::int64_t seconds, bool local);

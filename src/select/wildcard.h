@@ -1,0 +1,17 @@
+// The wildcard rules of file patterns: '*' any run of bytes, '?' exactly one byte, ASCII
+// letters without case, and "name.*" also matching the bare name, so that "*.*" matches every
+// name, dot or not.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+bool wildcard_match(std::string_view pattern, std::string_view name);
+
+// The entries of a listing that a file pattern selects, in listing order. A pattern without
+// wildcards names one entry: the one of exactly that name when there is one, else those equal
+// to it without case.
+std::vector<const DirEntry*> entries_matching(const DirListing& listing, const std::string& pattern);
