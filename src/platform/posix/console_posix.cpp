@@ -1,4 +1,4 @@
-// Console keys and the Ctrl-C hook. Keys are read one byte at a time without echo; the
+// Console keys and the requests to end the run. Keys are read one byte at a time without echo; the
 // terminal keeps ISIG so that Ctrl-C still arrives as a signal, and gets its own settings
 // back when the process exits.
 #include <poll.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/posix/posix_platform.h"
@@ -85,13 +86,22 @@ void enter_key_mode() {
 }  // namespace posix
 
 bool PosixPlatform::stdin_is_terminal() {
-  return input_is_terminal();
+  if (stdin_terminal_ < 0) stdin_terminal_ = input_is_terminal() ? 1 : 0;
+  return stdin_terminal_ == 1;
 }
 
 // Only a terminal in the foreground is asked: a pipe or file must never be read by the walk's
-// abort poll, and a background process reading the terminal would be stopped.
+// abort poll, and a background process reading the terminal would be stopped. The walk asks
+// once per entry, so the terminal itself is asked at most every 50 ms: a key waits that long
+// at worst, and a tree of small files pays no system call per file for it.
 bool PosixPlatform::key_waiting() {
-  if (!input_is_terminal() || !in_foreground()) return false;
+  constexpr auto kPollInterval = std::chrono::milliseconds(50);
+  if (!stdin_is_terminal()) return false;
+  auto now = std::chrono::steady_clock::now();
+  if (key_polled_ && now - last_key_poll_ < kPollInterval) return false;
+  key_polled_ = true;
+  last_key_poll_ = now;
+  if (!in_foreground()) return false;
   switch_to_key_mode();
   pollfd input = {STDIN_FILENO, POLLIN, 0};
   return poll(&input, 1, 0) == 1 && (input.revents & (POLLIN | POLLHUP)) != 0;
@@ -119,13 +129,17 @@ int PosixPlatform::read_key() {
   }
 }
 
-// No SA_RESTART: a read waiting for a key must return so the run can end.
+// No SA_RESTART: a read waiting for a key must return so the run can end. A hang-up or a
+// terminate request ends the run as Ctrl-C does, with the output cut at a record boundary.
+// SIGPIPE would kill the process in the middle of a record; ignored, a reader that left a
+// pipe shows as EPIPE on the write, which the run reports.
 void PosixPlatform::install_interrupt_handler() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
+  for (int request : {SIGINT, SIGTERM, SIGHUP}) sigaction(request, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool PosixPlatform::interrupt_pending() {

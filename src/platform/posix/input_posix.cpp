@@ -1,4 +1,5 @@
-// Digest input: regular files through a descriptor, named streams from memory.
+// Digest input: regular files through a descriptor opened relative to their directory, named
+// streams from memory.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,38 +12,29 @@
 #include "platform/posix/posix_platform.h"
 
 struct InputFile {
-  int fd = -1;       // -1 for a stream held in `data`
-  std::string data;  // the stream's content
+  int fd = -1;          // the open file; -1 for a stream, whose content is in `data`
+  std::string name;     // as listed, for the attributes it shows
+  bool stream = false;  // a stream's facts are its own size and its carrier's times
+  posix::Carrier carrier;
+  std::string data;
   std::uint64_t position = 0;
 };
 
 namespace {
 
-// Only a regular file is ever opened: opening a FIFO could wait for a writer for ever and
-// opening a device can have effects of its own (a tape rewinds when closed). The status is
-// checked before the open and again on the descriptor, in case the name changed in between.
-InputHandle open_regular_file(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
+// O_NONBLOCK does nothing to a regular file; it only keeps the open from waiting for a writer
+// when a FIFO took the name since the listing. Nothing else is asked before the read: the
+// facts taken at the end refuse anything that is not a regular file.
+constexpr int kInputFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+InputHandle input_of(int fd, const std::string& name, std::string* error) {
+  if (fd < 0) {
+    if (error != nullptr) *error = std::strerror(errno);
     return nullptr;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   auto* input = new InputFile;
   input->fd = fd;
-  return input;
-}
-
-InputHandle open_stream(const std::string& path) {
-  posix::StreamLocation location = posix::locate_stream(path);
-  if (!location.found) return nullptr;
-  auto* input = new InputFile;
-  if (!posix::read_stream_value(location.carrier, location.attribute, &input->data)) {
-    delete input;
-    return nullptr;
-  }
+  input->name = name;
   return input;
 }
 
@@ -57,22 +49,51 @@ long long read_memory(InputFile* input, void* buffer, std::size_t count) {
 
 }  // namespace
 
-InputHandle PosixPlatform::open_input(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) {
-    return S_ISREG(info.st_mode) ? open_regular_file(path) : nullptr;
+InputHandle PosixPlatform::open_file(const Directory& dir, const std::string& name,
+                                     std::string* error) {
+  if (name.empty()) {
+    errno = EISDIR;
+    return input_of(-1, name, error);
   }
-  return open_stream(path);
+  posix::EntryRef ref = posix::entry_ref(dir, name);
+  return input_of(openat(ref.fd, ref.name.c_str(), kInputFlags), name, error);
 }
 
 // Linux has no sharing modes that could refuse the first open, so the second is the same.
-InputHandle PosixPlatform::open_input_shared(const std::string& path) {
-  return open_input(path);
+InputHandle PosixPlatform::open_file_shared(const Directory& dir, const std::string& name,
+                                            std::string* error) {
+  return open_file(dir, name, error);
+}
+
+InputHandle PosixPlatform::open_stream(const Directory& dir, const std::string& carrier,
+                                       const std::string& stream) {
+  auto* input = new InputFile;
+  input->stream = true;
+  input->name = carrier.empty() ? std::string(posix::base_name(dir.path)) : carrier;
+  if (!posix::open_carrier(dir, carrier, &input->carrier) ||
+      !posix::read_stream_value(input->carrier, stream, &input->data)) {
+    close_input(input);
+    return nullptr;
+  }
+  return input;
+}
+
+// Only a regular file: a FIFO named in a configuration could otherwise hold the run, and the
+// descriptor is checked rather than the name so that nothing can change in between.
+InputHandle PosixPlatform::open_path(const std::string& path) {
+  int fd = open(path.c_str(), kInputFlags);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  return input_of(fd, std::string(posix::base_name(path)), nullptr);
 }
 
 long long PosixPlatform::read_input(InputHandle input, void* buffer, std::size_t count) {
   if (input == nullptr) return -1;
-  if (input->fd < 0) return read_memory(input, buffer, count);
+  if (input->stream) return read_memory(input, buffer, count);
   count = std::min<std::size_t>(count, SSIZE_MAX);
   while (true) {
     ssize_t got = read(input->fd, buffer, count);
@@ -83,7 +104,7 @@ long long PosixPlatform::read_input(InputHandle input, void* buffer, std::size_t
 
 bool PosixPlatform::seek_input(InputHandle input, std::uint64_t offset) {
   if (input == nullptr) return false;
-  if (input->fd < 0) {
+  if (input->stream) {
     input->position = offset;
     return true;
   }
@@ -91,8 +112,24 @@ bool PosixPlatform::seek_input(InputHandle input, std::uint64_t offset) {
   return lseek(input->fd, static_cast<off_t>(offset), SEEK_SET) != -1;
 }
 
+bool PosixPlatform::input_facts(InputHandle input, DirEntry* facts) {
+  if (input == nullptr) return false;
+  posix::FileStatus status;
+  if (input->stream) {
+    if (!posix::carrier_status(input->carrier, &status)) return false;
+    *facts = posix::entry_of(status, input->name);
+    facts->size = static_cast<std::int64_t>(input->data.size());
+    return true;
+  }
+  if (!posix::status_at(input->fd, "", true, &status)) return false;
+  if (status.kind != posix::FileKind::kRegular) return false;
+  *facts = posix::entry_of(status, input->name);
+  return true;
+}
+
 void PosixPlatform::close_input(InputHandle input) {
   if (input == nullptr) return;
   if (input->fd >= 0) close(input->fd);
+  posix::close_carrier(&input->carrier);
   delete input;
 }

@@ -2,6 +2,9 @@
 
 const char kSeparator = '/';
 const bool kNamesIgnoreCase = false;
+// '/' begins an absolute path here, so only these begin an option.
+const char kOptionPrefixes[] = "-+";
+const char kLineEnd[] = "\n";
 
 Platform& native_platform() {
   static PosixPlatform platform;

@@ -1,5 +1,6 @@
 // Path texts and simple questions about names on disk.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -117,9 +118,14 @@ bool PosixPlatform::is_directory(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool PosixPlatform::file_exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
+bool PosixPlatform::path_facts(const std::string& path, DirEntry* facts) {
+  posix::FileStatus status;
+  if (path.empty() || !posix::status_at(AT_FDCWD, path.c_str(), true, &status)) return false;
+  if (status.kind != posix::FileKind::kRegular && status.kind != posix::FileKind::kDirectory) {
+    return false;
+  }
+  *facts = posix::entry_of(status, std::string(posix::base_name(path)));
+  return true;
 }
 
 std::string PosixPlatform::find_name_ignoring_case(const std::string& directory,
