@@ -37,6 +37,18 @@ struct Algorithm {
   std::function<std::string(const std::string& path)> driver;
 };
 
+// The digest of one kind through the file driver's single pass.
+std::string through_driver(const std::string& path, bool DigestRequest::*kind) {
+  DigestRequest request;
+  request.*kind = true;
+  DigestTexts texts = digest_path(path, request).texts;
+  for (const std::string* text : {&texts.md5, &texts.sha1, &texts.crc32, &texts.sha256,
+                                  &texts.sha384, &texts.sha512}) {
+    if (!text->empty()) return *text;
+  }
+  return std::string();
+}
+
 template <typename Context, typename Init, typename Update, typename Final>
 void one_message(const unsigned char* buffer, std::size_t blocks, Init init, Update update,
                  Final final) {
@@ -52,35 +64,35 @@ std::vector<Algorithm> algorithms() {
        [](const unsigned char* b, std::size_t n) {
          one_message<Md5Context>(b, n, md5_init, md5_update, md5_final);
        },
-       [](const std::string& p) { return md5_file(p, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::md5); }},
       {"sha1", DigestAlgorithm::kSha1,
        [](const unsigned char* b, std::size_t n) {
          unsigned char d[20];
          one_message<Sha1Context>(b, n, sha1_init, sha1_update,
                                   [&](Sha1Context* c) { sha1_final(d, c); });
        },
-       [](const std::string& p) { return sha1_file(p, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::sha1); }},
       {"sha256", DigestAlgorithm::kSha256,
        [](const unsigned char* b, std::size_t n) {
          unsigned char d[32];
          one_message<Sha256Context>(b, n, sha256_init, sha256_update,
                                     [&](Sha256Context* c) { sha256_final(d, c); });
        },
-       [](const std::string& p) { return sha256_file(p, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::sha256); }},
       {"sha384", DigestAlgorithm::kSha512,
        [](const unsigned char* b, std::size_t n) {
          unsigned char d[48];
          one_message<Sha512Context>(b, n, sha384_init, sha512_update,
                                     [&](Sha512Context* c) { sha384_final(d, c); });
        },
-       [](const std::string& p) { return sha384_file(p, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::sha384); }},
       {"sha512", DigestAlgorithm::kSha512,
        [](const unsigned char* b, std::size_t n) {
          unsigned char d[64];
          one_message<Sha512Context>(b, n, sha512_init, sha512_update,
                                     [&](Sha512Context* c) { sha512_final(d, c); });
        },
-       [](const std::string& p) { return sha512_file(p, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::sha512); }},
       {"crc32", DigestAlgorithm::kCrc32,
        [](const unsigned char* b, std::size_t n) {
          std::uint32_t crc = kCrc32Initial;
@@ -88,7 +100,7 @@ std::vector<Algorithm> algorithms() {
          volatile std::uint32_t sink = crc;
          (void)sink;
        },
-       [](const std::string& p) { return crc32_file(p, nullptr, 0); }},
+       [](const std::string& p) { return through_driver(p, &DigestRequest::crc32); }},
   };
 }
 

@@ -12,8 +12,8 @@
 
 #include "config/ini_file.h"
 #include "config/ini_line.h"
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "output/accounting_log.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "output/accounting_log.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "config/settings.h"
+#include "run/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
-// A platform double for the digest drivers: files served from memory, with the faults a real
+// A platform double for the digest driver: files served from memory, with the faults a real
 // disk cannot give on demand (a refused open in either code page, a refused shared open, a
-// read or seek that fails, Ctrl-C after some reads) and a log of every input call. Everything
-// else passes through to the native platform.
+// read or seek that fails, a file rewritten while it is read, Ctrl-C after some reads) and a
+// log of every input call. Everything else passes through to the native platform. Files are
+// named by their full path: the directory's path and the name.
 #pragma once
 
 #include <algorithm>
@@ -27,31 +28,59 @@ class MemoryPlatform : public PassThroughPlatform {
   std::set<std::string> refuse_shared;     // the shared open fails
   std::set<std::string> refuse_seek;
   std::map<std::string, std::size_t> fail_read_at;  // reads fail once this offset is reached
-  int interrupt_after_reads = -1;                   // Ctrl-C once this many reads were made
-  bool interrupt_fails_reads = false;               // a read that Ctrl-C interrupts fails
+  // The file is rewritten (content and last-write time) when its Nth read is made, counted
+  // over the whole test; each entry is used once.
+  std::map<std::string, std::vector<int>> rewrite_at_read;
+  int interrupt_after_reads = -1;  // Ctrl-C once this many reads were made
+  bool interrupt_fails_reads = false;  // a read that Ctrl-C interrupts fails
   bool ansi = true;
 
   // --- What the test inspects -------------------------------------------------------------
   std::vector<std::string> log;         // "open ANSI name", "shared name", "seek N", "read N"...
   std::vector<std::size_t> read_sizes;  // the count asked for by every read
+  std::map<std::string, int> opens;     // successful opens per file
   int open_handles = 0;
   int reads = 0;
 
-  InputHandle open_input(const std::string& path) override {
+  // The facts a listing would give for a file of `files`.
+  DirEntry listed(const std::string& path) {
+    DirEntry entry;
+    entry.name = path.substr(path.rfind('/') + 1);
+    entry.size = static_cast<std::int64_t>(files[path].size());
+    entry.last_write = version_[path];
+    return entry;
+  }
+
+  InputHandle open_file(const Directory& dir, const std::string& name, std::string*) override {
+    const std::string path = dir.path + name;
     log.push_back(std::string("open ") + (ansi ? "ANSI " : "OEM ") + path);
     if (files.count(path) == 0 || refuse_open.count(path) != 0) return nullptr;
     if (ansi && refuse_ansi_open.count(path) != 0) return nullptr;
     return make_handle(path);
   }
-  InputHandle open_input_shared(const std::string& path) override {
+  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+                               std::string*) override {
+    const std::string path = dir.path + name;
     log.push_back("shared " + path);
     if (files.count(path) == 0 || refuse_shared.count(path) != 0) return nullptr;
+    return make_handle(path);
+  }
+  InputHandle open_path(const std::string& path) override {
+    if (files.count(path) == 0) return nullptr;
     return make_handle(path);
   }
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
     Open* file = from_handle(input);
     read_sizes.push_back(count);
     ++reads;
+    ++reads_of_[file->path];
+    auto rewrites = rewrite_at_read.find(file->path);
+    if (rewrites != rewrite_at_read.end() && !rewrites->second.empty() &&
+        rewrites->second.front() == reads_of_[file->path]) {
+      rewrites->second.erase(rewrites->second.begin());
+      files[file->path] += "!";
+      version_[file->path] += 1;
+    }
     if (interrupt_fails_reads && interrupt_pending()) return -1;
     const std::string& bytes = files[file->path];
     auto failing = fail_read_at.find(file->path);
@@ -73,6 +102,10 @@ class MemoryPlatform : public PassThroughPlatform {
     file->position = offset;
     return true;
   }
+  bool input_facts(InputHandle input, DirEntry* facts) override {
+    *facts = listed(from_handle(input)->path);
+    return true;
+  }
   void close_input(InputHandle input) override {
     log.push_back("close");
     delete from_handle(input);
@@ -84,7 +117,6 @@ class MemoryPlatform : public PassThroughPlatform {
   bool interrupt_pending() override {
     return interrupt_after_reads >= 0 && reads >= interrupt_after_reads;
   }
-  bool file_exists(const std::string& path) override { return files.count(path) != 0; }
 
  private:
   struct Open {
@@ -94,7 +126,11 @@ class MemoryPlatform : public PassThroughPlatform {
 
   InputHandle make_handle(const std::string& path) {
     ++open_handles;
+    ++opens[path];
     return reinterpret_cast<InputHandle>(new Open{path, 0});
   }
   static Open* from_handle(InputHandle input) { return reinterpret_cast<Open*>(input); }
+
+  std::map<std::string, FileTime> version_;
+  std::map<std::string, int> reads_of_;
 };

@@ -88,24 +88,43 @@ TEST(SecondSource, EveryKernelAgreesWithTheChecksumProgramsOnAssortedSizes) {
   }
 }
 
-TEST(SecondSource, DriversOnRealFilesAgreeWithTheChecksumPrograms) {
+// One pass of every kind over `name` in the real directory `dir`, through the native layer.
+DigestResult real_digest(const std::string& dir, const std::string& name, std::uint64_t start = 0,
+                         std::uint64_t md5_end = 0) {
+  Directory directory{dir + "/", native_platform().open_directory(dir, nullptr)};
+  DirEntry listed;
+  listed.name = name;
+  native_platform().entry_facts(directory, name, &listed);
+  DigestRequest request;
+  request.md5 = request.sha1 = request.crc32 = true;
+  request.sha256 = request.sha384 = request.sha512 = true;
+  request.start = start;
+  request.md5_end = md5_end;
+  DigestResult result = digest_file(directory, listed, request);
+  if (directory.handle != nullptr) native_platform().close_directory(directory.handle);
+  return result;
+}
+
+TEST(SecondSource, OnePassOverRealFilesAgreesWithTheChecksumPrograms) {
   TempDir dir;
   for (std::size_t size : assorted_sizes()) {
     const std::string name = file_name(size);
     const std::string bytes = pattern_bytes(size, static_cast<unsigned>(size) + 23);
     dir.write(name, bytes);
     const std::string path = dir.at(name);
-    EXPECT_EQ(md5_file(path, 0), second_source(Kind::kMd5, path, bytes)) << size;
-    EXPECT_EQ(sha1_file(path, 0), second_source(Kind::kSha1, path, bytes)) << size;
-    EXPECT_EQ(crc32_file(path, nullptr, 0), second_source(Kind::kCrc32, path, bytes)) << size;
-    EXPECT_EQ(sha256_file(path, 0), second_source(Kind::kSha256, path, bytes)) << size;
-    EXPECT_EQ(sha384_file(path, 0), second_source(Kind::kSha384, path, bytes)) << size;
-    EXPECT_EQ(sha512_file(path, 0), second_source(Kind::kSha512, path, bytes)) << size;
+    DigestTexts texts = real_digest(dir.path(), name).texts;
+    EXPECT_EQ(texts.md5, second_source(Kind::kMd5, path, bytes)) << size;
+    EXPECT_EQ(texts.sha1, second_source(Kind::kSha1, path, bytes)) << size;
+    EXPECT_EQ(texts.crc32, second_source(Kind::kCrc32, path, bytes)) << size;
+    EXPECT_EQ(texts.sha256, second_source(Kind::kSha256, path, bytes)) << size;
+    EXPECT_EQ(texts.sha384, second_source(Kind::kSha384, path, bytes)) << size;
+    EXPECT_EQ(texts.sha512, second_source(Kind::kSha512, path, bytes)) << size;
     if (size > 200) {
+      DigestTexts range = real_digest(dir.path(), name, 100, 200).texts;
       dir.write("part", bytes.substr(100, 100));
-      EXPECT_EQ(md5_file_range(path, 100, 200), second_source(Kind::kMd5, dir.at("part"), ""));
+      EXPECT_EQ(range.md5, second_source(Kind::kMd5, dir.at("part"), ""));
       dir.write("tail", bytes.substr(100));
-      EXPECT_EQ(sha256_file(path, 100), second_source(Kind::kSha256, dir.at("tail"), ""));
+      EXPECT_EQ(range.sha256, second_source(Kind::kSha256, dir.at("tail"), ""));
     }
   }
 }
@@ -113,13 +132,14 @@ TEST(SecondSource, DriversOnRealFilesAgreeWithTheChecksumPrograms) {
 TEST(SecondSource, WhatTheNativeLayerCannotOpenGivesMarkers) {
   TempDir dir;
   dir.mkdir("a-directory");
-  for (const std::string& path : {dir.at("a-directory"), dir.at("missing")}) {
-    EXPECT_EQ(md5_file(path, 0), kMd5Marker) << path;
-    EXPECT_EQ(md5_file_range(path, 0, 10), kMd5Marker) << path;
-    EXPECT_EQ(sha1_file(path, 0), kSha1Marker) << path;
-    EXPECT_EQ(crc32_file(path, nullptr, 0), kCrc32Marker) << path;
-    EXPECT_EQ(sha256_file(path, 0), kSha256Marker) << path;
-    EXPECT_EQ(sha384_file(path, 0), kSha384Marker) << path;
-    EXPECT_EQ(sha512_file(path, 0), kSha512Marker) << path;
+  for (const std::string& name : {std::string("a-directory"), std::string("missing")}) {
+    DigestResult result = real_digest(dir.path(), name, 0, 10);
+    EXPECT_NE(result.outcome, DigestOutcome::kDone) << name;
+    EXPECT_EQ(result.texts.md5, kMd5Marker) << name;
+    EXPECT_EQ(result.texts.sha1, kSha1Marker) << name;
+    EXPECT_EQ(result.texts.crc32, kCrc32Marker) << name;
+    EXPECT_EQ(result.texts.sha256, kSha256Marker) << name;
+    EXPECT_EQ(result.texts.sha384, kSha384Marker) << name;
+    EXPECT_EQ(result.texts.sha512, kSha512Marker) << name;
   }
 }

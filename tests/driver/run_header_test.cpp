@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "output/destinations.h"
 #include "support/captured_streams.h"
 #include "support/record_platform.h"

@@ -1,4 +1,4 @@
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/settings.h"
+#include "run/settings.h"
 
 namespace {
 

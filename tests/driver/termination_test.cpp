@@ -1,12 +1,12 @@
-#include "driver/termination.h"
+#include "run/termination.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "output/destinations.h"
 #include "support/record_platform.h"
 #include "support/temp_dir.h"

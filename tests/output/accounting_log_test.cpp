@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "output/destinations.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"

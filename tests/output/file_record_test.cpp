@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "digest/file_digest.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "support/captured_streams.h"

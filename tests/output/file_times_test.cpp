@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "support/record_platform.h"
 
 namespace {

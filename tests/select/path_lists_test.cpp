@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
+#include "run/settings.h"
 #include "digest/file_digest.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 #include "output/stream_record.h"
 #include "select/streams.h"
 #include "support/captured_streams.h"

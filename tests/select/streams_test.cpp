@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "output/file_record.h"
 #include "support/stream_double.h"
 #include "select/walk.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
-#include "driver/run_state.h"
+#include "run/settings.h"
+#include "run/run_state.h"
 #include "output/file_record.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"

@@ -1,11 +1,14 @@
-// Points the output and message streams at scratch files for one test and gives back what
-// was written to them.
+// Points the output stream at a scratch file and the message stream at another for one test,
+// and gives back what was written to them.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
-#include "output/destinations.h"
+#include "run/output_stream.h"
 
 inline std::string stream_text(std::FILE* stream) {
   std::fflush(stream);
@@ -20,29 +23,37 @@ inline std::string stream_text(std::FILE* stream) {
 
 class CapturedStreams {
  public:
-  CapturedStreams()
-      : saved_output_(output_stream),
-        saved_messages_(message_stream),
-        output_(std::tmpfile()),
-        messages_(std::tmpfile()) {
-    output_stream = output_;
+  CapturedStreams() : saved_messages_(message_stream), messages_(std::tmpfile()) {
+    char name[] = "/tmp/tallysum-output-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd >= 0) close(fd);
+    path_ = name;
+    use_output_file(native_platform().open_output(path_, OutputMode::kCreate, nullptr), path_);
     message_stream = messages_;
   }
   ~CapturedStreams() {
-    output_stream = saved_output_;
+    finish_output();
+    use_standard_output();
     message_stream = saved_messages_;
-    std::fclose(output_);
     std::fclose(messages_);
+    unlink(path_.c_str());
   }
   CapturedStreams(const CapturedStreams&) = delete;
   CapturedStreams& operator=(const CapturedStreams&) = delete;
 
-  std::string output() const { return stream_text(output_); }
+  // Everything written to the output stream so far (what was gathered is written out first).
+  std::string output() const {
+    flush_output();
+    std::FILE* file = std::fopen(path_.c_str(), "rb");
+    if (file == nullptr) return "";
+    std::string text = stream_text(file);
+    std::fclose(file);
+    return text;
+  }
   std::string messages() const { return stream_text(messages_); }
 
  private:
-  std::FILE* saved_output_;
   std::FILE* saved_messages_;
-  std::FILE* output_;
   std::FILE* messages_;
+  std::string path_;
 };

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "config/options.h"
-#include "config/settings.h"
+#include "run/settings.h"
 #include "platform/platform.h"
 #include "support/platform_double.h"
 
@@ -149,10 +149,6 @@ class ScriptedPlatform : public PassThroughPlatform {
   bool is_directory(const std::string& path) override {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
-  }
-  bool file_exists(const std::string& path) override {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
   }
   std::string find_name_ignoring_case(const std::string& directory,
                                       const std::string& name) override {

@@ -49,8 +49,19 @@ class StreamDouble : public PassThroughPlatform {
   // Ctrl-C shows as pressed once the times of this many paths have been read.
   int interrupt_after_time_reads = -1;
   std::vector<TimesWritten> times_written;
+  std::vector<std::string> opened_streams;  // "carrier path:stream" of every stream opened
 
-  bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
+  // The path a directory and a name stand for: the directory itself when the name is empty.
+  static std::string path_of(const Directory& dir, const std::string& name) {
+    if (!name.empty()) return dir.path + name;
+    std::string path = dir.path;
+    if (path.size() > 1 && path.back() == kSeparator) path.pop_back();
+    return path;
+  }
+
+  bool list_streams(const Directory& dir, const std::string& name,
+                    std::vector<StreamEntry>* streams) override {
+    const std::string path = path_of(dir, name);
     for (const std::string& bad : unopenable_) {
       if (bad == path) return false;
     }
@@ -61,13 +72,14 @@ class StreamDouble : public PassThroughPlatform {
   }
   bool enable_stream_privileges() override { return privileges_granted; }
 
-  InputHandle open_input(const std::string& path) override {
-    auto found = values_.find(path);
+  InputHandle open_stream(const Directory& dir, const std::string& carrier,
+                          const std::string& stream) override {
+    opened_streams.push_back(path_of(dir, carrier) + ":" + stream);
+    auto found = values_.find(path_of(dir, carrier) + ":" + stream);
     if (found == values_.end()) return nullptr;
     auto* reader = new Reader{found->second, 0};
     return reinterpret_cast<InputHandle>(reader);
   }
-  InputHandle open_input_shared(const std::string& path) override { return open_input(path); }
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
     Reader* reader = as_reader(input);
     if (reader->offset >= reader->data.size()) return 0;
@@ -80,26 +92,37 @@ class StreamDouble : public PassThroughPlatform {
     as_reader(input)->offset = static_cast<std::size_t>(offset);
     return true;
   }
-  void close_input(InputHandle input) override { delete as_reader(input); }
-
-  bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
-                  FileTime* last_write) override {
-    ++time_reads_;
-    if (!times_readable) return false;
-    auto found = times_.find(path);
-    Times t = found != times_.end() ? found->second : Times{};
-    *creation = t.creation;
-    *last_access = t.last_access;
-    *last_write = t.last_write;
+  bool input_facts(InputHandle input, DirEntry* facts) override {
+    *facts = DirEntry{};
+    facts->size = static_cast<std::int64_t>(as_reader(input)->data.size());
     return true;
   }
-  bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
-                      FileTime last_write) override {
-    times_written.push_back({path, {creation, last_access, last_write}});
+  void close_input(InputHandle input) override { delete as_reader(input); }
+
+  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    ++time_reads_;
+    if (!times_readable) return false;
+    auto found = times_.find(path_of(dir, name));
+    Times t = found != times_.end() ? found->second : Times{};
+    *facts = DirEntry{};
+    facts->name = name;
+    facts->creation = t.creation;
+    facts->last_access = t.last_access;
+    facts->last_write = t.last_write;
+    return true;
+  }
+  bool set_file_times(const Directory& dir, const std::string& name,
+                      const DirEntry& found) override {
+    times_written.push_back(
+        {path_of(dir, name), {found.creation, found.last_access, found.last_write}});
     return times_writable;
   }
-  std::uint32_t get_attributes(const std::string&) override { return kAttrNormal; }
-  bool set_attributes(const std::string&, std::uint32_t) override { return true; }
+  std::uint32_t get_attributes(const Directory&, const std::string&) override {
+    return kAttrNormal;
+  }
+  bool set_attributes(const Directory&, const std::string&, std::uint32_t) override {
+    return true;
+  }
   bool interrupt_pending() override {
     return interrupt_after_time_reads >= 0 && time_reads_ >= interrupt_after_time_reads;
   }
