@@ -145,7 +145,7 @@ TEST_F(IniLine, ADelimiterLineIsAlsoAnExcludeLine) {
 TEST_F(IniLine, AccountingKeysReplaceTheOpenLog) {
   std::string here = std::filesystem::current_path().string();
   ASSERT_EQ(chdir(dir.at("cwd").c_str()), 0);
-  settings.accounting_file = open_accounting_log(dir.at("first.log"));
+  open_accounting_log(dir.at("first.log"));
   apply_configuration_line("ACCT=OFF");
   EXPECT_EQ(platform.locks.size(), 1u);
   apply_configuration_line("AcctIng=Second.Log");

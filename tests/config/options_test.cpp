@@ -178,10 +178,11 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
 TEST_F(Options, AccountingLogOverriddenByOption) {
   TempDir dir;
   platform.current = dir.path();
-  settings.accounting_file = std::fopen(dir.at("first.log").c_str(), "a+");
+  settings.accounting_file =
+      native_platform().open_output(dir.at("first.log"), OutputMode::kAppend, nullptr);
+  settings.accounting_path = dir.at("first.log");
   ASSERT_NE(settings.accounting_file, nullptr);
   parse_args({"-1", "second.log"});
-  std::fflush(nullptr);
   EXPECT_EQ(read_file(dir.at("first.log")),
             "This file closed.\nAccounting file overridden by option -1 file pointing to " +
                 dir.at("second.log") + "\n");

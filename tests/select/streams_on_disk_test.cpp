@@ -52,6 +52,14 @@ class StreamsOnDisk : public ::testing::Test {
     return text;
   }
 
+  // `name` in the scratch directory, as the walk would hand it on.
+  void list(const std::string& name) {
+    DirEntry entry;
+    entry.name = name;
+    list_file_streams(here(), entry);
+  }
+  Directory here() const { return Directory{dir.path() + "/", nullptr}; }
+
   TempDir dir;
   CapturedStreams streams;
 };
@@ -62,7 +70,7 @@ TEST_F(StreamsOnDisk, EachUserAttributeIsAStreamWithItsOwnDigestAndSize) {
   std::string file = dir.at("a.txt");
   ASSERT_TRUE(set_xattr(file, "user.summary", "abc"));
   ASSERT_TRUE(set_xattr(file, "user.empty", ""));
-  list_file_streams(file, "a.txt");
+  list("a.txt");
   EXPECT_EQ(sorted_lines(streams.output()),
             (std::vector<std::string>{line("a.txt:empty", kMd5Empty, 0),
                                       line("a.txt:summary", kMd5Abc, 3)}));
@@ -75,10 +83,10 @@ TEST_F(StreamsOnDisk, AFileWithoutUserAttributesHasNoStreams) {
   std::string file = dir.at("a.txt");
   // Attributes outside the user class are no streams (the test runs as root where it can).
   set_xattr(file, "trusted.hidden", "abc");
-  list_file_streams(file, "a.txt");
+  list("a.txt");
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_count, 0);
-  EXPECT_EQ(count_streams(dir.at("missing.txt")), 0);
+  EXPECT_EQ(count_streams(here(), "missing.txt"), 0);
 }
 
 TEST_F(StreamsOnDisk, UntrustedNamesAreListedWholeAndNeverSplitARecord) {
@@ -97,8 +105,8 @@ TEST_F(StreamsOnDisk, UntrustedNamesAreListedWholeAndNeverSplitARecord) {
     expected.push_back(line("a.txt:" + c.shown, kMd5Abc, 3));
   }
   std::sort(expected.begin(), expected.end());
-  ASSERT_EQ(count_streams(file), 5);
-  list_file_streams(file, "a.txt");
+  ASSERT_EQ(count_streams(here(), "a.txt"), 5);
+  list("a.txt");
   EXPECT_EQ(sorted_lines(streams.output()), expected);
 }
 
@@ -116,7 +124,18 @@ TEST_F(StreamsOnDisk, TheLargestValueIsReadWhole) {
   ASSERT_TRUE(set_xattr(file, "user.big", value));
   dir.write("copy", value);
 
-  list_file_streams(file, "a.txt");
-  EXPECT_EQ(streams.output(), line("a.txt:big", md5_file(dir.at("copy"), 0), good) + "\n");
+  list("a.txt");
+  DigestRequest md5;
+  md5.md5 = true;
+  EXPECT_EQ(streams.output(),
+            line("a.txt:big", digest_path(dir.at("copy"), md5).texts.md5, good) + "\n");
   EXPECT_EQ(counters.byte_total, static_cast<std::int64_t>(good));
+}
+
+TEST_F(StreamsOnDisk, AStreamIsItsCarriersNeverASiblingFileOfTheSameText) {
+  // On this system ':' is an ordinary character: "a.txt:summary" may be a file of its own.
+  ASSERT_TRUE(set_xattr(dir.at("a.txt"), "user.summary", "abc"));
+  dir.write("a.txt:summary", "the sibling's own bytes");
+  list("a.txt");
+  EXPECT_EQ(streams.output(), line("a.txt:summary", kMd5Abc, 3) + "\n");
 }

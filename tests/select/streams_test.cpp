@@ -5,14 +5,25 @@
 
 #include <string>
 
-#include "run/settings.h"
+#include "output/stream_record.h"
+#include "run/output_stream.h"
 #include "run/run_state.h"
-#include "output/file_record.h"
-#include "support/stream_double.h"
+#include "run/settings.h"
 #include "select/walk.h"
 #include "support/captured_streams.h"
+#include "support/stream_double.h"
 
 namespace {
+
+// The directory that holds `path` and the name `path` has in it.
+Directory parent_of(const std::string& path) {
+  return Directory{path.substr(0, path.rfind('/') + 1), nullptr};
+}
+std::string name_of(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+int count(const std::string& path) { return count_streams(parent_of(path), name_of(path)); }
+void list_of(int n, const std::string& path) {
+  list_directory_streams(n, parent_of(path), name_of(path), path);
+}
 
 constexpr char kMd5Abc[] = "900150983CD24FB0D6963F7D28E17F72";
 constexpr char kMd5Empty[] = "D41D8CD98F00B204E9800998ECF8427E";
@@ -32,7 +43,7 @@ class DirectoryStreams : public ::testing::Test {
     counters = RunCounters{};
     fake.add_stream("/d/sub", "note", "abc");
     fake.add_stream("/d/sub", "empty", "");
-    fake.set_times("/d/sub:note",
+    fake.set_times("/d/sub",
                    {file_time_utc(2004, 12, 31, 8, 5, 1), file_time_utc(2005, 3, 4, 22, 0, 59),
                     file_time_utc(2005, 1, 2, 13, 45, 10)});
     settings.zulu = 1;  // times in UTC whatever the machine's zone
@@ -41,8 +52,8 @@ class DirectoryStreams : public ::testing::Test {
   // The records of every stream of `path`.
   std::string list(const std::string& path) {
     std::size_t before = streams.output().size();
-    int n = count_streams(path);
-    list_directory_streams(n, path);
+    int n = count(path);
+    list_of(n, path);
     return streams.output().substr(before);
   }
 
@@ -76,7 +87,7 @@ TEST(CountStreams, EntersOnlyNamedStreamsAllOfThem) {
   std::string long_name(600, 'n');
   fake.add_stream("/f", long_name, "");
 
-  ASSERT_EQ(count_streams("/f"), 16);
+  ASSERT_EQ(count("/f"), 16);
   ASSERT_EQ(stream_table.size(), 16u);
   EXPECT_EQ(stream_table[0].name, ":s0:$DATA");
   EXPECT_EQ(stream_table[14].name, ":s14:$DATA");
@@ -88,12 +99,12 @@ TEST(CountStreams, NothingForAPathWithoutStreamsOrThatCannotBeOpened) {
   fake.add_stream("/f", "old", "x");
   fake.add_stream("/locked", "hidden", "x");
   fake.make_unopenable("/locked");
-  ASSERT_EQ(count_streams("/f"), 1);
+  ASSERT_EQ(count("/f"), 1);
 
-  EXPECT_EQ(count_streams("/plain"), 0);
+  EXPECT_EQ(count("/plain"), 0);
   EXPECT_TRUE(stream_table.empty());
-  ASSERT_EQ(count_streams("/f"), 1);
-  EXPECT_EQ(count_streams("/locked"), 0);
+  ASSERT_EQ(count("/f"), 1);
+  EXPECT_EQ(count("/locked"), 0);
   EXPECT_TRUE(stream_table.empty()) << "an earlier path's streams must not linger";
 }
 
@@ -103,7 +114,7 @@ TEST(StreamPrivilegesDeathTest, RefusalEndsTheProcessWithItsMessageAndAFailureSt
   EXPECT_EXIT(
       {
         dup2(2, 1);
-        count_streams("/f");
+        count("/f");
       },
       ::testing::ExitedWithCode(7),
       "\n224 Streamfun Token open error\nTry using the -S option and rerun program\n\n");
@@ -137,8 +148,8 @@ TEST_F(DirectoryStreams, NameColumnIsFixedWidthForEveryWidth) {
     settings.name_only = c.name_only;
     counters = RunCounters{};
     std::size_t before = streams.output().size();
-    int n = count_streams("/d/sub");
-    list_directory_streams(1, "/d/sub/");  // a trailing separator names the same directory
+    int n = count("/d/sub");
+    list_of(1, "/d/sub");
     EXPECT_EQ(n, 2);
     EXPECT_EQ(streams.output().substr(before),
               std::string(c.column) + " " + right40(kMd5Abc) + " \n")
@@ -189,13 +200,12 @@ TEST_F(DirectoryStreams, UnreadableTimesAreReportedOnALineOfTheirOwn) {
   settings.show_times = 1;
   settings.time_kind = 'w';
   fake.times_readable = false;
-  std::FILE* saved = output_stream;
-  output_stream = stdout;  // records and the message share standard output
+  use_standard_output();  // records and the message share standard output
   ::testing::internal::CaptureStdout();
-  count_streams("/d/sub");
-  list_directory_streams(2, "/d/sub");
+  count("/d/sub");
+  list_of(2, "/d/sub");
+  flush_output();
   std::string said = ::testing::internal::GetCapturedStdout();
-  output_stream = saved;
   EXPECT_EQ(said,
             "\n167 Ads_md5\nCouldn't get filetime for /d/sub:note\n"
             "sub:note                  " +
@@ -207,7 +217,14 @@ TEST_F(DirectoryStreams, UnreadableTimesAreReportedOnALineOfTheirOwn) {
 }
 
 namespace {
-void ignore_file(const std::string&, const std::string&) {}
+class Ignore : public WalkSink {
+ public:
+  void file(const Directory&, const DirEntry&) override {}
+  void directory_streams(const Directory&, const std::string&, const std::string&, int) override {
+    ++lists;
+  }
+  int lists = 0;
+};
 }  // namespace
 
 TEST(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
@@ -218,14 +235,14 @@ TEST(WalkedDirectoryStreams, TheRootNeverListsItsOwnStreams) {
   settings.streams = 1;
   run.volume_kind = 2;
   run.counting_pass = 0;
-  file_sink = ignore_file;
   StreamDouble fake;
   fake.add_stream("/", "tag", "abc");
   fake.add_stream("", "tag", "abc");
   CapturedStreams streams;
-  walk_directory("/");
-  file_sink = write_file_record;
+  Ignore sink;
+  walk_directory("/", sink);
   run = RunState{};
+  EXPECT_EQ(sink.lists, 0);
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_dir_count, 0);
 }

@@ -1,5 +1,6 @@
 #include "select/walk.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
+#include "run/output_stream.h"
 #include "run/run_state.h"
-#include "output/file_record.h"
+#include "run/settings.h"
+#include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -20,13 +22,42 @@ std::vector<std::string> handed_on;
 const TempDir* current_tree = nullptr;
 std::string vanish_after;  // a directory to remove once the first file is handed on
 
-void record_file(const std::string& directory, const std::string& name) {
-  handed_on.push_back(directory.substr(current_tree->path().size() + 1) + name);
-  if (!vanish_after.empty()) {
-    std::filesystem::remove_all(current_tree->at(vanish_after));
-    vanish_after.clear();
+// Records what the walk hands on, relative to the tree, instead of writing records.
+class Recorder : public WalkSink {
+ public:
+  void file(const Directory& dir, const DirEntry& entry) override {
+    handed_on.push_back(dir.path.substr(current_tree->path().size() + 1) + entry.name);
+    if (!vanish_after.empty()) {
+      std::filesystem::remove_all(current_tree->at(vanish_after));
+      vanish_after.clear();
+    }
   }
-}
+  void directory_streams(const Directory&, const std::string&, const std::string& path,
+                         int n) override {
+    handed_on.push_back("streams " + std::to_string(n) + " " + path);
+  }
+};
+
+// Counts the listings the walk makes and refuses the subdirectories named in `refused`.
+class ListingCounter : public ScriptedPlatform {
+ public:
+  int listings = 0;
+  std::vector<std::string> refused;
+  bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override {
+    ++listings;
+    return native_platform().list_directory(dir, listing, error);
+  }
+  DirHandle open_subdirectory(const Directory& parent, const std::string& name,
+                              std::string* error) override {
+    for (const std::string& no : refused) {
+      if (no == name) {
+        *error = "Permission denied";
+        return nullptr;
+      }
+    }
+    return native_platform().open_subdirectory(parent, name, error);
+  }
+};
 
 class WalkTest : public ::testing::Test {
  protected:
@@ -40,12 +71,11 @@ class WalkTest : public ::testing::Test {
     run.counting_pass = 0;
     handed_on.clear();
     current_tree = &tree;
-    file_sink = record_file;
   }
-  void TearDown() override { file_sink = write_file_record; }
-  void walk() { walk_directory(tree.path() + "/"); }
+  void walk() { walk_directory(tree.path() + "/", recorder); }
 
   TempDir tree;
+  Recorder recorder;
 };
 
 using Strings = std::vector<std::string>;
@@ -113,9 +143,16 @@ TEST_F(WalkTest, CountingPassCountsEverythingAndHandsNothingOn) {
 }
 
 TEST_F(WalkTest, MissingVanishingAndSpecialEntriesAreSkipped) {
-  walk_directory(tree.at("missing/"));
-  EXPECT_TRUE(handed_on.empty());
-  EXPECT_EQ(counters.directory_count, 0);
+  {
+    CapturedStreams streams;
+    walk_directory(tree.at("missing/"), recorder);
+    EXPECT_TRUE(handed_on.empty());
+    EXPECT_EQ(counters.directory_count, 0);
+    // A search path that is not there is said once, and counted.
+    EXPECT_EQ(streams.messages(), "Can't read directory " + tree.at("missing/") +
+                                      ": No such file or directory\n");
+    EXPECT_EQ(counters.unreadable_count, 1);
+  }
 
   tree.write("d1/first.txt", "x");
   tree.write("d2/second.txt", "x");
@@ -127,13 +164,70 @@ TEST_F(WalkTest, MissingVanishingAndSpecialEntriesAreSkipped) {
   EXPECT_EQ(handed_on, Strings{"d1/first.txt"});
 }
 
-TEST_F(WalkTest, PathsLongerThanTheOldLimitAreWalkedWhole) {
-  std::string deep = std::string(120, 'a') + "/" + std::string(120, 'b') + "/" +
-                     std::string(120, 'c');
-  tree.write(deep + "/leaf.txt", "x");
+TEST_F(WalkTest, TreesDeeperThanTheSystemPathLimitAreWalkedWhole) {
+  // 40 levels of 200 bytes: 8,000 bytes of path, twice what the system accepts in one path.
+  // The tree is made, and removed, through directory descriptors for the same reason.
+  const std::string level(200, 'd');
+  int fd = open(tree.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  std::vector<int> opened{fd};
+  std::string deep;
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_EQ(mkdirat(fd, level.c_str(), 0700), 0);
+    fd = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    opened.push_back(fd);
+    deep += level + "/";
+  }
+  int leaf = openat(fd, "leaf.txt", O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(leaf, 0);
+  ASSERT_EQ(write(leaf, "x", 1), 1);
+  close(leaf);
+  tree.write("top.txt", "y");
   settings.recurse = 1;
   walk();
-  EXPECT_EQ(handed_on, Strings{deep + "/leaf.txt"});
+  EXPECT_EQ(handed_on, (Strings{deep + "leaf.txt", "top.txt"}));
+  EXPECT_EQ(counters.directory_count, 40);
+  EXPECT_EQ(counters.unreadable_count, 0);
+  // Take it down from the bottom: the test directory's own removal goes through paths.
+  unlinkat(opened.back(), "leaf.txt", 0);
+  for (std::size_t i = opened.size() - 1; i > 0; --i) {
+    close(opened[i]);
+    unlinkat(opened[i - 1], level.c_str(), AT_REMOVEDIR);
+  }
+  close(opened[0]);
+}
+
+TEST_F(WalkTest, UnreadableDirectoriesAreNamedAndCountedAndTheRestIsWalked) {
+  tree.write("locked/inside.txt", "x");
+  tree.write("open/seen.txt", "x");
+  ListingCounter platform;
+  platform.refused = {"locked"};
+  settings.recurse = 1;
+  CapturedStreams streams;
+  walk();
+  EXPECT_EQ(handed_on, Strings{"open/seen.txt"});
+  EXPECT_EQ(streams.messages(),
+            "Can't read directory " + tree.at("locked/") + ": Permission denied\n");
+  EXPECT_EQ(counters.unreadable_count, 1);
+  EXPECT_EQ(counters.directory_count, 2);
+}
+
+TEST_F(WalkTest, TheMainPassTakesTheCountingPassListingsInsteadOfListingAgain) {
+  tree.write("A/one.txt", "1");
+  tree.write("B/two.txt", "22");
+  tree.write("three.txt", "333");
+  ListingCounter platform;
+  settings.recurse = 1;
+  settings.output_target = 1;
+  run.counting_pass = 1;
+  walk();
+  EXPECT_EQ(platform.listings, 3);
+  EXPECT_EQ(run.precount_files, 3);
+  run.counting_pass = 0;
+  walk();
+  EXPECT_EQ(platform.listings, 3) << "no directory listed a second time";
+  EXPECT_EQ(handed_on, (Strings{"A/one.txt", "B/two.txt", "three.txt"}));
 }
 
 TEST_F(WalkTest, EscOrTypedCtrlCEndsTheRunAndOtherKeysAreIgnored) {
