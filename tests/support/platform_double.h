@@ -12,13 +12,26 @@ inline FileTime file_time_of(std::int64_t seconds) {
 
 class PassThroughPlatform : public Platform {
  public:
-  SearchHandle find_first(const std::string& pattern, DirEntry* entry) override {
-    return native_platform().find_first(pattern, entry);
+  std::vector<std::string> arguments(int argc, char** argv) override {
+    return native_platform().arguments(argc, argv);
   }
-  bool find_next(SearchHandle search, DirEntry* entry) override {
-    return native_platform().find_next(search, entry);
+  StandardStreams secure_standard_streams() override {
+    return native_platform().secure_standard_streams();
   }
-  void find_close(SearchHandle search) override { native_platform().find_close(search); }
+  DirHandle open_directory(const std::string& path, std::string* error) override {
+    return native_platform().open_directory(path, error);
+  }
+  DirHandle open_subdirectory(const Directory& parent, const std::string& name,
+                              std::string* error) override {
+    return native_platform().open_subdirectory(parent, name, error);
+  }
+  void close_directory(DirHandle dir) override { native_platform().close_directory(dir); }
+  bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override {
+    return native_platform().list_directory(dir, listing, error);
+  }
+  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    return native_platform().entry_facts(dir, name, facts);
+  }
   bool full_path(const std::string& path, std::string* out) override {
     return native_platform().full_path(path, out);
   }
@@ -27,17 +40,28 @@ class PassThroughPlatform : public Platform {
   bool is_directory(const std::string& path) override {
     return native_platform().is_directory(path);
   }
-  bool file_exists(const std::string& path) override { return native_platform().file_exists(path); }
+  bool path_facts(const std::string& path, DirEntry* facts) override {
+    return native_platform().path_facts(path, facts);
+  }
   std::string find_name_ignoring_case(const std::string& directory,
                                       const std::string& name) override {
     return native_platform().find_name_ignoring_case(directory, name);
   }
   int volume_kind(const std::string& path) override { return native_platform().volume_kind(path); }
-  InputHandle open_input(const std::string& path) override {
-    return native_platform().open_input(path);
+  InputHandle open_file(const Directory& dir, const std::string& name,
+                        std::string* error) override {
+    return native_platform().open_file(dir, name, error);
   }
-  InputHandle open_input_shared(const std::string& path) override {
-    return native_platform().open_input_shared(path);
+  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+                               std::string* error) override {
+    return native_platform().open_file_shared(dir, name, error);
+  }
+  InputHandle open_stream(const Directory& dir, const std::string& carrier,
+                          const std::string& stream) override {
+    return native_platform().open_stream(dir, carrier, stream);
+  }
+  InputHandle open_path(const std::string& path) override {
+    return native_platform().open_path(path);
   }
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
     return native_platform().read_input(input, buffer, count);
@@ -45,25 +69,40 @@ class PassThroughPlatform : public Platform {
   bool seek_input(InputHandle input, std::uint64_t offset) override {
     return native_platform().seek_input(input, offset);
   }
+  bool input_facts(InputHandle input, DirEntry* facts) override {
+    return native_platform().input_facts(input, facts);
+  }
   void close_input(InputHandle input) override { native_platform().close_input(input); }
-  bool file_times(const std::string& path, FileTime* creation, FileTime* last_access,
-                  FileTime* last_write) override {
-    return native_platform().file_times(path, creation, last_access, last_write);
+  bool set_file_times(const Directory& dir, const std::string& name,
+                      const DirEntry& found) override {
+    return native_platform().set_file_times(dir, name, found);
   }
-  bool set_file_times(const std::string& path, FileTime creation, FileTime last_access,
-                      FileTime last_write) override {
-    return native_platform().set_file_times(path, creation, last_access, last_write);
+  std::uint32_t get_attributes(const Directory& dir, const std::string& name) override {
+    return native_platform().get_attributes(dir, name);
   }
-  std::uint32_t get_attributes(const std::string& path) override {
-    return native_platform().get_attributes(path);
+  bool set_attributes(const Directory& dir, const std::string& name,
+                      std::uint32_t attributes) override {
+    return native_platform().set_attributes(dir, name, attributes);
   }
-  bool set_attributes(const std::string& path, std::uint32_t attributes) override {
-    return native_platform().set_attributes(path, attributes);
-  }
-  bool list_streams(const std::string& path, std::vector<StreamEntry>* streams) override {
-    return native_platform().list_streams(path, streams);
+  bool list_streams(const Directory& dir, const std::string& name,
+                    std::vector<StreamEntry>* streams) override {
+    return native_platform().list_streams(dir, name, streams);
   }
   bool enable_stream_privileges() override { return native_platform().enable_stream_privileges(); }
+  OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override {
+    return native_platform().open_output(path, mode, error);
+  }
+  OutputHandle standard_output() override { return native_platform().standard_output(); }
+  WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override {
+    return native_platform().write_output(output, data, count);
+  }
+  std::int64_t output_size(OutputHandle output) override {
+    return native_platform().output_size(output);
+  }
+  bool cut_output(OutputHandle output, std::uint64_t size) override {
+    return native_platform().cut_output(output, size);
+  }
+  bool close_output(OutputHandle output) override { return native_platform().close_output(output); }
   bool disk_free_bytes(const std::string& path, std::uint64_t* free_bytes) override {
     return native_platform().disk_free_bytes(path, free_bytes);
   }
