@@ -54,6 +54,7 @@ TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   platform.close_input(input);
   EXPECT_EQ(drain(platform, platform.open_file(open.dir(), "big", nullptr)), big);
   EXPECT_EQ(drain(platform, platform.open_file_shared(open.dir(), "small", nullptr)), "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"))), "0123456789");
   EXPECT_EQ(
       drain(platform, platform.open_file(Directory{open.dir().path, nullptr}, "small", nullptr)),
       "0123456789");
@@ -112,23 +113,6 @@ TEST(DigestInput, FactsOfAnOpenFileShowChangesMadeWhileItIsRead) {
   EXPECT_EQ(facts.size, 14);
   EXPECT_GT(facts.last_write, ticks(1200000000, 9876543));
   platform.close_input(input);
-}
-
-TEST(DigestInput, FilesByPathAreRegularFilesOnly) {
-  TempDir dir;
-  dir.write("config.ini", "KEY=1\n");
-  ASSERT_EQ(symlink("config.ini", dir.at("link.ini").c_str()), 0);
-  PosixPlatform platform;
-  EXPECT_EQ(drain(platform, platform.open_path(dir.at("config.ini"))), "KEY=1\n");
-  EXPECT_EQ(drain(platform, platform.open_path(dir.at("link.ini"))), "KEY=1\n");
-  InputHandle input = platform.open_path(dir.at("config.ini"));
-  ASSERT_NE(input, nullptr);
-  DirEntry facts;
-  ASSERT_TRUE(platform.input_facts(input, &facts));
-  EXPECT_EQ(facts.size, 6);
-  platform.close_input(input);
-  EXPECT_EQ(platform.open_path(dir.path()), nullptr);
-  EXPECT_EQ(platform.open_path(""), nullptr);
 }
 
 TEST(DigestInput, NamedStreamsReadTheAttributeValues) {
