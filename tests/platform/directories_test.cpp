@@ -339,7 +339,10 @@ TEST(Listing, EntryFactsAreTheListedFactsAsTheyAreNow) {
   OpenDirectory hidden(platform, dir.at(".d"));
   ASSERT_TRUE(platform.entry_facts(hidden.dir(), "", &facts));  // the directory itself
   EXPECT_EQ(facts.attributes, kAttrDirectory | kAttrHidden);
-  ASSERT_TRUE(platform.entry_facts(Directory{dir.path() + "/", nullptr}, "f", &facts));
-  EXPECT_EQ(facts.size, 6);
+  // Without a handle, with or without the separator at the end of the directory's path.
+  for (const std::string& path : {dir.path() + "/", dir.path()}) {
+    ASSERT_TRUE(platform.entry_facts(Directory{path, nullptr}, "f", &facts)) << path;
+    EXPECT_EQ(facts.size, 6);
+  }
   EXPECT_FALSE(platform.entry_facts(open.dir(), "missing", &facts));
 }

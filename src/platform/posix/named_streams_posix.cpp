@@ -131,7 +131,7 @@ bool open_carrier(const Directory& dir, const std::string& name, Carrier* carrie
     std::string proc = "/proc/self/fd/" + std::to_string(dir.handle->fd);
     carrier->paths.push_back(name.empty() ? proc : proc + "/" + name);
   }
-  carrier->paths.push_back(dir.path.empty() && name.empty() ? "." : dir.path + name);
+  carrier->paths.push_back(joined_path(dir, name));
   return true;
 }
 
