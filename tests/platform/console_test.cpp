@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/child_process.h"
@@ -119,4 +120,40 @@ TEST(Console, TerminalKeysArriveOneByOneWithoutEchoAndSettingsComeBack) {
   EXPECT_NE(after.c_lflag & ECHO, 0u);
   close(slave);
   close(master);
+}
+
+TEST(Console, HangUpAndTerminateRequestsAreRecordedAndAGoneReaderIsNoSignal) {
+  for (int request : {SIGINT, SIGTERM, SIGHUP}) {
+    int status = run_in_child([request] {
+      PosixPlatform platform;
+      platform.install_interrupt_handler();
+      if (platform.interrupt_pending()) return 1;
+      raise(request);
+      if (!platform.interrupt_pending()) return 2;
+      int ends[2];
+      if (pipe(ends) != 0) return 9;
+      close(ends[0]);
+      // Without a reader the write fails instead of ending the process.
+      return write(ends[1], "x", 1) == -1 && errno == EPIPE ? 0 : 3;
+    });
+    EXPECT_EQ(status, 0) << strsignal(request);
+  }
+}
+
+TEST(Console, WhetherInputIsATerminalIsAskedOnce) {
+  int status = run_in_child([] {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 9;
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    if (slave < 0) return 9;
+    int writer = pipe_as_stdin("");
+    PosixPlatform platform;
+    if (platform.stdin_is_terminal()) return 1;
+    dup2(slave, STDIN_FILENO);  // the answer holds for the run
+    if (platform.stdin_is_terminal() || platform.key_waiting()) return 2;
+    close(writer);
+    PosixPlatform fresh;
+    return fresh.stdin_is_terminal() ? 0 : 3;
+  });
+  EXPECT_EQ(status, 0);
 }

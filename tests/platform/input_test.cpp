@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "platform/child_process.h"
+#include "platform/open_directory.h"
 #include "platform/posix/posix_platform.h"
 #include "support/temp_dir.h"
 
@@ -19,62 +21,105 @@ std::string read_all(Platform& platform, InputHandle input, std::size_t piece = 
   return data;
 }
 
-// The whole content behind `path`, or "<none>" when it cannot be opened.
-std::string content_of(Platform& platform, const std::string& path) {
-  InputHandle input = platform.open_input(path);
+// The whole content of an input, or "<none>" when it was not opened; closes it.
+std::string drain(Platform& platform, InputHandle input) {
   if (input == nullptr) return "<none>";
   std::string data = read_all(platform, input);
   platform.close_input(input);
   return data;
 }
 
+FileTime ticks(std::int64_t seconds, std::int64_t hundreds_of_ns) {
+  return static_cast<FileTime>((seconds + 11644473600LL) * 10000000LL + hundreds_of_ns);
+}
+
 }  // namespace
 
-TEST(DigestInput, ReadsAndSeeksARegularFile) {
+TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   TempDir dir;
   std::string big(200000, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i % 253);
   dir.write("small", "0123456789");
   dir.write("big", big);
   PosixPlatform platform;
-  InputHandle input = platform.open_input(dir.at("small"));
-  ASSERT_NE(input, nullptr);
+  OpenDirectory open(platform, dir.path());
+  std::string error;
+  InputHandle input = platform.open_file(open.dir(), "small", &error);
+  ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 4), "0123456789");
   ASSERT_TRUE(platform.seek_input(input, 7));
   EXPECT_EQ(read_all(platform, input, 4), "789");
   ASSERT_TRUE(platform.seek_input(input, 100));  // past the end: reads end at once
   EXPECT_EQ(read_all(platform, input), "");
   platform.close_input(input);
-  EXPECT_EQ(content_of(platform, dir.at("big")), big);
-  InputHandle shared = platform.open_input_shared(dir.at("small"));
-  ASSERT_NE(shared, nullptr);
-  EXPECT_EQ(read_all(platform, shared), "0123456789");
-  platform.close_input(shared);
+  EXPECT_EQ(drain(platform, platform.open_file(open.dir(), "big", nullptr)), big);
+  EXPECT_EQ(drain(platform, platform.open_file_shared(open.dir(), "small", nullptr)), "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"))), "0123456789");
+  EXPECT_EQ(
+      drain(platform, platform.open_file(Directory{open.dir().path, nullptr}, "small", nullptr)),
+      "0123456789");
+  error.clear();
+  EXPECT_EQ(platform.open_file(open.dir(), "missing", &error), nullptr);
+  EXPECT_EQ(error, "No such file or directory");
+  EXPECT_EQ(platform.open_file_shared(open.dir(), "missing", nullptr), nullptr);
 }
 
-TEST(DigestInput, RefusesEverythingButRegularFilesWithoutBlocking) {
+TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndCheck) {
   TempDir dir;
   dir.mkdir("sub");
   ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
+  // In a child: an open that waited for a writer would be ended by the alarm.
   int status = run_in_child([&] {
     PosixPlatform platform;
+    OpenDirectory open(platform, dir.path());
     int failures = 0;
-    for (const std::string& path : {dir.at("pipe"), std::string("/dev/null"), dir.at("sub"),
-                                    dir.at("missing"), dir.at("pipe:stream")}) {
-      if (platform.open_input(path) != nullptr) ++failures;
-      if (platform.open_input_shared(path) != nullptr) ++failures;
+    for (const char* name : {"pipe", "sub"}) {
+      for (bool shared : {false, true}) {
+        InputHandle input = shared ? platform.open_file_shared(open.dir(), name, nullptr)
+                                   : platform.open_file(open.dir(), name, nullptr);
+        DirEntry facts;
+        if (input != nullptr && platform.input_facts(input, &facts)) ++failures;
+        platform.close_input(input);
+      }
+    }
+    for (const std::string& path :
+         {dir.at("pipe"), std::string("/dev/null"), dir.at("sub"), dir.at("missing")}) {
+      if (platform.open_path(path) != nullptr) ++failures;
     }
     return failures;
   });
   EXPECT_EQ(status, 0);
 }
 
-TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
+TEST(DigestInput, FactsOfAnOpenFileShowChangesMadeWhileItIsRead) {
+  TempDir dir;
+  dir.write(".notes", "first");
+  struct timespec times[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.at(".notes").c_str(), times, 0), 0);
+  PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
+  InputHandle input = platform.open_file(open.dir(), ".notes", nullptr);
+  ASSERT_NE(input, nullptr);
+  DirEntry facts;
+  ASSERT_TRUE(platform.input_facts(input, &facts));
+  EXPECT_EQ(facts.size, 5);
+  EXPECT_EQ(facts.attributes, kAttrHidden);
+  EXPECT_EQ(facts.last_access, ticks(1000000000, 1234567));
+  EXPECT_EQ(facts.last_access_ns, 89);
+  EXPECT_EQ(facts.last_write, ticks(1200000000, 9876543));
+  EXPECT_EQ(facts.last_write_ns, 21);
+  dir.write(".notes", "first and more");  // the same file, rewritten
+  ASSERT_TRUE(platform.input_facts(input, &facts));
+  EXPECT_EQ(facts.size, 14);
+  EXPECT_GT(facts.last_write, ticks(1200000000, 9876543));
+  platform.close_input(input);
+}
+
+TEST(DigestInput, NamedStreamsReadTheAttributeValues) {
   TempDir dir;
   std::string file = dir.at("f.txt");
   dir.write("f.txt", "main data");
   dir.mkdir("d");
-  dir.write("odd:name", "colon in the file name");
   ASSERT_TRUE(set_xattr(file, "user.summary", "abc"));
   ASSERT_TRUE(set_xattr(file, "user.DosStream.zone:$DATA", std::string("xyz\0", 4)));
   ASSERT_TRUE(set_xattr(file, "user.a:b", "colon"));
@@ -83,30 +128,33 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
   ASSERT_TRUE(set_xattr(file, "user.\xc3\xa9t\xc3\xa9", "accent"));
   ASSERT_TRUE(set_xattr(file, "user.empty", ""));
   ASSERT_TRUE(set_xattr(dir.at("d"), "user.note", "on a directory"));
-  ASSERT_TRUE(set_xattr(dir.at("odd:name"), "user.s", "second colon"));
   PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
+  OpenDirectory d(platform, dir.at("d"));
   struct Case {
-    std::string path;
+    const Directory& dir;
+    std::string carrier;
+    std::string stream;
     std::string content;
   } cases[] = {
-      {file, "main data"},
-      {file + ":summary", "abc"},
-      {file + ":zone", "xyz"},  // the server's stored terminator is not data
-      {file + ":a:b", "colon"},
-      {file + ":sl/ash", "separator"},
-      {file + ":with space", "spaced"},
-      {file + ":\xc3\xa9t\xc3\xa9", "accent"},
-      {file + ":empty", ""},
-      {dir.at("d:note"), "on a directory"},
-      {dir.at("odd:name"), "colon in the file name"},
-      {dir.at("odd:name:s"), "second colon"},
-      {file + ":missing", "<none>"},
-      {file + ":", "<none>"},
-      {dir.at("nofile:summary"), "<none>"},
+      {open.dir(), "f.txt", "summary", "abc"},
+      {open.dir(), "f.txt", "zone", "xyz"},  // the server's stored terminator is not data
+      {open.dir(), "f.txt", "a:b", "colon"},
+      {open.dir(), "f.txt", "sl/ash", "separator"},
+      {open.dir(), "f.txt", "with space", "spaced"},
+      {open.dir(), "f.txt", "\xc3\xa9t\xc3\xa9", "accent"},
+      {open.dir(), "f.txt", "empty", ""},
+      {open.dir(), "d", "note", "on a directory"},
+      {d.dir(), "", "note", "on a directory"},  // the directory's own stream
+      {open.dir(), "f.txt", "missing", "<none>"},
+      {open.dir(), "f.txt", "", "<none>"},
+      {open.dir(), "nofile", "summary", "<none>"},
   };
-  for (const Case& c : cases) EXPECT_EQ(content_of(platform, c.path), c.content) << c.path;
-
-  InputHandle stream = platform.open_input(file + ":summary");
+  for (const Case& c : cases) {
+    EXPECT_EQ(drain(platform, platform.open_stream(c.dir, c.carrier, c.stream)), c.content)
+        << c.carrier << ":" << c.stream;
+  }
+  InputHandle stream = platform.open_stream(open.dir(), "f.txt", "summary");
   ASSERT_NE(stream, nullptr);
   ASSERT_TRUE(platform.seek_input(stream, 1));
   EXPECT_EQ(read_all(platform, stream, 1), "bc");
@@ -115,26 +163,50 @@ TEST(DigestInput, NamedStreamPathsReadTheAttributeValues) {
   platform.close_input(stream);
 }
 
+TEST(DigestInput, AStreamsFactsAreItsOwnSizeAndItsCarriersTimes) {
+  TempDir dir;
+  dir.write("f", "carrier data");
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.s", "1234567"));
+  struct timespec times[2] = {{1000000000, 5}, {1100000000, 123456789}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.at("f").c_str(), times, 0), 0);
+  PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
+  InputHandle stream = platform.open_stream(open.dir(), "f", "s");
+  ASSERT_NE(stream, nullptr);
+  DirEntry facts;
+  ASSERT_TRUE(platform.input_facts(stream, &facts));
+  EXPECT_EQ(facts.size, 7);
+  EXPECT_EQ(facts.last_write, ticks(1100000000, 1234567));
+  EXPECT_EQ(facts.last_write_ns, 89);
+  EXPECT_EQ(facts.last_access_ns, 5);
+  dir.write("f", "carrier data, changed");
+  ASSERT_TRUE(platform.input_facts(stream, &facts));
+  EXPECT_EQ(facts.size, 7);
+  EXPECT_GT(facts.last_write, ticks(1100000000, 1234567));
+  platform.close_input(stream);
+}
+
 TEST(DigestInput, EveryListedStreamOpensToItsOwnValue) {
   TempDir dir;
-  std::string file = dir.at("f");
   dir.write("f", "");
   // The same name twice: once plain, once in the file server's form with its stored zero.
-  ASSERT_TRUE(set_xattr(file, "user.s", "plain"));
-  ASSERT_TRUE(set_xattr(file, "user.DosStream.s:$DATA", std::string("served ten\0", 11)));
-  ASSERT_TRUE(set_xattr(file, "user.DosStream.only:$DATA", std::string("alone\0", 6)));
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.s", "plain"));
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.DosStream.s:$DATA", std::string("served ten\0", 11)));
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.DosStream.only:$DATA", std::string("alone\0", 6)));
   PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
   std::vector<StreamEntry> streams;
-  ASSERT_TRUE(platform.list_streams(file, &streams));
+  ASSERT_TRUE(platform.list_streams(open.dir(), "f", &streams));
   ASSERT_EQ(streams.size(), 3u);
   std::vector<std::string> names;
   for (const StreamEntry& stream : streams) {
     std::string name = stream.name.substr(1, stream.name.size() - 1 - 6);  // no ":" nor ":$DATA"
     names.push_back(name);
-    std::string content = content_of(platform, file + ":" + name);
+    std::string content = drain(platform, platform.open_stream(open.dir(), "f", name));
     EXPECT_EQ(static_cast<std::int64_t>(content.size()), stream.size) << stream.name;
   }
   EXPECT_EQ(names, (std::vector<std::string>{"DosStream.s:$DATA", "only", "s"}));
-  EXPECT_EQ(content_of(platform, file + ":s"), "plain");
-  EXPECT_EQ(content_of(platform, file + ":DosStream.s:$DATA"), "served ten");
+  EXPECT_EQ(drain(platform, platform.open_stream(open.dir(), "f", "s")), "plain");
+  EXPECT_EQ(drain(platform, platform.open_stream(open.dir(), "f", "DosStream.s:$DATA")),
+            "served ten");
 }

@@ -1,18 +1,21 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "platform/child_process.h"
+#include "platform/open_directory.h"
 #include "platform/posix/posix_platform.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::vector<std::pair<std::string, std::int64_t>> listed(Platform& platform,
-                                                         const std::string& path) {
+std::vector<std::pair<std::string, std::int64_t>> listed(Platform& platform, const Directory& dir,
+                                                         const std::string& name) {
   std::vector<StreamEntry> streams;
   std::vector<std::pair<std::string, std::int64_t>> result;
-  EXPECT_TRUE(platform.list_streams(path, &streams)) << path;
+  EXPECT_TRUE(platform.list_streams(dir, name, &streams)) << dir.path << name;
   for (const StreamEntry& s : streams) {
     EXPECT_EQ(s.type, 1u);
     EXPECT_EQ(s.attributes, 0u);
@@ -32,9 +35,8 @@ std::string set_largest_attribute(const std::string& path, const std::string& na
   return "";
 }
 
-std::string read_stream(Platform& platform, const std::string& path) {
+std::string content_of(Platform& platform, InputHandle input) {
   std::string data;
-  InputHandle input = platform.open_input(path);
   if (input == nullptr) return data;
   char buffer[4096];
   long long got = 0;
@@ -42,6 +44,14 @@ std::string read_stream(Platform& platform, const std::string& path) {
   platform.close_input(input);
   return data;
 }
+
+// The split of a path into its directory and its name, with the directory opened.
+struct Entry {
+  Entry(Platform& platform, const std::string& path)
+      : open(platform, path.substr(0, path.rfind('/'))), name(path.substr(path.rfind('/') + 1)) {}
+  OpenDirectory open;
+  std::string name;
+};
 
 }  // namespace
 
@@ -57,11 +67,14 @@ TEST(NamedStreams, LargestValuesAreListedAndReadWhole) {
   for (const std::string& file : files) {
     std::string value = set_largest_attribute(file, "user.big");
     ASSERT_FALSE(value.empty()) << file;
+    Entry entry(platform, file);
     std::vector<StreamEntry> streams;
-    ASSERT_TRUE(platform.list_streams(file, &streams));
+    ASSERT_TRUE(platform.list_streams(entry.open.dir(), entry.name, &streams));
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].size, static_cast<std::int64_t>(value.size())) << file;
-    EXPECT_EQ(read_stream(platform, file + ":big"), value) << file;
+    EXPECT_EQ(content_of(platform, platform.open_stream(entry.open.dir(), entry.name, "big")),
+              value)
+        << file;
   }
   if (shm_fd >= 0) {
     close(shm_fd);
@@ -81,13 +94,14 @@ TEST(NamedStreams, UserAttributesAreListedAsDataStreams) {
   // Only user attributes are streams.
   ASSERT_TRUE(set_xattr(file, "trusted.not_a_stream", "hidden"));
   PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
   using Listing = std::vector<std::pair<std::string, std::int64_t>>;
-  EXPECT_EQ(listed(platform, file), (Listing{
-                                        {":Zone.Identifier:$DATA", 14},
-                                        {":summary:$DATA", 3},
-                                        {":with space:and colon:$DATA", 1},
-                                        {":\xff\xfe:$DATA", 0},
-                                    }));
+  EXPECT_EQ(listed(platform, open.dir(), "f"), (Listing{
+                                                   {":Zone.Identifier:$DATA", 14},
+                                                   {":summary:$DATA", 3},
+                                                   {":with space:and colon:$DATA", 1},
+                                                   {":\xff\xfe:$DATA", 0},
+                                               }));
 }
 
 TEST(NamedStreams, ManyStreamsOnADirectoryAreAllListed) {
@@ -97,22 +111,78 @@ TEST(NamedStreams, ManyStreamsOnADirectoryAreAllListed) {
     ASSERT_TRUE(set_xattr(dir.at("d"), "user.s" + std::to_string(100 + i), "v"));
   }
   PosixPlatform platform;
-  auto streams = listed(platform, dir.at("d"));
-  ASSERT_EQ(streams.size(), 25u);
-  EXPECT_EQ(streams.front().first, ":s100:$DATA");
-  EXPECT_EQ(streams.back().first, ":s124:$DATA");
+  OpenDirectory open(platform, dir.path());
+  OpenDirectory d(platform, dir.at("d"));
+  // Named through its parent, or as the directory itself.
+  for (const auto& streams : {listed(platform, open.dir(), "d"), listed(platform, d.dir(), "")}) {
+    ASSERT_EQ(streams.size(), 25u);
+    EXPECT_EQ(streams.front().first, ":s100:$DATA");
+    EXPECT_EQ(streams.back().first, ":s124:$DATA");
+  }
 }
 
 TEST(NamedStreams, NoStreamsMissingPathsAndFileSystemsWithoutThem) {
   TempDir dir;
   dir.write("plain", "");
   PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
   std::vector<StreamEntry> streams = {StreamEntry{}};
-  EXPECT_TRUE(platform.list_streams(dir.at("plain"), &streams));
+  EXPECT_TRUE(platform.list_streams(open.dir(), "plain", &streams));
   EXPECT_TRUE(streams.empty());
   // proc keeps no user attributes at all.
-  EXPECT_TRUE(platform.list_streams("/proc/self/status", &streams));
+  OpenDirectory proc(platform, "/proc/self");
+  EXPECT_TRUE(platform.list_streams(proc.dir(), "status", &streams));
   EXPECT_TRUE(streams.empty());
-  EXPECT_FALSE(platform.list_streams(dir.at("missing"), &streams));
+  EXPECT_FALSE(platform.list_streams(open.dir(), "missing", &streams));
+  EXPECT_FALSE(platform.list_streams(Directory{dir.at("missing/"), nullptr}, "", &streams));
   EXPECT_TRUE(platform.enable_stream_privileges());
+}
+
+TEST(NamedStreams, AFileWhoseNameHoldsAColonIsNeverTakenForAStream) {
+  TempDir dir;
+  dir.write("a", "the carrier");
+  dir.write("a:b", "the sibling file");
+  ASSERT_TRUE(set_xattr(dir.at("a"), "user.b", "the stream"));
+  ASSERT_TRUE(set_xattr(dir.at("a:b"), "user.c", "the sibling's stream"));
+  PosixPlatform platform;
+  OpenDirectory open(platform, dir.path());
+  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a", "b")), "the stream");
+  EXPECT_EQ(content_of(platform, platform.open_file(open.dir(), "a:b", nullptr)),
+            "the sibling file");
+  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a:b", "c")),
+            "the sibling's stream");
+  EXPECT_EQ(platform.open_stream(open.dir(), "a", "b:c"), nullptr);
+  EXPECT_EQ(platform.open_stream(open.dir(), "a", "c"), nullptr);
+  using Listing = std::vector<std::pair<std::string, std::int64_t>>;
+  EXPECT_EQ(listed(platform, open.dir(), "a"), (Listing{{":b:$DATA", 10}}));
+  EXPECT_EQ(listed(platform, open.dir(), "a:b"), (Listing{{":c:$DATA", 20}}));
+}
+
+TEST(NamedStreams, ReadByPathWhenTheCarrierCannotBeOpened) {
+  TempDir dir;
+  dir.write("f", "data");
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.s", "by path"));
+  ASSERT_TRUE(set_xattr(dir.at("f"), "user.DosStream.t:$DATA", std::string("served\0", 7)));
+  // A process out of descriptors cannot open the carrier; its attributes are still reached,
+  // through the directory's descriptor and, without that, through the pasted path.
+  int status = run_in_child([&] {
+    PosixPlatform platform;
+    OpenDirectory open(platform, dir.path());
+    if (!open.is_open()) return 9;
+    rlimit limit = {static_cast<rlim_t>(open.dir().handle->fd + 1),
+                    static_cast<rlim_t>(open.dir().handle->fd + 1)};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 9;
+    for (const Directory& through : {open.dir(), Directory{open.dir().path, nullptr}}) {
+      if (content_of(platform, platform.open_stream(through, "f", "s")) != "by path") return 1;
+      InputHandle input = platform.open_stream(through, "f", "t");
+      DirEntry facts;
+      if (!platform.input_facts(input, &facts) || facts.size != 6) return 2;
+      if (content_of(platform, input) != "served") return 3;
+      std::vector<StreamEntry> streams;
+      if (!platform.list_streams(through, "f", &streams) || streams.size() != 2) return 4;
+      if (platform.open_stream(through, "missing", "s") != nullptr) return 5;
+    }
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
 }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,19 +78,48 @@ TEST(Paths, NamesFoundWithoutCasePreferExactThenLowestByteOrder) {
   EXPECT_EQ(platform.find_name_ignoring_case(dir.at("nodir"), "b"), "");
 }
 
-TEST(Paths, ExistenceAndDirectoriesFollowLinks) {
+TEST(Paths, FactsAndDirectoriesFollowLinksToFilesAndDirectoriesOnly) {
   TempDir dir;
-  dir.write("file", "");
+  dir.write(".file", "12345");
   dir.mkdir("sub");
+  ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
   ASSERT_EQ(symlink("sub", dir.at("dirlink").c_str()), 0);
+  ASSERT_EQ(symlink(".file", dir.at("filelink").c_str()), 0);
   ASSERT_EQ(symlink("gone", dir.at("dangling").c_str()), 0);
+  struct timespec times[2] = {{1000000000, 0}, {1000000001, 999999999}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.at(".file").c_str(), times, 0), 0);
   PosixPlatform platform;
   EXPECT_TRUE(platform.is_directory(dir.at("sub")));
   EXPECT_TRUE(platform.is_directory(dir.at("dirlink")));
-  EXPECT_FALSE(platform.is_directory(dir.at("file")));
-  EXPECT_TRUE(platform.file_exists(dir.at("file")));
-  EXPECT_FALSE(platform.file_exists(dir.at("dangling")));
-  EXPECT_FALSE(platform.file_exists(dir.at("missing")));
+  EXPECT_FALSE(platform.is_directory(dir.at(".file")));
+  struct Case {
+    std::string path;
+    bool found;
+    std::uint32_t attributes;
+    std::int64_t size;
+  } cases[] = {
+      {dir.at(".file"), true, kAttrHidden, 5},
+      {dir.at("filelink"), true, kAttrNormal, 5},  // named as the link, sized as its file
+      {dir.at("sub/"), true, kAttrDirectory, 0},
+      {dir.at("dirlink"), true, kAttrDirectory, 0},
+      {dir.at("pipe"), false, 0, 0},
+      {"/dev/null", false, 0, 0},
+      {dir.at("dangling"), false, 0, 0},
+      {dir.at("missing"), false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    DirEntry facts;
+    ASSERT_EQ(platform.path_facts(c.path, &facts), c.found) << c.path;
+    if (!c.found) continue;
+    EXPECT_EQ(facts.attributes, c.attributes) << c.path;
+    EXPECT_EQ(facts.size, c.size) << c.path;
+  }
+  DirEntry facts;
+  ASSERT_TRUE(platform.path_facts(dir.at(".file"), &facts));
+  EXPECT_EQ(facts.name, ".file");
+  EXPECT_EQ(facts.last_write, (1000000001ULL + 11644473600ULL) * 10000000ULL + 9999999);
+  EXPECT_EQ(facts.last_write_ns, 99);
 }
 
 TEST(Paths, VolumeKindAndModulePath) {

@@ -93,10 +93,15 @@ std::string_view base_name(std::string_view path) {
   return (slash == std::string_view::npos || path.size() == 1) ? path : path.substr(slash + 1);
 }
 
+std::string joined_path(const Directory& dir, const std::string& name) {
+  if (dir.path.empty()) return name.empty() ? std::string(".") : name;
+  if (name.empty() || dir.path.back() == '/') return dir.path + name;
+  return dir.path + "/" + name;
+}
+
 EntryRef entry_ref(const Directory& dir, const std::string& name) {
   if (dir.handle != nullptr) return EntryRef{dir.handle->fd, name};
-  std::string path = dir.path + name;
-  return EntryRef{AT_FDCWD, path.empty() ? std::string(".") : path};
+  return EntryRef{AT_FDCWD, joined_path(dir, name)};
 }
 
 }  // namespace posix

@@ -117,9 +117,10 @@ bool stream_name_of_attribute(std::string_view attribute, std::string* name) {
 
 namespace posix {
 
-// A file without read permission cannot give a descriptor for the f*xattr calls, and neither
-// can a process out of descriptors; its attributes are then asked by path: through the
-// directory's descriptor in /proc first, which reaches any depth, and the pasted path last.
+// When the carrier cannot be opened (a process out of descriptors, another's lease, a
+// permission the open needs and the attribute calls may not), its attributes are asked by
+// path: through the directory's descriptor in /proc first, which reaches any depth, and the
+// pasted path last.
 bool open_carrier(const Directory& dir, const std::string& name, Carrier* carrier) {
   *carrier = Carrier{};
   EntryRef ref = entry_ref(dir, name);
@@ -131,7 +132,7 @@ bool open_carrier(const Directory& dir, const std::string& name, Carrier* carrie
     std::string proc = "/proc/self/fd/" + std::to_string(dir.handle->fd);
     carrier->paths.push_back(name.empty() ? proc : proc + "/" + name);
   }
-  carrier->paths.push_back(dir.path.empty() && name.empty() ? "." : dir.path + name);
+  carrier->paths.push_back(joined_path(dir, name));
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Output files written by the program itself: each piece in one write() call, so that runs
 // appending to the same file interleave only between the pieces they hand over whole.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,7 +56,9 @@ OutputHandle PosixPlatform::standard_output() {
 }
 
 // A write that stops early is handed back as such rather than continued here: a second call
-// could land after another appending run's piece.
+// could land after another appending run's piece. A standard output left non-blocking by
+// whoever shares the pipe refuses a piece whole while the pipe is full; that is a wait, not a
+// failure, and the piece is still written in one call once there is room.
 WriteResult PosixPlatform::write_output(OutputHandle output, const char* data, std::size_t count) {
   WriteResult result;
   if (output == nullptr) {
@@ -63,7 +66,13 @@ WriteResult PosixPlatform::write_output(OutputHandle output, const char* data, s
     return result;
   }
   if (count == 0) return result;
-  ssize_t written = write(output->fd, data, std::min<std::size_t>(count, SSIZE_MAX));
+  count = std::min<std::size_t>(count, SSIZE_MAX);
+  ssize_t written = write(output->fd, data, count);
+  while (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    pollfd room = {output->fd, POLLOUT, 0};
+    if (poll(&room, 1, -1) < 0) break;
+    written = write(output->fd, data, count);
+  }
   if (written < 0) {
     result.status = failure_of(errno);
     return result;

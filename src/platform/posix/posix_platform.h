@@ -161,6 +161,8 @@ struct EntryRef {
   std::string name;
 };
 EntryRef entry_ref(const Directory& dir, const std::string& name);
+// The path of `name` in `dir`, whether or not the directory's path ends in the separator.
+std::string joined_path(const Directory& dir, const std::string& name);
 
 // The last component of a path, trailing separators ignored ("/" stays "/").
 std::string_view base_name(std::string_view path);
