@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <unordered_map>
 #include <utility>
 
 #include "run/output_stream.h"
@@ -24,11 +25,9 @@ constexpr int kProgressDirectoryWidth = 60;
 // budget ran out.
 constexpr std::size_t kKeptEntriesBudget = 1000000;
 
-struct KeptListing {
-  std::string path;
-  DirListing listing;
-};
-std::deque<KeptListing> kept_listings;
+// By path: a directory given twice as a search path is listed twice, and a directory the main
+// pass no longer reaches leaves nothing out of step.
+std::unordered_map<std::string, std::deque<DirListing>> kept_listings;
 std::size_t kept_entries = 0;
 bool keeping = true;  // until the budget runs out: the main pass takes the listings in order
 
@@ -65,16 +64,20 @@ void list_streams_of(const Directory& parent, const std::string& name, const std
 
 // The listing of `dir`: the one the counting pass kept, or a fresh one.
 bool listing_of(const Directory& dir, DirListing* listing, std::string* why) {
-  if (!counting() && !kept_listings.empty() && kept_listings.front().path == dir.path) {
-    *listing = std::move(kept_listings.front().listing);
-    kept_listings.pop_front();
-    return true;
+  if (!counting()) {
+    auto kept = kept_listings.find(dir.path);
+    if (kept != kept_listings.end()) {
+      *listing = std::move(kept->second.front());
+      kept->second.pop_front();
+      if (kept->second.empty()) kept_listings.erase(kept);
+      return true;
+    }
   }
   if (!os().list_directory(dir, listing, why)) return false;
   if (counting() && keeping) {
     kept_entries += listing->entries.size();
     keeping = kept_entries <= kKeptEntriesBudget;
-    if (keeping) kept_listings.push_back(KeptListing{dir.path, *listing});
+    if (keeping) kept_listings[dir.path].push_back(*listing);
   }
   return true;
 }

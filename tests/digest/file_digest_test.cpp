@@ -228,7 +228,8 @@ TEST(FileDigest, AFileRewrittenDuringThePassIsReadOnceMoreAndReportedWhenItChang
 
   // Rewritten during both passes: no digest passes for the file's.
   fs.opens.clear();
-  fs.rewrite_at_read[path] = {5, 7};
+  const int made = fs.reads_of(path);
+  fs.rewrite_at_read[path] = {made + 2, made + 5};
   DigestResult twice = digest_file(kDir, fs.listed(path), every_kind());
   EXPECT_EQ(twice.outcome, DigestOutcome::kChanged);
   EXPECT_EQ(fs.opens[path], 2);

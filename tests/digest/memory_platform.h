@@ -42,6 +42,9 @@ class MemoryPlatform : public PassThroughPlatform {
   int open_handles = 0;
   int reads = 0;
 
+  // Reads made of a file so far.
+  int reads_of(const std::string& path) { return reads_of_[path]; }
+
   // The facts a listing would give for a file of `files`.
   DirEntry listed(const std::string& path) {
     DirEntry entry;

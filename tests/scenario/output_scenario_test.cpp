@@ -116,14 +116,17 @@ TEST_F(OutputScenario, TwoRunsWithOneLogGiveTwoWholeEntries) {
   EXPECT_EQ(ends[1] + 1 + kEntryEnd.size(), text.size());
 }
 
-TEST_F(OutputScenario, LogIsCutAtAnEndMarkOnlyWhenItHoldsTenBytes) {
+TEST_F(OutputScenario, OnlyPaddingAtTheVeryEndOfTheLogIsRemoved) {
   using namespace std::string_literals;
   struct Case {
     std::string before;
     std::string kept;
   } cases[] = {
-      {"entry one\n\0garbage after a crash"s, "entry one\n"},
+      // Text after an inner mark is another run's entry: it stays.
+      {"entry one\n\0entry two after a crash\n"s, "entry one\n\0entry two after a crash\n"s},
+      {"entry one\n\x1A\0\0\x1A"s, "entry one\n"},
       {"ab\0c"s, "ab\0c"s},
+      {"ab\x1A"s, "ab"},
   };
   for (const Case& c : cases) {
     tree.write("acct-ing", c.before);
