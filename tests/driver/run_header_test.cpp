@@ -1,15 +1,16 @@
 #include "driver/run_header.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 
-#include "run/settings.h"
-#include "run/run_state.h"
 #include "output/destinations.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "support/captured_streams.h"
 #include "support/record_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -27,31 +28,41 @@ class RunHeaderTest : public ::testing::Test {
   }
   void TearDown() override {
     set_platform(nullptr);
-    if (settings.accounting_file != nullptr) std::fclose(settings.accounting_file);
+    if (settings.accounting_file != nullptr) os().close_output(settings.accounting_file);
     settings.accounting_file = nullptr;
   }
 
+  // A log in the scratch directory, for the header to be written into.
+  void open_log(const std::string& name) {
+    if (settings.accounting_file != nullptr) os().close_output(settings.accounting_file);
+    settings.accounting_path = dir.at(name);
+    settings.accounting_file =
+        os().open_output(settings.accounting_path, OutputMode::kCreate, nullptr);
+  }
+
+  // What write_run_header sends to the real standard output, written in a child process so
+  // that this one keeps its output file.
+  std::string header_on_stdout() {
+    const std::string console = dir.at("console.txt");
+    EXPECT_EXIT(
+        {
+          finish_output();
+          if (std::freopen(console.c_str(), "w", stdout) == nullptr) std::exit(1);
+          use_standard_output();
+          write_run_header();
+          flush_output();
+          std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    return read_file(console);
+  }
+
   RecordPlatform platform;
+  TempDir dir;
   CapturedStreams streams;
 };
 
-// What write_run_header sends to the real standard output.
-std::string header_on_stdout() {
-  std::FILE* scratch = std::tmpfile();
-  std::fflush(stdout);
-  const int saved = dup(STDOUT_FILENO);
-  dup2(fileno(scratch), STDOUT_FILENO);
-  std::FILE* previous = output_stream;
-  output_stream = stdout;
-  write_run_header();
-  std::fflush(stdout);
-  output_stream = previous;
-  dup2(saved, STDOUT_FILENO);
-  close(saved);
-  std::string text = stream_text(scratch);
-  std::fclose(scratch);
-  return text;
-}
+using RunHeaderDeathTest = RunHeaderTest;
 
 TEST_F(RunHeaderTest, OutputFileHeaderNamesZoneAndCommandLine) {
   write_run_header();
@@ -60,7 +71,7 @@ TEST_F(RunHeaderTest, OutputFileHeaderNamesZoneAndCommandLine) {
             "/usr/bin/tallysum -r /data \n\n");
 }
 
-TEST_F(RunHeaderTest, ConsoleHeaderLeavesOutTheCommandLine) {
+TEST_F(RunHeaderDeathTest, ConsoleHeaderLeavesOutTheCommandLine) {
   EXPECT_EQ(header_on_stdout(),
             "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
             "\n\n");
@@ -84,30 +95,26 @@ TEST_F(RunHeaderTest, ZoneWithoutDaylightRuleOrWithoutNameHasNoMarkAndNoNul) {
 }
 
 TEST_F(RunHeaderTest, AccountingLogGetsItsOwnForm) {
-  settings.accounting_file = std::tmpfile();
+  open_log("log.txt");
   write_run_header();
-  EXPECT_EQ(stream_text(settings.accounting_file),
+  EXPECT_EQ(read_file(dir.at("log.txt")),
             "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
             "/usr/bin/tallysum -r /data \n");
 
-  std::FILE* log = std::tmpfile();
-  std::fclose(settings.accounting_file);
-  settings.accounting_file = log;
+  open_log("log2.txt");
   platform.zone = ZoneInfo{"", "", 0, false};
   write_run_header();
-  EXPECT_EQ(stream_text(log),
+  EXPECT_EQ(read_file(dir.at("log2.txt")),
             "\nStarted Wed Jan 02 10:03:55 1980 Local Time: \n/usr/bin/tallysum -r /data \n");
 }
 
 TEST_F(RunHeaderTest, SilentWritesNothingAnywhere) {
   settings.silent = 1;
-  settings.accounting_file = std::tmpfile();
+  open_log("log.txt");
   write_run_header();
   EXPECT_EQ(streams.output(), "");
-  EXPECT_EQ(stream_text(settings.accounting_file), "");
+  EXPECT_EQ(read_file(dir.at("log.txt")), "");
 }
-
-using RunHeaderDeathTest = RunHeaderTest;
 
 TEST_F(RunHeaderDeathTest, AClockThatCannotBeReadEndsTheRunUnsuccessfully) {
   platform.calendar_fails = true;

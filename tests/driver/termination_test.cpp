@@ -5,9 +5,10 @@
 
 #include <cstdio>
 
-#include "run/settings.h"
-#include "run/run_state.h"
 #include "output/destinations.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "support/record_platform.h"
 #include "support/temp_dir.h"
 
@@ -28,22 +29,24 @@ class TerminationDeathTest : public ::testing::Test {
     platform.now = 1000 + 3725;
     platform.zone = ZoneInfo{"UTC", "", 0, false};
     set_platform(&platform);
-    output_stream = stdout;
+    use_standard_output();
     message_stream = stderr;
   }
-  void TearDown() override {
-    set_platform(nullptr);
-    output_stream = stdout;
-    settings.accounting_file = nullptr;
-  }
+  void TearDown() override { set_platform(nullptr); }
 
-  // Makes the run write to an output file in the scratch directory.
-  std::string use_output_file() {
-    const std::string path = dir.at("list.txt");
-    output_stream = std::fopen(path.c_str(), "w");
+  // Makes the run write to an output file in the scratch directory; called in the child of a
+  // death test, so that the test process keeps its own output.
+  void send_output_to(const std::string& path) {
+    finish_output();
+    use_output_file(os().open_output(path, OutputMode::kCreate, nullptr), path);
     settings.output_target = 1;
     settings.output_path = path;
-    return path;
+  }
+  // The accounting log of the run, likewise in the child.
+  OutputHandle open_log(const std::string& path) {
+    settings.accounting_file = os().open_output(path, OutputMode::kCreate, nullptr);
+    settings.accounting_path = path;
+    return settings.accounting_file;
   }
 
   RecordPlatform platform;
@@ -60,7 +63,7 @@ int occurrences(const std::string& text, const std::string& part) {
 
 TEST_F(TerminationDeathTest, ConsoleSummaryOfAnEmptyRunAndOfOneDirectory) {
   platform.now = 1000;
-  EXPECT_EXIT(terminate_run(0), ExitedWithCode(0),
+  EXPECT_EXIT(terminate_run(kNormalExit), ExitedWithCode(0),
               AllOf(HasSubstr("\n  0 directories, 0 files, 0 bytes: \n  Elapsed:  0 hrs. 0 mins."
                               " 0 secs.\n\n"),
                     Not(HasSubstr("Abnormal"))));
@@ -69,15 +72,17 @@ TEST_F(TerminationDeathTest, ConsoleSummaryOfAnEmptyRunAndOfOneDirectory) {
   counters.directory_count = 1;
   counters.file_count = 3;
   counters.byte_total = 1234567890123;
-  EXPECT_EXIT(terminate_run(0), ExitedWithCode(0),
+  EXPECT_EXIT(terminate_run(kNormalExit), ExitedWithCode(0),
               HasSubstr("\n  1 directory, 3 files, 1,234,567,890,123 bytes: \n  Elapsed:  0 hrs."));
 }
 
 TEST_F(TerminationDeathTest, AbnormalEndsNameTheirReasonAndExitWithItsNumber) {
-  const std::pair<int, const char*> cases[] = {
-      {1, "USER_ABORTED"},        {2, "INPUT_FILE"},
-      {3, "OUTPUT_FILE"},         {5, "ILLEGAL or INCOMPLETE OPTION"},
-      {6, "INSUFFICIENT MEMORY"},
+  const std::pair<ExitReason, const char*> cases[] = {
+      {kUserAborted, "USER_ABORTED"},
+      {kInputFile, "INPUT_FILE"},
+      {kOutputFile, "OUTPUT_FILE"},
+      {kIllegalOption, "ILLEGAL or INCOMPLETE OPTION"},
+      {kInsufficientMemory, "INSUFFICIENT MEMORY"},
   };
   for (const auto& [reason, text] : cases) {
     EXPECT_EXIT(terminate_run(reason), ExitedWithCode(reason),
@@ -99,23 +104,26 @@ TEST_F(TerminationDeathTest, FileSummaryGoesToTheOutputFileWithStreamLinesWhenAn
       {0, 2, " (Includes 0 Alternate Data Streams And 2 directories holding data streams)\n"},
       {0, 0, ""},
   };
+  const std::string path = dir.at("list.txt");
   for (const Case& c : cases) {
-    const std::string path = use_output_file();
     counters.stream_count = c.streams;
     counters.stream_dir_count = c.dirs;
-    EXPECT_EXIT(terminate_run(0), ExitedWithCode(0),
-                HasSubstr("\n  2 directories, 5 files, 1,000 bytes: \n  Elapsed:  1 hrs. 2 mins. "
-                          "5 secs.\n\n"));
+    EXPECT_EXIT(
+        {
+          send_output_to(path);
+          terminate_run(kNormalExit);
+        },
+        ExitedWithCode(0),
+        HasSubstr("\n  2 directories, 5 files, 1,000 bytes: \n  Elapsed:  1 hrs. 2 mins. "
+                  "5 secs.\n\n"));
     EXPECT_EQ(read_file(path), "\n  2 directories, 5 files, 1,000 bytes: \n" + c.lines +
                                    "  Elapsed:  1 hrs. 2 mins. 5 secs.\n\n");
-    std::fclose(output_stream);
   }
 }
 
 TEST_F(TerminationDeathTest, SilentRunKeepsOnlyTheAutowidthLineAndTheLog) {
-  const std::string path = use_output_file();
+  const std::string path = dir.at("list.txt");
   const std::string log_path = dir.at("log.txt");
-  settings.accounting_file = std::fopen(log_path.c_str(), "w");
   settings.silent = 1;
   settings.auto_width = 1;
   settings.name_width = 40;
@@ -123,14 +131,18 @@ TEST_F(TerminationDeathTest, SilentRunKeepsOnlyTheAutowidthLineAndTheLog) {
   counters.directory_count = 2;
   counters.file_count = 5;
   counters.byte_total = 1000;
-  EXPECT_EXIT(terminate_run(0), ExitedWithCode(0), Not(HasSubstr("directories")));
+  EXPECT_EXIT(
+      {
+        send_output_to(path);
+        open_log(log_path);
+        terminate_run(kNormalExit);
+      },
+      ExitedWithCode(0), Not(HasSubstr("directories")));
   EXPECT_EQ(read_file(path), "\n AUTOWIDTH -Mw= 40");
   EXPECT_EQ(read_file(log_path),
             "  Name width adjusted to 40\n Record length 69\n  2 directories, 5 files, 1,000 "
             "bytes: \n\n\n  Finished: Thu Jan 01 01:18:45 1970\n  Elapsed:  1 hrs. 2 mins. 5 "
             "secs.\n*****************************************************\n");
-  std::fclose(output_stream);
-  std::fclose(settings.accounting_file);
 }
 
 TEST_F(TerminationDeathTest, ConsoleRunWritesNoFileSummaryButTheAutowidthLine) {
@@ -139,7 +151,8 @@ TEST_F(TerminationDeathTest, ConsoleRunWritesNoFileSummaryButTheAutowidthLine) {
   EXPECT_EXIT(
       {
         std::freopen(dir.at("console.txt").c_str(), "w", stdout);
-        terminate_run(0);
+        use_standard_output();
+        terminate_run(kNormalExit);
       },
       ExitedWithCode(0), HasSubstr("0 directories"));
   EXPECT_EQ(read_file(dir.at("console.txt")), "\n AUTOWIDTH -Mw= 33");
@@ -150,9 +163,9 @@ TEST_F(TerminationDeathTest, OutputLostAtCloseEndsWithWriteErrorNotSuccess) {
   settings.output_path = "/dev/full";
   EXPECT_EXIT(
       {
-        output_stream = std::fopen("/dev/full", "w");
-        write_output("final.doc  0123456789ABCDEF0123456789ABCDEF \n");  // still buffered
-        terminate_run(0);
+        use_output_file(os().open_output("/dev/full", OutputMode::kCreate, nullptr), "/dev/full");
+        write_record("final.doc  0123456789ABCDEF0123456789ABCDEF \n", 1, 10);  // still gathered
+        terminate_run(kNormalExit);
       },
       ExitedWithCode(kWriteError),
       AllOf(HasSubstr("Error writing output file /dev/full"), HasSubstr("Reason: WRITE_ERROR")));
@@ -162,9 +175,9 @@ TEST_F(TerminationDeathTest, OutputLostAtCloseEndsWithWriteErrorNotSuccess) {
   EXPECT_EXIT(
       {
         std::freopen("/dev/full", "w", stdout);
-        output_stream = stdout;
+        use_standard_output();
         write_output("final.doc  0123456789ABCDEF0123456789ABCDEF \n");
-        terminate_run(0);
+        terminate_run(kNormalExit);
       },
       ExitedWithCode(kWriteError), HasSubstr("Reason: WRITE_ERROR"));
 }
@@ -174,15 +187,93 @@ TEST_F(TerminationDeathTest, AFailingRecordWriteEndsTheRunOnceWithoutRecursing) 
   settings.output_path = "/dev/full";
   EXPECT_EXIT(
       {
-        output_stream = std::fopen("/dev/full", "w");
-        std::setvbuf(output_stream, nullptr, _IONBF, 0);
+        use_output_file(os().open_output("/dev/full", OutputMode::kCreate, nullptr), "/dev/full");
         write_output("final.doc  0123456789ABCDEF0123456789ABCDEF \n");
+        flush_output();
         std::exit(99);
       },
       ExitedWithCode(kWriteError), ::testing::Truly([](const std::string& err) {
         return occurrences(err, "Error writing output file /dev/full") == 1 &&
                occurrences(err, "Reason: WRITE_ERROR") == 1 &&
                occurrences(err, "0 directories") == 1;
+      }));
+}
+
+TEST_F(TerminationDeathTest, SummariesSayHowManyCouldNotBeReadOnlyWhenAnyCouldNot) {
+  const std::string path = dir.at("list.txt");
+  const std::string log_path = dir.at("log.txt");
+  counters.file_count = 4;
+  for (int unreadable : {0, 3}) {
+    counters.unreadable_count = unreadable;
+    const std::string line = "4 files, 0 bytes: \n  3 could not be read\n";
+    const ::testing::Matcher<const std::string&> console =
+        unreadable > 0 ? ::testing::Matcher<const std::string&>(HasSubstr(line + "  Elapsed: "))
+                       : Not(HasSubstr("could not be read"));
+    EXPECT_EXIT(
+        {
+          send_output_to(path);
+          open_log(log_path);
+          terminate_run(kNormalExit);
+        },
+        ExitedWithCode(0), console);
+    const std::string written = read_file(path) + read_file(log_path);
+    EXPECT_EQ(occurrences(written, line), unreadable > 0 ? 2 : 0);
+    EXPECT_EQ(occurrences(written, "could not be read"), unreadable > 0 ? 2 : 0);
+  }
+}
+
+TEST_F(TerminationDeathTest, TheLogEntryOfARunThatDidNotEndNormallyNamesItsReason) {
+  const std::string log_path = dir.at("log.txt");
+  const std::pair<ExitReason, const char*> cases[] = {
+      {kNormalExit, nullptr},
+      {kUserAborted, "USER_ABORTED"},
+      {kInputFile, "INPUT_FILE"},
+      {kIllegalOption, "ILLEGAL or INCOMPLETE OPTION"},
+  };
+  for (const auto& [reason, text] : cases) {
+    EXPECT_EXIT(
+        {
+          open_log(log_path);
+          terminate_run(reason);
+        },
+        ExitedWithCode(reason), "");
+    const std::string log = read_file(log_path);
+    EXPECT_THAT(log, HasSubstr("\n  0 directories, 0 files, 0 bytes: \n"));
+    if (text == nullptr) {
+      EXPECT_THAT(log, Not(HasSubstr("Abnormal")));
+    } else {
+      EXPECT_THAT(log, HasSubstr(std::string("bytes: \n  Abnormal termination. Reason: ") + text +
+                                 "\n\n\n  Finished: "));
+    }
+  }
+}
+
+TEST_F(TerminationDeathTest, ALogThatCannotBeWrittenTurnsANormalEndIntoWriteError) {
+  const std::string log_path = dir.at("log.txt");
+  for (ExitReason reason : {kNormalExit, kUserAborted}) {
+    const ExitReason expected = reason == kNormalExit ? kWriteError : reason;
+    EXPECT_EXIT(
+        {
+          platform.limited_output = open_log(log_path);
+          platform.disk_room = 0;
+          terminate_run(reason);
+        },
+        ExitedWithCode(expected),
+        AllOf(HasSubstr("Error writing accounting file " + log_path),
+              HasSubstr(std::string("Reason: ") + exit_reason_text(expected))));
+  }
+  // A piece of the entry lost early fails the run as well, even if the summary gets through.
+  EXPECT_EXIT(
+      {
+        platform.limited_output = open_log(log_path);
+        platform.disk_room = 0;
+        write_log("/usr/bin/tallysum -r /data\n");
+        platform.disk_room = -1;
+        terminate_run(kNormalExit);
+      },
+      ExitedWithCode(kWriteError), ::testing::Truly([&](const std::string& err) {
+        return occurrences(err, "Error writing accounting file " + log_path) == 1 &&
+               occurrences(err, "Reason: WRITE_ERROR") == 1;
       }));
 }
 

@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "run/settings.h"
 #include "output/destinations.h"
+#include "run/output_stream.h"
+#include "run/settings.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -30,7 +31,7 @@ class AccountingLog : public testing::Test {
   TempDir dir;
 };
 
-TEST_F(AccountingLog, TrimCutsAtTheFirstEndMarkOnlyInFilesOfTenBytesOrMore) {
+TEST_F(AccountingLog, TrimRemovesOnlyTheTrailingRunOfPadding) {
   using namespace std::string_literals;
   std::string big(200000, 'x');
   struct Case {
@@ -38,20 +39,22 @@ TEST_F(AccountingLog, TrimCutsAtTheFirstEndMarkOnlyInFilesOfTenBytesOrMore) {
     std::string after;
   } cases[] = {
       {"0123456789", "0123456789"},
-      {"hello\0world!"s, "hello"},
+      {"hello\0world!"s, "hello\0world!"s},  // text after an inner mark is kept
       {"0123456789\x1A"
        "tail",
-       "0123456789"},
-      {"\0abcdefghijk"s, ""},
-      {"abc\x1A"
-       "def\0ghij"s,
-       "abc"},                         // whichever mark comes first
-      {"012345678\x1A", "012345678"},  // ten bytes: scanned
-      {"abc\x1A", "abc\x1A"},          // shorter than ten: left for the open to handle
-      {"short\0 z\x1A"s, "short\0 z\x1A"s},
+       "0123456789\x1A"
+       "tail"},
+      {"\0abcdefghijk"s, "\0abcdefghijk"s},
+      {"012345678\x1A", "012345678"},
+      {"abc\x1A", "abc"},             // however short the file
+      {"abc\x1A\0\x1A\0\0"s, "abc"},  // the whole run, whichever marks it mixes
+      {"a\0b\x1A\0"s, "a\0b"s},
+      {"\x1A\0\x1A"s, ""},
       {"", ""},
-      {big + '\0' + "lost", big},  // a mark far past the first piece read
+      {big + '\0' + "kept", big + '\0' + "kept"},
       {std::string(65536, 'y') + "\x1A", std::string(65536, 'y')},
+      {"z" + std::string(70000, '\0') + "\x1A", "z"},  // a run longer than one piece read
+      {std::string(150000, '\0'), ""},
   };
   for (const Case& c : cases) {
     dir.write("log", c.before);
@@ -66,6 +69,9 @@ TEST_F(AccountingLog, TrimCreatesAMissingLogAndFailsAtOnceWhereItCannot) {
   std::string impossible = dir.at("no/such/dir/log");
   EXPECT_EXIT(trim_accounting_file(impossible), testing::ExitedWithCode(1),
               "\nGeneric7\n[0-9]+\nerror opening " + impossible + "\n");
+  dir.mkdir("a-directory");
+  EXPECT_EXIT(trim_accounting_file(dir.at("a-directory")), testing::ExitedWithCode(1),
+              "error opening " + dir.at("a-directory") + "\n");
 }
 
 TEST_F(AccountingLog, OpenTakesTheLockTrimsAndStartsAnEntry) {
@@ -74,16 +80,17 @@ TEST_F(AccountingLog, OpenTakesTheLockTrimsAndStartsAnEntry) {
     std::string kept;
   } cases[] = {
       {"", ""},
-      {"abc\x1A", "abc"},  // short file: only the trailing Ctrl-Z goes, when the stream opens
-      {std::string("entry 1\n\0garbage after a crash", 31), "entry 1\n"},
+      {"abc\x1A", "abc"},
+      {"entry 1\n" + std::string(20, '\0'), "entry 1\n"},  // what a crash left behind
       {"old entry\n" + kEntryEnd, "old entry\n" + kEntryEnd},
   };
   for (const Case& c : cases) {
     dir.write("log", c.before);
-    settings.accounting_file = open_accounting_log(dir.at("log"));
+    ASSERT_TRUE(open_accounting_log(dir.at("log")));
     ASSERT_NE(settings.accounting_file, nullptr);
+    EXPECT_EQ(settings.accounting_path, dir.at("log"));
     EXPECT_EQ(platform.locks.back(), dir.at("log"));
-    std::fputs("command line\n", settings.accounting_file);
+    write_log("command line\n");
     close_accounting_log();
     EXPECT_EQ(settings.accounting_file, nullptr);
     EXPECT_EQ(read_file(dir.at("log")), c.kept + kEntryStart + "command line\n");
@@ -95,10 +102,9 @@ TEST_F(AccountingLog, OpenTakesTheLockTrimsAndStartsAnEntry) {
 
 TEST_F(AccountingLog, TwoRunsInARowGiveTwoWholeEntries) {
   for (const char* run : {"run 1\n", "run 2\n"}) {
-    settings.accounting_file = open_accounting_log(dir.at("log"));
-    ASSERT_NE(settings.accounting_file, nullptr);
-    std::fputs(run, settings.accounting_file);
-    std::fputs(kEntryEnd.c_str(), settings.accounting_file);
+    ASSERT_TRUE(open_accounting_log(dir.at("log")));
+    write_log(run);
+    write_log(kEntryEnd);
     close_accounting_log();
   }
   EXPECT_EQ(read_file(dir.at("log")),
@@ -106,8 +112,7 @@ TEST_F(AccountingLog, TwoRunsInARowGiveTwoWholeEntries) {
 }
 
 TEST_F(AccountingLog, TheSeparatorReachesTheFileBeforeTheRunEnds) {
-  settings.accounting_file = open_accounting_log(dir.at("log"));
-  ASSERT_NE(settings.accounting_file, nullptr);
+  ASSERT_TRUE(open_accounting_log(dir.at("log")));
   EXPECT_EQ(read_file(dir.at("log")), kEntryStart);
 }
 
@@ -119,25 +124,46 @@ TEST_F(AccountingLog, ALogHeldByAnotherRunEndsThisOneAtOnce) {
   EXPECT_EQ(read_file(dir.at("log")), "first run's entry\n");
 }
 
+// A log that can be prepared but not opened to be added to.
+class RefusingPlatform : public ScriptedPlatform {
+ public:
+  std::string refused;
+  OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override {
+    if (path == refused && mode == OutputMode::kAppend) return nullptr;
+    return ScriptedPlatform::open_output(path, mode, error);
+  }
+};
+
 TEST_F(AccountingLog, AnUnopenableStreamIsReportedAndTheRunGoesOn) {
-  dir.mkdir("a-directory");
+  RefusingPlatform refusing;
+  refusing.refused = dir.at("log");
+  dir.write("log", "earlier\n");
+  use_standard_output();
   testing::internal::CaptureStdout();
-  std::FILE* log = open_accounting_log(dir.at("a-directory"));
+  const bool opened = open_accounting_log(dir.at("log"));
+  flush_output();
   std::string said = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(log, nullptr);
-  EXPECT_EQ(said, "Can't open accounting file " + dir.at("a-directory") + "\n");
-  EXPECT_EQ(platform.releases, 1);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(settings.accounting_file, nullptr);
+  EXPECT_EQ(said, "Can't open accounting file " + dir.at("log") + "\n");
+  EXPECT_EQ(refusing.releases, 1);
+  EXPECT_EQ(read_file(dir.at("log")), "earlier\n");
 }
 
 // Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever.
 TEST_F(AccountingLog, NamedPipesAreOpenedWithoutBeingProbed) {
   ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
-  std::FILE* output = open_output_file(dir.at("pipe"), true);
-  ASSERT_NE(output, nullptr);
-  std::fclose(output);
-  settings.accounting_file = open_accounting_log(dir.at("pipe"));
-  EXPECT_NE(settings.accounting_file, nullptr);
-  EXPECT_TRUE(platform.truncations.empty());
+  // Neither opening may wait for a reader either: a run that hangs there fails here.
+  EXPECT_EXIT(
+      {
+        alarm(10);
+        OutputHandle output = open_output_file(dir.at("pipe"), true);
+        if (output == nullptr) std::exit(2);
+        os().close_output(output);
+        if (!open_accounting_log(dir.at("pipe"))) std::exit(3);
+        std::exit(platform.truncations.empty() ? 0 : 4);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

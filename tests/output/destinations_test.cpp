@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "run/settings.h"
+#include "run/output_stream.h"
 #include "run/run_state.h"
+#include "run/settings.h"
 #include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
@@ -28,13 +29,13 @@ class Destinations : public testing::Test {
     run = RunState{};
     messages = std::tmpfile();
     message_stream = messages;
-    output_stream = stdout;
+    use_standard_output();
     platform.now = kFeb5th2006LateUtc;
     platform.zone = ZoneInfo{"", "", -86400, false};  // local dates run a day ahead of UTC
   }
   void TearDown() override {
-    if (!output_is_stdout()) std::fclose(output_stream);
-    output_stream = stdout;
+    finish_output();
+    use_standard_output();
     message_stream = stderr;
     std::fclose(messages);
   }
@@ -43,8 +44,9 @@ class Destinations : public testing::Test {
   void open_removable_output(const std::string& content) {
     settings.output_target = 1;
     settings.output_path = dir.at("list.txt");
-    output_stream = open_output_file(settings.output_path, false);
-    ASSERT_NE(output_stream, nullptr);
+    OutputHandle file = open_output_file(settings.output_path, false);
+    ASSERT_NE(file, nullptr);
+    use_output_file(file, settings.output_path);
     write_output(content);
     platform.removable = true;
     platform.free_bytes = 1000000;
@@ -124,24 +126,24 @@ TEST_F(Destinations, AppendRemovesOnlyATrailingCtrlZAndKeepsEarlierContent) {
   };
   for (const Case& c : cases) {
     dir.write("out.txt", c.before);
-    std::FILE* file = open_output_file(dir.at("out.txt"), true);
+    OutputHandle file = open_output_file(dir.at("out.txt"), true);
     ASSERT_NE(file, nullptr);
-    std::fputs("new", file);
-    std::fclose(file);
+    EXPECT_EQ(os().write_output(file, "new", 3).status, WriteResult::kDone);
+    os().close_output(file);
     EXPECT_EQ(read_file(dir.at("out.txt")), c.after_append) << c.before;
   }
 }
 
 TEST_F(Destinations, CreateModeTruncatesAndAppendModeCreates) {
   dir.write("out.txt", "earlier run\n");
-  std::FILE* created = open_output_file(dir.at("out.txt"), false);
+  OutputHandle created = open_output_file(dir.at("out.txt"), false);
   ASSERT_NE(created, nullptr);
-  std::fclose(created);
+  os().close_output(created);
   EXPECT_EQ(read_file(dir.at("out.txt")), "");
 
-  std::FILE* appended = open_output_file(dir.at("fresh.txt"), true);
+  OutputHandle appended = open_output_file(dir.at("fresh.txt"), true);
   ASSERT_NE(appended, nullptr);
-  std::fclose(appended);
+  os().close_output(appended);
   EXPECT_TRUE(std::filesystem::exists(dir.at("fresh.txt")));
 
   EXPECT_EQ(open_output_file(dir.at("missing/out.txt"), false), nullptr);
@@ -151,7 +153,7 @@ TEST_F(Destinations, CreateModeTruncatesAndAppendModeCreates) {
 TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
   settings.output_target = 1;
   settings.output_path = dir.at("list.txt");
-  output_stream = open_output_file(settings.output_path, false);
+  use_output_file(open_output_file(settings.output_path, false), settings.output_path);
   platform.free_bytes = 1000000;
   run.record_width = 100;
 
@@ -172,8 +174,8 @@ TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
   set_up_disk_capacity();
   EXPECT_EQ(platform.free_space_queries.back(), dir.path());
 
-  std::fclose(output_stream);
-  output_stream = stdout;  // standard output named as the destination has no disk to change
+  finish_output();
+  use_standard_output();  // standard output named as the destination has no disk to change
   settings.output_target = -1;
   set_up_disk_capacity();
   EXPECT_FALSE(continuation_active());
@@ -206,8 +208,8 @@ TEST_F(Destinations, CapacityFollowsTheLongestRecordSoTheDiskNeverFillsBeforeThe
   EXPECT_EQ(records_on_disk, 1);
 
   // Off a removable drive nothing is counted.
-  std::fclose(output_stream);
-  output_stream = stdout;
+  finish_output();
+  use_standard_output();
   settings.output_target = 0;
   set_up_disk_capacity();
   note_record_length(500);
@@ -217,7 +219,7 @@ TEST_F(Destinations, CapacityFollowsTheLongestRecordSoTheDiskNeverFillsBeforeThe
 TEST_F(Destinations, UnreadableFreeSpaceEndsTheRunWithReasonThree) {
   settings.output_target = 1;
   settings.output_path = dir.at("list.txt");
-  output_stream = open_output_file(settings.output_path, false);
+  use_output_file(open_output_file(settings.output_path, false), settings.output_path);
   platform.removable = true;
   platform.free_space_readable = false;
   message_stream = stderr;
@@ -239,7 +241,7 @@ TEST_F(Destinations, DiskChangeClosesWithTotalsAndContinuesInANewFile) {
 
   continue_on_new_disk();
   write_output("record 9959\n");
-  std::fflush(output_stream);
+  flush_output();
 
   EXPECT_EQ(full_disk,
             "record 1\n\n Processed 9958 files, 12345678901 bytes:  See continuation disk \n");
@@ -262,7 +264,7 @@ TEST_F(Destinations, DiskChangeWaitsUntilTheFullDiskIsReallyReplaced) {
 
   continue_on_new_disk();
   write_output("record 2\n");
-  std::fflush(output_stream);
+  flush_output();
 
   EXPECT_EQ(platform.key_reads, 3);
   EXPECT_EQ(read_file(settings.output_path), "record 2\n");
@@ -282,18 +284,18 @@ TEST_F(Destinations, DiskChangeFailuresEndTheRunAndKeepTheFullDisksRecords) {
   EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(3), "no new output disk");
   EXPECT_EQ(read_file(settings.output_path), kept);
 
-  // Ctrl-C at the prompt.
-  std::fclose(output_stream);
+  // Ctrl-C at the prompt. The child wrote through this process's file too: start it anew.
+  finish_output();
   dir.write("list.txt", "record 1\n");
-  output_stream = open_output_file(settings.output_path, true);
+  use_output_file(open_output_file(settings.output_path, true), settings.output_path);
   platform.keys = {kKeyInterrupted};
   platform.interrupted = true;
   EXPECT_EXIT(continue_on_new_disk(), testing::ExitedWithCode(2), "");
   EXPECT_EQ(read_file(settings.output_path), kept);
 
   // Free space unreadable on the new disk.
-  std::fclose(output_stream);
-  output_stream = open_output_file(settings.output_path, true);
+  finish_output();
+  use_output_file(open_output_file(settings.output_path, true), settings.output_path);
   platform.keys = {'\n'};
   platform.on_key = [&] { std::filesystem::remove(settings.output_path); };
   platform.free_space_readable = false;
@@ -304,7 +306,7 @@ TEST_F(Destinations, ReopenFailureNamesTheFileOnStandardOutput) {
   std::string missing = dir.at("gone/list.txt");
   settings.output_target = 1;
   settings.output_path = dir.at("list.txt");
-  output_stream = open_output_file(settings.output_path, false);
+  use_output_file(open_output_file(settings.output_path, false), settings.output_path);
   platform.keys = {'\n'};
   platform.on_key = [&] { settings.output_path = missing; };
   EXPECT_EXIT(
@@ -321,17 +323,18 @@ TEST_F(Destinations, ReopenFailureNamesTheFileOnStandardOutput) {
 
 TEST_F(Destinations, FailedWriteEndsTheRunWithReasonEight) {
   settings.output_path = "/dev/full";
-  output_stream = std::fopen("/dev/full", "w");
-  ASSERT_NE(output_stream, nullptr);
-  std::setvbuf(output_stream, nullptr, _IONBF, 0);
+  OutputHandle full = open_output_file("/dev/full", false);
+  ASSERT_NE(full, nullptr);
+  use_output_file(full, "/dev/full");
   message_stream = stderr;
-  EXPECT_EXIT(write_output("a record\n"), testing::ExitedWithCode(8),
-              "Error writing output file /dev/full");
+  EXPECT_EXIT(
+      {
+        write_output("a record\n");
+        flush_output();
+      },
+      testing::ExitedWithCode(8), "Error writing output file /dev/full");
 
   // Found only when the full disk's file is closed at a disk change.
-  std::fclose(output_stream);
-  output_stream = std::fopen("/dev/full", "w");
-  ASSERT_NE(output_stream, nullptr);
   settings.output_target = 1;
   platform.removable = true;
   set_up_disk_capacity();

@@ -1,14 +1,16 @@
 #include "output/file_record.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "run/settings.h"
 #include "digest/file_digest.h"
-#include "run/run_state.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "support/captured_streams.h"
 #include "support/record_platform.h"
 #include "support/temp_dir.h"
@@ -21,6 +23,13 @@ constexpr std::int64_t kCreation = 1057298704;  // 2003-07-04 06:05:04 UTC
 const std::string kDir = "/data/Projects/Report/";
 const std::string kName = "final.doc";
 const std::string kPath = kDir + kName;
+const Directory kFolder{kDir};
+
+// What the message stream says of a file whose digests could not be computed: the double
+// refuses every input.
+std::string not_opened(const std::string& path) {
+  return "Can't open file for reading, digest not computed: " + path + "\n";
+}
 
 // A digest text right-aligned in the 40-column field.
 std::string in40(const std::string& text) {
@@ -50,8 +59,16 @@ class FileRecordTest : public ::testing::Test {
   }
   void TearDown() override { set_platform(nullptr); }
 
+  // Records go to a file of their own from here on (in a death test's child only).
+  OutputHandle send_output_to(const std::string& path) {
+    finish_output();  // the captured file is closed, not lost
+    OutputHandle file = os().open_output(path, OutputMode::kCreate, nullptr);
+    use_output_file(file, path);
+    return file;
+  }
+
   std::string record() {
-    write_file_record(kDir, kName);
+    write_file_record(kFolder, entry);
     return streams.output();
   }
 
@@ -82,7 +99,7 @@ TEST_F(FileRecordTest, TimesAddSizeTimeColumnsAndZone) {
   settings.year_first_dates = 1;
   settings.delimiter = ',';
   settings.zulu = 1;
-  write_file_record(kDir, kName);
+  write_file_record(kFolder, entry);
   const std::string all = streams.output();
   const std::string second = all.substr(all.find('\n') + 1);
   EXPECT_EQ(second, "final.doc                ," + in40(kMd5Marker) +
@@ -111,7 +128,7 @@ TEST_F(FileRecordTest, DigestColumnsComeInReadingOrderWithTheirOwnWidths) {
     settings.sha256 = c.sha256;
     settings.sha384 = c.sha384;
     settings.sha512 = c.sha512;
-    write_file_record(kDir, kName);
+    write_file_record(kFolder, entry);
     EXPECT_EQ(local.output(), "final.doc                 " + c.digests + "\n");
   }
 }
@@ -133,7 +150,7 @@ TEST_F(FileRecordTest, CommentIsFollowedByTheNameOrByANonSpaceDelimiter) {
 
   CapturedStreams local;
   settings.delimiter = ',';
-  write_file_record(kDir, kName);
+  write_file_record(kFolder, entry);
   EXPECT_EQ(local.output(), "disk 7,final.doc                ," + in40(kMd5Marker) + ",\n");
 }
 
@@ -160,7 +177,7 @@ TEST_F(FileRecordTest, NameColumnFollowsTheWidthRules) {
     CapturedStreams local;
     settings.name_width = c.width;
     settings.width_mode = c.width_mode;
-    write_file_record(kDir, kName);
+    write_file_record(kFolder, entry);
     EXPECT_EQ(local.output(), c.expected) << "width " << c.width;
   }
 }
@@ -181,7 +198,7 @@ TEST_F(FileRecordTest, NameAfterDigestPlacesSpacesOnlyWhereTheRulesSay) {
     CapturedStreams local;
     settings.name_only = c.name_only;
     settings.name_width = c.width;
-    write_file_record(kDir, kName);
+    write_file_record(kFolder, entry);
     EXPECT_EQ(local.output(), c.expected) << "name_only " << c.name_only << " width " << c.width;
   }
 }
@@ -202,43 +219,24 @@ TEST_F(FileRecordTest, SizeAndShortNameColumns) {
   entry.short_name.clear();
   entry.size = 1234567890123456LL;
   platform.add_file(kPath, entry);
-  write_file_record(kDir, kName);
+  write_file_record(kFolder, entry);
   EXPECT_EQ(local.output(), "final.doc                 " + in40(kMd5Marker) +
                                 " 1234567890123456 UTC  final.doc       \n");
 }
 
-TEST_F(FileRecordTest, FilesThatCannotBeFoundAgainOrAreFilteredOutGiveNoRecordAndNoCount) {
-  write_file_record(kDir, "vanished.doc");
+TEST_F(FileRecordTest, FilesAFilterRejectsGiveNoRecordAndNoCount) {
   settings.size_greater = 1;
   settings.size_greater_than = 1235;  // the file has 1234 bytes
-  write_file_record(kDir, kName);
-  write_file_record(kDir, ".");
-  write_file_record(kDir, "..");
+  write_file_record(kFolder, entry);
+  settings.size_greater = 0;
+  settings.size_less = 1;
+  settings.size_less_than = 1233;  // limits take a file of exactly their size
+  write_file_record(kFolder, entry);
   EXPECT_EQ(streams.output(), "");
+  EXPECT_EQ(streams.messages(), "");  // not even opened
   EXPECT_EQ(counters.file_count, 0);
   EXPECT_EQ(counters.byte_total, 0);
   EXPECT_EQ(records_on_disk, 0);
-}
-
-TEST_F(FileRecordTest, WildcardCharactersInANameStillFindTheFileItself) {
-  DirEntry sibling = entry;
-  sibling.name = "abc";
-  sibling.size = 1;
-  DirEntry self = entry;
-  self.name = "a?c";
-  self.size = 777;
-  platform.searches[kDir + "a?c"] = {sibling, self};
-  write_file_record(kDir, "a?c");
-  EXPECT_EQ(counters.byte_total, 777);
-
-  // Once a?c is gone its pattern still finds the sibling, whose size and times must not be
-  // catalogued under the vanished name.
-  platform.searches[kDir + "a?c"] = {sibling};
-  const std::string before = streams.output();
-  write_file_record(kDir, "a?c");
-  EXPECT_EQ(streams.output(), before);
-  EXPECT_EQ(counters.file_count, 1);
-  EXPECT_EQ(counters.byte_total, 777);
 }
 
 TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
@@ -251,16 +249,18 @@ TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
   settings.dos_name = 1;
   settings.reset_access_time = 1;
   platform.set_times_succeeds = false;
-  write_file_record(kDir, name);
+  write_file_record(kFolder, odd);
   settings.name_only = 0;
-  write_file_record(kDir, name);
+  write_file_record(kFolder, odd);
   EXPECT_EQ(streams.output(), "evil?name??               " + in40(kMd5Marker) +
                                   "         1234 UTC  evil?name??     \n" +
                                   "/d/.../Report/evil?name?? " + in40(kMd5Marker) +
                                   "         1234 UTC  evil?name??     \n");
   // The failure message names the file the same way.
-  const std::string line = "\nCan't reset filetime for " + kDir + "evil?name??\n";
-  EXPECT_EQ(streams.messages(), line + line + line + line);
+  const std::string shown = kDir + "evil?name??";
+  const std::string line = "\nCan't reset filetime for " + shown + "\n";
+  const std::string each = not_opened(shown) + line + line;
+  EXPECT_EQ(streams.messages(), each + each);
 }
 
 TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
@@ -270,12 +270,12 @@ TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
   EXPECT_EQ(platform.set_times_calls[0].path, kPath);
   EXPECT_EQ(platform.set_times_calls[0].access, file_time_of(kAccess));
   EXPECT_EQ(platform.set_times_calls[0].write, file_time_of(kWrite));
-  EXPECT_EQ(streams.messages(), "");
+  EXPECT_EQ(streams.messages(), not_opened(kPath));
 
   platform.set_times_succeeds = false;
-  write_file_record(kDir, kName);
+  write_file_record(kFolder, entry);
   const std::string line = "\nCan't reset filetime for " + kPath + "\n";
-  EXPECT_EQ(streams.messages(), line + line);
+  EXPECT_EQ(streams.messages(), not_opened(kPath) + not_opened(kPath) + line + line);
   EXPECT_EQ(counters.file_count, 2);  // the record is written all the same
 }
 
@@ -286,9 +286,11 @@ TEST_F(FileRecordTest, PausePromptsBeforeEveryPageAndRepeatsForOtherKeys) {
   EXPECT_EQ(page_length(), 12);
   run.record_width = 79;
   platform.keys = {'x', 'q', 10};
-  for (int i = 0; i < 24; ++i) write_file_record(kDir, kName);
+  for (int i = 0; i < 24; ++i) write_file_record(kFolder, entry);
   const std::string prompt = std::string(23, ' ') + "Hit return to continue: ^C to end\r";
-  EXPECT_EQ(streams.messages(), prompt + prompt + prompt);
+  std::string before_page;
+  for (int i = 0; i < 23; ++i) before_page += not_opened(kPath);
+  EXPECT_EQ(streams.messages(), before_page + prompt + prompt + prompt + not_opened(kPath));
   EXPECT_EQ(platform.key_reads, 3);
   EXPECT_EQ(counters.file_count, 24);
 }
@@ -301,11 +303,11 @@ TEST_F(FileRecordDeathTest, EscCtrlCOrEndOfInputAtThePromptEndTheRun) {
   counters.file_count = 23;
   for (int key : {27, 3, kKeyEndOfInput}) {
     platform.keys = {key};
-    EXPECT_EXIT(write_file_record(kDir, kName), ::testing::ExitedWithCode(1), "USER_ABORTED");
+    EXPECT_EXIT(write_file_record(kFolder, entry), ::testing::ExitedWithCode(1), "USER_ABORTED");
   }
   platform.keys = {kKeyInterrupted};
   platform.interrupted = true;
-  EXPECT_EXIT(write_file_record(kDir, kName), ::testing::ExitedWithCode(2), "INPUT_FILE");
+  EXPECT_EXIT(write_file_record(kFolder, entry), ::testing::ExitedWithCode(2), "INPUT_FILE");
 }
 
 TEST_F(FileRecordDeathTest, AnInterruptEndsTheRunBeforeARecordIsStarted) {
@@ -313,7 +315,7 @@ TEST_F(FileRecordDeathTest, AnInterruptEndsTheRunBeforeARecordIsStarted) {
   platform.interrupted = true;
   EXPECT_EXIT(
       {
-        write_file_record(kDir, kName);
+        write_file_record(kFolder, entry);
         std::exit(99);
       },
       ::testing::ExitedWithCode(2), "Reason: INPUT_FILE");
@@ -323,17 +325,15 @@ TEST_F(FileRecordDeathTest, CtrlCDuringAFileEndsTheRunBeforeItsRecordWithExactCo
   TempDir dir;
   const std::string list = dir.at("list.txt");
   message_stream = stderr;
-  output_stream = std::fopen(list.c_str(), "w");
   settings.reset_access_time = 1;
   platform.interrupt_on_set_times = true;
   EXPECT_EXIT(
       {
-        write_file_record(kDir, kName);
+        send_output_to(list);
+        write_file_record(kFolder, entry);
         std::exit(99);
       },
-      ::testing::ExitedWithCode(2),
-      "Reason: INPUT_FILE(.|\n)*  0 directories, 0 files, 0 bytes");
-  std::fclose(output_stream);
+      ::testing::ExitedWithCode(2), "Reason: INPUT_FILE(.|\n)*  0 directories, 0 files, 0 bytes");
   EXPECT_EQ(read_file(list), "");
 }
 
@@ -341,26 +341,64 @@ TEST_F(FileRecordDeathTest, AFullRemovableDiskIsChangedRightAfterTheRecordThatFi
   TempDir dir;
   settings.output_target = 1;
   settings.output_path = dir.at("list.txt");
-  output_stream = open_output_file(settings.output_path, false);
   message_stream = stderr;
   platform.removable = true;
   platform.free_bytes = 4096 + 2 * 65;  // room for two records of width 65
-  set_up_disk_capacity();
-  ASSERT_TRUE(continuation_active());
   EXPECT_EXIT(
       {
-        write_file_record(kDir, kName);
+        send_output_to(settings.output_path);
+        set_up_disk_capacity();
+        if (!continuation_active()) std::exit(98);
+        write_file_record(kFolder, entry);
         std::exit(99);
       },
       ::testing::ExitedWithCode(3), "Output disk is full");
   EXPECT_EQ(read_file(settings.output_path),
             "final.doc                 " + in40(kMd5Marker) +
                 " \n\n Processed 1 files, 1234 bytes:  See continuation disk \n");
-  std::fclose(output_stream);
-  output_stream = stdout;
-  platform.removable = false;
-  settings.output_target = 0;
-  set_up_disk_capacity();
+}
+
+TEST_F(FileRecordTest, AShortWriteIsResumedUntilEveryRecordIsOut) {
+  const std::string one = "final.doc                 " + in40(kMd5Marker) + " \n";
+  platform.write_piece = 10;
+  write_file_record(kFolder, entry);
+  write_file_record(kFolder, entry);
+  EXPECT_EQ(streams.output(), one + one);
+  EXPECT_EQ(platform.output_writes, static_cast<int>((2 * one.size() + 9) / 10));
+  EXPECT_EQ(counters.file_count, 2);
+  EXPECT_EQ(counters.byte_total, 2 * 1234);
+}
+
+TEST_F(FileRecordDeathTest, AFullDiskKeepsTheLastWholeRecordAndCountsOnlyWhatReachedIt) {
+  const std::string one = "final.doc                 " + in40(kMd5Marker) + " \n";
+  const std::int64_t size = static_cast<std::int64_t>(one.size());
+  struct Case {
+    std::int64_t room;
+    std::string kept;
+    std::string totals;
+  };
+  const Case cases[] = {
+      {size + size / 2, one, "1 files, 1,234 bytes"},
+      {size - 1, "", "0 files, 0 bytes"},
+      {2 * size, one + one, "2 files, 2,468 bytes"},  // the third record gets no byte in
+  };
+  message_stream = stderr;
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string list = dir.at("list.txt");
+    EXPECT_EXIT(
+        {
+          platform.limited_output = send_output_to(list);
+          platform.disk_room = c.room;
+          for (int i = 0; i < 3; ++i) write_file_record(kFolder, entry);
+          flush_output();
+          std::exit(99);
+        },
+        ::testing::ExitedWithCode(kWriteError),
+        ::testing::AllOf(::testing::HasSubstr("Error writing output file " + list),
+                         ::testing::HasSubstr("  0 directories, " + c.totals + ": ")));
+    EXPECT_EQ(read_file(list), c.kept) << c.room << " bytes of room";
+  }
 }
 
 }  // namespace

@@ -41,6 +41,25 @@ void expect_stamp(const Stamp& s, int month, int day, int year, int hour, int mi
   EXPECT_EQ(s.second, second);
 }
 
+TEST_F(FileTimesTest, TimesByHandleConvertTheEntryAsItIsNow) {
+  DirEntry now;
+  now.creation = file_time_of(kCreation);
+  now.last_access = file_time_of(kAccess);
+  now.last_write = file_time_of(kWrite);
+  platform.add_file("/data/a.txt", now);
+  platform.oem_mode = true;
+  FileTimes times;
+  ASSERT_EQ(times_by_handle(Directory{"/data/"}, "a.txt", &times, 1), 0);
+  EXPECT_FALSE(platform.oem_mode);  // names are looked up in the ANSI code page
+  EXPECT_EQ(times.raw_last_write, file_time_of(kWrite));
+  expect_stamp(times.last_access, 12, 31, 2004, 23, 59, 58);
+
+  FileTimes untouched;
+  untouched.last_write.year = 2020;
+  EXPECT_EQ(times_by_handle(Directory{"/data/"}, "missing.txt", &untouched, 1), 1);
+  EXPECT_EQ(untouched.last_write.year, 2020);  // left as it was
+}
+
 TEST_F(FileTimesTest, ConvertsEachStampToLocalTimeOrUtcAndKeepsTheRawTimes) {
   FileTimes local = converted(0);
   expect_stamp(local.last_write, 1, 2, 2005, 5, 45, 10);
@@ -203,8 +222,13 @@ TEST_F(FileTimesTest, RunTimeTextsDescribeTheZoneAndTheMoment) {
 }
 
 TEST_F(FileTimesTest, ResetWritesTheSavedTimesAndKeepsAReadOnlyFileReadOnly) {
+  const Directory data{"/data/"};
+  DirEntry found;
+  found.creation = 1;
+  found.last_access = 2;
+  found.last_write = 3;
   platform.attributes["/data/ro.txt"] = kAttrReadOnly | kAttrArchive;
-  EXPECT_EQ(reset_file_times("/data/ro.txt", 1, 2, 3), 0);
+  EXPECT_EQ(reset_file_times(data, "ro.txt", found), 0);
   ASSERT_EQ(platform.set_times_calls.size(), 1u);
   const auto& call = platform.set_times_calls[0];
   EXPECT_EQ(call.path, "/data/ro.txt");
@@ -218,12 +242,12 @@ TEST_F(FileTimesTest, ResetWritesTheSavedTimesAndKeepsAReadOnlyFileReadOnly) {
   // A plain file's attributes are not touched; a refused time change is a failure.
   platform.attributes["/data/plain.txt"] = kAttrNormal;
   platform.set_times_succeeds = false;
-  EXPECT_EQ(reset_file_times("/data/plain.txt", 1, 2, 3), 1);
+  EXPECT_EQ(reset_file_times(data, "plain.txt", found), 1);
   EXPECT_EQ(platform.attribute_calls.size(), 2u);
 
   // The attributes are restored after a failure too.
   platform.attributes["/data/sys.txt"] = kAttrSystem;
-  EXPECT_EQ(reset_file_times("/data/sys.txt", 1, 2, 3), 1);
+  EXPECT_EQ(reset_file_times(data, "sys.txt", found), 1);
   EXPECT_EQ(platform.attributes["/data/sys.txt"], kAttrSystem);
 }
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "run/settings.h"
-#include "run/run_state.h"
 #include "output/destinations.h"
-#include "support/stream_double.h"
-#include "select/walk.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "support/captured_streams.h"
+#include "support/stream_double.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -28,6 +28,15 @@ std::string right40(const std::string& text) {
   return text.size() >= 40 ? text : std::string(40 - text.size(), ' ') + text;
 }
 
+const Directory kData{"/data/"};
+
+// A file of /data/ as the walk lists it.
+DirEntry listed(const std::string& name) {
+  DirEntry entry;
+  entry.name = name;
+  return entry;
+}
+
 class FileStreams : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,10 +45,10 @@ class FileStreams : public ::testing::Test {
     apply_defaults();
     counters = RunCounters{};
     records_on_disk = 0;
-    current_entry = DirEntry{};
+    report = listed("report.doc");
     fake.add_stream("/data/report.doc", "summary", "abc");
     fake.add_stream("/data/report.doc", "empty", "");
-    fake.set_times("/data/report.doc:summary",
+    fake.set_times("/data/report.doc",  // a stream has its file's times
                    {file_time_utc(2004, 12, 31, 8, 5, 1), file_time_utc(2005, 3, 4, 22, 0, 59),
                     file_time_utc(2005, 1, 2, 13, 45, 10)});
     settings.zulu = 1;  // times in UTC whatever the machine's zone
@@ -49,13 +58,14 @@ class FileStreams : public ::testing::Test {
   // The record of the first stream, summary, whose value is "abc".
   std::string first_record() {
     std::size_t before = streams.output().size();
-    list_file_streams("/data/report.doc", "report.doc");
+    list_file_streams(kData, report);
     std::string text = streams.output().substr(before);
     return text.substr(0, text.find('\n') + 1);
   }
 
   StreamDouble fake;
   CapturedStreams streams;
+  DirEntry report;
 };
 
 }  // namespace
@@ -64,8 +74,8 @@ TEST_F(FileStreams, AFileWithoutStreamsOrThatCannotBeOpenedGivesNothing) {
   fake.add_stream("/data/locked.doc", "x", "abc");
   fake.make_unopenable("/data/locked.doc");
   ::testing::internal::CaptureStdout();
-  list_file_streams("/data/plain.txt", "plain.txt");  // also a volume without user attributes
-  list_file_streams("/data/locked.doc", "locked.doc");
+  list_file_streams(kData, listed("plain.txt"));  // also a volume without user attributes
+  list_file_streams(kData, listed("locked.doc"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(counters.stream_count, 0);
@@ -76,7 +86,7 @@ TEST_F(FileStreams, AStreamBeyond4GiBIsCountedWhole) {
   const std::int64_t size = 5LL << 30;
   fake.add_raw_entry("/data/huge.bin", ":big:$DATA", size);
   settings.path_only = 0;
-  list_file_streams("/data/huge.bin", "huge.bin");
+  list_file_streams(kData, listed("huge.bin"));
   EXPECT_NE(streams.output().find("  5368709120 \n"), std::string::npos) << streams.output();
   EXPECT_EQ(counters.byte_total, size);
 }
@@ -161,18 +171,14 @@ TEST_F(FileStreams, DetailColumnsUseTheFixedTimeFormOnlyWithTimesShown) {
   EXPECT_EQ(records_on_disk, 2 * 7);
 }
 
-TEST_F(FileStreams, ShortNameColumnTakesTheWalksEntryOnlyForThisFile) {
+TEST_F(FileStreams, ShortNameColumnTakesTheFilesEntry) {
   settings.path_only = 0;
   settings.dos_name = 1;
   settings.delimiter = ',';
   const std::string head = "report.doc:summary       ," + right40(kMd5Abc) + ",           3,";
-  current_entry.name = "report.doc";
-  current_entry.short_name = "REPORT~1.DOC";
+  report.short_name = "REPORT~1.DOC";
   EXPECT_EQ(first_record(), head + " REPORT~1.DOC   ,\n");
-  current_entry.short_name.clear();
-  EXPECT_EQ(first_record(), head + " report.doc     ,\n");
-  current_entry.name = "other.doc";
-  current_entry.short_name = "OTHER~1.DOC";
+  report.short_name.clear();
   EXPECT_EQ(first_record(), head + " report.doc     ,\n");
 }
 
@@ -180,7 +186,7 @@ TEST_F(FileStreams, AccessTimesAreWrittenBackAndAFailureNamesTheFile) {
   settings.reset_access_time = 1;
   first_record();
   ASSERT_EQ(fake.times_written.size(), 2u);
-  EXPECT_EQ(fake.times_written[0].path, "/data/report.doc:summary");
+  EXPECT_EQ(fake.times_written[0].path, "/data/report.doc");  // the stream's file
   EXPECT_EQ(fake.times_written[0].times.last_access, file_time_utc(2005, 3, 4, 22, 0, 59));
   EXPECT_EQ(fake.times_written[0].times.last_write, file_time_utc(2005, 1, 2, 13, 45, 10));
   EXPECT_EQ(streams.messages(), "");
@@ -228,12 +234,14 @@ TEST(FileStreamsDeathTest, InterruptEndsTheRunBetweenWholeRecords) {
     fake.add_stream("/f", "two", "abc");
     fake.interrupt_after_time_reads = c.pressed_after;
     TempDir dir;
-    std::FILE* file = std::fopen(dir.at("out").c_str(), "w");
-    std::FILE* saved = output_stream;
-    output_stream = file;
-    EXPECT_EXIT(list_file_streams("/f", "f"), ::testing::ExitedWithCode(2), "");
-    output_stream = saved;
-    std::fclose(file);
-    EXPECT_EQ(read_file(dir.at("out")), c.written) << c.pressed_after;
+    const std::string out = dir.at("out");
+    EXPECT_EXIT(
+        {
+          finish_output();
+          use_output_file(os().open_output(out, OutputMode::kCreate, nullptr), out);
+          list_file_streams(Directory{"/"}, listed("f"));
+        },
+        ::testing::ExitedWithCode(2), "");
+    EXPECT_EQ(read_file(out), c.written) << c.pressed_after;
   }
 }

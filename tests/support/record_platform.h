@@ -4,6 +4,7 @@
 // come from ScriptedPlatform.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,14 @@ class RecordPlatform : public ScriptedPlatform {
   std::vector<TimesCall> set_times_calls;
   std::vector<std::pair<std::string, std::uint32_t>> attribute_calls;
   bool oem_mode = false;
+
+  // Output writes to `limited_output` (nullptr: every output) take at most `write_piece` bytes
+  // a call and report the rest short (0: no limit); once `disk_room` bytes have gone in, the
+  // disk reports itself full (-1: never).
+  OutputHandle limited_output = nullptr;
+  std::size_t write_piece = 0;
+  std::int64_t disk_room = -1;
+  int output_writes = 0;
 
   void add_file(const std::string& path, const DirEntry& entry) { entries[path] = entry; }
 
@@ -67,6 +76,20 @@ class RecordPlatform : public ScriptedPlatform {
                     std::vector<StreamEntry>* streams) override {
     streams->clear();
     return true;
+  }
+  WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override {
+    if (limited_output != nullptr && output != limited_output) {
+      return ScriptedPlatform::write_output(output, data, count);
+    }
+    ++output_writes;
+    std::size_t take = count;
+    if (write_piece != 0) take = std::min(take, write_piece);
+    if (disk_room >= 0) take = std::min(take, static_cast<std::size_t>(disk_room));
+    WriteResult result = ScriptedPlatform::write_output(output, data, take);
+    if (disk_room >= 0) disk_room -= static_cast<std::int64_t>(result.written);
+    if (result.status != WriteResult::kDone || result.written == count) return result;
+    result.status = disk_room == 0 ? WriteResult::kFull : WriteResult::kShort;
+    return result;
   }
   void set_file_apis_ansi() override { oem_mode = false; }
   void set_file_apis_oem() override { oem_mode = true; }
