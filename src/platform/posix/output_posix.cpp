@@ -24,6 +24,16 @@ int open_flags(OutputMode mode) {
   return mode == OutputMode::kAppend ? kCommon | O_APPEND : kCommon | O_TRUNC;
 }
 
+// A file added to is opened for reading too, as an appending text stream always was: a named
+// pipe then opens at once instead of waiting for a reader that may never come. A file the
+// process may write but not read is opened for writing alone.
+int open_for_mode(const std::string& path, OutputMode mode) {
+  if (mode != OutputMode::kAppend) return open(path.c_str(), open_flags(mode), 0666);
+  int fd = open(path.c_str(), (open_flags(mode) & ~O_WRONLY) | O_RDWR, 0666);
+  if (fd < 0 && errno == EACCES) fd = open(path.c_str(), open_flags(mode), 0666);
+  return fd;
+}
+
 WriteResult::Status failure_of(int error) {
   switch (error) {
     case EINTR:
@@ -42,7 +52,7 @@ WriteResult::Status failure_of(int error) {
 
 OutputHandle PosixPlatform::open_output(const std::string& path, OutputMode mode,
                                         std::string* error) {
-  int fd = open(path.c_str(), open_flags(mode), 0666);
+  int fd = open_for_mode(path, mode);
   if (fd < 0) {
     if (error != nullptr) *error = std::strerror(errno);
     return nullptr;
