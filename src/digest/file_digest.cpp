@@ -96,7 +96,7 @@ InputHandle open_by_rule(const std::string& name, OpenRule rule) {
 // Feeds the bytes from `start` up to `end` (or the end of the file) to `feed`, at most
 // `read_size` at a time.
 template <typename Feed>
-ReadOutcome feed_range(InputHandle input, std::uint32_t start, std::uint64_t end,
+ReadOutcome feed_range(InputHandle input, std::uint64_t start, std::uint64_t end,
                        unsigned char* buffer, std::size_t read_size, Feed feed) {
   if (start >= end) return ReadOutcome::kComplete;
   // A position the system refuses would have the digest start at the wrong byte.
@@ -120,7 +120,7 @@ ReadOutcome feed_range(InputHandle input, std::uint32_t start, std::uint64_t end
 
 // Opens, reads and closes; the outcome says whether the digest covers what was asked for.
 template <typename Feed>
-ReadOutcome digest_input(const std::string& name, OpenRule rule, std::uint32_t start,
+ReadOutcome digest_input(const std::string& name, OpenRule rule, std::uint64_t start,
                          std::uint64_t end, unsigned char* buffer, std::size_t read_size,
                          Feed feed) {
   InputHandle input = open_by_rule(name, rule);
@@ -133,7 +133,7 @@ ReadOutcome digest_input(const std::string& name, OpenRule rule, std::uint32_t s
   return outcome;
 }
 
-std::string md5_driver(const std::string& name, std::uint32_t start, std::uint64_t end,
+std::string md5_driver(const std::string& name, std::uint64_t start, std::uint64_t end,
                        Md5Storage*& slot, const char* module, int line) {
   Md5Storage* storage = obtain(slot);
   if (storage == nullptr) {
@@ -154,7 +154,7 @@ std::string md5_driver(const std::string& name, std::uint32_t start, std::uint64
 
 // The three SHA-2 drivers differ only in init, final and marker.
 template <typename Storage, typename Init, typename Update, typename End>
-std::string sha2_driver(const std::string& name, std::uint32_t start, Storage*& slot,
+std::string sha2_driver(const std::string& name, std::uint64_t start, Storage*& slot,
                         const char* marker, Init init, Update update, End end) {
   Storage* storage = obtain(slot);
   if (storage == nullptr) return std::string();
@@ -192,16 +192,16 @@ std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool*
   return static_cast<std::size_t>(got);
 }
 
-std::string md5_file(const std::string& name, std::uint32_t start) {
+std::string md5_file(const std::string& name, std::uint64_t start) {
   return md5_driver(name, start, kToTheEnd, md5_file_storage, kModuleMd5File, __LINE__);
 }
 
-std::string md5_file_range(const std::string& name, std::uint32_t start, std::uint32_t end) {
+std::string md5_file_range(const std::string& name, std::uint64_t start, std::uint64_t end) {
   std::uint64_t last = end == 0 ? kToTheEnd : end;
   return md5_driver(name, start, last, md5_range_storage, kModuleMd5Range, __LINE__);
 }
 
-std::string sha1_file(const std::string& name, std::uint32_t start) {
+std::string sha1_file(const std::string& name, std::uint64_t start) {
   Sha1Storage* storage = obtain(sha1_storage);
   if (storage == nullptr) {
     std::fprintf(message_stream, "Memory allocation error\n");
@@ -220,7 +220,7 @@ std::string sha1_file(const std::string& name, std::uint32_t start) {
   return text;
 }
 
-std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint32_t start) {
+std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint64_t start) {
   Crc32Storage* storage = obtain(crc32_storage);
   if (storage == nullptr) {
     std::fprintf(message_stream, "\n%s\n%d\nCRC can't get memory\n", kModuleCrc32, __LINE__);
@@ -239,17 +239,17 @@ std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uin
   return text;
 }
 
-std::string sha256_file(const std::string& name, std::uint32_t start) {
+std::string sha256_file(const std::string& name, std::uint64_t start) {
   return sha2_driver(name, start, sha256_storage, kSha256Marker, sha256_init, sha256_update,
                      sha256_end);
 }
 
-std::string sha384_file(const std::string& name, std::uint32_t start) {
+std::string sha384_file(const std::string& name, std::uint64_t start) {
   return sha2_driver(name, start, sha384_storage, kSha384Marker, sha384_init, sha512_update,
                      sha384_end);
 }
 
-std::string sha512_file(const std::string& name, std::uint32_t start) {
+std::string sha512_file(const std::string& name, std::uint64_t start) {
   return sha2_driver(name, start, sha512_storage, kSha512Marker, sha512_init, sha512_update,
                      sha512_end);
 }

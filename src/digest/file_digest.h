@@ -33,20 +33,20 @@ std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool*
 // names the file: part of a file's bytes never passes for its digest). An empty text means the
 // driver's storage could not be obtained. When Ctrl-C is pressed the driver stops reading at
 // once and returns the marker; the caller is expected to end the run before using it.
-// Offsets are unsigned 32-bit byte offsets; a start at or past the end gives the digest of
+// Offsets are unsigned 64-bit byte offsets; a start at or past the end gives the digest of
 // empty input.
 
 // MD5 from `start` to the end of the file.
-std::string md5_file(const std::string& name, std::uint32_t start);
+std::string md5_file(const std::string& name, std::uint64_t start);
 // MD5 of the bytes from `start` up to, not including, `end`; none when start >= end. An `end`
 // of 0 means the end of the file.
-std::string md5_file_range(const std::string& name, std::uint32_t start, std::uint32_t end);
+std::string md5_file_range(const std::string& name, std::uint64_t start, std::uint64_t end);
 // SHA-1 from `start`; opens in the ANSI code page only.
-std::string sha1_file(const std::string& name, std::uint32_t start);
+std::string sha1_file(const std::string& name, std::uint64_t start);
 // CRC-32 from `start`, read 60,000 bytes at a time; opens with the file functions in OEM mode
 // first. Stores the final CRC value through `crc_out` when given and a CRC was computed. Ends
 // the run with reason 6 when its storage cannot be obtained.
-std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint32_t start);
-std::string sha256_file(const std::string& name, std::uint32_t start);
-std::string sha384_file(const std::string& name, std::uint32_t start);
-std::string sha512_file(const std::string& name, std::uint32_t start);
+std::string crc32_file(const std::string& name, std::uint32_t* crc_out, std::uint64_t start);
+std::string sha256_file(const std::string& name, std::uint64_t start);
+std::string sha384_file(const std::string& name, std::uint64_t start);
+std::string sha512_file(const std::string& name, std::uint64_t start);

@@ -85,8 +85,8 @@ void append_trailing_name(std::string* out, const std::string& name, const std::
 }
 
 std::string md5_text(const std::string& full_path) {
-  const auto start = static_cast<std::uint32_t>(settings.start_offset);
-  const auto end = static_cast<std::uint32_t>(settings.end_offset);
+  const auto start = settings.start_offset;
+  const auto end = settings.end_offset;
   std::string text = end != 0 ? md5_file_range(full_path, start, end) : md5_file(full_path, start);
   if (settings.lower_case_hex) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -97,7 +97,7 @@ std::string md5_text(const std::string& full_path) {
 // The digest columns in reading order: MD5, SHA-1, CRC-32, SHA-256, SHA-384, SHA-512.
 void append_digests(std::string* out, const std::string& full_path) {
   const char d = settings.delimiter;
-  const auto start = static_cast<std::uint32_t>(settings.start_offset);
+  const auto start = settings.start_offset;
   if (settings.md5) {
     last_digest_text = md5_text(full_path);
     if (settings.name_width < 8) {

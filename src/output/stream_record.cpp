@@ -88,8 +88,8 @@ void write_file_stream_record(const StreamEntry& entry, const std::string& full_
 }  // namespace
 
 std::string stream_digest(const std::string& stream_path) {
-  const auto start = static_cast<std::uint32_t>(settings.start_offset);
-  const auto end = static_cast<std::uint32_t>(settings.end_offset);
+  const auto start = settings.start_offset;
+  const auto end = settings.end_offset;
   if (settings.md5) {
     return end != 0 ? md5_file_range(stream_path, start, end) : md5_file(stream_path, start);
   }
