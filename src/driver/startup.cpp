@@ -125,7 +125,9 @@ void open_output_and_complete() {
                                                   : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
-      std::exit(0);
+      // Not 0: nothing was listed, and 0 would report that failure as success to every
+      // script that calls the program.
+      std::exit(kOutputFile);
     }
     output_stream = file;
   }

@@ -93,7 +93,7 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
   tree.write("data/a.txt", "1");
   ProgramResult missing_dir =
       run_tallysum({.args = {tree.at("data"), "-o", tree.at("nowhere/list.txt")}});
-  EXPECT_EQ(missing_dir.status, 0);
+  EXPECT_EQ(missing_dir.status, 3);  // a failure, not a completed run
   EXPECT_NE(missing_dir.err.find("\ncan't create output file " + tree.at("nowhere/list.txt") +
                                  "\nFILE: Tallysum, LINE "),
             std::string::npos)
@@ -103,7 +103,7 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
 
   ProgramResult append_nowhere =
       run_tallysum({.args = {tree.at("data"), "-a", "-o", tree.at("nowhere/list.txt")}});
-  EXPECT_EQ(append_nowhere.status, 0);
+  EXPECT_EQ(append_nowhere.status, 3);
   EXPECT_NE(append_nowhere.err.find("\ncan't open output file "), std::string::npos);
 
   ProgramResult append_without_file = run_tallysum({.args = {tree.at("data"), "-a"}});
