@@ -183,8 +183,9 @@ bool passes_date_test(const FileFacts& file) {
 }
 
 bool passes_size_test(const FileFacts& file) {
-  if (settings.size_greater && file.size < std::int64_t{settings.size_greater_than}) return false;
-  return !settings.size_less || file.size <= std::int64_t{settings.size_less_than};
+  const std::uint64_t size = file.size > 0 ? static_cast<std::uint64_t>(file.size) : 0;
+  if (settings.size_greater && size < settings.size_greater_than) return false;
+  return !settings.size_less || size <= settings.size_less_than;
 }
 
 bool passes_attribute_test(const FileFacts& file) {

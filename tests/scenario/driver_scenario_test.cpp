@@ -113,6 +113,27 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
       << append_without_file.out;
 }
 
+TEST(DriverScenario, NameColumnsUpToTheWidestAreWrittenAndWiderOnesRefused) {
+  TempDir tree;
+  tree.write("data/a.txt", "a");
+  ProgramResult widest = run_tallysum({.args = {tree.at("data"), "-w32767"}});
+  EXPECT_EQ(widest.status, 0) << widest.err;
+  std::vector<std::string> records = records_naming(widest.out, {"a.txt"});
+  ASSERT_EQ(records.size(), 1u) << widest.out;
+  // The name column, the delimiter, then the 32-digit MD5 right-aligned in 40 columns.
+  EXPECT_EQ(records[0].find_first_not_of(' ', 5), 32767u + 1 + 8);
+  EXPECT_EQ(records[0].size(), 32767u + 1 + 40 + 1);
+  for (const char* width : {"-w32768", "-W2147483647", "-A99999"}) {
+    ProgramResult refused = run_tallysum({.args = {tree.at("data"), width}});
+    EXPECT_EQ(refused.status, 5) << width;
+    EXPECT_NE(refused.err.find(std::string("Option ") + std::string(width).substr(0, 2) +
+                               " needs a value no greater than 32767\n"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_TRUE(records_naming(refused.out, {"a.txt"}).empty()) << width;
+  }
+}
+
 TEST(DriverScenario, RecursionNamesFilesWithTheirPath) {
   TempDir tree;
   tree.write("top/sub/deep.txt", "1");

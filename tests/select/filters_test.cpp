@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdint>
+
 #include "support/scripted_platform.h"
 
 namespace {
@@ -132,6 +135,12 @@ TEST_F(Filters, SizeBoundsAreInclusive) {
       {{"-G", "100", "-L", "100"}, {100}, {0, 99, 101}},
       {{"-L0"}, {0}, {1}},
       {{"-G2147483647"}, {2147483647LL, 5000000000LL}, {2147483646LL}},
+      // Limits beyond 2^31 and 2^32 are exact.
+      {{"-G3000000000"}, {3000000000LL, 5000000000LL}, {2999999999LL, 2147483648LL, 0}},
+      {{"-L", "3000000000"}, {0, 2147483648LL, 3000000000LL}, {3000000001LL, 4294967296LL}},
+      {{"-G4294967296", "-L4294967297"}, {4294967296LL, 4294967297LL}, {4294967295LL, 1}},
+      {{"-L18446744073709551615"}, {0, INT64_MAX}, {}},
+      {{"-G18446744073709551615"}, {}, {0, INT64_MAX}},
   };
   for (const FilterCase& c : cases) {
     reset_settings();
