@@ -299,10 +299,16 @@ void take_age_or_date(Cursor& at, bool older) {
     days = read_option_number(value.c_str());
     return;
   }
-  take_date_letters(&value);
-  days = static_cast<int>(days_since_date(value));
+  std::string date = value;
+  take_date_letters(&date);
   int month = 0, day = 0, year = 0;
-  parse_date_layout(value, &month, &day, &year);
+  // One reading serves both tests, so the age count and the instant name the same day.
+  if (!parse_date_layout(date, &month, &day, &year)) {
+    std::fprintf(message_stream, "Option -%c needs a date such as mm-dd-yyyy, not \"%s\"\n",
+                 older ? 'g' : 'l', value.c_str());
+    terminate_run(5);
+  }
+  days = static_cast<int>(days_since_date(month, day, year));
   (older ? settings.older_date : settings.newer_date) = date_to_file_time(month, day, year);
 }
 

@@ -187,11 +187,21 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
   EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2006, 2, 1));
   const auto& chosen = settings.date_test_times;
   EXPECT_EQ(chosen.write + chosen.access + chosen.creation, 3);
-  // Two-digit years: the day count reads 2005, the instant 1905, which cannot be converted.
+  // Two-digit years mean the same year to the day count and to the instant.
   reset_settings();
   parse_args({"-l", "10-20-05a"});
   EXPECT_EQ(settings.newer_days, 108);
-  EXPECT_EQ(settings.newer_date, (kEpochDifferenceSeconds - 1) * kFileTimeTicksPerSecond);
+  EXPECT_EQ(settings.newer_date, ScriptedPlatform::local_file_time(2005, 10, 20));
+  // Every layout names its own calendar day, for -l and -g alike.
+  const int to_today = day_number(2, 5, 2006) - day_number(3, 7, 2005);
+  for (const char* date : {"2005-03-07", "03/07/05", "3-7-2005", "2005\\3\\7"}) {
+    reset_settings();
+    parse_args({"-l", date, "-g", date});
+    EXPECT_EQ(settings.newer_days, to_today) << date;
+    EXPECT_EQ(settings.older_days, to_today) << date;
+    EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2005, 3, 7)) << date;
+    EXPECT_EQ(settings.newer_date, settings.older_date) << date;
+  }
 }
 
 TEST_F(Options, AccountingLogOverriddenByOption) {
@@ -253,6 +263,14 @@ TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
       {{"-W", "2147483647"}, "^Option -W needs a value no greater than 32767\n"},
       {{"-w", "99999999999"}, "^Option -w needs a value no greater than 32767\n"},
       {{"-A32768"}, "^Option -A needs a value no greater than 32767\n"},
+      // A date that cannot be read ends the run rather than silently filter out every file.
+      {{"-l", "2005-13-07"}, "^Option -l needs a date such as mm-dd-yyyy, not \"2005-13-07\"\n"},
+      {{"-g02-30-2005w"}, "^Option -g needs a date such as mm-dd-yyyy, not \"02-30-2005w\"\n"},
+      {{"-g", "00-10-2005"}, "^Option -g needs a date such as mm-dd-yyyy, not \"00-10-2005\"\n"},
+      {{"-l", "1O-20-2005"}, "^Option -l needs a date such as mm-dd-yyyy, not \"1O-20-2005\"\n"},
+      {{"-l", "a1-2-3"}, "^Option -l needs a date such as mm-dd-yyyy, not \"a1-2-3\"\n"},
+      {{"-g", "5-"}, "^Option -g needs a date"},
+      {{"-l", "-5"}, "^Option -l needs a date"},
   };
   for (const auto& [args, message] : cases) {
     EXPECT_EXIT(parse_in_child(args), testing::ExitedWithCode(5), message) << args[0];
