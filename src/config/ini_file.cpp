@@ -85,19 +85,25 @@ bool find_section(LineSource* file, const std::string& header) {
   return false;
 }
 
-void apply_section(LineSource* file, const std::string& header) {
+// Applies the line and keeps the first refusal met.
+void apply_line(const std::string& line, std::string* refused) {
+  std::string why = apply_configuration_line(line);
+  if (refused->empty()) *refused = why;
+}
+
+void apply_section(LineSource* file, const std::string& header, std::string* refused) {
   if (!find_section(file, header)) return;
   std::string line;
   while (read_line(file, &line)) {
     std::string upper = upper_case_ascii(line);
     if (starts_with(upper, "[") || upper.find(header) != std::string::npos) return;
-    apply_configuration_line(line);
+    apply_line(line, refused);
   }
 }
 
-void apply_whole_file(LineSource* file) {
+void apply_whole_file(LineSource* file, std::string* refused) {
   std::string line;
-  while (read_line(file, &line)) apply_configuration_line(line);
+  while (read_line(file, &line)) apply_line(line, refused);
 }
 
 // Reading a FIFO or a device could block for ever, and a directory holds no lines: only a
@@ -153,17 +159,22 @@ bool find_configuration_file(const std::string& program_path, ConfigurationFile*
   return false;
 }
 
-void read_configuration_file(int argc, char** argv) {
-  if (asks_for_no_file(argc, argv)) return;
+std::string read_configuration_file(int argc, char** argv) {
+  if (asks_for_no_file(argc, argv)) return "";
   std::string program = run.module_path;
   if (program.empty() && argc > 0 && argv[0] != nullptr) program = argv[0];
   ConfigurationFile config;
-  if (!find_configuration_file(program, &config)) return;
+  if (!find_configuration_file(program, &config)) return "";
   LineSource file;
-  if (!read_configuration(config.path, &file)) return report_unopenable_file();
-  if (config.section_only) {
-    apply_section(&file, section_header(program_name(program)));
-  } else {
-    apply_whole_file(&file);
+  if (!read_configuration(config.path, &file)) {
+    report_unopenable_file();
+    return "";
   }
+  std::string refused;
+  if (config.section_only) {
+    apply_section(&file, section_header(program_name(program)), &refused);
+  } else {
+    apply_whole_file(&file, &refused);
+  }
+  return refused;
 }

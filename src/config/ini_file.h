@@ -6,8 +6,9 @@
 
 // Applies the first candidate file that exists, unless some argument is "-.ini" in any case.
 // A candidate that exists but cannot be opened is reported and waited on with a key; the run
-// then goes on without it. Never ends the run.
-void read_configuration_file(int argc, char** argv);
+// then goes on without it. Never ends the run: returns the first line refusal of
+// apply_configuration_line, empty when every line was applied.
+std::string read_configuration_file(int argc, char** argv);
 
 // A configuration file that exists, and whether only the program's section of it applies.
 struct ConfigurationFile {

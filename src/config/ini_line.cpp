@@ -1,8 +1,10 @@
 #include "config/ini_line.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 
+#include "config/options.h"
 #include "run/settings.h"
 #include "output/accounting_log.h"
 #include "run/text_format.h"
@@ -51,6 +53,7 @@ constexpr KeyName kKeyNames[] = {
 // A setting line split at its first '='. `value` comes from the upper-cased line, `as_written`
 // from the line as it stands, for the values that name files and directories.
 struct Setting {
+  const char* key_name = "";
   std::string upper;
   std::string value;
   std::string as_written;
@@ -93,6 +96,27 @@ int parse_number(const std::string& text) {
   long long number = negative ? -magnitude : magnitude;
   if (number > INT_MAX) return INT_MAX;
   return static_cast<int>(number);
+}
+
+std::string refusal(const char* key_name, const std::string& bound) {
+  return std::string("Key ") + key_name + " needs a value " + bound;
+}
+
+// As parse_number, for an offset or size limit, which covers every byte a file can have. A
+// negative value or one beyond 64 bits names no such byte: rather than wrap or clamp it into
+// another one, the line is refused. Returns the refusal, empty when `*count` was set.
+std::string parse_byte_count(const std::string& text, const char* key_name, std::uint64_t* count) {
+  std::size_t i = 0;
+  while (i < text.size() && is_blank(text[i])) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  std::uint64_t value = 0;
+  if (!read_option_u64(text.c_str() + i, &value)) {
+    return refusal(key_name, "no greater than " + std::to_string(kLargestByteCount));
+  }
+  if (negative && value != 0) return refusal(key_name, "no less than 0");
+  *count = value;
+  return "";
 }
 
 // A name or pattern as it stands, without trailing blanks, which no one means as part of a
@@ -166,10 +190,6 @@ void apply_zulu(const std::string& value) {
   apply_switch(value, &settings.zulu);
 }
 
-void apply_start_offset(const std::string& value) {
-  settings.start_offset = switched_off(value) ? 0 : parse_number(value);
-}
-
 void apply_fdi(const std::string& value) {
   if (switched_on(value)) settings.start_offset = 512;
   if (switched_off(value)) settings.start_offset = 0;
@@ -204,23 +224,33 @@ void apply_names(Key key, const Setting& setting) {
   }
 }
 
+std::string apply_byte_counts(Key key, const Setting& setting) {
+  std::uint64_t count = 0;
+  if (key == Key::kDisplace && switched_off(setting.value)) {
+    settings.start_offset = 0;
+    return "";
+  }
+  std::string refused = parse_byte_count(setting.value, setting.key_name, &count);
+  if (!refused.empty()) return refused;
+  if (key == Key::kDisplace) settings.start_offset = count;
+  if (key == Key::kGreater) settings.size_greater = 1, settings.size_greater_than = count;
+  if (key == Key::kLessThan) settings.size_less = 1, settings.size_less_than = count;
+  return "";
+}
+
+// A name column wider than any record can carry is refused, like an option's.
+std::string apply_width(const std::string& value, const char* key_name) {
+  int width = parse_number(value);
+  if (width > kWidestNameColumn) {
+    return refusal(key_name, "no greater than " + std::to_string(kWidestNameColumn));
+  }
+  settings.name_width = width;
+  settings.width_mode += 1;
+  return "";
+}
+
 void apply_numbers(Key key, const std::string& value) {
   switch (key) {
-    case Key::kDisplace:
-      apply_start_offset(value);
-      break;
-    case Key::kWidth:
-      settings.name_width = parse_number(value);
-      settings.width_mode += 1;
-      break;
-    case Key::kGreater:
-      settings.size_greater = 1;
-      settings.size_greater_than = parse_number(value);
-      break;
-    case Key::kLessThan:
-      settings.size_less = 1;
-      settings.size_less_than = parse_number(value);
-      break;
     case Key::kOlder:
       settings.date_filter = 1;
       settings.older_days = parse_number(value);
@@ -261,9 +291,18 @@ int* switch_field(Key key) {
   return nullptr;
 }
 
-void apply_key(Key key, const Setting& setting) {
-  if (int* field = switch_field(key)) return apply_switch(setting.value, field);
+std::string apply_key(Key key, const Setting& setting) {
+  if (int* field = switch_field(key)) {
+    apply_switch(setting.value, field);
+    return "";
+  }
   switch (key) {
+    case Key::kDisplace:
+    case Key::kGreater:
+    case Key::kLessThan:
+      return apply_byte_counts(key, setting);
+    case Key::kWidth:
+      return apply_width(setting.value, setting.key_name);
     case Key::kAllHt:
       apply_all_hash_times(setting.value);
       break;
@@ -281,6 +320,7 @@ void apply_key(Key key, const Setting& setting) {
       apply_numbers(key, setting.value);
       break;
   }
+  return "";
 }
 
 const KeyName* find_key(const std::string& upper) {
@@ -292,16 +332,17 @@ const KeyName* find_key(const std::string& upper) {
 
 }  // namespace
 
-void apply_configuration_line(const std::string& text) {
+std::string apply_configuration_line(const std::string& text) {
   // A NUL byte ends the line's text, as it ends a C string: no name can hold one.
   std::string line = text.substr(0, text.find('\0'));
-  if (line.empty() || line[0] == ';' || line[0] == '[') return;
+  if (line.empty() || line[0] == ';' || line[0] == '[') return "";
   Setting setting;
   setting.upper = upper_case_ascii(line);
   const KeyName* key = find_key(setting.upper);
   std::size_t equals = line.find('=');
-  if (key == nullptr || equals == std::string::npos) return;
+  if (key == nullptr || equals == std::string::npos) return "";
+  setting.key_name = key->name;
   setting.value = setting.upper.substr(equals + 1);
   setting.as_written = line.substr(equals + 1);
-  apply_key(key->key, setting);
+  return apply_key(key->key, setting);
 }

@@ -61,6 +61,36 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
   terminate_run(kIllegalOption);
 }
 
+// The value was there but began with '-': most likely the user left it out and this is the
+// next option, so say that rather than only that a value is missing.
+[[noreturn]] void value_is_option(char letter, OnMissing on_missing) {
+  std::fprintf(message_stream, "Option -%c needs a value, not another option\n", letter);
+  if (on_missing == OnMissing::kHelp) help_then_exit();
+  terminate_run(5);
+}
+
+// A number the setting cannot hold is refused rather than cut down to one it can: a clamped
+// offset, limit or width silently answers another question than the one asked.
+[[noreturn]] void value_too_large(char letter, const std::string& largest) {
+  std::fprintf(message_stream, "Option -%c needs a value no greater than %s\n", letter,
+               largest.c_str());
+  terminate_run(5);
+}
+
+std::uint64_t byte_count_value(char letter, const std::string& text) {
+  std::uint64_t value = 0;
+  if (!read_option_u64(text.c_str(), &value)) {
+    value_too_large(letter, std::to_string(kLargestByteCount));
+  }
+  return value;
+}
+
+int width_value(char letter, const std::string& text) {
+  int value = read_option_number(text.c_str());
+  if (value > kWidestNameColumn) value_too_large(letter, std::to_string(kWidestNameColumn));
+  return value;
+}
+
 // The argument's first character is '+': some letters then mean "on" or "off", not "toggle".
 bool plus_form(const Cursor& at) {
   return !at.arg.empty() && at.arg[0] == '+';
@@ -81,7 +111,7 @@ std::string take_value(Cursor& at, OnMissing on_missing, bool dash_is_missing) {
   }
   if (at.index + 1 >= at.argc) value_missing(letter, on_missing);
   const char* next = at.argv[at.index + 1];
-  if (dash_is_missing && next[0] == '-') value_missing(letter, on_missing);
+  if (dash_is_missing && next[0] == '-') value_is_option(letter, on_missing);
   at.index += 1;
   return next;
 }
@@ -134,7 +164,7 @@ void take_dos_name(Cursor& at) {
 void take_name_after_digest(Cursor& at) {
   settings.name_after_digest = 1;
   if (!has_attached(at)) return;
-  settings.name_after_digest = read_option_number(at.arg.c_str() + at.pos + 1);
+  settings.name_after_digest = width_value('A', at.arg.substr(at.pos + 1));
   consume_rest(at);
 }
 
@@ -143,24 +173,24 @@ void take_comment(Cursor& at) {
   settings.comment_given = 1;
 }
 
-std::int32_t add_clamped(std::int32_t a, std::int32_t b) {
-  std::int64_t sum = std::int64_t{a} + b;
-  return static_cast<std::int32_t>(sum > INT_MAX ? INT_MAX : sum);
-}
-
 void take_range(Cursor& at) {
   std::string value = take_value(at, OnMissing::kPlain, true);
-  settings.start_offset = read_option_number(value.c_str());
+  settings.start_offset = byte_count_value('D', value);
   std::size_t comma = value.find(',');
   if (comma == std::string::npos) return;
-  settings.end_offset = read_option_number(value.c_str() + comma + 1);
+  settings.end_offset = byte_count_value('D', value.substr(comma + 1));
   unsigned char last = static_cast<unsigned char>(value.back());
   if (std::isalpha(last)) {
     if (std::tolower(last) == 'o') settings.end_is_count = 0;
     if (std::tolower(last) == 'c') settings.end_is_count = 1;
   }
   if (settings.end_offset != 0 && settings.end_is_count == 1) {
-    settings.end_offset = add_clamped(settings.end_offset, settings.start_offset);
+    if (settings.end_offset > kLargestByteCount - settings.start_offset) {
+      std::fprintf(message_stream, "Option -D needs a start plus count no greater than %s\n",
+                   std::to_string(kLargestByteCount).c_str());
+      terminate_run(5);
+    }
+    settings.end_offset += settings.start_offset;
   }
 }
 
@@ -224,7 +254,8 @@ void take_width(Cursor& at, bool narrow_form) {
     settings.width_mode = 1;
     return;
   }
-  settings.name_width = read_option_number(take_value(at, OnMissing::kPlain, false).c_str());
+  char letter = at.arg[at.pos];
+  settings.name_width = width_value(letter, take_value(at, OnMissing::kPlain, false));
   settings.name_only_width = settings.name_width;
   if (settings.name_width == 0) settings.name_width = kFullWidth;
 }
@@ -270,10 +301,16 @@ void take_age_or_date(Cursor& at, bool older) {
     days = read_option_number(value.c_str());
     return;
   }
-  take_date_letters(&value);
-  days = static_cast<int>(days_since_date(value));
+  std::string date = value;
+  take_date_letters(&date);
   int month = 0, day = 0, year = 0;
-  parse_date_layout(value, &month, &day, &year);
+  // One reading serves both tests, so the age count and the instant name the same day.
+  if (!parse_date_layout(date, &month, &day, &year)) {
+    std::fprintf(message_stream, "Option -%c needs a date such as mm-dd-yyyy, not \"%s\"\n",
+                 older ? 'g' : 'l', value.c_str());
+    terminate_run(5);
+  }
+  days = static_cast<int>(days_since_date(month, day, year));
   (older ? settings.older_date : settings.newer_date) = date_to_file_time(month, day, year);
 }
 
@@ -435,12 +472,11 @@ void apply_letter(Cursor& at) {
       break;
     case 'G':
       settings.size_greater = 1;
-      settings.size_greater_than =
-          read_option_number(take_value(at, OnMissing::kPlain, true).c_str());
+      settings.size_greater_than = byte_count_value('G', take_value(at, OnMissing::kPlain, true));
       break;
     case 'L':
       settings.size_less = 1;
-      settings.size_less_than = read_option_number(take_value(at, OnMissing::kPlain, true).c_str());
+      settings.size_less_than = byte_count_value('L', take_value(at, OnMissing::kPlain, true));
       break;
     case 'O':
     case 'o':
@@ -513,6 +549,17 @@ bool configuration_suppressed(int argc, char** argv) {
 
 }  // namespace
 
+bool read_option_u64(const char* text, std::uint64_t* value) {
+  std::uint64_t number = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    unsigned digit = static_cast<unsigned>(*text - '0');
+    if (number > (kLargestByteCount - digit) / 10) return false;
+    number = number * 10 + digit;
+  }
+  *value = number;
+  return true;
+}
+
 int read_option_number(const char* text) {
   long long value = 0;
   for (; *text >= '0' && *text <= '9'; ++text) {
@@ -524,7 +571,13 @@ int read_option_number(const char* text) {
 
 void parse_command_line(int argc, char** argv) {
   open_environment_log();
-  if (!configuration_suppressed(argc, argv)) read_configuration_file(argc, argv);
+  if (!configuration_suppressed(argc, argv)) {
+    std::string refused = read_configuration_file(argc, argv);
+    if (!refused.empty()) {
+      std::fprintf(message_stream, "%s\n", refused.c_str());
+      terminate_run(5);
+    }
+  }
   int i = 1;
   for (; i < argc && !begins_option(argv[i]); ++i) add_path_argument(argv[i]);
   for (; i < argc; ++i) {

@@ -1,6 +1,8 @@
 // The command-line parser.
 #pragma once
 
+#include <cstdint>
+
 // Opens the accounting log named by ACCT, applies the configuration file (unless some argument
 // is "-.ini"), then the arguments, then the end-of-parse rules. `argv` holds `argc` words;
 // argv[0] is the program's full path. Bare arguments are paths and patterns and may only
@@ -12,3 +14,11 @@ void parse_command_line(int argc, char** argv);
 // The decimal number at the start of `text`, digits only, up to the first non-digit; 0 when
 // no digit comes first; saturates at the largest signed 32-bit value.
 int read_option_number(const char* text);
+
+// The largest byte offset, count or size limit a run can be given.
+constexpr std::uint64_t kLargestByteCount = ~std::uint64_t{0};
+
+// The decimal number at the start of `text`, digits only, up to the first non-digit, into
+// `*value` (0 when no digit comes first). False, leaving `*value` alone, when the number does
+// not fit in 64 bits.
+bool read_option_u64(const char* text, std::uint64_t* value);

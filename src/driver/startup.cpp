@@ -151,7 +151,8 @@ void open_output_and_complete() {
                                                   : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
-      // Status 0 would tell a calling script that the catalogue was written.
+      // Not 0: nothing was listed, and 0 would report that failure as success to every
+      // script that calls the program.
       std::exit(kOutputFile);
     }
     use_output_file(file, settings.output_path);

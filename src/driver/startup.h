@@ -5,9 +5,11 @@
 [[noreturn]] void run_program(int argc, char** argv);
 
 // Opens the output file named by the settings and applies the consistency rules; exits with
-// status 0 at once, without a summary, when the file cannot be opened or created.
+// status 3 (OUTPUT_FILE) at once, without a summary, when the file cannot be opened or
+// created.
 void open_output_and_complete();
 // The per-record width estimate the disk capacity starts from: the name column plus 40.
 int compute_record_width();
-// The start-up estimate of the record length.
+// The start-up estimate of the record length. The width options and keys stop at
+// kWidestNameColumn, which keeps both sums far inside an int.
 int estimate_record_length();

@@ -52,11 +52,12 @@ struct Settings {
   int width_mode = 0;
   std::string comment_text;
   char delimiter = ' ';
-  std::int32_t start_offset = 0;
-  std::int32_t end_offset = 0;
+  // Byte offsets and size limits cover the whole range of a file: never clamped, never wrapped.
+  std::uint64_t start_offset = 0;
+  std::uint64_t end_offset = 0;
   int end_is_count = 0;
-  std::int32_t size_greater_than = 0;
-  std::int32_t size_less_than = 0;
+  std::uint64_t size_greater_than = 0;
+  std::uint64_t size_less_than = 0;
   int older_days = 0;
   int newer_days = 8000;
   FileTime older_date = 0;
@@ -78,6 +79,10 @@ struct Settings {
     std::uint32_t minus = 0;
   } attr_masks;
 };
+
+// The widest name column a width option or key may ask for: a record is assembled whole in
+// memory, and the record-length arithmetic stays well inside an int.
+constexpr int kWidestNameColumn = 32767;
 
 // The one instance, reachable from everywhere.
 extern Settings settings;

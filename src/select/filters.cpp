@@ -1,5 +1,6 @@
 #include "select/filters.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -61,43 +62,14 @@ int digits_at(const std::string& text, std::size_t first, std::size_t count) {
   return value;
 }
 
-// One "%d" conversion: blanks, an optional sign and at least one digit; saturates rather than
-// overflowing. False (nothing consumed) when no number stands at `*pos`.
-bool scan_int(const std::string& text, std::size_t* pos, int* out) {
-  std::size_t i = *pos;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (!is_digit(char_at(text, i))) return false;
-  std::int64_t value = 0;
-  while (is_digit(char_at(text, i))) {
-    if (value < INT_MAX) value = value * 10 + (text[i] - '0');
-    ++i;
-  }
-  if (value > INT_MAX) value = INT_MAX;
-  *out = static_cast<int>(negative ? -value : value);
-  *pos = i;
-  return true;
-}
-
-// "%d%c%d%c%d": month, day, year; fields after the first failure keep 0.
-void scan_month_day_year(const std::string& text, int* month, int* day, int* year) {
-  std::size_t pos = 0;
-  int* fields[3] = {month, day, year};
-  for (int f = 0; f < 3; ++f) {
-    if (f > 0) {
-      if (pos >= text.size()) return;
-      ++pos;
-    }
-    if (!scan_int(text, &pos, fields[f])) return;
-  }
-}
-
 struct Layout {
   std::size_t month;
   std::size_t day;
   std::size_t year;
   std::size_t year_length;
+
+  // How many characters the layout spans: a date text of another length is not in it.
+  std::size_t extent() const { return std::max({month + 2, day + 2, year + year_length}); }
 };
 
 int length_class(const std::string& text, bool separated) {
@@ -128,6 +100,46 @@ Layout choose_layout(bool separated, int length, int v) {
     return {2, 4, 0, 2};
   }
   return {0, 2, 4, 2};
+}
+
+bool is_date_separator(char c) {
+  return c == '-' || c == '/' || c == '\\';
+}
+
+// The date with each one-digit field widened to two digits and its separators written as
+// '-', so that "2-5-2006" and "2005-3-7" find their rows of the layout table as "02-05-2006"
+// and "2005-03-07" do. False when the text is not digit groups parted by single separators.
+bool widen_fields(const std::string& text, std::string* widened) {
+  std::size_t first = text.find_first_not_of(" \t");
+  std::size_t last = text.find_last_not_of(" \t");
+  if (first == std::string::npos) return false;
+  std::size_t i = first;
+  for (;;) {
+    std::size_t group = i;
+    while (i <= last && is_digit(text[i])) ++i;
+    if (i == group) return false;
+    if (i - group == 1) *widened += '0';
+    *widened += text.substr(group, i - group);
+    if (i > last) return true;
+    if (!is_date_separator(text[i])) return false;
+    *widened += '-';
+    ++i;
+  }
+}
+
+bool all_digits(const std::string& text, std::size_t first, std::size_t count) {
+  for (std::size_t i = first; i < first + count; ++i) {
+    if (!is_digit(char_at(text, i))) return false;
+  }
+  return true;
+}
+
+// Two-digit years: 00 to 09 are 2000 to 2009, 11 to 99 are 1911 to 1999; any year still
+// below 1900 gains 1900 (so 10 is 1910 and 0100 is 2000).
+int windowed_year(int year) {
+  if (year <= 9) year += 2000;
+  if (year >= 11 && year <= 99) year += 1900;
+  return year < 1900 ? year + 1900 : year;
 }
 
 int today_day_number() {
@@ -183,8 +195,9 @@ bool passes_date_test(const FileFacts& file) {
 }
 
 bool passes_size_test(const FileFacts& file) {
-  if (settings.size_greater && file.size < std::int64_t{settings.size_greater_than}) return false;
-  return !settings.size_less || file.size <= std::int64_t{settings.size_less_than};
+  const std::uint64_t size = file.size > 0 ? static_cast<std::uint64_t>(file.size) : 0;
+  if (settings.size_greater && size < settings.size_greater_than) return false;
+  return !settings.size_less || size <= settings.size_less_than;
 }
 
 bool passes_attribute_test(const FileFacts& file) {
@@ -234,27 +247,29 @@ void take_date_letters(std::string* text) {
   if (cut != std::string::npos) text->resize(cut);
 }
 
-std::uint32_t days_since_date(const std::string& text) {
-  int month = 0, day = 0, year = 0;
-  scan_month_day_year(text, &month, &day, &year);
-  if (year >= 0 && year <= 9) year += 2000;
-  if (year >= 11 && year <= 99) year += 1900;
-  char rewritten[48];
-  std::snprintf(rewritten, sizeof rewritten, "%02d-%02d-%04d", month, day, year);
-  parse_date_layout(rewritten, &month, &day, &year);
+std::uint32_t days_since_date(int month, int day, int year) {
   auto instant = static_cast<std::uint32_t>(local_midnight_seconds(month, day, year));
   auto now = static_cast<std::uint32_t>(os().now_seconds());
   return (now - instant) / static_cast<std::uint32_t>(kSecondsPerDay);
 }
 
-void parse_date_layout(const std::string& text, int* month, int* day, int* year) {
-  bool separated = !(is_digit(char_at(text, 2)) && is_digit(char_at(text, 4)));
-  int v = digits_at(text, 0, 2);
-  Layout layout = choose_layout(separated, length_class(text, separated), v);
-  *month = digits_at(text, layout.month, 2);
-  *day = digits_at(text, layout.day, 2);
-  *year = digits_at(text, layout.year, layout.year_length);
-  if (*year < 1900) *year += 1900;
+bool parse_date_layout(const std::string& text, int* month, int* day, int* year) {
+  std::string date;
+  if (!widen_fields(text, &date)) return false;
+  bool separated = !(is_digit(char_at(date, 2)) && is_digit(char_at(date, 4)));
+  Layout layout = choose_layout(separated, length_class(date, separated), digits_at(date, 0, 2));
+  if (date.size() != layout.extent() || !all_digits(date, layout.month, 2) ||
+      !all_digits(date, layout.day, 2) || !all_digits(date, layout.year, layout.year_length)) {
+    return false;
+  }
+  int m = digits_at(date, layout.month, 2);
+  int d = digits_at(date, layout.day, 2);
+  int y = windowed_year(digits_at(date, layout.year, layout.year_length));
+  if (m < 1 || m > 12 || d < 1 || d > kMonthLength[is_leap(y) ? 1 : 0][m]) return false;
+  *month = m;
+  *day = d;
+  *year = y;
+  return true;
 }
 
 std::int64_t local_midnight_seconds(int month, int day, int year) {

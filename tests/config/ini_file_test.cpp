@@ -23,12 +23,13 @@ class IniFile : public testing::Test {
     run.module_path = dir.at("bin/tallysum");
   }
   // Reads the configuration as a run of the program at run.module_path with `args` would.
-  void read_with(std::vector<std::string> args = {}) {
+  // Returns the first refused line's reason.
+  std::string read_with(std::vector<std::string> args = {}) {
     args.insert(args.begin(), run.module_path);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    read_configuration_file(static_cast<int>(args.size()), argv.data());
+    return read_configuration_file(static_cast<int>(args.size()), argv.data());
   }
 
   ScriptedPlatform platform;
@@ -38,10 +39,17 @@ class IniFile : public testing::Test {
 TEST_F(IniFile, TheProgramsOwnFileIsReadWholeAndTheSharedOneNotAtAll) {
   dir.write("cwd/tallysum.ini", "RECURSE=ON\n[OTHER]\nSTREAM=ON\n; PAUSE=ON\n");
   dir.write("cwd/KELDRAIN.INI", "[TALLYSUM]\nPAUSE=ON\n");
-  read_with();
+  EXPECT_EQ(read_with(), "");
   EXPECT_EQ(settings.recurse, 1);
   EXPECT_EQ(settings.streams, 1);
   EXPECT_EQ(settings.pause, 0);
+  // Refused lines change nothing; the first refusal is handed back for the run to end on.
+  reset_settings();
+  dir.write("cwd/tallysum.ini", "WIDTH=40000\nRECURSE=ON\nLESSTHAN=-1\nGREATER=3000000000\n");
+  EXPECT_EQ(read_with(), "Key WIDTH needs a value no greater than 32767");
+  EXPECT_EQ(settings.name_width, 25);
+  EXPECT_EQ(settings.size_less, 0);
+  EXPECT_EQ(settings.size_greater_than, 3000000000u);
 }
 
 TEST_F(IniFile, CandidatesAreTriedInOrderAndFoundWithoutRegardToCase) {

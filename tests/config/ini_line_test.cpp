@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <climits>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,8 +30,8 @@ class IniLine : public testing::Test {
 
 struct FieldCase {
   std::vector<std::string> lines;
-  std::function<int()> field;
-  int expected;
+  std::function<std::uint64_t()> field;
+  std::uint64_t expected;
 };
 
 TEST_F(IniLine, SettingLinesSetTheirFields) {
@@ -60,8 +60,12 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"ALL_HT=ON", "ALL_HT=OFF"}, [] { return settings.show_times; }, 1},
       {{"ALLTIMES=yes"}, [] { return settings.time_kind; }, '3'},
       {{"ALL_TIMES=ON", "ALL_TIMES=OFF"}, [] { return settings.show_times; }, 1},
-      {{"DISPLACE=  -12abc"}, [] { return settings.start_offset; }, -12},
+      {{"DISPLACE=  -0abc"}, [] { return settings.start_offset; }, 0},
       {{"DISPLACE=+300"}, [] { return settings.start_offset; }, 300},
+      {{"DISPLACE=3000000000"}, [] { return settings.start_offset; }, 3000000000u},
+      {{"DISPLACE= 18446744073709551615"},
+       [] { return settings.start_offset; },
+       18446744073709551615u},
       {{"DISPLACE=300", "DISPLACE=OFF"}, [] { return settings.start_offset; }, 0},
       {{"DISPLACE=x12"}, [] { return settings.start_offset; }, 0},
       {{"FDI=ON"}, [] { return settings.start_offset; }, 512},
@@ -74,11 +78,12 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"WIDTH=0"}, [] { return settings.name_width; }, 0},
       {{"WIDTH=0"}, [] { return settings.name_only_width; }, 25},
       {{"WIDTH=40", "WIDTH=30"}, [] { return settings.width_mode; }, 3},
+      {{"WIDTH=32767"}, [] { return settings.name_width; }, 32767},
       {{"GREATER=1000"},
        [] { return settings.size_greater * 10000 + settings.size_greater_than; },
        11000},
-      {{"GREATER=99999999999"}, [] { return settings.size_greater_than; }, INT_MAX},
-      {{"LESSTHAN=-99999999999"}, [] { return settings.size_less_than; }, INT_MIN},
+      {{"GREATER=99999999999"}, [] { return settings.size_greater_than; }, 99999999999u},
+      {{"LESSTHAN=4294967296"}, [] { return settings.size_less_than; }, 4294967296u},
       {{"LESSTHAN=5"}, [] { return settings.size_less * 100 + settings.size_less_than; }, 105},
       {{"OLDER=30"}, [] { return settings.date_filter * 100 + settings.older_days; }, 130},
       {{"YOUNGER=7"}, [] { return settings.date_filter * 100 + settings.newer_days; }, 107},
@@ -106,6 +111,31 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
     for (const std::string& line : c.lines) apply_configuration_line(line);
     EXPECT_EQ(c.field(), c.expected) << c.lines.back();
   }
+}
+
+TEST_F(IniLine, NumbersASettingCannotHoldAreRefusedNamingTheKey) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"DISPLACE=  -12abc", "Key DISPLACE needs a value no less than 0"},
+      {"DISPLACE=18446744073709551616",
+       "Key DISPLACE needs a value no greater than 18446744073709551615"},
+      {"greater=99999999999999999999",
+       "Key GREATER needs a value no greater than 18446744073709551615"},
+      {"LESSTHAN=-1", "Key LESSTHAN needs a value no less than 0"},
+      {"WIDTH=32768", "Key WIDTH needs a value no greater than 32767"},
+      {"WIDTH=99999999999", "Key WIDTH needs a value no greater than 32767"},
+  };
+  for (const auto& [line, message] : cases) {
+    reset_settings();
+    apply_configuration_line("DISPLACE=7");
+    EXPECT_EQ(apply_configuration_line(line), message);
+    // The refused line leaves every setting as it was.
+    EXPECT_EQ(settings.start_offset, 7u) << line;
+    EXPECT_EQ(settings.size_greater + settings.size_less, 0) << line;
+    EXPECT_EQ(settings.name_width * 10 + settings.width_mode, 251) << line;
+  }
+  EXPECT_EQ(apply_configuration_line("WIDTH=40"), "");
+  EXPECT_EQ(apply_configuration_line("GREATER=18446744073709551615"), "");
+  EXPECT_EQ(settings.size_greater_than, 18446744073709551615u);
 }
 
 TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {

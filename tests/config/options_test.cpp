@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 
+#include "select/filters.h"
 #include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
@@ -22,6 +24,8 @@ using S = Settings;
 struct LetterCase {
   std::vector<std::string> args;
   std::vector<std::pair<int S::*, int>> expected;
+  // Offsets and size limits, which take the whole 64-bit range.
+  std::vector<std::pair<std::uint64_t S::*, std::uint64_t>> wide = {};
 };
 
 class Options : public testing::Test {
@@ -46,8 +50,8 @@ TEST_F(Options, LettersSetTheirFields) {
         {&S::lower_case_hex, 1},
         {&S::exclude_case_sensitive, 1},
         {&S::zulu, 1},
-        {&S::start_offset, 512},
-        {&S::silent, 2}}},
+        {&S::silent, 2}},
+       {{&S::start_offset, 512}}},
       {{"-M", "-w5", "-I", "-z"}, {{&S::auto_width, 0}, {&S::immediate, 1}, {&S::zulu, 1}}},
       // Digests: later options override earlier ones; SHA-2 adds its column, drops CRC-32.
       {{"-256"}, {{&S::md5, 1}, {&S::sha256, 1}}},
@@ -72,7 +76,9 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-w40", "-W30"}, {{&S::width_mode, 4}, {&S::name_width, 30}, {&S::name_only_width, 30}}},
       {{"-w", "-5"}, {{&S::name_width, 260}, {&S::width_mode, 2}}},
       {{"-N", "-w40", "+w"}, {{&S::width_mode, 1}, {&S::name_width, 40}}},
-      {{"-w99999999999"}, {{&S::name_width, 2147483647}}},
+      // The widest name column is 32,767; beyond it the run ends (below).
+      {{"-w32767"}, {{&S::name_width, 32767}, {&S::name_only_width, 32767}}},
+      {{"-W", "32767", "-A32767"}, {{&S::name_width, 32767}, {&S::name_after_digest, 32767}}},
       // Times.
       {{"-t3r"}, {{&S::time_kind, '3'}, {&S::recurse, 1}, {&S::show_times, 1}}},
       {{"-tC"}, {{&S::time_kind, 'c'}, {&S::time_seconds, 1}}},
@@ -83,15 +89,27 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-t0", "-z"}, {{&S::zulu, 1}, {&S::show_times, 1}, {&S::time_kind, 'w'}}},
       {{"-ta", "+t"}, {{&S::show_times, 0}, {&S::time_kind, 'w'}}},
       // Digest ranges.
-      {{"-D100,200c"}, {{&S::start_offset, 100}, {&S::end_offset, 300}, {&S::end_is_count, 1}}},
-      {{"-D", "100,200"}, {{&S::start_offset, 100}, {&S::end_offset, 200}}},
-      {{"-D100,200c", "-D50"}, {{&S::start_offset, 50}, {&S::end_offset, 300}}},
-      {{"-D5,10c", "-D1,10"}, {{&S::end_offset, 11}, {&S::end_is_count, 1}}},
-      {{"-D5,10c", "-D1,10O"}, {{&S::end_offset, 10}, {&S::end_is_count, 0}}},
-      {{"-D2147483647,5c"}, {{&S::end_offset, 2147483647}}},
+      {{"-D100,200c"}, {{&S::end_is_count, 1}}, {{&S::start_offset, 100}, {&S::end_offset, 300}}},
+      {{"-D", "100,200"}, {}, {{&S::start_offset, 100}, {&S::end_offset, 200}}},
+      {{"-D100,200c", "-D50"}, {}, {{&S::start_offset, 50}, {&S::end_offset, 300}}},
+      {{"-D5,10c", "-D1,10"}, {{&S::end_is_count, 1}}, {{&S::end_offset, 11}}},
+      {{"-D5,10c", "-D1,10O"}, {{&S::end_is_count, 0}}, {{&S::end_offset, 10}}},
+      // Offsets past 2 and 4 GiB are kept exactly, up to the last 64-bit one.
+      {{"-D2147483647,5c"}, {}, {{&S::end_offset, 2147483652u}}},
+      {{"-D3000000000,100c"}, {}, {{&S::start_offset, 3000000000u}, {&S::end_offset, 3000000100u}}},
+      {{"-D2147483000,2147484000"},
+       {},
+       {{&S::start_offset, 2147483000u}, {&S::end_offset, 2147484000u}}},
+      {{"-D4294967200", "-c"}, {}, {{&S::start_offset, 4294967200u}}},
+      {{"-D18446744073709551614,1c"}, {}, {{&S::end_offset, 18446744073709551615u}}},
+      {{"-D18446744073709551615,0c"}, {}, {{&S::start_offset, 18446744073709551615u}}},
       // Sizes, ages, output.
       {{"-G", "100", "-L200"},
-       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}, {&S::size_less, 1}}},
+       {{&S::size_less, 1}},
+       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}}},
+      {{"-G3000000000", "-L", "18446744073709551615"},
+       {{&S::size_greater, 1}},
+       {{&S::size_greater_than, 3000000000u}, {&S::size_less_than, 18446744073709551615u}}},
       {{"-g", "5"},
        {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
       {{"-l1"}, {{&S::newer_given, 1}, {&S::newer_days, 1}}},
@@ -107,6 +125,7 @@ TEST_F(Options, LettersSetTheirFields) {
     reset_settings();
     parse_args(c.args);
     for (const auto& [field, value] : c.expected) EXPECT_EQ(settings.*field, value) << c.args[0];
+    for (const auto& [field, value] : c.wide) EXPECT_EQ(settings.*field, value) << c.args[0];
   }
 }
 
@@ -168,11 +187,21 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
   EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2006, 2, 1));
   const auto& chosen = settings.date_test_times;
   EXPECT_EQ(chosen.write + chosen.access + chosen.creation, 3);
-  // Two-digit years: the day count reads 2005, the instant 1905, which cannot be converted.
+  // Two-digit years mean the same year to the day count and to the instant.
   reset_settings();
   parse_args({"-l", "10-20-05a"});
   EXPECT_EQ(settings.newer_days, 108);
-  EXPECT_EQ(settings.newer_date, (kEpochDifferenceSeconds - 1) * kFileTimeTicksPerSecond);
+  EXPECT_EQ(settings.newer_date, ScriptedPlatform::local_file_time(2005, 10, 20));
+  // Every layout names its own calendar day, for -l and -g alike.
+  const int to_today = day_number(2, 5, 2006) - day_number(3, 7, 2005);
+  for (const char* date : {"2005-03-07", "03/07/05", "3-7-2005", "2005\\3\\7"}) {
+    reset_settings();
+    parse_args({"-l", date, "-g", date});
+    EXPECT_EQ(settings.newer_days, to_today) << date;
+    EXPECT_EQ(settings.older_days, to_today) << date;
+    EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2005, 3, 7)) << date;
+    EXPECT_EQ(settings.newer_date, settings.older_date) << date;
+  }
 }
 
 TEST_F(Options, AccountingLogOverriddenByOption) {
@@ -192,6 +221,8 @@ TEST_F(Options, AccountingLogOverriddenByOption) {
 
 TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
   const char* const help = "^Option -. needs a value\n.*-p \\+ path\\(s\\)";
+  const char* const not_option_then_help =
+      "^Option -. needs a value, not another option\n.*-p \\+ path\\(s\\)";
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"-r", "*.c"},
        "^\nThere appears to be an extra or eroneous item \"\\*\\.c\"\n"
@@ -201,23 +232,46 @@ TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
       {{"-x", "-r"}, "^\n+.*TALLYSUM.*-p \\+ path\\(s\\)"},
       {{"-x"}, "-p \\+ path\\(s\\)"},
       {{"-1"}, help},
-      {{"-1", "-r"}, help},
-      {{"-C", "-r"}, help},
+      {{"-1", "-r"}, not_option_then_help},
+      {{"-C", "-r"}, not_option_then_help},
       {{"-g"}, help},
       {{"-l"}, help},
       {{"-?"}, "-p \\+ path\\(s\\)"},
       {{"-@"}, "warranty"},
       {{"-D"}, "^Option -D needs a value\n"},
-      {{"-D", "-5"}, "^Option -D needs a value\n"},
+      {{"-D", "-5"}, "^Option -D needs a value, not another option\n"},
       {{"-G"}, "^Option -G needs a value\n"},
-      {{"-L", "-1"}, "^Option -L needs a value\n"},
+      {{"-L", "-1"}, "^Option -L needs a value, not another option\n"},
       {{"-o"}, "^Option -o needs a value\n"},
-      {{"-O", "-r"}, "^Option -O needs a value\n"},
+      {{"-O", "-r"}, "^Option -O needs a value, not another option\n"},
       {{"-t"}, "^Option -t needs a value\n"},
       {{"-w"}, "^Option -w needs a value\n"},
       {{"-d"}, "^Option -d needs a value\n"},
-      {{"-d", "-x"}, "^Option -d needs a value\n"},
+      {{"-d", "-x"}, "^Option -d needs a value, not another option\n"},
       {{"-d", ""}, "^Option -d needs a value\n"},
+      // Numbers a setting cannot hold are refused, never clamped or wrapped.
+      {{"-D18446744073709551616"},
+       "^Option -D needs a value no greater than 18446744073709551615\n"},
+      {{"-D0,99999999999999999999o"},
+       "^Option -D needs a value no greater than 18446744073709551615\n"},
+      {{"-D18446744073709551615,1c"},
+       "^Option -D needs a start plus count no greater than 18446744073709551615\n"},
+      {{"-G", "99999999999999999999"},
+       "^Option -G needs a value no greater than 18446744073709551615\n"},
+      {{"-L18446744073709551616"},
+       "^Option -L needs a value no greater than 18446744073709551615\n"},
+      {{"-w32768"}, "^Option -w needs a value no greater than 32767\n"},
+      {{"-W", "2147483647"}, "^Option -W needs a value no greater than 32767\n"},
+      {{"-w", "99999999999"}, "^Option -w needs a value no greater than 32767\n"},
+      {{"-A32768"}, "^Option -A needs a value no greater than 32767\n"},
+      // A date that cannot be read ends the run rather than silently filter out every file.
+      {{"-l", "2005-13-07"}, "^Option -l needs a date such as mm-dd-yyyy, not \"2005-13-07\"\n"},
+      {{"-g02-30-2005w"}, "^Option -g needs a date such as mm-dd-yyyy, not \"02-30-2005w\"\n"},
+      {{"-g", "00-10-2005"}, "^Option -g needs a date such as mm-dd-yyyy, not \"00-10-2005\"\n"},
+      {{"-l", "1O-20-2005"}, "^Option -l needs a date such as mm-dd-yyyy, not \"1O-20-2005\"\n"},
+      {{"-l", "a1-2-3"}, "^Option -l needs a date such as mm-dd-yyyy, not \"a1-2-3\"\n"},
+      {{"-g", "5-"}, "^Option -g needs a date"},
+      {{"-l", "-5"}, "^Option -l needs a date"},
   };
   for (const auto& [args, message] : cases) {
     EXPECT_EXIT(parse_in_child(args), testing::ExitedWithCode(5), message) << args[0];

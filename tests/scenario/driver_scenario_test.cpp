@@ -93,7 +93,7 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
   tree.write("data/a.txt", "1");
   ProgramResult missing_dir =
       run_tallysum({.args = {tree.at("data"), "-o", tree.at("nowhere/list.txt")}});
-  EXPECT_EQ(missing_dir.status, 0);
+  EXPECT_EQ(missing_dir.status, 3);  // a failure, not a completed run
   EXPECT_NE(missing_dir.err.find("\ncan't create output file " + tree.at("nowhere/list.txt") +
                                  "\nFILE: Tallysum, LINE "),
             std::string::npos)
@@ -103,7 +103,7 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
 
   ProgramResult append_nowhere =
       run_tallysum({.args = {tree.at("data"), "-a", "-o", tree.at("nowhere/list.txt")}});
-  EXPECT_EQ(append_nowhere.status, 0);
+  EXPECT_EQ(append_nowhere.status, 3);
   EXPECT_NE(append_nowhere.err.find("\ncan't open output file "), std::string::npos);
 
   ProgramResult append_without_file = run_tallysum({.args = {tree.at("data"), "-a"}});
@@ -111,6 +111,27 @@ TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
   EXPECT_NE(append_without_file.out.find("\n\tNeed output file name if -a is chosen\n"),
             std::string::npos)
       << append_without_file.out;
+}
+
+TEST(DriverScenario, NameColumnsUpToTheWidestAreWrittenAndWiderOnesRefused) {
+  TempDir tree;
+  tree.write("data/a.txt", "a");
+  ProgramResult widest = run_tallysum({.args = {tree.at("data"), "-w32767"}});
+  EXPECT_EQ(widest.status, 0) << widest.err;
+  std::vector<std::string> records = records_naming(widest.out, {"a.txt"});
+  ASSERT_EQ(records.size(), 1u) << widest.out;
+  // The name column, the delimiter, then the 32-digit MD5 right-aligned in 40 columns.
+  EXPECT_EQ(records[0].find_first_not_of(' ', 5), 32767u + 1 + 8);
+  EXPECT_EQ(records[0].size(), 32767u + 1 + 40 + 1);
+  for (const char* width : {"-w32768", "-W2147483647", "-A99999"}) {
+    ProgramResult refused = run_tallysum({.args = {tree.at("data"), width}});
+    EXPECT_EQ(refused.status, 5) << width;
+    EXPECT_NE(refused.err.find(std::string("Option ") + std::string(width).substr(0, 2) +
+                               " needs a value no greater than 32767\n"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_TRUE(records_naming(refused.out, {"a.txt"}).empty()) << width;
+  }
 }
 
 TEST(DriverScenario, RecursionNamesFilesWithTheirPath) {

@@ -88,6 +88,13 @@ TEST_F(OutputScenario, ConfigurationInTheCurrentDirectoryAppliesUnlessDashIni) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(contains(result.out, "top.txt"));
   EXPECT_FALSE(contains(result.out, "deep.txt"));
+
+  // A number its setting cannot hold ends the run before anything is listed.
+  tree.write("tallysum.ini", "RECURSE=ON\nGREATER=-5\n");
+  result = run_here({});
+  EXPECT_EQ(result.status, 5);
+  EXPECT_TRUE(contains(result.err, "Key GREATER needs a value no less than 0\n")) << result.err;
+  EXPECT_FALSE(contains(result.out, "top.txt"));
 }
 
 TEST_F(OutputScenario, SharedFileAppliesOnlyTheProgramsSection) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <regex>
@@ -59,6 +60,57 @@ TEST(RecordsScenario, DefaultRunShowsHeaderBareNamesWithMd5AndTheConsoleSummary)
                                            "  Elapsed:  0 hrs\\. 0 mins\\. [0-9]+ secs\\.\n\n$")))
       << result.err;
   EXPECT_EQ(result.err.find("Abnormal"), std::string::npos);
+}
+
+// Sparse files: sizes past 2 and 4 GiB without the disk space.
+void make_sparse(const std::string& path, off_t size) {
+  int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << path;
+  EXPECT_EQ(ftruncate(fd, size), 0) << path;
+  close(fd);
+}
+
+TEST(RecordsScenario, ByteRangesAndSizeLimitsPastFourGibAreExact) {
+  TempDir tree;
+  make_sparse(tree.at("below.bin"), 2999999999);
+  make_sparse(tree.at("at.bin"), 3000000000);
+  make_sparse(tree.at("big.bin"), 4700000000);
+  // A byte on either side of the range: only exactly its 100 bytes digest as 100 zero bytes.
+  int fd = open(tree.at("big.bin").c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(pwrite(fd, "x", 1, 2999999999), 1);
+  EXPECT_EQ(pwrite(fd, "x", 1, 3000000100), 1);
+  close(fd);
+  const std::string kMd5HundredZeros = "6D0BB00954CEB7FBEE436BB55A8397A9";
+  auto record = [](const std::string& name, const std::string& md5) {
+    return "\n" + name + std::string(26 - name.size(), ' ') + in40(md5) + " \n";
+  };
+
+  ProgramResult larger =
+      run_tallysum({.args = {tree.path(), "-D3000000000,100c", "-G", "3000000000"}});
+  EXPECT_EQ(larger.status, 0) << larger.err;
+  EXPECT_NE(larger.out.find(record("big.bin", kMd5HundredZeros)), std::string::npos) << larger.out;
+  // A range that starts at or past the end of a file digests nothing.
+  EXPECT_NE(larger.out.find(record("at.bin", kMd5Empty)), std::string::npos) << larger.out;
+  EXPECT_EQ(larger.out.find("below.bin"), std::string::npos) << larger.out;
+
+  ProgramResult smaller =
+      run_tallysum({.args = {tree.path(), "-D3000000000,100c", "-L3000000000"}});
+  EXPECT_EQ(smaller.status, 0) << smaller.err;
+  EXPECT_NE(smaller.out.find(record("below.bin", kMd5Empty)), std::string::npos) << smaller.out;
+  EXPECT_NE(smaller.out.find(record("at.bin", kMd5Empty)), std::string::npos) << smaller.out;
+  EXPECT_EQ(smaller.out.find("big.bin"), std::string::npos) << smaller.out;
+
+  // The range as offsets, and a count that would run past the last 64-bit offset.
+  ProgramResult offsets = run_tallysum({.args = {tree.at("big.bin"), "-D3000000000,3000000100"}});
+  EXPECT_NE(offsets.out.find(record("big.bin", kMd5HundredZeros)), std::string::npos)
+      << offsets.out;
+  ProgramResult past_the_end = run_tallysum({.args = {tree.path(), "-D18446744073709551615,1c"}});
+  EXPECT_EQ(past_the_end.status, 5);
+  EXPECT_NE(past_the_end.err.find("Option -D needs a start plus count no greater than "
+                                  "18446744073709551615\n"),
+            std::string::npos)
+      << past_the_end.err;
 }
 
 TEST(RecordsScenario, TimesShowLocalTimeAndTheZoneAbbreviation) {

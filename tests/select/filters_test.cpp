@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdint>
+
 #include "support/scripted_platform.h"
 
 namespace {
@@ -57,30 +60,53 @@ TEST(Calendar, ImpossibleDayEndsTheProcessAsAFailure) {
 TEST(DateText, LayoutTable) {
   struct Case {
     const char* text;
-    int month, day, year;
+    int month, day, year;  // month 0: the text is not a date
   };
   const Case cases[] = {
-      {"102005", 10, 20, 1905},
+      {"102005", 10, 20, 2005},
       {"991020", 10, 20, 1999},
       {"10202005", 10, 20, 2005},
       {"20051020", 10, 20, 2005},
-      {"13102099", 13, 10, 2099},
-      {"99102012", 10, 20, 1999},
-      {"99102", 99, 10, 1902},
-      {"99102 ", 10, 2, 1999},
-      {"1020051", 10, 20, 1905},
-      {"10-20-05", 10, 20, 1905},
+      {"10-20-05", 10, 20, 2005},
       {"99-10-20", 10, 20, 1999},
-      {"10-20-051", 10, 20, 1905},
       {"10-20-2005", 10, 20, 2005},
-      {"13-20-2005", 13, 20, 2005},
       {"2005-10-20", 10, 20, 2005},
+      {"2005-03-07", 3, 7, 2005},
       {"1/2/2005", 1, 2, 2005},
-      {"", 0, 0, 1900},
+      // One-digit fields find the row of their two-digit form.
+      {"2005-3-7", 3, 7, 2005},
+      {"10-2-2005", 10, 2, 2005},
+      {"2-5-06", 2, 5, 2006},
+      {"10\\20/5", 10, 20, 2005},
+      {" 12-31-99 ", 12, 31, 1999},
+      // Two-digit year windows; a four-digit year below 1900 gains 1900 as well.
+      {"1-1-00", 1, 1, 2000},
+      {"1-1-10", 1, 1, 1910},
+      {"1-1-0100", 1, 1, 2000},
+      {"02-29-2004", 2, 29, 2004},
+      // Not dates: no month 0 or 13, no day the month lacks, no letters or stray characters,
+      // nothing beyond the layout (a day written first reads as a year that is not there).
+      {"13102099", 0, 0, 0},
+      {"13-20-2005", 0, 0, 0},
+      {"00-10-2005", 0, 0, 0},
+      {"10-00-2005", 0, 0, 0},
+      {"02-29-2005", 0, 0, 0},
+      {"04-31-2005", 0, 0, 0},
+      {"1O-20-2005", 0, 0, 0},
+      {"10-20-2005x", 0, 0, 0},
+      {"10--20-2005", 0, 0, 0},
+      {"10.20.2005", 0, 0, 0},
+      {"20-10-2005", 0, 0, 0},
+      {"10-20-051", 0, 0, 0},
+      {"99102012", 0, 0, 0},
+      {"99102", 0, 0, 0},
+      {"1020051", 0, 0, 0},
+      {"10-20", 0, 0, 0},
+      {"", 0, 0, 0},
   };
   for (const Case& c : cases) {
-    int month = -1, day = -1, year = -1;
-    parse_date_layout(c.text, &month, &day, &year);
+    int month = 0, day = 0, year = 0;
+    EXPECT_EQ(parse_date_layout(c.text, &month, &day, &year), c.month != 0) << c.text;
     EXPECT_EQ(std::vector<int>({month, day, year}), std::vector<int>({c.month, c.day, c.year}))
         << c.text;
   }
@@ -102,19 +128,21 @@ TEST(DateText, TimeLettersAccumulateAndCutTheText) {
 }
 
 TEST_F(Filters, DaysSinceDateAndItsInstant) {
-  const std::pair<const char*, std::uint32_t> cases[] = {
-      {"10-20-2005", 108}, {"10/20/05", 108}, {"10-20-5", 108}, {"2-5-2006", 0},
-      {"2-4-2006", 1},     {"7-1-2005", 219}, {"1-1-95", 4053},
-      // The two-digit year windows end at 9 and 99: 100 is read back as 1900 + 100.
-      {"1-1-70", 13184},   {"1-1-100", 2227},
+  const std::pair<std::array<int, 3>, std::uint32_t> cases[] = {
+      {{10, 20, 2005}, 108}, {{2, 5, 2006}, 0},     {{2, 4, 2006}, 1},    {{7, 1, 2005}, 219},
+      {{1, 1, 1995}, 4053},  {{1, 1, 1970}, 13184}, {{1, 1, 2000}, 2227}, {{3, 7, 2005}, 335},
   };
-  for (const auto& [text, days] : cases) EXPECT_EQ(days_since_date(text), days) << text;
-  // Outside 1970 to 2038 the instant is -1, one second before 1970.
-  for (const char* text : {"12-31-1969", "1-1-2039", "1-1-1800", "1-1-10"}) {
-    EXPECT_EQ(days_since_date(text), static_cast<std::uint32_t>((platform.now + 1) / 86400));
+  for (const auto& [date, days] : cases) {
+    EXPECT_EQ(days_since_date(date[0], date[1], date[2]), days) << date[2];
+    // Whole local days, so the calendar's own count agrees.
+    EXPECT_EQ(days, day_number(2, 5, 2006) - day_number(date[0], date[1], date[2])) << date[2];
   }
-  EXPECT_EQ(days_since_date("junk"), days_since_date("11-30-1999"));  // 0/0/2000 rolls back
-  EXPECT_GT(days_since_date("12-31-2030"), 40000u);  // the future wraps, never negative
+  // Outside 1970 to 2038 the instant is -1, one second before 1970.
+  for (int year : {1969, 2039, 1800, 1910}) {
+    EXPECT_EQ(days_since_date(1, 1, year), static_cast<std::uint32_t>((platform.now + 1) / 86400));
+  }
+  EXPECT_EQ(days_since_date(0, 0, 2000), days_since_date(11, 30, 1999));  // rolls back
+  EXPECT_GT(days_since_date(12, 31, 2030), 40000u);  // the future wraps, never negative
   // Local midnight as standard time: in July that is one in the morning by the clock.
   EXPECT_EQ(date_to_file_time(1, 1, 1970), (kEpochDifferenceSeconds + 5 * 3600) * 10000000);
   EXPECT_EQ(date_to_file_time(7, 1, 2005), ScriptedPlatform::local_file_time(2005, 7, 1, 1));
@@ -132,6 +160,12 @@ TEST_F(Filters, SizeBoundsAreInclusive) {
       {{"-G", "100", "-L", "100"}, {100}, {0, 99, 101}},
       {{"-L0"}, {0}, {1}},
       {{"-G2147483647"}, {2147483647LL, 5000000000LL}, {2147483646LL}},
+      // Limits beyond 2^31 and 2^32 are exact.
+      {{"-G3000000000"}, {3000000000LL, 5000000000LL}, {2999999999LL, 2147483648LL, 0}},
+      {{"-L", "3000000000"}, {0, 2147483648LL, 3000000000LL}, {3000000001LL, 4294967296LL}},
+      {{"-G4294967296", "-L4294967297"}, {4294967296LL, 4294967297LL}, {4294967295LL, 1}},
+      {{"-L18446744073709551615"}, {0, INT64_MAX}, {}},
+      {{"-G18446744073709551615"}, {}, {0, INT64_MAX}},
   };
   for (const FilterCase& c : cases) {
     reset_settings();
@@ -148,6 +182,11 @@ TEST_F(Filters, AgeInWholeDays) {
       {{"-l", "1"}, {0}, {-1, 1, 2}},
       {{"-l0"}, {}, {-1, 0, 1}},
       {{"-g", "12-31-2030"}, {}, {-3, 0, 100, 7999}},
+      // A date year first is the same day to the age test as to the instant: 7 March 2005 is
+      // 335 days before today, so a file of 10 March is newer and not older.
+      {{"-l", "2005-03-07"}, {0, 332, 334}, {335, 340}},
+      {{"-g", "2005-03-07"}, {335, 340}, {332, 334}},
+      {{"-l", "2005-03-07", "-g", "2005-03-07"}, {}, {332, 335}},
   };
   for (const FilterCase& c : cases) {
     reset_settings();
