@@ -1,5 +1,6 @@
 // Points the output stream at a scratch file and the message stream at another for one test,
-// and gives back what was written to them.
+// and gives back what was written to them. Captures nest: an inner one takes the output over
+// and gives it back to the outer one's file when it ends.
 #pragma once
 
 #include <unistd.h>
@@ -23,17 +24,26 @@ inline std::string stream_text(std::FILE* stream) {
 
 class CapturedStreams {
  public:
-  CapturedStreams() : saved_messages_(message_stream), messages_(std::tmpfile()) {
+  CapturedStreams()
+      : saved_messages_(message_stream), messages_(std::tmpfile()), outer_(innermost_) {
     char name[] = "/tmp/tallysum-output-XXXXXX";
     int fd = mkstemp(name);
     if (fd >= 0) close(fd);
     path_ = name;
+    finish_output();  // the outer capture's file, if any, is closed rather than lost
     use_output_file(native_platform().open_output(path_, OutputMode::kCreate, nullptr), path_);
     message_stream = messages_;
+    innermost_ = this;
   }
   ~CapturedStreams() {
     finish_output();
-    use_standard_output();
+    if (outer_ != nullptr) {
+      use_output_file(native_platform().open_output(outer_->path_, OutputMode::kAppend, nullptr),
+                      outer_->path_);
+    } else {
+      use_standard_output();
+    }
+    innermost_ = outer_;
     message_stream = saved_messages_;
     std::fclose(messages_);
     unlink(path_.c_str());
@@ -55,5 +65,7 @@ class CapturedStreams {
  private:
   std::FILE* saved_messages_;
   std::FILE* messages_;
+  CapturedStreams* outer_;
   std::string path_;
+  static inline CapturedStreams* innermost_ = nullptr;
 };
