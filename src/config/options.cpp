@@ -66,7 +66,7 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
 [[noreturn]] void value_is_option(char letter, OnMissing on_missing) {
   std::fprintf(message_stream, "Option -%c needs a value, not another option\n", letter);
   if (on_missing == OnMissing::kHelp) help_then_exit();
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 // A number the setting cannot hold is refused rather than cut down to one it can: a clamped
@@ -74,7 +74,7 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
 [[noreturn]] void value_too_large(char letter, const std::string& largest) {
   std::fprintf(message_stream, "Option -%c needs a value no greater than %s\n", letter,
                largest.c_str());
-  terminate_run(5);
+  terminate_run(kIllegalOption);
 }
 
 std::uint64_t byte_count_value(char letter, const std::string& text) {
@@ -188,7 +188,7 @@ void take_range(Cursor& at) {
     if (settings.end_offset > kLargestByteCount - settings.start_offset) {
       std::fprintf(message_stream, "Option -D needs a start plus count no greater than %s\n",
                    std::to_string(kLargestByteCount).c_str());
-      terminate_run(5);
+      terminate_run(kIllegalOption);
     }
     settings.end_offset += settings.start_offset;
   }
@@ -308,7 +308,7 @@ void take_age_or_date(Cursor& at, bool older) {
   if (!parse_date_layout(date, &month, &day, &year)) {
     std::fprintf(message_stream, "Option -%c needs a date such as mm-dd-yyyy, not \"%s\"\n",
                  older ? 'g' : 'l', value.c_str());
-    terminate_run(5);
+    terminate_run(kIllegalOption);
   }
   days = static_cast<int>(days_since_date(month, day, year));
   (older ? settings.older_date : settings.newer_date) = date_to_file_time(month, day, year);
@@ -575,7 +575,7 @@ void parse_command_line(int argc, char** argv) {
     std::string refused = read_configuration_file(argc, argv);
     if (!refused.empty()) {
       std::fprintf(message_stream, "%s\n", refused.c_str());
-      terminate_run(5);
+      terminate_run(kIllegalOption);
     }
   }
   int i = 1;
