@@ -22,6 +22,7 @@ constexpr unsigned char kCtrlZ = 0x1A;
 
 enum class Continuation { kUnsettled, kOff, kOn };
 Continuation continuation = Continuation::kUnsettled;
+std::vector<std::string>* collected_output = nullptr;
 // The current disk's free space when it was started, and the longest record of the run so
 // far: the next disk is counted in it from the start.
 std::uint64_t disk_free_at_start = 0;
@@ -123,7 +124,15 @@ void wait_for_new_disk(const std::string& closing_line) {
 
 }  // namespace
 
+void collect_output_in(std::vector<std::string>* records) {
+  collected_output = records;
+}
+
 void write_output(const std::string& text) {
+  if (collected_output != nullptr) {
+    collected_output->push_back(text);
+    return;
+  }
   if (std::fwrite(text.data(), 1, text.size(), output_stream) != text.size()) {
     end_with_write_error(output_is_stdout() ? "(standard output)" : settings.output_path);
   }

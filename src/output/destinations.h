@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Records, header and file summary.
 extern std::FILE* output_stream;
@@ -14,6 +15,10 @@ extern std::FILE* message_stream;
 // Writes `text` whole to the output stream; a failed write ends the run with a message naming
 // the file and exit reason 8.
 void write_output(const std::string& text);
+// While `records` is set, write_output appends each text it is given to it, one element per
+// call, instead of writing it: a verification collects the records a run would write.
+// nullptr writes to the output stream again.
+void collect_output_in(std::vector<std::string>* records);
 // True when the output stream is standard output.
 bool output_is_stdout();
 
