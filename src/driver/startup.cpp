@@ -12,6 +12,7 @@
 #include "driver/run_header.h"
 #include "driver/run_state.h"
 #include "driver/termination.h"
+#include "driver/verify.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "platform/platform.h"
@@ -50,12 +51,6 @@ std::string prepared_search_path(const std::string& path) {
   return dir;
 }
 
-void walk_all_search_paths() {
-  for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
-    walk_directory(prepared_search_path(settings.search_paths[i]));
-  }
-}
-
 void counting_pass() {
   std::fputs("Counting files: ", message_stream);
   walk_all_search_paths();
@@ -71,6 +66,10 @@ void counting_pass() {
   counters = RunCounters{};
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   os().install_interrupt_handler();
+  std::string catalogue;
+  if (verify_requested(static_cast<int>(run.argv.size()), words.data(), &catalogue)) {
+    run_verify(catalogue);
+  }
 
   apply_environment();
   os().set_file_apis_ansi();
@@ -107,6 +106,12 @@ void counting_pass() {
 }
 
 }  // namespace
+
+void walk_all_search_paths() {
+  for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
+    walk_directory(prepared_search_path(settings.search_paths[i]));
+  }
+}
 
 [[noreturn]] void run_program(int argc, char** argv) {
   try {

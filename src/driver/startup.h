@@ -11,3 +11,5 @@ void open_output_and_complete();
 int compute_record_width();
 // The start-up estimate of the record length.
 int estimate_record_length();
+// The main pass: walk_directory over every search path, in list order.
+void walk_all_search_paths();

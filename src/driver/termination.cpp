@@ -15,6 +15,8 @@
 namespace {
 
 bool terminating = false;
+int rerouted_option_reason = kIllegalOption;
+std::string reroute_note;
 
 struct Elapsed {
   int hours = 0;
@@ -113,6 +115,10 @@ void report_lost_output(bool to_stdout) {
 [[noreturn]] void terminate_run(int reason) {
   if (terminating) std::_Exit(reason);  // a failure inside the summaries: end at once
   terminating = true;
+  if (reason == kIllegalOption && !reroute_note.empty()) {
+    std::fputs(reroute_note.c_str(), message_stream);
+    reason = rerouted_option_reason;
+  }
 
   if (counters.start_time == 0) counters.start_time = os().now_seconds();
   counters.end_time = os().now_seconds();
@@ -153,4 +159,9 @@ void report_lost_output(bool to_stdout) {
 
 void check_interrupt() {
   if (os().interrupt_pending()) terminate_run(kInputFile);
+}
+
+void reroute_option_errors(int reason, const std::string& note) {
+  rerouted_option_reason = reason;
+  reroute_note = note;
 }
