@@ -272,9 +272,9 @@ bool holds(const ColumnSpec& spec, std::string_view content, char delimiter) {
   if (!spec.shape.empty()) return fits_shape(content, spec.shape, delimiter);
   switch (spec.kind) {
     case ColumnKind::kDigest: {
+      // A marker has the digest's width too, so a name cannot pass for either.
       std::string_view text = without_leading_spaces(content);
-      if (text.empty()) return spec.hex_digits == 0;
-      return (text.size() == spec.hex_digits && all_hex(text)) || holds_error_word(text);
+      return text.size() == spec.hex_digits && (all_hex(text) || holds_error_word(text));
     }
     case ColumnKind::kSize:
       return is_size(content);
