@@ -339,4 +339,23 @@ TEST_F(Destinations, FailedWriteEndsTheRunWithReasonEight) {
               "Error writing output file /dev/full\n");
 }
 
+TEST_F(Destinations, CollectedRecordsStayInMemoryWholeUntilCollectingEnds) {
+  settings.output_path = "/dev/full";
+  output_stream = std::fopen("/dev/full", "w");
+  ASSERT_NE(output_stream, nullptr);
+  std::setvbuf(output_stream, nullptr, _IONBF, 0);
+  message_stream = stderr;
+  std::vector<std::string> records;
+  collect_output_in(&records);
+  write_output("first record\n");
+  write_output("second record\n");
+  collect_output_in(nullptr);
+  EXPECT_EQ(records, (std::vector<std::string>{"first record\n", "second record\n"}));
+  // A full disk would have ended the run: nothing reached it while collecting.
+  EXPECT_EXIT(write_output("third record\n"), testing::ExitedWithCode(8),
+              "Error writing output file /dev/full");
+  std::fclose(output_stream);
+  output_stream = stdout;
+}
+
 }  // namespace
