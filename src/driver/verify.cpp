@@ -1,5 +1,6 @@
 #include "driver/verify.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,11 +11,13 @@
 #include "driver/termination.h"
 #include "output/catalogue.h"
 #include "output/destinations.h"
+#include "output/file_record.h"
 #include "output/file_times.h"
 #include "output/text_format.h"
 #include "platform/platform.h"
 #include "platform/text_file.h"
 #include "select/path_lists.h"
+#include "select/walk.h"
 
 namespace {
 
@@ -110,17 +113,36 @@ void apply_catalogue_options(const std::string& path, const CatalogueRun& catalo
   settings.silent = 0;
 }
 
-// The selection of the catalogue's run made again, its records collected instead of written.
-std::vector<std::string> repeat_selection() {
+// The catalogue, and the file its run was writing, may lie in the tree they list: their
+// records were taken while they were being written, and are no evidence of a change.
+std::vector<std::string> own_files;
+std::vector<std::string>* own_records = nullptr;
+std::vector<std::string>* listed_records = nullptr;
+
+void write_record_aside_for_own_files(const std::string& directory, const std::string& name) {
+  const bool own =
+      std::find(own_files.begin(), own_files.end(), directory + name) != own_files.end();
+  if (own) collect_output_in(own_records);
+  write_file_record(directory, name);
+  if (own) collect_output_in(listed_records);
+}
+
+// The selection of the catalogue's run made again, its records collected instead of written;
+// those of the catalogue's own files go to `own`.
+std::vector<std::string> repeat_selection(std::vector<std::string>* own) {
   if (settings.search_paths.empty()) add_search_path(os().current_directory());
   run.record_width = compute_record_width();
   counters.record_length = estimate_record_length();
   run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
   run.counting_pass = 0;
   std::vector<std::string> records;
+  own_records = own;
+  listed_records = &records;
+  file_sink = write_record_aside_for_own_files;
   collect_output_in(&records);
   walk_all_search_paths();
   collect_output_in(nullptr);
+  file_sink = write_file_record;
   check_interrupt();
   return records;
 }
@@ -133,6 +155,7 @@ bool RecordComparison::index_catalogue(const std::vector<std::string>& records,
   known_.reserve(records.size());
   by_name_.reserve(records.size());
   for (const std::string& record : records) {
+    check_interrupt();
     if (!split_any_record(record, settings, &columns)) {
       *problem = "record " + std::to_string(known_.size() + 1) +
                  " does not fit the layout its command line gives records\n" + kLayoutAdvice;
@@ -149,13 +172,25 @@ bool RecordComparison::index_catalogue(const std::vector<std::string>& records,
   return true;
 }
 
-bool RecordComparison::compare(std::string record, std::string* problem) {
-  if (!record.empty() && record.back() == '\n') record.pop_back();
+// The listing was made with these very settings; a record that fits no layout is still
+// somebody's, and is matched under its whole text.
+std::string RecordComparison::name_of(std::string* record, std::vector<Column>* columns) {
+  if (!record->empty() && record->back() == '\n') record->pop_back();
+  return split_any_record(*record, settings, columns) ? record_name(*record, *columns) : *record;
+}
+
+void RecordComparison::leave_out(std::string record) {
   std::vector<Column> columns;
-  // The listing was made with these very settings; a record that fits no layout is still
-  // somebody's, and is matched under its whole text.
-  std::string name =
-      split_any_record(record, settings, &columns) ? record_name(record, columns) : record;
+  auto found = by_name_.find(name_of(&record, &columns));
+  if (found == by_name_.end() || found->second.added) return;
+  found->second.seen_now = true;
+  known_[found->second.index].outcome = RecordOutcome::kLeftOut;
+}
+
+bool RecordComparison::compare(std::string record, std::string* problem) {
+  check_interrupt();
+  std::vector<Column> columns;
+  std::string name = name_of(&record, &columns);
   auto [at, inserted] = by_name_.try_emplace(name, Slot{added_.size(), true, true});
   if (inserted) {
     added_.push_back(std::move(name));
@@ -180,7 +215,9 @@ bool RecordComparison::compare(std::string record, std::string* problem) {
 std::vector<std::string> RecordComparison::difference_lines() const {
   std::vector<std::string> lines;
   for (const Known& known : known_) {
-    if (known.outcome == RecordOutcome::kUnchanged) continue;
+    if (known.outcome == RecordOutcome::kUnchanged || known.outcome == RecordOutcome::kLeftOut) {
+      continue;
+    }
     lines.push_back(std::string(kind_text(known.outcome)) + " " + known.name);
   }
   for (const std::string& name : added_) lines.push_back("NEW " + name);
@@ -199,6 +236,8 @@ VerifyTally RecordComparison::tally() const {
         break;
       case RecordOutcome::kUnreadable:
         ++tally.unreadable;
+        break;
+      case RecordOutcome::kLeftOut:
         break;
       default:
         ++tally.missing;
@@ -234,17 +273,21 @@ std::string tally_line(const VerifyTally& t) {
   const std::vector<CatalogueRun> runs = read_catalogue(text);
   const CatalogueRun& catalogue_run = last_run(catalogue_path, runs);
   apply_catalogue_options(catalogue_path, catalogue_run);
+  own_files = {absolute_path(catalogue_path)};
+  if (!settings.output_path.empty()) own_files.push_back(settings.output_path);
 
   RecordComparison comparison;
   std::string problem;
   if (!comparison.index_catalogue(catalogue_run.records, &problem)) {
     refuse(catalogue_problem(catalogue_path, problem));
   }
-  for (const std::string& record : repeat_selection()) {
+  std::vector<std::string> own;
+  for (const std::string& record : repeat_selection(&own)) {
     if (!comparison.compare(record, &problem)) {
       refuse(catalogue_problem(catalogue_path, problem));
     }
   }
+  for (const std::string& record : own) comparison.leave_out(record);
   for (const std::string& line : comparison.difference_lines()) {
     std::printf("%s\n", line.c_str());
   }

@@ -7,8 +7,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "output/catalogue.h"
+
 // What became of a record of the catalogue, or of one found only now.
-enum class RecordOutcome { kUnchanged, kChanged, kMissing, kNew, kUnreadable };
+// kLeftOut: a record of a file the comparison must not judge (the catalogue itself).
+enum class RecordOutcome { kUnchanged, kChanged, kMissing, kNew, kUnreadable, kLeftOut };
 
 struct VerifyTally {
   std::size_t unchanged = 0;
@@ -28,12 +31,18 @@ class RecordComparison {
   // catalogue's record of the same name: one hash look-up. False, with `problem`, when the
   // listing shows a name twice.
   bool compare(std::string record, std::string* problem);
+  // Takes the name of a record of the repeated listing out of the comparison: neither its
+  // catalogue record nor itself is reported or counted.
+  void leave_out(std::string record);
   // One "KIND NAME" line for each difference: catalogue order, then the new records in the
   // order they were found.
   std::vector<std::string> difference_lines() const;
   VerifyTally tally() const;
 
  private:
+  // The record without its line end, its columns, and its name.
+  static std::string name_of(std::string* record, std::vector<Column>* columns);
+
   struct Known {
     std::string name;
     std::string compared;  // the record without its last-access columns

@@ -75,6 +75,19 @@ TEST_F(Comparison, NamesThatCannotBeToldApartAreRefused) {
   EXPECT_TRUE(new_twice.compare(record("/d/x", kMd5A, "1"), &problem));
   EXPECT_FALSE(new_twice.compare(record("/d/x", kMd5B, "1"), &problem));
 
+  // A name taken out of the comparison is neither reported nor counted, and a second record
+  // of it is still a collision.
+  RecordComparison own;
+  ASSERT_TRUE(
+      own.index_catalogue({record("/d/list", kMd5A, "1"), record("/d/one", kMd5A, "1")}, &problem));
+  own.leave_out(record("/d/list", kMd5B, "9"));
+  own.leave_out(record("/d/elsewhere", kMd5B, "9"));
+  EXPECT_TRUE(own.compare(record("/d/one", kMd5A, "1"), &problem));
+  EXPECT_TRUE(own.difference_lines().empty());
+  EXPECT_EQ(tally_line(own.tally()),
+            "Verified 1 records: 1 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+  EXPECT_FALSE(own.compare(record("/d/list", kMd5B, "9"), &problem));
+
   RecordComparison misfit;
   EXPECT_FALSE(misfit.index_catalogue({record("/d/one", kMd5A, "1"), "/d/two  1"}, &problem));
   EXPECT_NE(problem.find("record 2 does not fit"), std::string::npos) << problem;

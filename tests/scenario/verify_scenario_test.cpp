@@ -206,4 +206,29 @@ TEST_F(VerifyScenario, NothingOfTheCataloguesRunIsWrittenAgain) {
   EXPECT_NE(tally_line_of(result.err), "");  // SILENT is not consulted either
 }
 
+TEST_F(VerifyScenario, ACatalogueInsideTheTreeItListsIsLeftOutOfTheComparison) {
+  ProgramResult written =
+      run_tallysum({.args = {"-r", "-w", "0", "-o", "list.txt"}, .directory = tree.path()});
+  ASSERT_EQ(written.status, 0) << written.err;
+  ASSERT_NE(read_file(tree.at("list.txt")).find(tree.at("list.txt") + " "), std::string::npos);
+
+  ProgramResult result = run_tallysum({.args = {"--verify", "list.txt"}, .directory = tree.path()});
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(tally_line_of(result.err),
+            "Verified 4 records: 4 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  // A listing redirected into the tree: the file being verified is left out too, while the
+  // first catalogue is an ordinary file of it.
+  ProgramResult redirected =
+      run_tallysum({.args = {"-r", "-w", "0", "-o", "stdout"}, .directory = tree.path()});
+  tree.write("redirected.txt", redirected.out);
+  result = run_tallysum({.args = {"--verify", "redirected.txt"}, .directory = tree.path()});
+  EXPECT_EQ(result.out, "") << result.err;
+  EXPECT_EQ(result.status, 0);
+  result = run_tallysum({.args = {"--verify", "list.txt"}, .directory = tree.path()});
+  EXPECT_EQ(result.out, "NEW " + tree.at("redirected.txt") + "\n");
+  EXPECT_EQ(result.status, 1);
+}
+
 }  // namespace
