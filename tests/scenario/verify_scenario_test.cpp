@@ -110,6 +110,17 @@ TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   }
 }
 
+TEST_F(VerifyScenario, AnAdjustedNameWidthIsTakenFromTheCataloguesEnd) {
+  tree.write("a/rather/deeply/nested/directory/z.txt", "zulu");
+  catalogue({"-r", "-M", "-m", "-o", elsewhere.at("list.txt")});
+  ASSERT_NE(read_file(elsewhere.at("list.txt")).find(" AUTOWIDTH -Mw= "), std::string::npos);
+  ProgramResult result = verify();
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(tally_line_of(result.err),
+            "Verified 5 records: 5 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
 TEST_F(VerifyScenario, AChangedColumnOtherThanTheDigestCounts) {
   catalogue({"-n", "-m", "-o", elsewhere.at("list.txt")});
   set_times(tree.at("d.txt"), kWrite, kWrite + 60);
