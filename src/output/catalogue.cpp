@@ -18,7 +18,7 @@ constexpr std::size_t kZoneWidth = 3;
 constexpr std::size_t kShortNameWidth = 16;  // a space, then the name padded to 15
 
 // What one column of a layout holds, the delimiter that ends it not counted.
-struct ColumnSpec {
+struct ColumnRule {
   ColumnKind kind = ColumnKind::kName;
   std::size_t min = 0;
   std::size_t max = kUnbounded;
@@ -28,7 +28,7 @@ struct ColumnSpec {
   std::size_t name_offset = 0;  // kName: spaces written before the name
 };
 
-using Layout = std::vector<ColumnSpec>;
+using Layout = std::vector<ColumnRule>;
 
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -62,40 +62,40 @@ int read_auto_width(const std::string& line) {
   return width;
 }
 
-ColumnSpec fixed_column(ColumnKind kind, std::size_t width) {
-  ColumnSpec spec;
-  spec.kind = kind;
-  spec.min = width;
-  spec.max = width;
-  return spec;
+ColumnRule fixed_column(ColumnKind kind, std::size_t width) {
+  ColumnRule rule;
+  rule.kind = kind;
+  rule.min = width;
+  rule.max = width;
+  return rule;
 }
 
-ColumnSpec name_column(std::size_t min, std::size_t max, std::size_t offset) {
-  ColumnSpec spec;
-  spec.min = min;
-  spec.max = max;
-  spec.name_offset = offset;
-  return spec;
+ColumnRule name_column(std::size_t min, std::size_t max, std::size_t offset) {
+  ColumnRule rule;
+  rule.min = min;
+  rule.max = max;
+  rule.name_offset = offset;
+  return rule;
 }
 
-ColumnSpec digest_column(std::size_t width, std::size_t hex_digits) {
-  ColumnSpec spec = fixed_column(ColumnKind::kDigest, width);
-  spec.hex_digits = hex_digits;
-  return spec;
+ColumnRule digest_column(std::size_t width, std::size_t hex_digits) {
+  ColumnRule rule = fixed_column(ColumnKind::kDigest, width);
+  rule.hex_digits = hex_digits;
+  return rule;
 }
 
-ColumnSpec size_column() {
-  ColumnSpec spec;
-  spec.kind = ColumnKind::kSize;
-  spec.min = kSizeWidth;
-  return spec;
+ColumnRule size_column() {
+  ColumnRule rule;
+  rule.kind = ColumnKind::kSize;
+  rule.min = kSizeWidth;
+  return rule;
 }
 
-ColumnSpec short_name_column() {
-  ColumnSpec spec;
-  spec.kind = ColumnKind::kShortName;
-  spec.min = kShortNameWidth;
-  return spec;
+ColumnRule short_name_column() {
+  ColumnRule rule;
+  rule.kind = ColumnKind::kShortName;
+  rule.min = kShortNameWidth;
+  return rule;
 }
 
 // The stamps a time kind selects, in the order written: the standard form of file and
@@ -121,15 +121,15 @@ const char* selected_stamps(int kind, bool fixed_form) {
   }
 }
 
-ColumnSpec time_column(char letter, bool fixed_form, const Settings& s) {
+ColumnRule time_column(char letter, bool fixed_form, const Settings& s) {
   std::string shape = !fixed_form && s.year_first_dates ? "9999/99/99" : "99/99/9999";
   shape += "D99:99";
   if (fixed_form || s.time_kind == '3' || s.time_seconds) shape += ":99";
   shape += letter;
-  ColumnSpec spec =
+  ColumnRule rule =
       fixed_column(letter == 'a' ? ColumnKind::kAccessTime : ColumnKind::kTime, shape.size());
-  spec.shape = shape;
-  return spec;
+  rule.shape = shape;
+  return rule;
 }
 
 // Returns whether any stamp was selected.
@@ -143,7 +143,7 @@ bool add_time_columns(Layout* layout, bool fixed_form, const Settings& s) {
 
 // The name column of both stream forms: padded and never cut under name_only, else exactly
 // the name width.
-ColumnSpec stream_name_spec(const Settings& s) {
+ColumnRule stream_name_rule(const Settings& s) {
   if (s.name_only) return name_column(static_cast<std::size_t>(s.name_only_width), kUnbounded, 0);
   auto width = static_cast<std::size_t>(s.name_width);
   return name_column(width, width, 0);
@@ -166,7 +166,7 @@ void add_file_name(Layout* layout, const Settings& s, bool trailing) {
 Layout file_layout(const Settings& s) {
   Layout layout;
   if (s.comment_given) {
-    ColumnSpec comment;
+    ColumnRule comment;
     comment.kind = ColumnKind::kComment;
     comment.literal = s.comment_text;
     if (s.delimiter != ' ') comment.literal += s.delimiter;
@@ -189,7 +189,7 @@ Layout file_layout(const Settings& s) {
 }
 
 // One digest: MD5, else CRC-32, else SHA-1, else the first SHA-2 kind, right-aligned in 40.
-ColumnSpec file_stream_digest(const Settings& s) {
+ColumnRule file_stream_digest(const Settings& s) {
   if (s.md5) return digest_column(40, 32);
   if (s.crc32) return digest_column(40, 8);
   if (s.sha1) return digest_column(40, 40);
@@ -200,7 +200,7 @@ ColumnSpec file_stream_digest(const Settings& s) {
 }
 
 Layout file_stream_layout(const Settings& s) {
-  Layout layout{stream_name_spec(s), file_stream_digest(s)};
+  Layout layout{stream_name_rule(s), file_stream_digest(s)};
   if (s.path_only) return layout;
   layout.push_back(size_column());
   if (s.time_kind != '0' && s.show_times && add_time_columns(&layout, true, s)) {
@@ -211,7 +211,7 @@ Layout file_stream_layout(const Settings& s) {
 }
 
 Layout directory_stream_layout(const Settings& s) {
-  Layout layout{stream_name_spec(s)};
+  Layout layout{stream_name_rule(s)};
   if (s.md5) layout.push_back(digest_column(40, 32));
   if (s.crc32) layout.push_back(digest_column(40, 8));
   if (s.sha1) layout.push_back(digest_column(40, 40));
@@ -222,7 +222,7 @@ Layout directory_stream_layout(const Settings& s) {
     layout.push_back(fixed_column(ColumnKind::kZone, kZoneWidth));
   }
   if (s.dos_name) {
-    ColumnSpec blank = fixed_column(ColumnKind::kShortName, kShortNameWidth);
+    ColumnRule blank = fixed_column(ColumnKind::kShortName, kShortNameWidth);
     blank.shape = std::string(kShortNameWidth, ' ');
     layout.push_back(blank);
   }
@@ -268,13 +268,13 @@ bool is_size(std::string_view content) {
   });
 }
 
-bool holds(const ColumnSpec& spec, std::string_view content, char delimiter) {
-  if (!spec.shape.empty()) return fits_shape(content, spec.shape, delimiter);
-  switch (spec.kind) {
+bool holds(const ColumnRule& rule, std::string_view content, char delimiter) {
+  if (!rule.shape.empty()) return fits_shape(content, rule.shape, delimiter);
+  switch (rule.kind) {
     case ColumnKind::kDigest: {
       // A marker has the digest's width too, so a name cannot pass for either.
       std::string_view text = without_leading_spaces(content);
-      return text.size() == spec.hex_digits && (all_hex(text) || holds_error_word(text));
+      return text.size() == rule.hex_digits && (all_hex(text) || holds_error_word(text));
     }
     case ColumnKind::kSize:
       return is_size(content);
@@ -295,17 +295,17 @@ class Splitter {
 
   bool from(std::size_t k, std::size_t pos) {
     if (k == layout_.size()) return pos == record_.size();
-    const ColumnSpec& spec = layout_[k];
-    if (spec.kind == ColumnKind::kComment) {
-      if (record_.compare(pos, spec.literal.size(), spec.literal) != 0) return false;
-      return take(k, pos, spec.literal.size());
+    const ColumnRule& rule = layout_[k];
+    if (rule.kind == ColumnKind::kComment) {
+      if (record_.compare(pos, rule.literal.size(), rule.literal) != 0) return false;
+      return take(k, pos, rule.literal.size());
     }
     if (pos >= record_.size()) return false;
-    const std::size_t last = std::min(spec.max, record_.size() - pos - 1);
+    const std::size_t last = std::min(rule.max, record_.size() - pos - 1);
     const std::string_view all(record_);
-    for (std::size_t n = spec.min; n <= last; ++n) {
+    for (std::size_t n = rule.min; n <= last; ++n) {
       if (record_[pos + n] != delimiter_) continue;
-      if (holds(spec, all.substr(pos, n), delimiter_) && take(k, pos, n + 1)) return true;
+      if (holds(rule, all.substr(pos, n), delimiter_) && take(k, pos, n + 1)) return true;
     }
     return false;
   }
