@@ -203,6 +203,14 @@ int name_options(int count) {
   return page_break(count + 5);
 }
 
+// Options beyond the letters: the last page has room for them above the closing banner.
+int long_options(int count) {
+  say("--verify catalogue: compare a catalogue written with -o file (or -o stdout)\n");
+  say("      with the disk now: one CHANGED, MISSING, NEW or UNREADABLE line for each\n");
+  say("      difference; exit status 0 if none, 1 if any, 10 if it can't be matched\n");
+  return after_group(count, 3);
+}
+
 }  // namespace
 
 int page_break(int line_count) {
@@ -226,6 +234,7 @@ void show_help_screen() {
   count = digest_options(count);
   count = time_options(count);
   count = name_options(count);
+  count = long_options(count);
   show_banner(count);
   std::fflush(message_stream);
 }

@@ -8,6 +8,7 @@
 #include "run/termination.h"
 #include "run/text_format.h"
 #include "platform/platform.h"
+#include "platform/text_file.h"
 
 namespace {
 
@@ -109,20 +110,7 @@ void apply_whole_file(LineSource* file, std::string* refused) {
 // Reading a FIFO or a device could block for ever, and a directory holds no lines: only a
 // regular file is read.
 bool read_configuration(const std::string& path, LineSource* file) {
-  InputHandle input = os().open_path(path);
-  if (input == nullptr) return false;
-  char chunk[1 << 14];
-  bool ok = true;
-  for (;;) {
-    long long got = os().read_input(input, chunk, sizeof chunk);
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    file->text.append(chunk, static_cast<std::size_t>(got));
-  }
-  os().close_input(input);
-  return ok;
+  return read_text_file(path, &file->text);
 }
 
 void report_unopenable_file() {

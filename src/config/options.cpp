@@ -39,6 +39,14 @@ bool begins_option(const char* text) {
   return text[0] == '-' || text[0] == '+';
 }
 
+bool begins_long_option(const char* text) {
+  return text[0] == '-' && text[1] == '-';
+}
+
+// Set while a catalogue's command line is read back: its options describe records already
+// written, and nothing of theirs may be opened again.
+bool open_no_files = false;
+
 bool equals_ignoring_case(const std::string& a, const char* b) {
   std::size_t i = 0;
   for (; i < a.size() && b[i] != '\0'; ++i) {
@@ -111,6 +119,7 @@ std::string take_value(Cursor& at, OnMissing on_missing, bool dash_is_missing) {
   }
   if (at.index + 1 >= at.argc) value_missing(letter, on_missing);
   const char* next = at.argv[at.index + 1];
+  if (begins_long_option(next)) value_missing(letter, on_missing);
   if (dash_is_missing && next[0] == '-') value_is_option(letter, on_missing);
   at.index += 1;
   return next;
@@ -136,6 +145,7 @@ void replace_accounting_log(Cursor& at) {
     return;
   }
   std::string path = absolute_path(take_value(at, OnMissing::kHelp, true));
+  if (open_no_files) return;
   if (settings.accounting_file != nullptr) {
     std::string note;
     append_format(&note, "Accounting file overridden by option -1 file pointing to %s\n",
@@ -231,7 +241,8 @@ void take_time_kind(Cursor& at, bool year_first) {
   if (has_attached(at)) {
     at.pos += 1;
     kind = at.arg[at.pos];
-  } else if (at.index + 1 < at.argc && at.argv[at.index + 1][0] != '\0') {
+  } else if (at.index + 1 < at.argc && at.argv[at.index + 1][0] != '\0' &&
+             !begins_long_option(at.argv[at.index + 1])) {
     at.index += 1;
     kind = at.argv[at.index][0];
   } else {
@@ -540,6 +551,37 @@ void open_environment_log() {
   open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
 }
 
+// Only --verify exists, and it makes a run of its own: it must come first, with nothing but
+// its catalogue after it.
+[[noreturn]] void misplaced_long_option(const char* arg) {
+  if (std::string(arg) == kVerifyOption) {
+    std::fprintf(message_stream, "%s must be the first argument, followed only by a catalogue\n",
+                 kVerifyOption);
+  } else {
+    std::fprintf(message_stream, "Unknown option %s\n", arg);
+  }
+  terminate_run(kIllegalOption);
+}
+
+void read_arguments(int argc, char** argv) {
+  int i = 1;
+  for (; i < argc && !begins_option(argv[i]); ++i) add_path_argument(argv[i]);
+  for (; i < argc; ++i) {
+    if (equals_ignoring_case(argv[i], "-.ini")) {
+      if (++i >= argc) break;
+      if (begins_long_option(argv[i])) misplaced_long_option(argv[i]);
+      i = parse_option_argument(argc, argv, i);
+    } else if (begins_long_option(argv[i])) {
+      misplaced_long_option(argv[i]);
+    } else if (begins_option(argv[i])) {
+      i = parse_option_argument(argc, argv, i);
+    } else {
+      extra_item(argv[i]);
+    }
+  }
+  finish_command_line();
+}
+
 bool configuration_suppressed(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (equals_ignoring_case(argv[i], "-.ini")) return true;
@@ -578,17 +620,21 @@ void parse_command_line(int argc, char** argv) {
       terminate_run(kIllegalOption);
     }
   }
-  int i = 1;
-  for (; i < argc && !begins_option(argv[i]); ++i) add_path_argument(argv[i]);
-  for (; i < argc; ++i) {
-    if (equals_ignoring_case(argv[i], "-.ini")) {
-      if (++i >= argc) break;
-      i = parse_option_argument(argc, argv, i);
-    } else if (begins_option(argv[i])) {
-      i = parse_option_argument(argc, argv, i);
-    } else {
-      extra_item(argv[i]);
-    }
+  read_arguments(argc, argv);
+}
+
+void parse_echoed_command_line(int argc, char** argv) {
+  open_no_files = true;
+  read_arguments(argc, argv);
+  open_no_files = false;
+}
+
+bool verify_requested(int argc, char** argv, std::string* catalogue) {
+  if (argc < 2 || std::string(argv[1]) != kVerifyOption) return false;
+  if (argc != 3 || argv[2][0] == '\0') {
+    std::fprintf(message_stream, "Usage: %s CATALOGUE, and no other argument\n", kVerifyOption);
+    terminate_run(kIllegalOption);
   }
-  finish_command_line();
+  *catalogue = argv[2];
+  return true;
 }

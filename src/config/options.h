@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Opens the accounting log named by ACCT, applies the configuration file (unless some argument
 // is "-.ini"), then the arguments, then the end-of-parse rules. `argv` holds `argc` words;
@@ -9,7 +10,20 @@
 // precede the first option argument (one beginning with '-' or '+'; on this platform '/'
 // begins an absolute path). Every syntax error ends the run with reason 5; -?, -@ and some
 // errors show the help screen or the SHA-2 notice first.
+// An argument beginning with "--" is read only as a long option; the one long option,
+// --verify, makes a run of its own (verify_requested), so met here it ends the run with
+// reason 5 like an unknown one.
 void parse_command_line(int argc, char** argv);
+
+// The one long option: `tallysum --verify CATALOGUE`.
+inline constexpr const char* kVerifyOption = "--verify";
+// True when the arguments ask for a verification, with the catalogue's name in `catalogue`.
+// Ends the run with reason 5 when --verify comes with anything but one catalogue name.
+bool verify_requested(int argc, char** argv, std::string* catalogue);
+// Reads a command line that a catalogue echoes, as parse_command_line reads the arguments,
+// but without the environment's log and the configuration file, and without opening the
+// accounting log an option names: the words alone decide, and nothing is written.
+void parse_echoed_command_line(int argc, char** argv);
 
 // The decimal number at the start of `text`, digits only, up to the first non-digit; 0 when
 // no digit comes first; saturates at the largest signed 32-bit value.

@@ -13,6 +13,7 @@
 #include "driver/run_header.h"
 #include "run/run_state.h"
 #include "run/termination.h"
+#include "driver/verify.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/stream_record.h"
@@ -72,11 +73,6 @@ std::string prepared_search_path(const std::string& path) {
   return dir;
 }
 
-void walk_all_search_paths(WalkSink& sink) {
-  for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
-    walk_directory(prepared_search_path(settings.search_paths[i]), sink);
-  }
-}
 
 void counting_pass() {
   std::fputs("Counting files: ", message_stream);
@@ -96,6 +92,10 @@ void counting_pass() {
   os().secure_standard_streams();
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   os().install_interrupt_handler();
+  std::string catalogue;
+  if (verify_requested(static_cast<int>(run.argv.size()), words.data(), &catalogue)) {
+    run_verify(catalogue);
+  }
 
   apply_environment();
   os().set_file_apis_ansi();
@@ -133,6 +133,12 @@ void counting_pass() {
 }
 
 }  // namespace
+
+void walk_all_search_paths(WalkSink& sink) {
+  for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
+    walk_directory(prepared_search_path(settings.search_paths[i]), sink);
+  }
+}
 
 [[noreturn]] void run_program(int argc, char** argv) {
   try {

@@ -1,6 +1,8 @@
 // The program's start-up order and its two passes over the search paths.
 #pragma once
 
+#include "select/walk.h"
+
 // Runs the whole program; ends the process through terminate_run or an early exit.
 [[noreturn]] void run_program(int argc, char** argv);
 
@@ -13,3 +15,5 @@ int compute_record_width();
 // The start-up estimate of the record length. The width options and keys stop at
 // kWidestNameColumn, which keeps both sums far inside an int.
 int estimate_record_length();
+// The main pass: walk_directory over every search path, in list order.
+void walk_all_search_paths(WalkSink& sink);

@@ -12,6 +12,8 @@
 namespace {
 
 bool terminating = false;
+ExitReason rerouted_option_reason = kIllegalOption;
+std::string reroute_note;
 
 struct Elapsed {
   int hours = 0;
@@ -110,6 +112,10 @@ void close_log() {
 [[noreturn]] void terminate_run(ExitReason reason) {
   if (terminating) std::_Exit(reason);  // a failure inside the summaries: end at once
   terminating = true;
+  if (reason == kIllegalOption && !reroute_note.empty()) {
+    std::fputs(reroute_note.c_str(), message_stream);
+    reason = rerouted_option_reason;
+  }
   hold_output();
 
   if (counters.start_time == 0) counters.start_time = os().now_seconds();
@@ -157,4 +163,9 @@ void close_log() {
 
 void check_interrupt() {
   if (os().interrupt_pending()) terminate_run(kInputFile);
+}
+
+void reroute_option_errors(ExitReason reason, const std::string& note) {
+  rerouted_option_reason = reason;
+  reroute_note = note;
 }

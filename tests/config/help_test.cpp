@@ -80,9 +80,11 @@ TEST_F(Help, PagesTurnAfterTheGroupsThatFillThem) {
     at += expected.size();
   }
   EXPECT_EQ(count_of(text, kPrompt), 8);
-  // The closing banner follows the last page's header (count 8): its own line end, the two
-  // after the header and 30 - 8 before the box.
-  EXPECT_NE(text.find("\u255D" + std::string(25, '\n') + "  \u2554", at), std::string::npos);
+  // The last page holds the long options below its header (count 8): the header's own line
+  // end and the two after it, the three lines of --verify, and 30 - 11 before the closing box.
+  EXPECT_NE(text.find("\u255D\n\n\n--verify catalogue: ", at), std::string::npos);
+  EXPECT_NE(text.find("if it can't be matched\n" + std::string(19, '\n') + "  \u2554", at),
+            std::string::npos);
 }
 
 TEST_F(Help, ThreeLinesDescribeTheCurrentSettings) {

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdint>
 
 #include "select/filters.h"
+#include "output/accounting_log.h"
 #include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
@@ -272,6 +274,14 @@ TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
       {{"-l", "a1-2-3"}, "^Option -l needs a date such as mm-dd-yyyy, not \"a1-2-3\"\n"},
       {{"-g", "5-"}, "^Option -g needs a date"},
       {{"-l", "-5"}, "^Option -l needs a date"},
+      // An argument beginning with "--" is a long option and never a value.
+      {{"--bogus"}, "^Unknown option --bogus\n"},
+      {{"*.c", "--"}, "^Unknown option --\n"},
+      {{"-r", "--verify", "list.txt"}, "^--verify must be the first argument"},
+      {{"-.ini", "--verify"}, "^--verify must be the first argument"},
+      {{"-w", "--jobs"}, "^Option -w needs a value\n"},
+      {{"-t", "--x"}, "^Option -t needs a value\n"},
+      {{"-g", "--x"}, "^Option -g needs a value\n"},
   };
   for (const auto& [args, message] : cases) {
     EXPECT_EXIT(parse_in_child(args), testing::ExitedWithCode(5), message) << args[0];
@@ -299,6 +309,64 @@ TEST_F(Options, UnknownLetterAsksForTheTextScreen) {
   EXPECT_EQ(settings.recurse, 1);
   EXPECT_EQ(platform.shown, (std::vector<std::string>{"/opt/tallysum/tallysum.1"}));
   EXPECT_NE(capture.messages().find("-lg samples:"), std::string::npos);
+}
+
+// The words after the program path, as main hands them over.
+std::vector<char*> words_of(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& word : args) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+TEST_F(Options, VerifyIsARunOfItsOwnWithOneCatalogue) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"/bin/tallysum", "--verify", "list.txt"}, "list.txt"},
+      {{"/bin/tallysum", "-r"}, nullptr},
+      {{"/bin/tallysum", "-r", "--verify", "list.txt"}, nullptr},  // parse_command_line's error
+      {{"/bin/tallysum"}, nullptr},
+  };
+  for (auto [args, catalogue] : cases) {
+    std::string found = "unchanged";
+    std::vector<char*> argv = words_of(args);
+    EXPECT_EQ(verify_requested(static_cast<int>(args.size()), argv.data(), &found),
+              catalogue != nullptr)
+        << args.back();
+    EXPECT_EQ(found, catalogue != nullptr ? catalogue : "unchanged");
+  }
+  for (std::vector<std::string> args : {std::vector<std::string>{"/bin/tallysum", "--verify"},
+                                        {"/bin/tallysum", "--verify", "a", "b"},
+                                        {"/bin/tallysum", "--verify", ""}}) {
+    std::vector<char*> argv = words_of(args);
+    std::string found;
+    EXPECT_EXIT(verify_requested(static_cast<int>(args.size()), argv.data(), &found),
+                testing::ExitedWithCode(5), "^Usage: --verify CATALOGUE")
+        << args.size();
+  }
+}
+
+TEST_F(Options, AnEchoedCommandLineOpensNothingAndReadsNoEnvironment) {
+  TempDir dir;
+  platform.current = dir.path();
+  setenv("ACCT", dir.at("environment.log").c_str(), 1);
+  std::vector<std::string> args = {
+      "/bin/tallysum", dir.path(), "-r", "-1", dir.at("option.log"), "-O", dir.at("list.txt")};
+  std::vector<char*> argv = words_of(args);
+  parse_echoed_command_line(static_cast<int>(args.size()), argv.data());
+  unsetenv("ACCT");
+  EXPECT_EQ(settings.accounting_file, nullptr);
+  EXPECT_EQ(settings.recurse, 1);
+  EXPECT_EQ(settings.output_target, 1);
+  EXPECT_EQ(settings.append_output, 1);
+  EXPECT_EQ(settings.search_paths, std::vector<std::string>{dir.path()});
+  for (const char* name : {"environment.log", "option.log", "list.txt"}) {
+    EXPECT_FALSE(std::filesystem::exists(dir.at(name))) << name;
+  }
+  // The ordinary parse still opens the log an option names.
+  reset_settings();
+  parse_args({"-1", dir.at("option.log")});
+  EXPECT_NE(settings.accounting_file, nullptr);
+  close_accounting_log();
 }
 
 }  // namespace

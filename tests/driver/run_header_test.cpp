@@ -71,10 +71,15 @@ TEST_F(RunHeaderTest, OutputFileHeaderNamesZoneAndCommandLine) {
             "/usr/bin/tallysum -r /data \n\n");
 }
 
-TEST_F(RunHeaderDeathTest, ConsoleHeaderLeavesOutTheCommandLine) {
+TEST_F(RunHeaderDeathTest, ConsoleHeaderLeavesOutTheCommandLineUnlessStandardOutputIsNamed) {
   EXPECT_EQ(header_on_stdout(),
             "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
             "\n\n");
+  // -o stdout: a listing redirected to a file says how it was made, as an output file does.
+  settings.output_target = -1;
+  EXPECT_EQ(header_on_stdout(),
+            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
+            "/usr/bin/tallysum -r /data \n\n");
   EXPECT_EQ(streams.output(), "");
 }
 

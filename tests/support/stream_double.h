@@ -8,6 +8,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,9 +79,12 @@ class StreamDouble : public PassThroughPlatform {
     auto found = values_.find(path_of(dir, carrier) + ":" + stream);
     if (found == values_.end()) return nullptr;
     auto* reader = new Reader{found->second, 0};
+    readers_.insert(reader);
     return reinterpret_cast<InputHandle>(reader);
   }
+  // Files are read by the native layer; only the streams are this double's.
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
+    if (!ours(input)) return native_platform().read_input(input, buffer, count);
     Reader* reader = as_reader(input);
     if (reader->offset >= reader->data.size()) return 0;
     std::size_t n = std::min(count, reader->data.size() - reader->offset);
@@ -89,15 +93,21 @@ class StreamDouble : public PassThroughPlatform {
     return static_cast<long long>(n);
   }
   bool seek_input(InputHandle input, std::uint64_t offset) override {
+    if (!ours(input)) return native_platform().seek_input(input, offset);
     as_reader(input)->offset = static_cast<std::size_t>(offset);
     return true;
   }
   bool input_facts(InputHandle input, DirEntry* facts) override {
+    if (!ours(input)) return native_platform().input_facts(input, facts);
     *facts = DirEntry{};
     facts->size = static_cast<std::int64_t>(as_reader(input)->data.size());
     return true;
   }
-  void close_input(InputHandle input) override { delete as_reader(input); }
+  void close_input(InputHandle input) override {
+    if (!ours(input)) return native_platform().close_input(input);
+    readers_.erase(as_reader(input));
+    delete as_reader(input);
+  }
 
   bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
     ++time_reads_;
@@ -133,6 +143,8 @@ class StreamDouble : public PassThroughPlatform {
     std::size_t offset;
   };
   static Reader* as_reader(InputHandle input) { return reinterpret_cast<Reader*>(input); }
+  bool ours(InputHandle input) const { return readers_.count(as_reader(input)) != 0; }
+  std::set<Reader*> readers_;
 
   std::map<std::string, std::vector<StreamEntry>> listed_;
   std::map<std::string, std::string> values_;

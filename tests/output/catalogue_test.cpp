@@ -1,0 +1,207 @@
+#include "output/catalogue.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "config/completion.h"
+#include "output/stream_record.h"
+#include "run/settings.h"
+#include "run/run_state.h"
+#include "output/destinations.h"
+#include "output/file_record.h"
+#include "output/file_times.h"
+#include "select/streams.h"
+#include "select/walk.h"
+#include "support/captured_streams.h"
+#include "support/scripted_platform.h"
+#include "support/stream_double.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr char kHeader[] = "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 UTC (UTC/:0)\n";
+// A last-access column in any of its forms, its delimiter included.
+const std::regex kAccessStamp("[0-9]{2,4}/[0-9]{2}/[0-9]{2,4}.[0-9]{2}:[0-9]{2}(:[0-9]{2})?a.");
+constexpr char kSummary[] =
+    "\n  1 directory, 2 files, 9 bytes: \n  Elapsed:  0 hrs. 0 mins. 0 secs.\n\n";
+
+TEST(ReadCatalogue, RunsHeadersRecordsAndWidths) {
+  const std::string first = std::string(kHeader) + "/bin/tallysum -f *.c -o list.txt \n\n" +
+                            "one.c  1\ntwo.c  2\n" + kSummary;
+  const std::string second = std::string(kHeader) + "/bin/tallysum -M -O list.txt \n\n" +
+                             "Started here  3\nthree  4\n\n AUTOWIDTH -Mw= 31" + kSummary;
+  const std::string console = std::string(kHeader) + "\n\n" + "bare  5\n";
+
+  std::vector<CatalogueRun> runs = read_catalogue(first + second + console);
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[0].command_line, "/bin/tallysum -f *.c -o list.txt ");
+  EXPECT_EQ(runs[0].records, (std::vector<std::string>{"one.c  1", "two.c  2"}));
+  EXPECT_EQ(runs[0].auto_width, 0);
+  // A record that happens to begin like a header is still a record.
+  EXPECT_EQ(runs[1].records, (std::vector<std::string>{"Started here  3", "three  4"}));
+  EXPECT_EQ(runs[1].auto_width, 31);
+  EXPECT_EQ(runs[1].started_line, std::string(kHeader).substr(1, sizeof kHeader - 3));
+  EXPECT_EQ(runs[2].command_line, "");
+  EXPECT_EQ(runs[2].records, std::vector<std::string>{"bare  5"});
+
+  // Line ends of either platform; text that is no catalogue holds no run.
+  std::string crlf = first;
+  for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
+    crlf.insert(at, "\r");
+  }
+  std::vector<CatalogueRun> from_crlf = read_catalogue(crlf);
+  ASSERT_EQ(from_crlf.size(), 1u);
+  EXPECT_EQ(from_crlf[0].records, runs[0].records);
+  EXPECT_EQ(from_crlf[0].command_line, runs[0].command_line);
+  EXPECT_TRUE(read_catalogue("one.c  1\nStarted by hand\n\ntwo.c\n").empty());
+  EXPECT_TRUE(read_catalogue("").empty());
+}
+
+TEST(ReadCatalogue, CommandWordsComeBackSplitAtEverySpace) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"/bin/tallysum -r -o list.txt ", {"/bin/tallysum", "-r", "-o", "list.txt"}},
+      {"/bin/tallysum ", {"/bin/tallysum"}},
+      {"/bin/tallysum -C  -r ", {"/bin/tallysum", "-C", "", "-r"}},  // an empty word stays
+      {"/bin/tallysum -r", {"/bin/tallysum", "-r"}},                 // the last space lost
+      {"", {}},
+  };
+  for (const auto& [line, words] : cases) EXPECT_EQ(command_words(line), words) << line;
+}
+
+// A real file "a b.txt" with a stream "one", and its directory with a stream "tag": the three
+// record forms as the writers make them under each option set.
+class RecordColumns : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree.write("a b.txt", "alpha");
+    const timespec times[2] = {{1104537598, 0}, {1104673510, 0}};
+    utimensat(AT_FDCWD, tree.at("a b.txt").c_str(), times, 0);
+    fake.add_stream(tree.at("a b.txt"), "one", "abc");
+    fake.add_stream(tree.path(), "tag", "q");
+    const StreamDouble::Times stamps{file_time_utc(2004, 12, 31, 8, 5, 1),
+                                     file_time_utc(2005, 3, 4, 22, 0, 59),
+                                     file_time_utc(2005, 1, 2, 13, 45, 10)};
+    // A stream has the times of the file or directory that carries it.
+    fake.set_times(tree.at("a b.txt"), stamps);
+    fake.set_times(tree.path(), stamps);
+  }
+
+  // The file record, its stream's record and the directory's stream record.
+  std::vector<std::string> records(const std::vector<std::string>& args) {
+    reset_settings();
+    parse_args(args);
+    complete_settings();
+    settings.streams = 1;
+    make_zone_abbreviation();
+    counters = RunCounters{};
+    const Directory dir{tree.path() + "/", nullptr};
+    DirEntry entry;
+    native_platform().entry_facts(dir, "a b.txt", &entry);
+    entry.name = "a b.txt";
+    const std::size_t before = captured.output().size();
+    write_file_record(dir, entry);
+    const Directory parent{tree.path().substr(0, tree.path().rfind('/') + 1), nullptr};
+    const std::string own = tree.path().substr(tree.path().rfind('/') + 1);
+    list_directory_streams(count_streams(parent, own), parent, own, tree.path());
+    return lines_of(captured.output().substr(before));
+  }
+
+  TempDir tree;
+  StreamDouble fake;
+  CapturedStreams captured;
+};
+
+struct LayoutCase {
+  std::vector<std::string> args;
+  bool full_paths;         // names shown as paths rather than bare names
+  std::size_t stream_cut;  // the streams' name column cut to this width; 0: whole
+  std::size_t access;      // last-access columns in each record
+};
+
+TEST_F(RecordColumns, EachFormSplitsIntoItsColumnsUnderEveryOptionSet) {
+  const LayoutCase cases[] = {
+      {{}, false, 0, 0},
+      {{"-r", "-w", "0"}, true, 0, 0},
+      {{"-m", "-ta"}, false, 0, 1},
+      {{"-T3", "-d", ","}, false, 0, 1},
+      {{"-B", "-8", "-m"}, false, 0, 0},
+      {{"-A3", "-c"}, false, 0, 0},
+      {{"-r", "-w", "5"}, true, 5, 0},
+      {{"-C", "note", "-U", "-m", "-z", "-t3"}, false, 0, 1},
+      {{"-256", "-tA"}, false, 0, 1},
+      {{"-N", "-r", "-w", "0"}, true, 0, 0},
+      {{"-r", "-w", "0", "-A2", "-512", "-tC", "-8"}, true, 0, 0},
+      {{"-s", "-d", "|", "-T", "a", "-W", "200", "-r"}, true, 0, 1},
+  };
+  const RecordForm forms[] = {RecordForm::kFile, RecordForm::kFileStream,
+                              RecordForm::kDirectoryStream};
+  for (const LayoutCase& c : cases) {
+    const std::string options = testing::PrintToString(c.args);
+    const std::vector<std::string> lines = records(c.args);
+    ASSERT_EQ(lines.size(), 3u) << options << captured.output();
+    std::string names[] = {tree.at("a b.txt"), tree.at("a b.txt:one"), tree.path() + ":tag"};
+    if (!c.full_paths) {
+      const std::string dir_name = tree.path().substr(tree.path().rfind('/') + 1);
+      names[0] = "a b.txt", names[1] = "a b.txt:one", names[2] = dir_name + ":tag";
+    }
+    if (c.stream_cut != 0) names[1].resize(c.stream_cut), names[2].resize(c.stream_cut);
+
+    for (int i = 0; i < 3; ++i) {
+      const std::string& line = lines[i];
+      std::vector<Column> columns;
+      ASSERT_TRUE(split_record(line, forms[i], settings, &columns)) << options << "\n" << line;
+      std::size_t end = 0;
+      std::size_t access = 0;
+      std::size_t access_length = 0;
+      for (const Column& column : columns) {
+        EXPECT_EQ(column.start, end) << options << line;
+        end = column.start + column.length;
+        if (column.kind != ColumnKind::kAccessTime) continue;
+        ++access;
+        access_length += column.length;
+        EXPECT_TRUE(std::regex_match(line.substr(column.start, column.length), kAccessStamp))
+            << options << line;
+      }
+      EXPECT_EQ(end, line.size()) << options << line;
+      EXPECT_EQ(access, c.access) << options << line;
+      EXPECT_EQ(record_name(line, columns), names[i]) << options << line;
+      const std::string kept = without_access_columns(line, columns);
+      EXPECT_EQ(kept.size(), line.size() - access_length) << options;
+      EXPECT_FALSE(std::regex_search(kept, kAccessStamp)) << options << kept;
+      // Every record here was read: none shows a marker.
+      EXPECT_FALSE(shows_digest_marker(line, columns)) << options << line;
+      // Any form that fits finds the same name.
+      ASSERT_TRUE(split_any_record(line, settings, &columns)) << options;
+      EXPECT_EQ(record_name(line, columns), names[i]) << options << line;
+      // A record cut short fits no form.
+      EXPECT_FALSE(split_any_record(line.substr(0, line.size() - 1), settings, &columns))
+          << options << line;
+    }
+  }
+}
+
+TEST_F(RecordColumns, ARecordOfOtherOptionsDoesNotFit) {
+  const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+      {{"-m"}, {}},  // detail columns the layout does not have
+      {{"-B"}, {}},  // a second digest
+      {{}, {"-m"}},  // detail columns missing
+      {{"-m", "-tw"}, {"-m", "-t3"}},
+      {{"-256"}, {"-384"}},  // a digest of another width
+  };
+  for (const auto& [written_with, read_with] : cases) {
+    const std::string file_record = records(written_with)[0];
+    reset_settings();
+    parse_args(read_with);
+    complete_settings();
+    std::vector<Column> columns;
+    EXPECT_FALSE(split_record(file_record, RecordForm::kFile, settings, &columns))
+        << testing::PrintToString(written_with) << file_record;
+  }
+}
+
+}  // namespace
