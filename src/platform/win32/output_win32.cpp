@@ -13,7 +13,17 @@ struct OutputFileState {
 
 namespace {
 
-WriteResult::Status write_status(DWORD error) {
+bool cut_handle(HANDLE handle, std::uint64_t size) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
+}  // namespace
+
+namespace win32 {
+
+WriteResult::Status write_status(unsigned long error) {
   switch (error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
@@ -26,13 +36,7 @@ WriteResult::Status write_status(DWORD error) {
   }
 }
 
-bool cut_handle(HANDLE handle, std::uint64_t size) {
-  LARGE_INTEGER to;
-  to.QuadPart = static_cast<LONGLONG>(size);
-  return SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-}
-
-}  // namespace
+}  // namespace win32
 
 OutputHandle Win32Platform::open_output(const std::string& path, OutputMode mode,
                                         std::string* error) {
@@ -41,12 +45,16 @@ OutputHandle Win32Platform::open_output(const std::string& path, OutputMode mode
     if (error != nullptr) *error = win32::error_text(ERROR_INVALID_NAME);
     return nullptr;
   }
-  bool append = mode == OutputMode::kAppend;
+  // A device (NUL, CON, a pipe "\\.\pipe\x") has no end to append to, and for a pipe the
+  // append right is the right to make a new pipe, not to write to it.
+  bool device = wide.compare(0, 4, L"\\\\.\\") == 0;
+  bool append = mode == OutputMode::kAppend && !device;
   DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
   // Other appending runs and readers of the catalogue may share the file.
   DWORD share = append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
   HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr,
-                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              mode == OutputMode::kAppend ? OPEN_ALWAYS : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     if (error != nullptr) *error = win32::error_text(GetLastError());
     return nullptr;
@@ -69,7 +77,7 @@ WriteResult Win32Platform::write_output(OutputHandle output, const char* data, s
     return result;
   }
   if (!WriteFile(output->handle, data, wanted, &written, nullptr)) {
-    result.status = write_status(GetLastError());
+    result.status = win32::write_status(GetLastError());
   } else if (written < count) {
     result.status = WriteResult::kShort;
   }

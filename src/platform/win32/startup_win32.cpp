@@ -1,5 +1,9 @@
 // The command line and the standard handles at start-up.
+// The command-line splitter's header needs the system's main header before it.
+// clang-format off
+#include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <cstdlib>
 

@@ -128,6 +128,9 @@ std::wstring entry_path(const Directory& dir, const std::string& name);
 // program's volume kind: 2 keeps named streams, 4 FAT, 1 anything else.
 int volume_kind_of(std::wstring_view file_system, unsigned long flags);
 
+// What a failed write's error code means to the writer.
+WriteResult::Status write_status(unsigned long error);
+
 // A FILETIME's two halves as one count.
 inline FileTime file_time(unsigned long low, unsigned long high) {
   return (static_cast<FileTime>(high) << 32) | low;
