@@ -163,3 +163,32 @@ TEST(Win32Directories, ADriveRootHasNoDotEntries) {
     EXPECT_NE(entry.name, "..");
   }
 }
+
+TEST(Win32Directories, LinksToFilesShowAsTheFilesAndOtherLinksAreLeftOut) {
+  TempTree tree;
+  ASSERT_TRUE(tree.write("target.txt", "twelve bytes"));
+  ASSERT_TRUE(tree.make_dir("real"));
+  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  // Wine reports success here but makes no link at all.
+  if (!CreateSymbolicLinkW(tree.wide("file-link").c_str(), tree.wide("target.txt").c_str(),
+                           unprivileged) ||
+      GetFileAttributesW(tree.wide("file-link").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no symbolic link can be made here";
+  }
+  ASSERT_TRUE(CreateSymbolicLinkW(tree.wide("dir-link").c_str(), tree.wide("real").c_str(),
+                                  SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged));
+  ASSERT_TRUE(CreateSymbolicLinkW(tree.wide("dangling").c_str(), tree.wide("gone.txt").c_str(),
+                                  unprivileged));
+  Win32Platform platform;
+  DirListing listing = listing_of(platform, tree.path());
+  // A linked directory is never entered (no walk can loop); a dangling link has nothing to show.
+  EXPECT_EQ(names_of(listing), (std::vector<std::string>{"file-link", "real", "target.txt"}));
+  ASSERT_EQ(listing.entries.size(), 3u);
+  EXPECT_EQ(listing.entries[0].size, 12);
+  EXPECT_EQ(listing.entries[0].last_write, listing.entries[2].last_write);
+  EXPECT_TRUE(listing.unreadable.empty());
+  DirEntry facts;
+  EXPECT_TRUE(platform.entry_facts(Directory{tree.path(), nullptr}, "file-link", &facts));
+  EXPECT_EQ(facts.size, 12);
+  EXPECT_FALSE(platform.entry_facts(Directory{tree.path(), nullptr}, "dir-link", &facts));
+}

@@ -231,6 +231,23 @@ TEST(Win32Console, RedirectedInputGivesItsBytesAndThenTheEnd) {
   EXPECT_FALSE(platform.interrupt_pending());
 }
 
+TEST(Win32Startup, AMissingStandardInputReadsAsTheEmptyDevice) {
+  HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+  SetStdHandle(STD_INPUT_HANDLE, nullptr);
+  Win32Platform platform;
+  StandardStreams found = platform.secure_standard_streams();
+  HANDLE now = GetStdHandle(STD_INPUT_HANDLE);
+  char byte = 0;
+  DWORD read = 1;
+  bool readable = now != nullptr && ReadFile(now, &byte, 1, &read, nullptr);
+  if (now != nullptr && now != saved) CloseHandle(now);
+  SetStdHandle(STD_INPUT_HANDLE, saved);
+  EXPECT_TRUE(found.input_closed);
+  EXPECT_TRUE(readable);
+  EXPECT_EQ(read, 0u);
+  EXPECT_FALSE(found.output_closed && GetStdHandle(STD_OUTPUT_HANDLE) != nullptr);
+}
+
 TEST(Win32Console, CodePageSwitchesAreTheSystemsOwn) {
   Win32Platform platform;
   platform.set_file_apis_oem();
