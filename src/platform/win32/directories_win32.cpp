@@ -10,10 +10,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-bool is_link(DWORD attributes) {
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 bool is_dot_name(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
@@ -43,7 +39,8 @@ win32::Facts follow_link(const std::wstring& path, DirEntry* entry) {
 win32::Facts listed_entry(const std::wstring& path, const WIN32_FIND_DATAW& found,
                           DirEntry* entry) {
   win32::fill_entry(found, entry);
-  if (!is_link(found.dwFileAttributes)) return win32::Facts::kFound;
+  // With a reparse point, the search keeps its tag in dwReserved0.
+  if (!win32::is_link(found.dwFileAttributes, found.dwReserved0)) return win32::Facts::kFound;
   // A linked directory is never entered, so no walk can loop.
   if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return win32::Facts::kGone;
   return follow_link(path, entry);
@@ -67,6 +64,12 @@ DirHandle directory_at(std::wstring path, std::string* error) {
 }  // namespace
 
 namespace win32 {
+
+bool is_link(std::uint32_t attributes, std::uint32_t reparse_tag) {
+  // Only a tag that stands for another name (a symbolic link, a junction) makes a link; a
+  // file kept in the cloud or deduplicated is still itself.
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(reparse_tag);
+}
 
 HANDLE open_existing(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
   return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,

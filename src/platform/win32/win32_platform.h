@@ -124,6 +124,10 @@ bool is_plain_name(std::string_view name);
 // trailing separator unless it is a root). Empty when `name` is not a plain name.
 std::wstring entry_path(const Directory& dir, const std::string& name);
 
+// Whether an entry with these attributes and reparse tag is a link to another name, which the
+// listing follows (to a file) or leaves out (to a directory, so that no walk can loop).
+bool is_link(std::uint32_t attributes, std::uint32_t reparse_tag);
+
 // The file-system name of a volume (as GetVolumeInformationW gives it) and its flags, as the
 // program's volume kind: 2 keeps named streams, 4 FAT, 1 anything else.
 int volume_kind_of(std::wstring_view file_system, unsigned long flags);

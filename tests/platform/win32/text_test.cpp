@@ -98,3 +98,12 @@ TEST(Win32Help, HelpFileIsTheProgramNameUpToItsFirstDot) {
   EXPECT_EQ(win32::help_file_name("tallysum"), "tallysum.txt");
   EXPECT_EQ(win32::help_file_name("C:\\TOOLS\\.EXE"), "");
 }
+
+TEST(Win32Paths, OnlyNameSurrogateReparsePointsAreLinks) {
+  const std::uint32_t kReparse = 0x400;
+  EXPECT_TRUE(win32::is_link(kReparse, 0xA000000C));                    // symbolic link
+  EXPECT_TRUE(win32::is_link(kReparse | kAttrDirectory, 0xA0000003));   // junction
+  EXPECT_FALSE(win32::is_link(kReparse | kAttrDirectory, 0x9000601A));  // a cloud folder
+  EXPECT_FALSE(win32::is_link(kReparse, 0x80000013));                   // deduplicated file
+  EXPECT_FALSE(win32::is_link(kAttrArchive, 0xA000000C));  // no reparse point: tag is noise
+}
