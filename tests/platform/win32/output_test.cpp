@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/win32/win32_platform.h"
 #include "temp_tree.h"
 
@@ -115,6 +117,26 @@ TEST(Win32Disks, TruncateFreeSpaceAndDriveKind) {
   EXPECT_FALSE(platform.is_removable_drive(tree.path()));
   int kind = platform.volume_kind(tree.path());
   EXPECT_TRUE(kind == 1 || kind == 2 || kind == 4) << kind;
+}
+
+TEST(Win32Disks, AFileOnARemovableDriveIsFoundSo) {
+  // The drive comes from the environment: a floppy or card reader that holds a writable disk.
+  const char* drive = std::getenv("TALLYSUM_TEST_REMOVABLE");
+  if (drive == nullptr || *drive == '\0') {
+    GTEST_SKIP() << "TALLYSUM_TEST_REMOVABLE names no removable drive";
+  }
+  Win32Platform platform;
+  std::string path = std::string(drive) + "tallysum-removable-test.txt";
+  std::string error;
+  OutputHandle output = platform.open_output(path, OutputMode::kReplace, &error);
+  ASSERT_NE(output, nullptr) << error;
+  write_text(platform, output, "on the disk\r\n");
+  EXPECT_TRUE(platform.close_output(output));
+  EXPECT_TRUE(platform.is_removable_drive(path));
+  EXPECT_TRUE(platform.is_removable_drive(drive));
+  std::uint64_t free_bytes = 0;
+  EXPECT_TRUE(platform.disk_free_bytes(path, &free_bytes));
+  DeleteFileW(win32::system_path(path).c_str());
 }
 
 TEST(Win32LogLock, OneHolderAtATimeWhileItsOwnWritesGoThrough) {
