@@ -192,3 +192,23 @@ TEST(Win32Directories, LinksToFilesShowAsTheFilesAndOtherLinksAreLeftOut) {
   EXPECT_EQ(facts.size, 12);
   EXPECT_FALSE(platform.entry_facts(Directory{tree.path(), nullptr}, "dir-link", &facts));
 }
+
+TEST(Win32Directories, ShortNamesWhereTheFileSystemMakesThem) {
+  TempTree tree;
+  ASSERT_TRUE(tree.write("SHORT.TXT", "s"));
+  ASSERT_TRUE(tree.write("A Long File Name.text", "l"));
+  Win32Platform platform;
+  DirListing listing = listing_of(platform, tree.path());
+  ASSERT_EQ(names_of(listing), (std::vector<std::string>{"A Long File Name.text", "SHORT.TXT"}));
+  EXPECT_EQ(listing.entries[1].short_name, "");  // a name that is 8.3 already has no other
+  const std::string& short_name = listing.entries[0].short_name;
+  if (short_name.empty()) GTEST_SKIP() << "this volume makes no 8.3 names";
+  EXPECT_LE(short_name.size(), 12u);
+  EXPECT_EQ(short_name.find(' '), std::string::npos);
+  EXPECT_NE(short_name.find('~'), std::string::npos);
+  // The short name reaches the same file.
+  EXPECT_EQ(platform.find_name_ignoring_case(tree.path(), short_name), "A Long File Name.text");
+  DirEntry facts;
+  ASSERT_TRUE(platform.entry_facts(Directory{tree.path(), nullptr}, short_name, &facts));
+  EXPECT_EQ(facts.name, "A Long File Name.text");
+}
