@@ -48,11 +48,18 @@ std::wstring extended_path(const std::wstring& full) {
 }
 
 std::wstring system_path(const std::string& path) {
+  // The system would read the text only up to a NUL: a different path from the one asked for.
+  if (path.find('\0') != std::string::npos) return L"";
   return extended_path(full_wide_path(to_wide(path)));
 }
 
 bool is_plain_name(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name) {
+    // Control characters are no part of a Windows name; a NUL would end the text early and
+    // name another file.
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
   return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos;
 }
 

@@ -113,11 +113,11 @@ std::string error_text(unsigned long code);
 // prefixed form, a device path ("\\.\NUL") and a relative one come back unchanged.
 std::wstring extended_path(const std::wstring& full);
 // `path` made full by the system and put in the extended form; empty when the system cannot
-// make it full.
+// make it full or the text holds a NUL.
 std::wstring system_path(const std::string& path);
 
 // True when `name` names one entry of a directory: not empty, not "." or "..", and free of
-// separators, drive or stream colons and wildcards.
+// separators, drive or stream colons, wildcards and control characters.
 bool is_plain_name(std::string_view name);
 
 // The path of the entry `name` of `dir` (`name` empty: of the directory itself, without its

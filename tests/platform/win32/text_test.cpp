@@ -72,6 +72,11 @@ TEST(Win32Paths, OnlyPlainNamesReachAnEntry) {
                            "a?", "a|b", "a<b", "a>b", "a\"b"}) {
     EXPECT_FALSE(win32::is_plain_name(name)) << name;
   }
+  using namespace std::string_literals;
+  for (const std::string& name : {"a\0b"s, "tab\there"s, "\x1F"s}) {
+    EXPECT_FALSE(win32::is_plain_name(name)) << name.size();
+  }
+  EXPECT_EQ(win32::system_path("C:\\data\0.txt"s), L"");
   Directory dir{"C:\\data\\", nullptr};
   EXPECT_EQ(win32::entry_path(dir, "file:stream"), L"");
   DirectoryState state{L"\\\\?\\C:\\data\\"};
