@@ -1,0 +1,6 @@
+# The product: the 32-bit Windows console program. Built with the "posix" thread model, the
+# one whose C++ library has std::thread.
+#   cmake -S . -B build-windows/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(mingw_triple i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
