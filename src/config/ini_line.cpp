@@ -176,7 +176,6 @@ void apply_output(const std::string& as_written) {
   if (path.empty()) return;
   settings.output_target = 1;
   settings.output_path = absolute_path(path);
-  settings.output_drive = upper_case_ascii(settings.output_path.substr(0, 1))[0] - 'A';
 }
 
 void apply_time(const std::string& value) {

@@ -224,9 +224,6 @@ void take_output(Cursor& at, bool append) {
       settings.output_path.find(separator + "YYMM") != std::string::npos) {
     expand_dated_path(&settings.output_path);
   }
-  if (!settings.output_path.empty()) {
-    settings.output_drive = std::toupper(static_cast<unsigned char>(settings.output_path[0])) - 'A';
-  }
 }
 
 void take_time_kind(Cursor& at, bool year_first) {

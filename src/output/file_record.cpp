@@ -23,6 +23,9 @@ constexpr int kKeyNewline = 10;  // what Return gives on a terminal that maps CR
 constexpr int kKeyEscape = 27;
 constexpr int kKeyCtrlC = 3;
 
+// A file this large takes long enough to read that the records before it should be out first.
+constexpr std::int64_t kLongReadSize = 1 << 20;
+
 // Padding is cut from this with a precision, so it never exceeds 258 characters.
 const std::string kSpaces(258, ' ');
 
@@ -172,6 +175,7 @@ void write_file_record(const Directory& dir, const DirEntry& entry) {
     if (settings.delimiter != ' ') append_format(&record, "%c", settings.delimiter);
   }
   if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
+  if (entry.size >= kLongReadSize) flush_before_long_wait();
   DigestResult digest = digest_file(dir, entry, file_digest_request());
   // An interrupt during the reading ends the run here, before a record with a wrong digest
   // column can be written.

@@ -171,6 +171,10 @@ void write_stdout_message(const std::string& text) {
   write_all(os().standard_output(), converted.data(), converted.size());
 }
 
+void flush_before_long_wait() {
+  if (!out.is_file && !out.holding && !out.buffer.empty()) flush_output();
+}
+
 void flush_output() {
   if (out.failed) return;
   if (!write_gathered()) {

@@ -37,6 +37,9 @@ void write_output(const std::string& text);
 // A message for standard output, in its place among the records when they go there too.
 void write_stdout_message(const std::string& text);
 
+// Before a wait that may be long (a large file's digest): a reader at a terminal or a pipe
+// gets what is gathered now rather than after the wait.
+void flush_before_long_wait();
 // Writes out everything gathered. A failure ends the run with a message naming the output and
 // reason 8 (a reader that left a pipe: as an interrupt does, without a message about a disk).
 void flush_output();

@@ -68,7 +68,6 @@ struct Settings {
     int write = 0;
   } date_test_times;
   std::string output_path;
-  int output_drive = 0;
   std::vector<std::string> exclude_patterns;
   std::vector<std::string> file_patterns;
   std::vector<std::string> search_paths;

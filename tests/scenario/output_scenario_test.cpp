@@ -2,6 +2,7 @@
 // run leaves in the files it was pointed at.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -171,6 +172,52 @@ TEST_F(OutputScenario, ConfigurationKeyReplacesTheEnvironmentsLog) {
   std::string second = read_file(tree.at("second.log"));
   EXPECT_EQ(second.rfind(kEntryStart, 0), 0u);
   EXPECT_EQ(second.substr(second.size() - kEntryEnd.size()), kEntryEnd);
+}
+
+TEST_F(OutputScenario, ClosedStandardStreamsNeverLetAFileOfTheRunTakeTheirPlace) {
+  // Standard output closed, a log named: the records must not land in the log.
+  tree.write("acct.log", "an older entry\n");
+  ProgramResult no_stdout = run_tallysum({.args = {},
+                                          .directory = tree.path(),
+                                          .environment = {"ACCT=" + tree.at("acct.log")},
+                                          .closed = {1}});
+  EXPECT_EQ(no_stdout.status, 8) << no_stdout.err;
+  EXPECT_TRUE(contains(no_stdout.err, "Error writing output file (standard output)"));
+  const std::string log = read_file(tree.at("acct.log"));
+  EXPECT_EQ(log.rfind("an older entry\n" + kEntryStart, 0), 0u) << log;
+  EXPECT_FALSE(contains(log, "top.txt")) << log;
+
+  // Standard error closed, an output file named: the progress text must not land in it.
+  ProgramResult no_stderr =
+      run_tallysum({.args = {"-o", "list.txt"}, .directory = tree.path(), .closed = {2}});
+  EXPECT_EQ(no_stderr.status, 0);
+  const std::string list = read_file(tree.at("list.txt"));
+  EXPECT_TRUE(contains(list, "top.txt")) << list;
+  EXPECT_FALSE(contains(list, tree.path() + "/ ")) << list;
+  EXPECT_FALSE(contains(list, "\b")) << list;
+}
+
+TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
+  // A large sparse file after a small one keeps the run busy once the first record is out.
+  tree.write("a.txt", "a");
+  int fd = open(tree.at("b.big").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 1LL << 30), 0);
+  close(fd);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGPIPE}) {
+    ProgramResult result = run_tallysum({.args = {"-512"},
+                                         .directory = tree.path(),
+                                         .signal = signal,
+                                         .signal_when = "a.txt"});
+    EXPECT_EQ(result.status, 2) << signal << result.err;
+    EXPECT_TRUE(contains(result.err, "Abnormal termination. Reason: INPUT_FILE")) << signal;
+    EXPECT_FALSE(contains(result.err, "Error writing")) << signal << result.err;
+    if (signal == SIGPIPE) continue;
+    // Every record before the interrupt whole, none after it.
+    EXPECT_EQ(result.out.back(), '\n') << signal;
+    EXPECT_TRUE(contains(result.out, "a.txt")) << signal;
+    EXPECT_FALSE(contains(result.out, "b.big")) << signal << result.out;
+  }
 }
 
 }  // namespace

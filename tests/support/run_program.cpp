@@ -32,6 +32,7 @@ ProgramResult run_tallysum(const ProgramRun& how) {
     dup2(out[1], 1);
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    for (int fd : how.closed) close(fd);
     if (!how.directory.empty() && chdir(how.directory.c_str()) != 0) _exit(127);
     // The test's own entries come first: a lookup takes the first, so TZ=... overrides.
     std::vector<std::string> env = how.environment;
@@ -60,6 +61,7 @@ ProgramResult run_tallysum(const ProgramRun& how) {
 
   ProgramResult result;
   bool out_open = true, err_open = true;
+  bool signalled = how.signal == 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeout_seconds);
   while (out_open || err_open) {
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
@@ -68,12 +70,23 @@ ProgramResult run_tallysum(const ProgramRun& how) {
       if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
       if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
     }
+    if (!signalled && result.out.find(how.signal_when) != std::string::npos) {
+      // SIGPIPE stands for a reader that leaves: the pipe is closed, the program is not told.
+      if (how.signal == SIGPIPE) {
+        close(out[0]);
+        out[0] = -1;
+        out_open = false;
+      } else {
+        kill(pid, how.signal);
+      }
+      signalled = true;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
       break;
     }
   }
-  close(out[0]);
+  if (out[0] >= 0) close(out[0]);
   close(err[0]);
   int status = 0;
   waitpid(pid, &status, 0);

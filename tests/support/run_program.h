@@ -16,6 +16,11 @@ struct ProgramRun {
   std::vector<std::string> environment;     // "NAME=value" entries added to a clean one
   std::string input;                        // standard input (a pipe, closed after it)
   int timeout_seconds = 60;                 // the program is killed after this
+  std::vector<int> closed;                  // standard descriptors the program starts without
+  // When not 0: sent to the program once its standard output holds `signal_when` (SIGPIPE:
+  // standard output's pipe is closed instead, as a reader that leaves does).
+  int signal = 0;
+  std::string signal_when;
 };
 
 // The environment holds PATH, TZ=UTC0 and the given entries only, so nothing of the
