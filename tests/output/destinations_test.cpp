@@ -362,6 +362,7 @@ TEST_F(Destinations, CollectedRecordsStayInMemoryWholeUntilCollectingEnds) {
         flush_output();
       },
       testing::ExitedWithCode(8), "Error writing output file /dev/full");
+  finish_output();
   use_standard_output();
 }
 

@@ -202,10 +202,10 @@ TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
   tree.write("a.txt", "a");
   int fd = open(tree.at("b.big").c_str(), O_WRONLY | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, 1LL << 30), 0);
+  ASSERT_EQ(ftruncate(fd, 256LL << 20), 0);
   close(fd);
   for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGPIPE}) {
-    ProgramResult result = run_tallysum({.args = {"-512"},
+    ProgramResult result = run_tallysum({.args = {"-256"},
                                          .directory = tree.path(),
                                          .signal = signal,
                                          .signal_when = "a.txt"});
