@@ -9,6 +9,7 @@
 #include "run/output_stream.h"
 #include "config/help.h"
 #include "config/ini_file.h"
+#include "config/long_options.h"
 #include "run/settings.h"
 #include "config/completion.h"
 #include "run/termination.h"
@@ -530,7 +531,10 @@ void parse_command_line(int argc, char** argv) {
   for (; i < argc; ++i) {
     if (equals_ignoring_case(argv[i], "-.ini")) {
       if (++i >= argc) break;
-      i = parse_option_argument(argc, argv, i);
+      i = is_long_option(argv[i]) ? parse_long_option(argc, argv, i)
+                                  : parse_option_argument(argc, argv, i);
+    } else if (is_long_option(argv[i])) {
+      i = parse_long_option(argc, argv, i);
     } else if (begins_option(argv[i])) {
       i = parse_option_argument(argc, argv, i);
     } else {
