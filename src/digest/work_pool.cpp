@@ -26,6 +26,14 @@ void WorkPool::submit(std::function<void()> job) {
   wake_.notify_one();
 }
 
+void WorkPool::submit_first(std::function<void()> job) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_front(std::move(job));
+  }
+  wake_.notify_one();
+}
+
 void WorkPool::work() {
   for (;;) {
     std::function<void()> job;

@@ -23,6 +23,8 @@ class WorkPool {
   int size() const { return static_cast<int>(threads_.size()); }
   // Runs `job` on a worker, jobs in the order they were submitted.
   void submit(std::function<void()> job);
+  // Runs `job` before every job waiting: work that holds memory and other threads until done.
+  void submit_first(std::function<void()> job);
 
  private:
   void work();

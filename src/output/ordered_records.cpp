@@ -5,9 +5,20 @@
 #include "output/file_record.h"
 #include "output/stream_record.h"
 
+namespace {
+
+// The workers also share the kinds of a large file among themselves.
+DigestRequest shared_request(WorkPool& workers) {
+  DigestRequest request = file_digest_request();
+  request.helpers = &workers;
+  return request;
+}
+
+}  // namespace
+
 OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window)
     : workers_(workers),
-      request_(file_digest_request()),
+      request_(shared_request(workers)),
       capacity_(window == 0 ? 1 : window),
       ring_(new Item[capacity_]) {}
 
