@@ -108,10 +108,9 @@ void OrderedRecordWriters::take(Item& item) {
   int waiting = Item::kWaiting;
   bool mine = item.state.compare_exchange_strong(waiting, Item::kTaken, std::memory_order_acquire);
   if (mine) item.digest = digest_file(item.dir, item.entry, request_);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (mine) item.state.store(Item::kDone, std::memory_order_release);
-    --jobs_out_;
-  }
+  // Notified under the lock: once the count is down the writers may be destroyed.
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (mine) item.state.store(Item::kDone, std::memory_order_release);
+  --jobs_out_;
   changed_.notify_all();
 }

@@ -88,8 +88,11 @@ class OrderedRecordsTest : public ::testing::Test {
   void SetUp() override {
     for (int d = 0; d < 3; ++d) {
       for (int f = 0; f < 25; ++f) {
-        const std::string name = "d" + std::to_string(d) + "/f" + std::to_string(f);
-        tree.write(name + (f % 3 == 0 ? ".txt" : ".dat"), std::string(f * 97 + d, 'a' + f % 26));
+        std::string name = "d";
+        name.append(std::to_string(d)).append("/f").append(std::to_string(f));
+        name.append(f % 3 == 0 ? ".txt" : ".dat");
+        tree.write(name, std::string(static_cast<std::size_t>(f * 97 + d),
+                                     static_cast<char>('a' + f % 26)));
       }
     }
     tree.write("locked/x.txt", "never listed");
