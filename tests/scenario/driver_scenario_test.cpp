@@ -222,3 +222,23 @@ TEST(DriverScenario, JobsTakesOneWholeNumberOfWorkers) {
     EXPECT_NE(result.out.find("a.txt"), std::string::npos) << jobs.back();
   }
 }
+
+// The run ends at the first pause prompt (its input is empty) while the workers are still
+// reading the files ahead of it: the same whole records as one thread, and a clean exit.
+TEST(DriverScenario, ARunEndedWhileWorkersReadAheadStopsLikeOneThread) {
+  TempDir tree;
+  for (int f = 0; f < 300; ++f) {
+    tree.write("f" + std::to_string(1000 + f) + ".bin",
+               std::string(static_cast<std::size_t>(f * 1013), static_cast<char>(f)));
+  }
+  ProgramResult results[2];
+  const char* jobs[2] = {"1", "4"};
+  for (int i = 0; i < 2; ++i) {
+    results[i] = run_tallysum({.args = {tree.path(), "-P", "--jobs", jobs[i]}});
+  }
+  EXPECT_EQ(results[0].status, 1) << results[0].err;
+  EXPECT_EQ(results[1].status, 1) << results[1].err;
+  EXPECT_EQ(without_clock(results[1].out), without_clock(results[0].out));
+  EXPECT_EQ(without_clock(results[1].err), without_clock(results[0].err));
+  EXPECT_EQ(records_naming(results[1].out, {"f1"}).size(), 23u) << results[1].out;
+}
