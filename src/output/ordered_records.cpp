@@ -24,7 +24,7 @@ OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window
 
 OrderedRecordWriters::~OrderedRecordWriters() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_out_ == 0; });
+  changed_.wait(lock, [this] { return drainers_ == 0; });
 }
 
 void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
@@ -35,12 +35,19 @@ void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
   item.step = nullptr;
   item.dir = dir;
   item.entry = entry;
+  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++jobs_out_;
+    item.state = kWaiting;
+    waiting_.push_back(&item);
+    // A worker that is draining takes the file without being woken: one wake-up per idle
+    // worker rather than one per file.
+    if (drainers_ < workers_.size()) {
+      ++drainers_;
+      wake = true;
+    }
   }
-  item.state.store(Item::kWaiting, std::memory_order_release);
-  workers_.submit([this, &item] { take(item); });
+  if (wake) workers_.submit([this] { drain(); });
   run_ready();
 }
 
@@ -57,7 +64,6 @@ void OrderedRecordWriters::in_walk_order(std::function<void()> step) {
   }
   Item& item = next_slot();
   item.step = std::move(step);
-  item.state.store(Item::kDone, std::memory_order_relaxed);
   run_ready();
 }
 
@@ -72,16 +78,36 @@ OrderedRecordWriters::Item& OrderedRecordWriters::next_slot() {
   return item;
 }
 
-bool OrderedRecordWriters::front_ready() const {
-  return ring_[head_].state.load(std::memory_order_acquire) == Item::kDone;
+bool OrderedRecordWriters::front_ready() {
+  const Item& item = ring_[head_];
+  if (item.step) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return item.state == kDone;
 }
 
 void OrderedRecordWriters::run_ready() {
   while (count_ != 0 && front_ready()) run_front();
 }
 
-// The oldest item: a file whose digest no worker has started is digested here rather than
-// waited for.
+OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
+  if (waiting_.empty()) return nullptr;
+  Item* item = waiting_.front();
+  waiting_.pop_front();
+  item->state = kTaken;
+  return item;
+}
+
+void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  DigestResult digest = digest_file(item.dir, item.entry, request_);
+  lock.lock();
+  item.digest = std::move(digest);
+  item.state = kDone;
+  if (main_waiting_) changed_.notify_all();
+}
+
+// The oldest item. While its file is still being read, this thread reads the next file that
+// no one has taken (the oldest itself when no worker has it) rather than sleep.
 void OrderedRecordWriters::run_front() {
   Item& item = ring_[head_];
   head_ = (head_ + 1) % capacity_;
@@ -89,28 +115,29 @@ void OrderedRecordWriters::run_front() {
   if (item.step) {
     std::function<void()> step = std::move(item.step);
     item.step = nullptr;
-    item.state.store(Item::kFree, std::memory_order_relaxed);
     step();
     return;
   }
-  int waiting = Item::kWaiting;
-  if (item.state.compare_exchange_strong(waiting, Item::kTaken, std::memory_order_acquire)) {
-    item.digest = digest_file(item.dir, item.entry, request_);
-  } else {
+  {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&item] { return item.state.load() == Item::kDone; });
+    while (item.state != kDone) {
+      if (Item* next = take_waiting()) {
+        digest_taken(*next, lock);
+        continue;
+      }
+      main_waiting_ = true;
+      changed_.wait(lock);
+      main_waiting_ = false;
+    }
+    item.state = kFree;
   }
-  item.state.store(Item::kFree, std::memory_order_relaxed);
   write_digested_record(item.dir, item.entry, item.digest);
 }
 
-void OrderedRecordWriters::take(Item& item) {
-  int waiting = Item::kWaiting;
-  bool mine = item.state.compare_exchange_strong(waiting, Item::kTaken, std::memory_order_acquire);
-  if (mine) item.digest = digest_file(item.dir, item.entry, request_);
-  // Notified under the lock: once the count is down the writers may be destroyed.
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (mine) item.state.store(Item::kDone, std::memory_order_release);
-  --jobs_out_;
+void OrderedRecordWriters::drain() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (Item* item = take_waiting()) digest_taken(*item, lock);
+  // Told under the lock: once the count is down the writers may be destroyed.
+  --drainers_;
   changed_.notify_all();
 }

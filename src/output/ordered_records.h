@@ -5,9 +5,9 @@
 // byte for byte the same; only the speed differs.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,9 +35,9 @@ class OrderedRecordWriters : public WalkSink {
   void finish();
 
  private:
+  enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {
-    enum State : int { kFree, kWaiting, kTaken, kDone };
-    std::atomic<int> state{kFree};
+    State state = kFree;         // under mutex_
     std::function<void()> step;  // set: a step of the walk; empty: a file
     Directory dir;
     DirEntry entry;
@@ -47,9 +47,13 @@ class OrderedRecordWriters : public WalkSink {
   Item& next_slot();
   void run_front();
   void run_ready();
-  bool front_ready() const;
-  // On a worker: digests `item` unless the main thread took it first.
-  void take(Item& item);
+  bool front_ready();
+  // The oldest file no thread has taken, now taken; nullptr when there is none. Under mutex_.
+  Item* take_waiting();
+  // Digests a taken item outside the lock and marks it done.
+  void digest_taken(Item& item, std::unique_lock<std::mutex>& lock);
+  // On a worker: takes and digests files until none waits.
+  void drain();
 
   WorkPool& workers_;
   const DigestRequest request_;
@@ -59,5 +63,7 @@ class OrderedRecordWriters : public WalkSink {
   std::size_t count_ = 0;  // items waiting for their turn
   std::mutex mutex_;
   std::condition_variable changed_;
-  int jobs_out_ = 0;  // jobs given to the workers and not yet over; under mutex_
+  std::deque<Item*> waiting_;  // files published and not taken, in walk order; under mutex_
+  int drainers_ = 0;           // workers draining; under mutex_
+  bool main_waiting_ = false;  // the main thread sleeps until an item is done; under mutex_
 };
