@@ -9,6 +9,7 @@
 #include "run/output_stream.h"
 #include "config/help.h"
 #include "config/ini_file.h"
+#include "config/long_options.h"
 #include "run/settings.h"
 #include "config/completion.h"
 #include "run/termination.h"
@@ -39,9 +40,7 @@ bool begins_option(const char* text) {
   return text[0] == '-' || text[0] == '+';
 }
 
-bool begins_long_option(const char* text) {
-  return text[0] == '-' && text[1] == '-';
-}
+bool begins_long_option(const char* text) { return is_long_option(text); }
 
 // Set while a catalogue's command line is read back: its options describe records already
 // written, and nothing of theirs may be opened again.
@@ -550,14 +549,16 @@ void open_environment_log() {
 
 // Only --verify exists, and it makes a run of its own: it must come first, with nothing but
 // its catalogue after it.
-[[noreturn]] void misplaced_long_option(const char* arg) {
-  if (std::string(arg) == kVerifyOption) {
-    std::fprintf(message_stream, "%s must be the first argument, followed only by a catalogue\n",
-                 kVerifyOption);
-  } else {
-    std::fprintf(message_stream, "Unknown option %s\n", arg);
-  }
+[[noreturn]] void misplaced_long_option(const char*) {
+  std::fprintf(message_stream, "%s must be the first argument, followed only by a catalogue\n",
+               kVerifyOption);
   terminate_run(kIllegalOption);
+}
+
+// --verify stands only first; every other long option where the letters may stand.
+int long_option(int argc, char** argv, int index) {
+  if (std::string(argv[index]) == kVerifyOption) misplaced_long_option(argv[index]);
+  return parse_long_option(argc, argv, index);
 }
 
 void read_arguments(int argc, char** argv) {
@@ -566,10 +567,10 @@ void read_arguments(int argc, char** argv) {
   for (; i < argc; ++i) {
     if (equals_ignoring_case(argv[i], "-.ini")) {
       if (++i >= argc) break;
-      if (begins_long_option(argv[i])) misplaced_long_option(argv[i]);
-      i = parse_option_argument(argc, argv, i);
+      i = begins_long_option(argv[i]) ? long_option(argc, argv, i)
+                                      : parse_option_argument(argc, argv, i);
     } else if (begins_long_option(argv[i])) {
-      misplaced_long_option(argv[i]);
+      i = long_option(argc, argv, i);
     } else if (begins_option(argv[i])) {
       i = parse_option_argument(argc, argv, i);
     } else {

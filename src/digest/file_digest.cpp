@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "digest/block_buffer.h"
+#include "digest/split_pass.h"
 #include "run/run_state.h"
 
 const char kMd5Marker[] = "- ERROR - FILE POSSIBLY LOCKED -";
@@ -53,6 +54,12 @@ PassOutcome read_pass(InputHandle input, DigestSet* set, std::uint64_t limit,
   if (start >= limit) return expected == 0 ? PassOutcome::kComplete : PassOutcome::kShort;
   // A position the system refuses would have the digest start at the wrong byte.
   if (start != 0 && !os().seek_input(input, start)) return PassOutcome::kFailed;
+  if (expected != kToTheEnd && worth_splitting(set->request, expected, set->request.helpers)) {
+    SplitRead read = split_read(input, set, expected, *set->request.helpers);
+    if (read.interrupted) return PassOutcome::kInterrupted;
+    if (read.failed) return PassOutcome::kFailed;
+    return read.fed == expected ? PassOutcome::kComplete : PassOutcome::kShort;
+  }
   unsigned char* buffer = read_buffer();
   std::uint64_t done = 0;
   while (done < expected || expected == kToTheEnd) {

@@ -14,6 +14,8 @@
 #include "digest/sha512.h"
 #include "platform/platform.h"
 
+class WorkPool;
+
 // Texts that stand in a digest column when the file cannot be opened or read; each exactly as
 // wide as the digest text it replaces.
 extern const char kMd5Marker[];     // 32 characters
@@ -35,6 +37,9 @@ struct DigestRequest {
   bool sha512 = false;
   std::uint64_t start = 0;
   std::uint64_t md5_end = 0;
+  // Workers that may share the kinds of one large file with the reading thread; null: the
+  // reading thread alone.
+  WorkPool* helpers = nullptr;
 };
 
 enum class DigestOutcome {

@@ -49,7 +49,6 @@ ActiveKernels active = {md5_blocks_portable, sha1_blocks_portable, sha256_blocks
                         sha512_blocks_portable, crc32_bytes_portable};
 const char* active_names[kAlgorithmCount] = {"portable", "portable", "portable", "portable",
                                              "portable"};
-bool chosen = false;
 
 void install(const KernelEntry& entry) {
   entry.install(active);
@@ -64,13 +63,18 @@ void choose_best() {
     install(entry);
     done[slot] = true;
   }
-  chosen = true;
+}
+
+// Digest workers may ask on several threads at once for the first time.
+void choose_once() {
+  static const bool chosen = (choose_best(), true);
+  (void)chosen;
 }
 
 }  // namespace
 
 const ActiveKernels& active_kernels() {
-  if (!chosen) choose_best();
+  choose_once();
   return active;
 }
 
@@ -83,7 +87,7 @@ std::vector<std::string> available_kernels(DigestAlgorithm algorithm) {
 }
 
 bool use_kernel(DigestAlgorithm algorithm, const std::string& name) {
-  if (!chosen) choose_best();
+  choose_once();
   for (const KernelEntry& entry : kEntries) {
     if (entry.algorithm != algorithm || name != entry.name || !entry.supported()) continue;
     install(entry);
@@ -97,6 +101,6 @@ void use_best_kernels() {
 }
 
 std::string kernel_in_use(DigestAlgorithm algorithm) {
-  if (!chosen) choose_best();
+  choose_once();
   return active_names[static_cast<int>(algorithm)];
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/options.h"
+#include "digest/work_pool.h"
 #include "run/settings.h"
 #include "config/completion.h"
 #include "driver/run_header.h"
@@ -16,6 +17,7 @@
 #include "driver/verify.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
+#include "output/ordered_records.h"
 #include "output/stream_record.h"
 #include "run/output_stream.h"
 #include "output/file_times.h"
@@ -28,13 +30,16 @@ namespace {
 // The module name that the program's fixed failure messages print.
 constexpr char kMainModule[] = "Tallysum";
 constexpr char kBaseModule[] = "Base";
+// Files and steps the walk may run ahead of the records, per worker: enough to keep every
+// worker busy between the main thread's turns, and a fixed bound whatever the tree.
+constexpr std::size_t kWindowPerWorker = 32;
 
 // The main pass hands what it selects to the record writers.
 class RecordWriters : public WalkSink {
  public:
   void file(const Directory& dir, const DirEntry& entry) override { write_file_record(dir, entry); }
-  void directory_streams(const Directory& parent, const std::string& name,
-                         const std::string& path, int n) override {
+  void directory_streams(const Directory& parent, const std::string& name, const std::string& path,
+                         int n) override {
     list_directory_streams(n, parent, name, path);
   }
 };
@@ -84,6 +89,23 @@ void counting_pass() {
                static_cast<long>(run.precount_files), format_thousands(run.precount_bytes).c_str());
 }
 
+// One file at a time on this thread, or, with more than one job, the files of a window read
+// by workers and their records written here in walk order.
+void main_pass() {
+  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
+  if (jobs <= 1) {
+    RecordWriters writers;
+    walk_all_search_paths(writers);
+    return;
+  }
+  // Never destroyed: the run ends through std::exit, possibly while a worker still reads.
+  static WorkPool* workers = new WorkPool(jobs);
+  static OrderedRecordWriters* writers =
+      new OrderedRecordWriters(*workers, kWindowPerWorker * static_cast<std::size_t>(jobs));
+  walk_all_search_paths(*writers);
+  writers->finish();
+}
+
 [[noreturn]] void run_all(int argc, char** argv) {
   std::vector<char*> words = replace_program_word(argc, argv);
   create_settings();
@@ -127,8 +149,7 @@ void counting_pass() {
   if (settings.accounting_file != nullptr && !settings.search_paths.empty()) {
     write_log(" " + settings.search_paths[0] + "\n");
   }
-  RecordWriters writers;
-  walk_all_search_paths(writers);
+  main_pass();
   terminate_run(kNormalExit);
 }
 
@@ -153,8 +174,9 @@ void open_output_and_complete() {
   if (settings.output_target == 1) {
     OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0);
     if (file == nullptr) {
-      std::fprintf(stderr, settings.append_output ? "\ncan't open output file %s\n"
-                                                  : "\ncan't create output file %s\n",
+      std::fprintf(stderr,
+                   settings.append_output ? "\ncan't open output file %s\n"
+                                          : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
       // Not 0: nothing was listed, and 0 would report that failure as success to every

@@ -23,9 +23,6 @@ constexpr int kKeyNewline = 10;  // what Return gives on a terminal that maps CR
 constexpr int kKeyEscape = 27;
 constexpr int kKeyCtrlC = 3;
 
-// A file this large takes long enough to read that the records before it should be out first.
-constexpr std::int64_t kLongReadSize = 1 << 20;
-
 // Padding is cut from this with a precision, so it never exceeds 258 characters.
 const std::string kSpaces(258, ' ');
 
@@ -121,7 +118,9 @@ bool passes(const Directory& dir, const DirEntry& entry) {
 
 }  // namespace
 
-int page_length() { return run.record_width >= 80 ? 12 : 24; }
+int page_length() {
+  return run.record_width >= 80 ? 12 : 24;
+}
 
 DigestRequest file_digest_request() {
   DigestRequest request;
@@ -158,25 +157,25 @@ void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
   counters.unreadable_count += 1;
 }
 
-void write_file_record(const Directory& dir, const DirEntry& entry) {
-  check_interrupt();
-  if (!passes(dir, entry)) return;
+namespace {
 
+void pause_when_due() {
+  if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
+}
+
+// Everything of the record after its pause, the digest made.
+void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult digest) {
   const std::string full_path = dir.path + entry.name;
   const std::string bare = printable_text(entry.name);
   const std::string shown = settings.width_mode > 2
                                 ? shorten_keep_head(printable_text(full_path), settings.name_width)
                                 : shorten_keep_tail(printable_text(full_path), settings.name_width);
-  if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
-
   std::string record;
   if (settings.comment_given) {
     append_format(&record, "%s", settings.comment_text.c_str());
     if (settings.delimiter != ' ') append_format(&record, "%c", settings.delimiter);
   }
   if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
-  if (entry.size >= kLongReadSize) flush_before_long_wait();
-  DigestResult digest = digest_file(dir, entry, file_digest_request());
   // An interrupt during the reading ends the run here, before a record with a wrong digest
   // column can be written.
   report_digest_outcome(digest.outcome, full_path);
@@ -201,4 +200,25 @@ void write_file_record(const Directory& dir, const DirEntry& entry) {
   if (continuation_active() && records_on_disk >= disk_capacity) continue_on_new_disk();
   if (settings.streams && (entry.attributes & kAttrDirectory) == 0) list_file_streams(dir, entry);
   counters.record_length = static_cast<int>(record.size()) + 1;
+}
+
+}  // namespace
+
+void write_file_record(const Directory& dir, const DirEntry& entry) {
+  check_interrupt();
+  if (!passes(dir, entry)) return;
+  pause_when_due();
+  if (entry.size >= kLongReadSize) flush_before_long_wait();
+  write_record_of(dir, entry, digest_file(dir, entry, file_digest_request()));
+}
+
+bool file_record_wanted(const Directory& dir, const DirEntry& entry) {
+  return passes(dir, entry);
+}
+
+void write_digested_record(const Directory& dir, const DirEntry& entry,
+                           const DigestResult& digest) {
+  check_interrupt();
+  pause_when_due();
+  write_record_of(dir, entry, digest);
 }

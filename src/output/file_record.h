@@ -13,6 +13,16 @@
 // chosen digest and one line on the message stream.
 void write_file_record(const Directory& dir, const DirEntry& entry);
 
+// write_file_record in two halves, for a file read ahead of its record on another thread:
+// whether the filters keep the file, and the record of a kept file whose digest was made
+// already (from file_digest_request()). Together they write what write_file_record writes.
+bool file_record_wanted(const Directory& dir, const DirEntry& entry);
+void write_digested_record(const Directory& dir, const DirEntry& entry, const DigestResult& digest);
+
+// A file this large takes long enough to read that the records before it should reach a
+// terminal or pipe first.
+constexpr std::int64_t kLongReadSize = 1 << 20;
+
 // 12 when the record width is 80 or more, else 24.
 int page_length();
 

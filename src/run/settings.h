@@ -77,6 +77,8 @@ struct Settings {
     std::uint32_t plus = 0;
     std::uint32_t minus = 0;
   } attr_masks;
+  // Workers that digest files (--jobs); 0: one per processor.
+  int jobs = 0;
 };
 
 // The widest name column a width option or key may ask for: a record is assembled whole in

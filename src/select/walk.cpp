@@ -31,9 +31,13 @@ std::unordered_map<std::string, std::deque<DirListing>> kept_listings;
 std::size_t kept_entries = 0;
 bool keeping = true;  // until the budget runs out: the main pass takes the listings in order
 
-bool is_directory_entry(const DirEntry& entry) { return (entry.attributes & kAttrDirectory) != 0; }
+bool is_directory_entry(const DirEntry& entry) {
+  return (entry.attributes & kAttrDirectory) != 0;
+}
 
-bool counting() { return run.counting_pass != 0; }
+bool counting() {
+  return run.counting_pass != 0;
+}
 
 bool directory_streams_wanted() {
   return run.volume_kind == 2 && !counting() && settings.streams != 0;
@@ -44,22 +48,54 @@ std::string without_trailing_separator(const std::string& dir) {
   return dir;
 }
 
+// The progress text of the directory whose files are being written, so that its erasing
+// removes exactly what was shown. Directories never nest here: a directory's progress goes
+// up only after everything below it is done.
+struct ProgressShown {
+  int count_chars = 0;
+  int dir_chars = 0;
+};
+ProgressShown progress_shown;
+
 // One line on the message stream for what the walk cannot read; counted for the summary. The
 // counting pass stays quiet: the main pass meets the same and says it once.
-void report_unreadable(const std::string& what, const std::string& path, const std::string& why) {
+void report_unreadable(const std::string& what, const std::string& path, const std::string& why,
+                       WalkSink& sink) {
   if (counting()) return;
-  counters.unreadable_count += 1;
-  std::fprintf(message_stream, "Can't read %s %s%s%s\n", what.c_str(), printable_text(path).c_str(),
-               why.empty() ? "" : ": ", why.c_str());
+  sink.in_walk_order([what, path, why] {
+    counters.unreadable_count += 1;
+    std::fprintf(message_stream, "Can't read %s %s%s%s\n", what.c_str(),
+                 printable_text(path).c_str(), why.empty() ? "" : ": ", why.c_str());
+  });
 }
 
+// The enumeration fills the one stream table that the records read, so it runs as a step
+// right before them.
 void list_streams_of(const Directory& parent, const std::string& name, const std::string& path,
                      WalkSink& sink) {
-  int n = count_streams(parent, name);
-  counters.stream_count += n;
-  if (n == 0) return;
-  sink.directory_streams(parent, name, path, n);
-  counters.stream_dir_count += 1;
+  sink.in_walk_order([parent, name, path, &sink] {
+    int n = count_streams(parent, name);
+    counters.stream_count += n;
+    if (n == 0) return;
+    sink.directory_streams(parent, name, path, n);
+    counters.stream_dir_count += 1;
+  });
+}
+
+void poll_keyboard() {
+  if (abort_key_pressed()) terminate_run(kUserAborted);
+  check_interrupt();
+}
+
+void count_directory(WalkSink& sink) {
+  if (counting()) return;
+  sink.in_walk_order([] { counters.directory_count += 1; });
+}
+
+// Entries of the directory are reached through its handle until the last step before the
+// closing has run.
+void close_in_walk_order(DirHandle handle, WalkSink& sink) {
+  sink.in_walk_order([handle] { os().close_directory(handle); });
 }
 
 // The listing of `dir`: the one the counting pass kept, or a fresh one.
@@ -92,8 +128,7 @@ void count_entry(const std::string& dir, const DirEntry& entry) {
 }
 
 void handle_entry(const Directory& dir, const DirEntry& entry, WalkSink& sink) {
-  if (abort_key_pressed()) terminate_run(kUserAborted);
-  check_interrupt();
+  sink.in_walk_order(poll_keyboard);
   if (is_directory_entry(entry)) {
     if (directory_streams_wanted() && settings.recurse == 0) {
       list_streams_of(dir, entry.name, dir.path + entry.name, sink);
@@ -110,7 +145,8 @@ void handle_entry(const Directory& dir, const DirEntry& entry, WalkSink& sink) {
 void scan_directory_files(const Directory& dir, const DirListing& listing, WalkSink& sink) {
   for (const std::string& pattern : settings.file_patterns) {
     if (!pattern.empty() && pattern[0] == '-') break;
-    for (const DirEntry* entry : entries_matching(listing, pattern)) handle_entry(dir, *entry, sink);
+    for (const DirEntry* entry : entries_matching(listing, pattern))
+      handle_entry(dir, *entry, sink);
   }
 }
 
@@ -120,48 +156,54 @@ void walk_subdirectory(const Directory& parent, const std::string& name, WalkSin
   Directory sub{parent.path + name + kSeparator, nullptr};
   std::string why;
   sub.handle = os().open_subdirectory(parent, name, &why);
-  if (sub.handle == nullptr) return report_unreadable("directory", sub.path, why);
+  if (sub.handle == nullptr) return report_unreadable("directory", sub.path, why, sink);
   walk_listed(sub, sink);
-  os().close_directory(sub.handle);
+  close_in_walk_order(sub.handle, sink);
 }
 
-void show_progress(const std::string& path, int* count_chars, int* dir_chars) {
+// The count is read when the step runs: the files written so far, in walk order.
+void show_progress(const std::string& path) {
+  progress_shown = ProgressShown{};
   if (settings.output_target == 0) return;
   if (settings.immediate == 0 && settings.silent == 0 && !counting()) {
-    *count_chars = std::fprintf(message_stream, " %6ld ", static_cast<long>(counters.file_count));
+    progress_shown.count_chars =
+        std::fprintf(message_stream, " %6ld ", static_cast<long>(counters.file_count));
   }
   // A name reaching a terminal raw could set its title or clear its screen.
-  *dir_chars = std::fprintf(message_stream, "%.*s ", kProgressDirectoryWidth,
-                            printable_text(path).c_str());
+  progress_shown.dir_chars =
+      std::fprintf(message_stream, "%.*s ", kProgressDirectoryWidth, printable_text(path).c_str());
+}
+
+void erase_shown_progress() {
+  if (settings.output_target == 0) return;
+  erase_progress(progress_shown.dir_chars);
+  erase_progress(progress_shown.count_chars);
 }
 
 void walk_listed(const Directory& dir, WalkSink& sink) {
   DirListing listing;
   std::string why;
-  if (!listing_of(dir, &listing, &why)) return report_unreadable("directory", dir.path, why);
-  for (const std::string& name : listing.unreadable) report_unreadable("file", dir.path + name, "");
+  if (!listing_of(dir, &listing, &why)) return report_unreadable("directory", dir.path, why, sink);
+  for (const std::string& name : listing.unreadable) {
+    report_unreadable("file", dir.path + name, "", sink);
+  }
   // A root has no "." entry, so its own streams are never listed.
   if (directory_streams_wanted() && !listing.is_root) {
     list_streams_of(dir, "", without_trailing_separator(dir.path), sink);
   }
   if (settings.recurse == 0) {
-    if (!counting()) counters.directory_count += 1;
+    count_directory(sink);
   } else {
     for (const DirEntry& entry : listing.entries) {
-      check_interrupt();
+      sink.in_walk_order(check_interrupt);
       if (!is_directory_entry(entry)) continue;
-      if (!counting()) counters.directory_count += 1;
+      count_directory(sink);
       walk_subdirectory(dir, entry.name, sink);
     }
   }
-  int count_chars = 0;
-  int dir_chars = 0;
-  show_progress(dir.path, &count_chars, &dir_chars);
+  sink.in_walk_order([path = dir.path] { show_progress(path); });
   scan_directory_files(dir, listing, sink);
-  if (settings.output_target != 0) {
-    erase_progress(dir_chars);
-    erase_progress(count_chars);
-  }
+  sink.in_walk_order(erase_shown_progress);
 }
 
 }  // namespace
@@ -171,9 +213,9 @@ void walk_directory(const std::string& dir, WalkSink& sink) {
   std::string why;
   os().set_file_apis_ansi();
   start.handle = os().open_directory(dir, &why);
-  if (start.handle == nullptr) return report_unreadable("directory", dir, why);
+  if (start.handle == nullptr) return report_unreadable("directory", dir, why, sink);
   walk_listed(start, sink);
-  os().close_directory(start.handle);
+  close_in_walk_order(start.handle, sink);
 }
 
 bool is_excluded(const std::string& name) {

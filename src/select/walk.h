@@ -3,6 +3,7 @@
 // directory is reached through it, so no path length limits the depth of a tree.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -15,9 +16,15 @@ class WalkSink {
   // A file of `dir` that matched a pattern and no exclusion pattern.
   virtual void file(const Directory& dir, const DirEntry& entry) = 0;
   // The directory `name` of `parent` (empty: `parent` itself), whose full path without its
-  // separator is `path`, carries `n` named streams, which the stream table now holds.
+  // separator is `path`, carries `n` named streams, which the stream table now holds. Called
+  // from within a step handed to in_walk_order.
   virtual void directory_streams(const Directory& parent, const std::string& name,
                                  const std::string& path, int n) = 0;
+  // Everything else the main pass does as it goes (messages, progress, counters, the key
+  // poll, the interrupt check, closing a directory) comes here as a step, so that a sink that
+  // writes its records later than the walk hands the files on can run each step after the
+  // records of the files handed on before it. By default the step runs at once.
+  virtual void in_walk_order(std::function<void()> step) { step(); }
 };
 
 // Walks the search path `dir` (a full path ending in the separator) in the current pass: the

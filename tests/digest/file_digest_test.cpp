@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "digest/split_pass.h"
+#include "digest/work_pool.h"
 #include "digest_test_support.h"
 #include "memory_platform.h"
 
@@ -48,24 +50,34 @@ DigestResult digest(MemoryPlatform& fs, const std::string& name, const DigestReq
 
 TEST(FileDigest, OneOpenAndOnePassGiveEveryKindTheDigestOfTheBytes) {
   MemoryPlatform fs;
-  for (std::size_t size : {0u, 1u, 59999u, 60000u, 65535u, 65536u, 65537u, 200001u}) {
+  WorkPool pool(2);
+  const std::size_t split = kSplitThreshold;
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{59999}, std::size_t{60000},
+                           std::size_t{65535}, std::size_t{65536}, std::size_t{65537},
+                           std::size_t{200001}, split - 1, split, split + 65537}) {
     const std::string name = "file" + std::to_string(size);
     const std::string path = kDir.path + name;
     fs.files[path] = pattern_bytes(size, static_cast<unsigned>(size) + 1);
-    fs.read_sizes.clear();
-    DigestResult result = digest(fs, name, every_kind());
-    EXPECT_EQ(result.outcome, DigestOutcome::kDone) << size;
-    for (const KindCase& k : kinds()) {
-      EXPECT_EQ(result.texts.*k.text, digest_hex(k.kind, fs.files[path]))
-          << kind_name(k.kind) << " size " << size;
+    // Alone, and with workers that share the kinds of a large file.
+    for (WorkPool* helpers : {static_cast<WorkPool*>(nullptr), &pool}) {
+      fs.read_sizes.clear();
+      fs.opens.clear();
+      DigestRequest request = every_kind();
+      request.helpers = helpers;
+      DigestResult result = digest(fs, name, request);
+      EXPECT_EQ(result.outcome, DigestOutcome::kDone) << size;
+      for (const KindCase& k : kinds()) {
+        EXPECT_EQ(result.texts.*k.text, digest_hex(k.kind, fs.files[path]))
+            << kind_name(k.kind) << " size " << size;
+      }
+      EXPECT_EQ(fs.opens[path], 1) << "one open whatever the number of digests";
+      std::size_t asked = 0;
+      for (std::size_t n : fs.read_sizes) asked += n;
+      // Reading stops once the size is reached: no read past it, one pass in all.
+      EXPECT_LE(asked, size + 65536) << size;
+      EXPECT_LE(fs.read_sizes.size(), size / 65536 + 1) << size;
+      EXPECT_EQ(fs.open_handles, 0);
     }
-    EXPECT_EQ(fs.opens[path], 1) << "one open whatever the number of digests";
-    std::size_t asked = 0;
-    for (std::size_t n : fs.read_sizes) asked += n;
-    // Reading stops once the size is reached: no read past it, one pass in all.
-    EXPECT_LE(asked, size + 65536) << size;
-    EXPECT_LE(fs.read_sizes.size(), size / 65536 + 1) << size;
-    EXPECT_EQ(fs.open_handles, 0);
   }
   // Only the kinds asked for get a text.
   DigestRequest md5_only;
@@ -88,9 +100,9 @@ TEST(FileDigest, StartOffsetAppliesToEveryKind) {
       {100, bytes.substr(100)},
       {65536, bytes.substr(65536)},
       {149999, bytes.substr(149999)},
-      {150000, ""},             // exactly at the end
-      {4000000000u, ""},        // far past it, beyond 2 GiB
-      {5000000000000ull, ""},   // and beyond 4 GiB: no wrap
+      {150000, ""},            // exactly at the end
+      {4000000000u, ""},       // far past it, beyond 2 GiB
+      {5000000000000ull, ""},  // and beyond 4 GiB: no wrap
   };
   for (const Case& c : cases) {
     DigestResult result = digest(fs, "data", every_kind(c.start));
@@ -140,7 +152,8 @@ TEST(FileDigest, Md5StopsAtItsEndWhileTheOtherKindsReadOn) {
     // With the others in the same pass, MD5 still covers its range only.
     DigestResult all = digest(fs, "data", every_kind(c.start, c.end));
     EXPECT_EQ(all.texts.md5, digest_hex(Kind::kMd5, c.expected_input));
-    EXPECT_EQ(all.texts.sha1, digest_hex(Kind::kSha1, c.start < bytes.size() ? bytes.substr(c.start) : ""));
+    EXPECT_EQ(all.texts.sha1,
+              digest_hex(Kind::kSha1, c.start < bytes.size() ? bytes.substr(c.start) : ""));
     EXPECT_EQ(fs.open_handles, 0);
   }
 }
@@ -261,6 +274,67 @@ TEST(FileDigest, InterruptStopsReadingAtOnce) {
   fs.interrupt_fails_reads = true;
   EXPECT_EQ(digest(fs, "huge", every_kind()).outcome, DigestOutcome::kInterrupted);
   EXPECT_EQ(fs.reads, 1);
+}
+
+// One reader, each kind on whichever worker is free: every subset of kinds, offsets, MD5's end
+// and the failures give what one thread alone gives.
+TEST(FileDigest, ALargeFileSharedAmongWorkersGivesTheTextsAndOutcomesOfOneThread) {
+  MemoryPlatform fs;
+  WorkPool pool(3);
+  const std::string path = kDir.path + "large";
+  const std::size_t size = kSplitThreshold + 300001;
+  fs.files[path] = pattern_bytes(size, 77);
+  const std::string bytes = fs.files[path];
+  struct Case {
+    std::vector<int> kinds;  // indexes into kinds()
+    std::uint64_t start, md5_end;
+  };
+  const std::vector<Case> cases = {
+      {{0, 1}, 0, 0},        {{2, 5}, 0, 0},        {{0, 1, 2, 3, 4, 5}, 0, 0},
+      {{0, 3, 4}, 12345, 0}, {{0, 1}, 100, 200},    {{0, 2, 5}, 70000, 3000000},
+      {{1, 4}, size - 5, 0}, {{0, 1}, 0, size + 9},
+  };
+  for (const Case& c : cases) {
+    DigestRequest request;
+    for (int i : c.kinds) request.*kinds()[static_cast<std::size_t>(i)].flag = true;
+    request.start = c.start;
+    request.md5_end = c.md5_end;
+    request.helpers = &pool;
+    DigestResult result = digest(fs, "large", request);
+    EXPECT_EQ(result.outcome, DigestOutcome::kDone) << c.start;
+    for (int i : c.kinds) {
+      const KindCase& k = kinds()[static_cast<std::size_t>(i)];
+      std::string input = bytes.substr(c.start);
+      if (k.kind == Kind::kMd5 && c.md5_end != 0) {
+        input = c.md5_end > c.start ? bytes.substr(c.start, c.md5_end - c.start) : "";
+      }
+      EXPECT_EQ(result.texts.*k.text, digest_hex(k.kind, input))
+          << kind_name(k.kind) << " from " << c.start << " md5 end " << c.md5_end;
+    }
+    EXPECT_EQ(fs.open_handles, 0);
+  }
+
+  DigestRequest shared = every_kind();
+  shared.helpers = &pool;
+  // A read that fails part-way: every kind shows its marker.
+  fs.fail_read_at[path] = kSplitThreshold / 2 + 3;
+  DigestResult failed = digest(fs, "large", shared);
+  EXPECT_EQ(failed.outcome, DigestOutcome::kReadFailed);
+  for (const KindCase& k : kinds()) EXPECT_EQ(failed.texts.*k.text, k.marker);
+  fs.fail_read_at.clear();
+  // Rewritten during the pass: read once more, shared again.
+  fs.opens.clear();
+  fs.rewrite_at_read[path] = {fs.reads_of(path) + 7};
+  DigestResult again = digest_file(kDir, fs.listed(path), shared);
+  EXPECT_EQ(again.outcome, DigestOutcome::kDone);
+  EXPECT_EQ(fs.opens[path], 2);
+  EXPECT_EQ(again.texts.sha512, digest_hex(Kind::kSha512, fs.files[path]));
+  // Ctrl-C: the reader stops at once and the workers feed nothing more.
+  fs.reads = 0;
+  fs.interrupt_after_reads = 5;
+  EXPECT_EQ(digest(fs, "large", shared).outcome, DigestOutcome::kInterrupted);
+  EXPECT_EQ(fs.reads, 5);
+  EXPECT_EQ(fs.open_handles, 0);
 }
 
 TEST(FileDigest, Crc32TextKeepsLeadingZeros) {

@@ -7,6 +7,7 @@
 
 #include <strings.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -36,7 +37,7 @@ class ScriptedPlatform : public PassThroughPlatform {
   bool calendar_fails = false;   // to_calendar() cannot convert
   std::deque<int> keys;          // read_key() answers these, then kKeyEndOfInput
   std::function<void()> on_key;  // runs before each key is answered
-  bool interrupted = false;      // interrupt_pending()
+  std::atomic<bool> interrupted{false};  // interrupt_pending(); asked by digest workers too
   bool removable = false;        // is_removable_drive()
   bool free_space_readable = true;
   std::uint64_t free_bytes = 0;  // disk_free_bytes()

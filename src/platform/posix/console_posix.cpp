@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,7 +15,10 @@
 
 namespace {
 
-volatile sig_atomic_t interrupt_requested = 0;
+// Set by the handler on whichever thread takes the signal, read by every thread: a lock-free
+// atomic is both safe in a handler and free of a data race.
+std::atomic<int> interrupt_requested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void on_interrupt(int) {
   interrupt_requested = 1;
@@ -143,5 +147,5 @@ void PosixPlatform::install_interrupt_handler() {
 }
 
 bool PosixPlatform::interrupt_pending() {
-  return interrupt_requested != 0;
+  return interrupt_requested.load() != 0;
 }

@@ -6,7 +6,8 @@ const bool kNamesIgnoreCase = false;
 const char kOptionPrefixes[] = "-+";
 const char kLineEnd[] = "\n";
 
+// Never destroyed: a digest worker may still be reading through it while the process ends.
 Platform& native_platform() {
-  static PosixPlatform platform;
-  return platform;
+  static PosixPlatform* platform = new PosixPlatform;
+  return *platform;
 }

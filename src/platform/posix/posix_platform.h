@@ -3,6 +3,7 @@
 // the pure parts of it, declared here so that tests can reach them without a real disk fault.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -87,7 +88,8 @@ class PosixPlatform : public Platform {
   void release_log_lock() override;
 
  private:
-  bool file_apis_ansi_ = true;
+  // Digest workers open files on several threads at once.
+  std::atomic<bool> file_apis_ansi_{true};
   int log_lock_fd_ = -1;
   std::string log_lock_path_;
   int stdin_terminal_ = -1;  // -1 until asked

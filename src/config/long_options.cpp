@@ -1,0 +1,71 @@
+#include "config/long_options.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "run/output_stream.h"
+#include "run/settings.h"
+#include "run/termination.h"
+
+namespace {
+
+// More workers than this only cost memory and switching.
+constexpr int kMaxJobs = 1024;
+
+[[noreturn]] void long_option_error(const std::string& text) {
+  std::fprintf(message_stream, "%s\n", text.c_str());
+  terminate_run(kIllegalOption);
+}
+
+// A whole decimal number from 1 to kMaxJobs; anything else (a sign, a fraction, trailing text,
+// too large a number) is refused rather than half read.
+bool read_job_count(const std::string& text, int* jobs) {
+  if (text.empty() || text.size() > 4) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > kMaxJobs) return false;
+  *jobs = value;
+  return true;
+}
+
+// "--name=value" or "--name value"; false when no value follows.
+bool take_value(int argc, char** argv, int* index, const std::string& name, std::string* value) {
+  const std::string arg = argv[*index];
+  if (arg.size() > name.size() && arg[name.size()] == '=') {
+    *value = arg.substr(name.size() + 1);
+    return true;
+  }
+  if (*index + 1 >= argc) return false;
+  *index += 1;
+  *value = argv[*index];
+  return true;
+}
+
+bool names(const std::string& arg, const std::string& name) {
+  return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
+}  // namespace
+
+bool is_long_option(const char* arg) {
+  return std::strncmp(arg, "--", 2) == 0;
+}
+
+int parse_long_option(int argc, char** argv, int index) {
+  const std::string arg = argv[index];
+  if (names(arg, "--jobs")) {
+    std::string value;
+    int jobs = 0;
+    if (!take_value(argc, argv, &index, "--jobs", &value) || !read_job_count(value, &jobs)) {
+      long_option_error("Option --jobs needs a number of workers from 1 to " +
+                        std::to_string(kMaxJobs));
+    }
+    settings.jobs = jobs;
+    return index;
+  }
+  long_option_error("Unknown option " + arg);
+}

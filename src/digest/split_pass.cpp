@@ -1,0 +1,198 @@
+#include "digest/split_pass.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kReadSize = 1 << 16;
+constexpr std::size_t kSlotSize = 1 << 18;  // four reads: a unit of work worth a lock
+constexpr std::size_t kSlots = 8;
+
+struct Slot {
+  std::unique_ptr<unsigned char[]> bytes;
+  std::size_t size = 0;
+  int pending = 0;  // kinds not yet done with it; 0: free for the reader
+};
+
+// One chosen kind, fed the slots in file order by one thread at a time.
+struct Lane {
+  DigestSet set;
+  std::uint64_t next = 0;  // sequence number of the next slot it takes
+  bool busy = false;
+};
+
+// Shared with the helper jobs, which may start after the pass is over: they then find nothing
+// to do and let it go.
+struct SharedPass {
+  std::mutex mutex;
+  std::condition_variable changed;
+  Slot slots[kSlots];
+  std::vector<Lane> lanes;
+  std::uint64_t filled = 0;  // slots published so far
+  bool ended = false;        // every slot is published
+  bool stopped = false;      // the pass was given up: nothing more is fed
+  int active = 0;            // units being worked on outside the lock
+};
+
+using Lock = std::unique_lock<std::mutex>;
+
+int pick_lane(const SharedPass& pass) {
+  if (pass.stopped) return -1;
+  for (std::size_t i = 0; i < pass.lanes.size(); ++i) {
+    const Lane& lane = pass.lanes[i];
+    if (!lane.busy && lane.next < pass.filled) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool all_fed(const SharedPass& pass) {
+  for (const Lane& lane : pass.lanes) {
+    if (lane.next < pass.filled) return false;
+  }
+  return true;
+}
+
+// One slot through one kind, outside the lock.
+void run_unit(SharedPass& pass, Lock& lock, int index) {
+  Lane& lane = pass.lanes[static_cast<std::size_t>(index)];
+  Slot& slot = pass.slots[lane.next % kSlots];
+  lane.busy = true;
+  ++pass.active;
+  lock.unlock();
+  feed_digests(&lane.set, slot.bytes.get(), slot.size);
+  lock.lock();
+  lane.busy = false;
+  lane.next += 1;
+  slot.pending -= 1;
+  --pass.active;
+  pass.changed.notify_all();
+}
+
+void help(const std::shared_ptr<SharedPass>& pass) {
+  Lock lock(pass->mutex);
+  for (;;) {
+    int index = pick_lane(*pass);
+    if (index >= 0) {
+      run_unit(*pass, lock, index);
+      continue;
+    }
+    if (pass->stopped || (pass->ended && all_fed(*pass))) return;
+    pass->changed.wait(lock);
+  }
+}
+
+// A lane for every kind of `request`, each with only its own kind.
+std::vector<Lane> lanes_of(const DigestRequest& request) {
+  std::vector<Lane> lanes;
+  auto add = [&](bool chosen, bool DigestRequest::*kind) {
+    if (!chosen) return;
+    DigestRequest one = request;
+    one.md5 = one.sha1 = one.crc32 = one.sha256 = one.sha384 = one.sha512 = false;
+    one.*kind = true;
+    lanes.emplace_back();
+    start_digests(&lanes.back().set, one);
+  };
+  add(request.md5, &DigestRequest::md5);
+  add(request.sha1, &DigestRequest::sha1);
+  add(request.crc32, &DigestRequest::crc32);
+  add(request.sha256, &DigestRequest::sha256);
+  add(request.sha384, &DigestRequest::sha384);
+  add(request.sha512, &DigestRequest::sha512);
+  return lanes;
+}
+
+void adopt(DigestSet* into, const DigestSet& lane) {
+  const DigestRequest& r = lane.request;
+  if (r.md5) into->md5 = lane.md5;
+  if (r.sha1) into->sha1 = lane.sha1;
+  if (r.crc32) into->crc = lane.crc;
+  if (r.sha256) into->sha256 = lane.sha256;
+  if (r.sha384) into->sha384 = lane.sha384;
+  if (r.sha512) into->sha512 = lane.sha512;
+}
+
+// Fills `slot` with up to one slot's worth of the `left` bytes still wanted; returns how many
+// it holds, fewer at the end of the input or when `result` says the read must stop.
+std::size_t fill_slot(InputHandle input, Slot& slot, std::uint64_t left, SplitRead* result) {
+  std::size_t size = 0;
+  while (size < kSlotSize && size < left) {
+    if (os().interrupt_pending()) {
+      result->interrupted = true;
+      return size;
+    }
+    std::size_t want = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::min(kReadSize, kSlotSize - size), left - size));
+    bool failed = false;
+    std::size_t got = read_chunk(input, slot.bytes.get() + size, want, &failed);
+    if (failed) {
+      (os().interrupt_pending() ? result->interrupted : result->failed) = true;
+      return size;
+    }
+    if (got == 0) break;
+    size += got;
+  }
+  return size;
+}
+
+}  // namespace
+
+bool worth_splitting(const DigestRequest& request, std::uint64_t bytes, const WorkPool* helpers) {
+  int kinds =
+      request.md5 + request.sha1 + request.crc32 + request.sha256 + request.sha384 + request.sha512;
+  return helpers != nullptr && kinds > 1 && bytes >= kSplitThreshold;
+}
+
+SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, WorkPool& helpers) {
+  auto pass = std::make_shared<SharedPass>();
+  pass->lanes = lanes_of(set->request);
+  for (Slot& slot : pass->slots) slot.bytes.reset(new unsigned char[kSlotSize]);
+  const int lanes = static_cast<int>(pass->lanes.size());
+  for (int i = std::min(lanes - 1, helpers.size()); i > 0; --i) {
+    helpers.submit_first([pass] { help(pass); });
+  }
+
+  SplitRead result;
+  Lock lock(pass->mutex);
+  for (std::uint64_t seq = 0; result.fed < count; ++seq) {
+    Slot& slot = pass->slots[seq % kSlots];
+    while (slot.pending != 0) {
+      int index = pick_lane(*pass);
+      if (index >= 0) {
+        run_unit(*pass, lock, index);
+      } else {
+        pass->changed.wait(lock);
+      }
+    }
+    lock.unlock();
+    std::size_t size = fill_slot(input, slot, count - result.fed, &result);
+    lock.lock();
+    if (result.failed || result.interrupted || size == 0) break;
+    slot.size = size;
+    slot.pending = lanes;
+    pass->filled += 1;
+    result.fed += size;
+    pass->changed.notify_all();
+  }
+  (result.failed || result.interrupted ? pass->stopped : pass->ended) = true;
+  pass->changed.notify_all();
+  // The rest here; a helper still inside a unit is waited for.
+  for (;;) {
+    int index = pick_lane(*pass);
+    if (index >= 0) {
+      run_unit(*pass, lock, index);
+      continue;
+    }
+    if (pass->active == 0 && (pass->stopped || all_fed(*pass))) break;
+    pass->changed.wait(lock);
+  }
+  // A helper that starts later finds nothing to feed and never touches the buffers.
+  for (Slot& slot : pass->slots) slot.bytes.reset();
+  lock.unlock();
+  for (const Lane& lane : pass->lanes) adopt(set, lane.set);
+  set->position += result.fed;
+  return result;
+}

@@ -1,0 +1,148 @@
+#include "output/ordered_records.h"
+
+#include "run/output_stream.h"
+
+#include <utility>
+
+#include "output/file_record.h"
+#include "output/stream_record.h"
+
+namespace {
+
+// The workers also share the kinds of a large file among themselves.
+DigestRequest shared_request(WorkPool& workers) {
+  DigestRequest request = file_digest_request();
+  request.helpers = &workers;
+  return request;
+}
+
+}  // namespace
+
+OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window)
+    : workers_(workers),
+      request_(shared_request(workers)),
+      capacity_(window == 0 ? 1 : window),
+      ring_(new Item[capacity_]) {}
+
+OrderedRecordWriters::~OrderedRecordWriters() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return drainers_ == 0; });
+}
+
+void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
+  // The filters read only the entry and the settings, so they may run ahead; a file they
+  // reject takes no place in the window.
+  if (!file_record_wanted(dir, entry)) return;
+  Item& item = next_slot();
+  item.step = nullptr;
+  item.dir = dir;
+  item.entry = entry;
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    item.state = kWaiting;
+    waiting_.push_back(&item);
+    // A worker that is draining takes the file without being woken: one wake-up per idle
+    // worker rather than one per file.
+    if (drainers_ < workers_.size()) {
+      ++drainers_;
+      wake = true;
+    }
+  }
+  if (wake) workers_.submit([this] { drain(); });
+  run_ready();
+}
+
+// The walk calls this only from a step, which already runs in its turn.
+void OrderedRecordWriters::directory_streams(const Directory& parent, const std::string& name,
+                                             const std::string& path, int n) {
+  list_directory_streams(n, parent, name, path);
+}
+
+void OrderedRecordWriters::in_walk_order(std::function<void()> step) {
+  if (count_ == 0) {
+    step();  // nothing waits before it
+    return;
+  }
+  Item& item = next_slot();
+  item.step = std::move(step);
+  run_ready();
+}
+
+void OrderedRecordWriters::finish() {
+  while (count_ != 0) run_front();
+}
+
+OrderedRecordWriters::Item& OrderedRecordWriters::next_slot() {
+  while (count_ == capacity_) run_front();
+  Item& item = ring_[(head_ + count_) % capacity_];
+  ++count_;
+  return item;
+}
+
+bool OrderedRecordWriters::front_ready() {
+  const Item& item = ring_[head_];
+  if (item.step) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return item.state == kDone;
+}
+
+void OrderedRecordWriters::run_ready() {
+  while (count_ != 0 && front_ready()) run_front();
+}
+
+OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
+  if (waiting_.empty()) return nullptr;
+  Item* item = waiting_.front();
+  waiting_.pop_front();
+  item->state = kTaken;
+  return item;
+}
+
+void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  DigestResult digest = digest_file(item.dir, item.entry, request_);
+  lock.lock();
+  item.digest = std::move(digest);
+  item.state = kDone;
+  if (main_waiting_) changed_.notify_all();
+}
+
+// The oldest item. While its file is still being read, this thread reads the next file that
+// no one has taken (the oldest itself when no worker has it) rather than sleep.
+void OrderedRecordWriters::run_front() {
+  Item& item = ring_[head_];
+  head_ = (head_ + 1) % capacity_;
+  --count_;
+  if (item.step) {
+    std::function<void()> step = std::move(item.step);
+    item.step = nullptr;
+    step();
+    return;
+  }
+  // A large file keeps the reader waiting: what is gathered goes out to a terminal or pipe
+  // first, as when one thread reads.
+  if (item.entry.size >= kLongReadSize) flush_before_long_wait();
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (item.state != kDone) {
+      if (Item* next = take_waiting()) {
+        digest_taken(*next, lock);
+        continue;
+      }
+      main_waiting_ = true;
+      changed_.wait(lock);
+      main_waiting_ = false;
+    }
+    item.state = kFree;
+  }
+  write_digested_record(item.dir, item.entry, item.digest);
+}
+
+void OrderedRecordWriters::drain() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (Item* item = take_waiting()) digest_taken(*item, lock);
+  // Told under the lock: once the count is down the writers may be destroyed.
+  --drainers_;
+  changed_.notify_all();
+}

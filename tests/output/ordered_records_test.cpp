@@ -1,0 +1,228 @@
+#include "output/ordered_records.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "config/completion.h"
+#include "output/destinations.h"
+#include "output/file_record.h"
+#include "output/stream_record.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
+#include "run/termination.h"
+#include "support/captured_streams.h"
+#include "support/scripted_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// One file at a time on this thread, as a run with one job writes them.
+class OneAtATime : public WalkSink {
+ public:
+  void file(const Directory& dir, const DirEntry& entry) override { write_file_record(dir, entry); }
+  void directory_streams(const Directory& parent, const std::string& name, const std::string& path,
+                         int n) override {
+    list_directory_streams(n, parent, name, path);
+  }
+};
+
+// Real files, and what a disk does not give on demand: a file and a subdirectory that cannot
+// be opened, and Ctrl-C arriving when a chosen file is opened, on whichever thread opens it.
+// Counts the files opened ahead of the time resets, which come one per record in walk order
+// (the refused file has its reset too: it counts as opened).
+class TreePlatform : public ScriptedPlatform {
+ public:
+  std::string refused_file;
+  std::string refused_directory;
+  std::string interrupt_at;
+  std::atomic<int> opens{0};
+  int resets = 0;
+  int most_ahead = 0;
+
+  InputHandle open_file(const Directory& dir, const std::string& name,
+                        std::string* error) override {
+    if (name == interrupt_at) interrupted = true;
+    if (name == refused_file) return nullptr;
+    ++opens;
+    return native_platform().open_file(dir, name, error);
+  }
+  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+                               std::string* error) override {
+    if (name == refused_file) {
+      ++opens;
+      return nullptr;
+    }
+    return native_platform().open_file_shared(dir, name, error);
+  }
+  DirHandle open_subdirectory(const Directory& parent, const std::string& name,
+                              std::string* error) override {
+    if (name == refused_directory) {
+      *error = "Permission denied";
+      return nullptr;
+    }
+    return native_platform().open_subdirectory(parent, name, error);
+  }
+  bool set_file_times(const Directory& dir, const std::string& name,
+                      const DirEntry& found) override {
+    ++resets;
+    most_ahead = std::max(most_ahead, opens.load() - resets);
+    return native_platform().set_file_times(dir, name, found);
+  }
+};
+
+struct Catalogue {
+  std::string output;
+  std::string messages;
+  RunCounters counters;
+  int key_reads = 0;
+};
+
+class OrderedRecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int d = 0; d < 3; ++d) {
+      for (int f = 0; f < 25; ++f) {
+        std::string name = "d";
+        name.append(std::to_string(d)).append("/f").append(std::to_string(f));
+        name.append(f % 3 == 0 ? ".txt" : ".dat");
+        tree.write(name, std::string(static_cast<std::size_t>(f * 97 + d),
+                                     static_cast<char>('a' + f % 26)));
+      }
+    }
+    tree.write("locked/x.txt", "never listed");
+    tree.write("top.txt", "top");
+    tree.write("g1.txt", std::string(70000, 'g'));
+    set_xattr(tree.at("d1/f2.dat"), "user.note", "a stream");
+    set_xattr(tree.at("d2"), "user.dirnote", "a directory's stream");
+    platform.refused_file = "f7.dat";
+    platform.refused_directory = "locked";
+  }
+
+  // Start-up as the driver leaves it for the main pass over the tree, with `args` after it.
+  void start(const std::vector<std::string>& args) {
+    reset_settings();
+    std::vector<std::string> words = {tree.path()};
+    words.insert(words.end(), args.begin(), args.end());
+    parse_args(words);
+    complete_settings();
+    settings.output_target = 1;  // progress shows on the message stream
+    run = RunState{};
+    run.counting_pass = 0;
+    run.record_width = 80;
+    run.volume_kind = os().volume_kind(tree.path());
+    counters = RunCounters{};
+    records_on_disk = 1;
+    platform.keys.assign(2000, 13);  // Return for every pause and every poll
+    platform.key_reads = 0;
+    platform.opens = 0;
+    platform.resets = 0;
+    platform.most_ahead = 0;
+  }
+
+  // The main pass with `jobs` workers (1: one file at a time) and a window of `window` items.
+  void walk(int jobs, std::size_t window) {
+    if (jobs == 1) {
+      OneAtATime writers;
+      walk_directory(tree.path() + "/", writers);
+      return;
+    }
+    WorkPool workers(jobs);
+    OrderedRecordWriters writers(workers, window);
+    walk_directory(tree.path() + "/", writers);
+    writers.finish();
+  }
+
+  Catalogue catalogue(const std::vector<std::string>& args, int jobs, std::size_t window) {
+    start(args);
+    CapturedStreams streams;
+    walk(jobs, window);
+    return {streams.output(), streams.messages(), counters, platform.key_reads};
+  }
+
+  TreePlatform platform;
+  TempDir tree;
+};
+
+}  // namespace
+
+TEST_F(OrderedRecordsTest, WorkersWriteTheSameRecordsMessagesProgressAndCountsAsOneThread) {
+  const std::vector<std::vector<std::string>> option_sets = {
+      {"-r"},
+      {"-r", "-S", "-m"},
+      {"-r", "-B", "-c", "-256", "-R"},
+      {"-r", "-f", "*.txt", "f1*", "-m"},
+      {"-r", "-P"},
+  };
+  struct Workers {
+    int jobs;
+    std::size_t window;
+  };
+  for (const auto& args : option_sets) {
+    const Catalogue one = catalogue(args, 1, 0);
+    ASSERT_NE(one.output, "") << args.back();
+    for (Workers w : {Workers{2, 1}, Workers{4, 3}, Workers{3, 64}}) {
+      const Catalogue many = catalogue(args, w.jobs, w.window);
+      const std::string what = args.back() + " jobs " + std::to_string(w.jobs);
+      EXPECT_EQ(many.output, one.output) << what;
+      EXPECT_EQ(many.messages, one.messages) << what;
+      EXPECT_EQ(many.counters.file_count, one.counters.file_count) << what;
+      EXPECT_EQ(many.counters.byte_total, one.counters.byte_total) << what;
+      EXPECT_EQ(many.counters.directory_count, one.counters.directory_count) << what;
+      EXPECT_EQ(many.counters.unreadable_count, one.counters.unreadable_count) << what;
+      EXPECT_EQ(many.counters.stream_count, one.counters.stream_count) << what;
+      EXPECT_EQ(many.key_reads, one.key_reads) << what;
+    }
+  }
+  // What the comparisons rest on: the refused file and directory are said, in their place.
+  const Catalogue one = catalogue({"-r"}, 1, 0);
+  EXPECT_NE(one.messages.find("Can't open file for reading, digest not computed: "),
+            std::string::npos);
+  EXPECT_NE(one.messages.find("Can't read directory " + tree.path() + "/locked/"),
+            std::string::npos);
+  EXPECT_EQ(one.counters.unreadable_count, 4);  // the refused file thrice, the directory once
+}
+
+TEST_F(OrderedRecordsTest, TheWalkRunsAheadOfTheRecordsByNoMoreThanTheWindow) {
+  for (std::size_t window : {std::size_t{1}, std::size_t{4}, std::size_t{16}}) {
+    catalogue({"-r", "-R"}, 3, window);
+    EXPECT_GT(platform.resets, 70);
+    EXPECT_LE(platform.most_ahead, static_cast<int>(window)) << window;
+  }
+  catalogue({"-r", "-R"}, 1, 0);
+  EXPECT_LE(platform.most_ahead, 1);
+}
+
+TEST_F(OrderedRecordsTest, AnInterruptEndsTheRunWithEveryRecordBeforeItWholeAndNoneAfterIt) {
+  // Forked with no thread of its own running: the workers start in the child.
+  const Catalogue whole = catalogue({"-r"}, 1, 0);
+  TempDir place;
+  const std::string list = place.at("list.txt");
+  platform.interrupt_at = "f13.dat";
+  auto interrupted_run = [&] {
+    start({"-r"});
+    use_output_file(native_platform().open_output(list, OutputMode::kCreate, nullptr), list);
+    message_stream = stderr;
+    walk(4, 8);
+    terminate_run(kNormalExit);  // not reached: the interrupt ends the run first
+  };
+  EXPECT_EXIT(interrupted_run(), testing::ExitedWithCode(2), "Reason: INPUT_FILE");
+
+  const std::string text = read_file(list);
+  const std::size_t summary = text.rfind("\n  ");
+  ASSERT_NE(summary, std::string::npos) << text;
+  const std::size_t records_end = text.compare(0, 3, "\n  ") == 0 ? 0 : text.find("\n\n  ") + 1;
+  const std::string records = text.substr(0, records_end);
+  // A whole-record prefix of the full catalogue, ending before the interrupted file.
+  EXPECT_EQ(whole.output.compare(0, records.size(), records), 0) << records;
+  EXPECT_LT(records.size(), whole.output.size());
+  EXPECT_EQ(records.find("f13.dat"), std::string::npos);
+  std::smatch counted;
+  ASSERT_TRUE(std::regex_search(text, counted, std::regex("director(y|ies), ([0-9]+) files")));
+  EXPECT_EQ(std::stoi(counted[2]), static_cast<int>(lines_of(records).size()));
+}
