@@ -126,8 +126,10 @@ void OrderedRecordWriters::run_front() {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     while (item.state != kDone) {
-      if (Item* next = take_waiting()) {
-        digest_taken(*next, lock);
+      // A large file is left to the workers: read here it would hold back the records that
+      // are ready before it.
+      if (!waiting_.empty() && waiting_.front()->entry.size < kLongReadSize) {
+        digest_taken(*take_waiting(), lock);
         continue;
       }
       main_waiting_ = true;
