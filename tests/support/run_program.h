@@ -11,11 +11,11 @@ struct ProgramResult {
 };
 
 struct ProgramRun {
-  std::vector<std::string> args;            // without the program name
-  std::string directory;                    // working directory; empty: the test's own
-  std::vector<std::string> environment;     // "NAME=value" entries added to a clean one
-  std::string input;                        // standard input (a pipe, closed after it)
-  int timeout_seconds = 60;                 // the program is killed after this
+  std::vector<std::string> args;         // without the program name
+  std::string directory;                 // working directory; empty: the test's own
+  std::vector<std::string> environment;  // "NAME=value" entries added to a clean one
+  std::string input;                     // standard input (a pipe, closed after it)
+  int timeout_seconds = 60;              // the program is killed after this
 };
 
 // The environment holds PATH, TZ=UTC0 and the given entries only, so nothing of the
