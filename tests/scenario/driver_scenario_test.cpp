@@ -185,7 +185,7 @@ TEST(DriverScenario, AnOutputFileEndsItsLinesAsTheSystemDoesAndAnAppendKeepsWhat
   EXPECT_NE(plain.find(command_line), std::string::npos) << plain;
   const std::regex record(
       "a\\.txt +0CC175B9C0F1B6A831C399E269772661 +1 [0-9]{2}/[0-9]{2}/[0-9]{4} "
-      "[0-9]{2}:[0-9]{2}w [A-Za-z]* \n");
+      "[0-9]{2}:[0-9]{2}w +[A-Za-z]* \n");
   EXPECT_TRUE(std::regex_search(plain, record)) << plain;
   EXPECT_EQ(records_naming(plain, {tree.at("data/sub/b.txt")}).size(), 1u) << plain;
 
