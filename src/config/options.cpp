@@ -4,19 +4,20 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "run/output_stream.h"
+#include "config/completion.h"
 #include "config/help.h"
 #include "config/ini_file.h"
 #include "config/long_options.h"
-#include "run/settings.h"
-#include "config/completion.h"
-#include "run/termination.h"
 #include "output/accounting_log.h"
 #include "output/destinations.h"
-#include "run/text_format.h"
 #include "platform/platform.h"
+#include "run/output_stream.h"
+#include "run/settings.h"
+#include "run/termination.h"
+#include "run/text_format.h"
 #include "select/filters.h"
 #include "select/path_lists.h"
 
@@ -36,8 +37,9 @@ struct Cursor {
 // Which way a missing or unusable separate value ends the run.
 enum class OnMissing { kHelp, kPlain };
 
+// '/' is one of them where it cannot begin an absolute path.
 bool begins_option(const char* text) {
-  return text[0] == '-' || text[0] == '+';
+  return text[0] != '\0' && std::strchr(kOptionPrefixes, text[0]) != nullptr;
 }
 
 bool begins_long_option(const char* text) { return is_long_option(text); }
@@ -270,8 +272,10 @@ void take_width(Cursor& at, bool narrow_form) {
 void take_exclusions(Cursor& at) {
   settings.exclude_given = 1;
   settings.exclude_patterns.clear();
-  // Only a '-' after -x is taken for a forgotten list; "+r" just ends an empty one.
-  if (at.index + 1 >= at.argc || at.argv[at.index + 1][0] == '-') {
+  // Only a minus-like option after -x is taken for a forgotten list; "+r" just ends an empty
+  // one.
+  if (at.index + 1 >= at.argc ||
+      (begins_option(at.argv[at.index + 1]) && at.argv[at.index + 1][0] != '+')) {
     show_help_screen();
     std::fflush(nullptr);
     std::exit(5);

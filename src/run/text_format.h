@@ -6,8 +6,10 @@
 #include <string>
 
 // Appends the printf-style text to `out` and returns the number of characters appended.
-// `format` is always a literal of the program, never user text.
-int append_format(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// `format` is always a literal of the program, never user text. The formats are those of the C
+// standard on every system (%zu, %lld), not those of an older run-time.
+int append_format(std::string* out, const char* format, ...)
+    __attribute__((format(gnu_printf, 2, 3)));
 
 // The text with its ASCII letters upper-cased; other bytes, such as those of UTF-8 names,
 // stay as they are.

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 
-#include "select/filters.h"
 #include "output/accounting_log.h"
+#include "select/filters.h"
 #include "support/captured_streams.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
@@ -178,6 +178,15 @@ TEST_F(Options, ListsPathsAndTexts) {
   EXPECT_TRUE(settings.exclude_patterns.empty());
   EXPECT_EQ(settings.exclude_given, 1);
   EXPECT_EQ(settings.recurse, 1);
+  // Every option prefix of the system ends a list and begins an option of its own.
+  for (const char* prefix = kOptionPrefixes; *prefix != '\0'; ++prefix) {
+    reset_settings();
+    const std::string option = std::string(1, *prefix) + "r";
+    parse_args({"-f", "*.c", option, "-x", "*.tmp", option});
+    EXPECT_EQ(settings.recurse, *prefix == '+' ? 1 : 0) << option;  // set, or toggled twice
+    EXPECT_EQ(settings.exclude_patterns, (std::vector<std::string>{"*.TMP"})) << option;
+    EXPECT_EQ(std::count(settings.file_patterns.begin(), settings.file_patterns.end(), option), 0);
+  }
 }
 
 TEST_F(Options, DateArgumentsSetDaysAndInstants) {

@@ -362,7 +362,7 @@ TEST_F(Destinations, CollectedRecordsStayInMemoryWholeUntilCollectingEnds) {
         flush_output();
       },
       testing::ExitedWithCode(8), "Error writing output file /dev/full");
-  finish_output();
+  finish_output();  // closes the file, which nothing else holds
   use_standard_output();
 }
 

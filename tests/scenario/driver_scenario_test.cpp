@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -34,6 +35,21 @@ std::string without_clock(const std::string& text) {
   std::string out = std::regex_replace(text, kStarted, "Started");
   out = std::regex_replace(out, kElapsed, "Elapsed");
   return std::regex_replace(out, kJobs, "--jobs");
+}
+
+// The text with the system's line ends read back as "\n".
+std::string with_plain_line_ends(const std::string& text) {
+  const std::string end = kLineEnd;
+  std::string plain;
+  for (std::size_t at = 0; at < text.size();) {
+    if (text.compare(at, end.size(), end) == 0) {
+      plain.push_back('\n');
+      at += end.size();
+    } else {
+      plain.push_back(text[at++]);
+    }
+  }
+  return plain;
 }
 
 TEST(DriverScenario, NoArgumentsListsTheCurrentDirectoryWithBareNames) {
@@ -148,16 +164,68 @@ TEST(DriverScenario, NameColumnsUpToTheWidestAreWrittenAndWiderOnesRefused) {
   }
 }
 
-TEST(DriverScenario, RecursionNamesFilesWithTheirPath) {
+TEST(DriverScenario, RecursionNamesFilesWithTheirPathWhicheverPrefixBeginsTheOption) {
   TempDir tree;
   tree.write("top/sub/deep.txt", "1");
   tree.write("top/flat.txt", "2");
-  ProgramResult result = run_tallysum({.args = {tree.at("top"), "-r", "-w", "0"}});
-  EXPECT_EQ(result.status, 0) << result.err;
-  std::vector<std::string> records =
-      records_naming(result.out, {tree.at("top/sub/deep.txt"), tree.at("top/flat.txt")});
-  ASSERT_EQ(records.size(), 2u) << result.out;
-  EXPECT_EQ(records[0].rfind(tree.at("top/sub/deep.txt"), 0), 0u);  // post-order
+  // '-' and '+' everywhere, and '/' where it cannot begin a path.
+  for (const char* prefix = kOptionPrefixes; *prefix != '\0'; ++prefix) {
+    const std::string recurse = std::string(1, *prefix) + "r";
+    ProgramResult result = run_tallysum({.args = {tree.at("top"), recurse, "-w", "0"}});
+    EXPECT_EQ(result.status, 0) << recurse << result.err;
+    std::vector<std::string> records =
+        records_naming(result.out, {tree.at("top/sub/deep.txt"), tree.at("top/flat.txt")});
+    ASSERT_EQ(records.size(), 2u) << recurse << result.out;
+    EXPECT_EQ(records[0].rfind(tree.at("top/sub/deep.txt"), 0), 0u);  // post-order
+  }
+}
+
+TEST(DriverScenario, AnOutputFileEndsItsLinesAsTheSystemDoesAndAnAppendKeepsWhatWasThere) {
+  TempDir tree;
+  tree.write("data/a.txt", "a");
+  tree.write("data/sub/b.txt", "bb");
+  const std::string list = tree.at("list.txt");
+  ProgramResult first =
+      run_tallysum({.args = {tree.at("data"), "-r", "-m", "-w", "0", "-o", list}});
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, "");
+  const std::string written = read_file(list);
+  const std::string plain = with_plain_line_ends(written);
+  EXPECT_EQ(as_written(plain), written);  // no line end but the system's own
+  EXPECT_EQ(plain.find('\r'), std::string::npos);
+  std::string command_line = " ";
+  command_line.append(tree.at("data")).append(" -r -m -w 0 -o ").append(list).append(" \n");
+  EXPECT_NE(plain.find(command_line), std::string::npos) << plain;
+  const std::regex record(
+      "a\\.txt +0CC175B9C0F1B6A831C399E269772661 +1 [0-9]{2}/[0-9]{2}/[0-9]{4} "
+      "[0-9]{2}:[0-9]{2}w +[A-Za-z]* \n");
+  EXPECT_TRUE(std::regex_search(plain, record)) << plain;
+  EXPECT_EQ(records_naming(plain, {tree.at("data/sub/b.txt")}).size(), 1u) << plain;
+
+  // An old end-of-text mark at the end goes, once: a second one before it is data.
+  tree.write("list.txt", written + "\x1A\x1A");
+  ProgramResult second = run_tallysum({.args = {tree.at("data"), "-O", list}});
+  EXPECT_EQ(second.status, 0) << second.err;
+  const std::string appended = read_file(list);
+  ASSERT_GT(appended.size(), written.size() + 1);
+  EXPECT_EQ(appended.substr(0, written.size() + 1), written + "\x1A");
+  EXPECT_NE(appended[written.size() + 1], '\x1A');
+  EXPECT_EQ(records_naming(appended, {tree.at("data/a.txt"), "a.txt"}).size(), 2u) << appended;
+}
+
+TEST(DriverScenario, ABadOptionOrAnOutputFileThatCannotBeMadeEndsTheRun) {
+  TempDir tree;
+  tree.write("data/a.txt", "1");
+  ProgramResult no_value = run_tallysum({.args = {tree.at("data"), "-o"}});
+  EXPECT_EQ(no_value.status, 5);
+  EXPECT_NE(no_value.err.find("Option -o needs a value\n"), std::string::npos) << no_value.err;
+  EXPECT_TRUE(records_naming(no_value.out, {"a.txt"}).empty()) << no_value.out;
+  // A directory where the file should be: nothing can create it.
+  tree.mkdir("taken");
+  ProgramResult directory = run_tallysum({.args = {tree.at("data"), "-o", tree.at("taken")}});
+  EXPECT_EQ(directory.status, 3) << directory.err;
+  EXPECT_NE(directory.err.find("can't create output file " + tree.at("taken")), std::string::npos)
+      << directory.err;
 }
 
 }  // namespace

@@ -200,7 +200,7 @@ TEST_F(DirectoryStreams, UnreadableTimesAreReportedOnALineOfTheirOwn) {
   settings.show_times = 1;
   settings.time_kind = 'w';
   fake.times_readable = false;
-  finish_output();
+  finish_output();        // the captured file is closed, not dropped
   use_standard_output();  // records and the message share standard output
   ::testing::internal::CaptureStdout();
   count("/d/sub");

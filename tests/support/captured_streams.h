@@ -3,13 +3,12 @@
 // and gives it back to the outer one's file when it ends.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "run/output_stream.h"
+#include "support/temp_dir.h"
 
 inline std::string stream_text(std::FILE* stream) {
   std::fflush(stream);
@@ -26,10 +25,7 @@ class CapturedStreams {
  public:
   CapturedStreams()
       : saved_messages_(message_stream), messages_(std::tmpfile()), outer_(innermost_) {
-    char name[] = "/tmp/tallysum-output-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    path_ = name;
+    path_ = scratch_.at("output");
     finish_output();  // the outer capture's file, if any, is closed rather than lost
     use_output_file(native_platform().open_output(path_, OutputMode::kCreate, nullptr), path_);
     message_stream = messages_;
@@ -46,7 +42,6 @@ class CapturedStreams {
     innermost_ = outer_;
     message_stream = saved_messages_;
     std::fclose(messages_);
-    unlink(path_.c_str());
   }
   CapturedStreams(const CapturedStreams&) = delete;
   CapturedStreams& operator=(const CapturedStreams&) = delete;
@@ -63,6 +58,7 @@ class CapturedStreams {
   std::string messages() const { return stream_text(messages_); }
 
  private:
+  TempDir scratch_;  // made first, removed last
   std::FILE* saved_messages_;
   std::FILE* messages_;
   CapturedStreams* outer_;

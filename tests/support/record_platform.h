@@ -57,8 +57,8 @@ class RecordPlatform : public ScriptedPlatform {
   }
   bool set_file_times(const Directory& dir, const std::string& name,
                       const DirEntry& found) override {
-    set_times_calls.push_back({dir.path + name, found.creation, found.last_access,
-                               found.last_write, get_attributes(dir, name)});
+    set_times_calls.push_back({dir.path + name, found.creation, found.last_access, found.last_write,
+                               get_attributes(dir, name)});
     if (interrupt_on_set_times) interrupted = true;
     return set_times_succeeds;
   }
@@ -66,8 +66,7 @@ class RecordPlatform : public ScriptedPlatform {
     auto found = attributes.find(dir.path + name);
     return found == attributes.end() ? kInvalidAttributes : found->second;
   }
-  bool set_attributes(const Directory& dir, const std::string& name,
-                      std::uint32_t value) override {
+  bool set_attributes(const Directory& dir, const std::string& name, std::uint32_t value) override {
     attribute_calls.emplace_back(dir.path + name, value);
     attributes[dir.path + name] = value;
     return true;

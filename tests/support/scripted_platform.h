@@ -5,8 +5,6 @@
 // It installs itself for its lifetime; test files add their own doubles on top of it.
 #pragma once
 
-#include <strings.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +19,10 @@
 #include <vector>
 
 #include "config/options.h"
-#include "run/settings.h"
 #include "platform/platform.h"
+#include "run/settings.h"
+#include "run/text_format.h"
+#include "support/c_library.h"
 #include "support/platform_double.h"
 
 class ScriptedPlatform : public PassThroughPlatform {
@@ -58,18 +58,14 @@ class ScriptedPlatform : public PassThroughPlatform {
     const char* before = std::getenv("TZ");
     had_rules_ = before != nullptr;
     if (had_rules_) rules_before_ = before;
-    setenv("TZ", rules, 1);
-    tzset();
+    set_environment("TZ", rules);
+    reread_zone();
     set_platform(this);
   }
   ~ScriptedPlatform() override {
     set_platform(nullptr);
-    if (had_rules_) {
-      setenv("TZ", rules_before_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
+    set_environment("TZ", had_rules_ ? rules_before_.c_str() : nullptr);
+    reread_zone();
   }
   ScriptedPlatform(const ScriptedPlatform&) = delete;
   ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
@@ -112,7 +108,7 @@ class ScriptedPlatform : public PassThroughPlatform {
         static_cast<std::time_t>(local && zone ? seconds - zone->offset_seconds : seconds);
     std::tm tm{};
     bool rules = local && !zone;
-    if ((rules ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)) == nullptr) return false;
+    if (!calendar_of(t, rules, &tm)) return false;
     *out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
             tm.tm_min,         tm.tm_sec,     tm.tm_wday};
     return true;
@@ -157,7 +153,7 @@ class ScriptedPlatform : public PassThroughPlatform {
     if (std::filesystem::exists(std::filesystem::path(directory) / name, error)) return name;
     for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
       std::string found = entry.path().filename().string();
-      if (strcasecmp(found.c_str(), name.c_str()) == 0) return found;
+      if (upper_case_ascii(found) == upper_case_ascii(name)) return found;
     }
     return "";
   }
@@ -175,7 +171,7 @@ class ScriptedPlatform : public PassThroughPlatform {
 
 // Settings as start-up leaves them before the command line.
 inline void reset_settings() {
-  unsetenv("ACCT");
+  set_environment("ACCT", nullptr);
   create_settings();
   apply_environment();
   apply_defaults();

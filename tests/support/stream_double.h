@@ -130,9 +130,7 @@ class StreamDouble : public PassThroughPlatform {
   std::uint32_t get_attributes(const Directory&, const std::string&) override {
     return kAttrNormal;
   }
-  bool set_attributes(const Directory&, const std::string&, std::uint32_t) override {
-    return true;
-  }
+  bool set_attributes(const Directory&, const std::string&, std::uint32_t) override { return true; }
   bool interrupt_pending() override {
     return interrupt_after_time_reads >= 0 && time_reads_ >= interrupt_after_time_reads;
   }
@@ -153,10 +151,14 @@ class StreamDouble : public PassThroughPlatform {
   int time_reads_ = 0;
 };
 
-// A FileTime from a UTC calendar date and time.
+// A FileTime from a UTC calendar date and time (days counted from the civil calendar, so no
+// C library zone is involved).
 inline FileTime file_time_utc(int year, int month, int day, int hour, int minute, int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
-  tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
-  return file_time_of(static_cast<std::int64_t>(timegm(&tm)));
+  const int y = month <= 2 ? year - 1 : year;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int year_of_era = y - era * 400;
+  const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + day_of_era - 719468;
+  return file_time_of(days * 86400 + hour * 3600 + minute * 60 + second);
 }

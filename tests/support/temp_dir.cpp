@@ -1,19 +1,26 @@
 #include "support/temp_dir.h"
 
-#include <sys/xattr.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "tallysum-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // A name no other test or run can hold: created, not merely looked for.
+  std::random_device seed;
+  std::mt19937_64 draw(seed());
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    fs::path candidate = base / ("tallysum-test-" + std::to_string(draw() % 1000000000));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) path_ = candidate.string();
+  }
+  if (path_.empty()) throw std::runtime_error("no scratch directory could be made");
 }
 
 TempDir::~TempDir() {
@@ -22,7 +29,13 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::at(const std::string& relative) const { return path_ + "/" + relative; }
+std::string TempDir::at(const std::string& relative) const {
+  std::string native = relative;
+  for (char& c : native) {
+    if (c == '/') c = kSeparator;
+  }
+  return path_ + kSeparator + native;
+}
 
 void TempDir::write(const std::string& relative, const std::string& content) const {
   fs::path file = at(relative);
@@ -31,7 +44,9 @@ void TempDir::write(const std::string& relative, const std::string& content) con
   out << content;
 }
 
-void TempDir::mkdir(const std::string& relative) const { fs::create_directories(at(relative)); }
+void TempDir::mkdir(const std::string& relative) const {
+  fs::create_directories(at(relative));
+}
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -40,13 +55,15 @@ std::string read_file(const std::string& path) {
   return text.str();
 }
 
-bool set_xattr(const std::string& path, const std::string& name, const std::string& value) {
-  return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
-}
-
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+std::string as_written(const std::string& text) {
+  std::string written;
+  for (char c : text) written += c == '\n' ? std::string(kLineEnd) : std::string(1, c);
+  return written;
 }

@@ -12,7 +12,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + relative
+  // path(), the separator, and `relative` with each '/' read as the separator.
   std::string at(const std::string& relative) const;
   // Writes `content` to the file, creating parent directories.
   void write(const std::string& relative, const std::string& content) const;
@@ -24,8 +24,10 @@ class TempDir {
 
 // The whole content of a file.
 std::string read_file(const std::string& path);
-// Sets an extended attribute (a named stream on this system); false when the file system
-// refuses it.
+// Sets an extended attribute (a named stream on Linux); false when the file system refuses
+// it. Not on Windows.
 bool set_xattr(const std::string& path, const std::string& name, const std::string& value);
 // The lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
+// The text with each "\n" as the program writes it into a file on this system.
+std::string as_written(const std::string& text);

@@ -51,7 +51,7 @@ TEST(Win32Paths, FullPathsAndTheProgramsOwnPlaces) {
   ASSERT_TRUE(platform.full_path("/", &full));
   EXPECT_EQ(full, cwd.substr(0, 3));
   EXPECT_EQ(platform.module_path(), program_path());
-  EXPECT_NE(platform.module_path().find("tallysum_win32_tests"), std::string::npos);
+  EXPECT_NE(platform.module_path().find("tallysum_tests"), std::string::npos);
 }
 
 TEST(Win32Paths, FactsOfPathsAndNamesFoundWithoutCase) {

@@ -1,5 +1,3 @@
-#include "support/run_program.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,6 +6,8 @@
 
 #include <chrono>
 #include <cstring>
+
+#include "support/run_program.h"
 
 namespace {
 

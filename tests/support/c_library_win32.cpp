@@ -1,0 +1,19 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "support/c_library.h"
+
+void set_environment(const char* name, const char* value) {
+  // The run-time keeps its own copy of the environment, and the system another.
+  _putenv_s(name, value != nullptr ? value : "");
+  SetEnvironmentVariableA(name, value);
+}
+
+void reread_zone() {
+  _tzset();
+}
+
+bool calendar_of(std::time_t when, bool local, std::tm* out) {
+  return (local ? localtime_s(out, &when) : gmtime_s(out, &when)) == 0;
+}
