@@ -67,3 +67,14 @@ std::string as_written(const std::string& text) {
   for (char c : text) written += c == '\n' ? std::string(kLineEnd) : std::string(1, c);
   return written;
 }
+
+std::vector<std::string> records_naming(const std::string& text,
+                                        const std::vector<std::string>& names) {
+  std::vector<std::string> found;
+  for (const std::string& line : lines_of(text)) {
+    for (const std::string& name : names) {
+      if (line.rfind(name, 0) == 0) found.push_back(line);
+    }
+  }
+  return found;
+}

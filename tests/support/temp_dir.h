@@ -31,3 +31,6 @@ bool set_xattr(const std::string& path, const std::string& name, const std::stri
 std::vector<std::string> lines_of(const std::string& text);
 // The text with each "\n" as the program writes it into a file on this system.
 std::string as_written(const std::string& text);
+// The record lines of a listing: those that begin with one of the given names.
+std::vector<std::string> records_naming(const std::string& text,
+                                        const std::vector<std::string>& names);
