@@ -238,6 +238,11 @@ DigestResult digest_file(const Directory& dir, const DirEntry& listed,
     result.outcome = one_reading(dir, listed.name, request, false, &fresh, &result.texts);
     if (result.outcome == DigestOutcome::kDone) result.facts = fresh;
   }
+  // A file that cannot be opened because it is gone is no file of the catalogue any more.
+  DirEntry now;
+  if (result.outcome == DigestOutcome::kNotOpened && !os().entry_facts(dir, listed.name, &now)) {
+    result.outcome = DigestOutcome::kGone;
+  }
   if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
   return result;
 }

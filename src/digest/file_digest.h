@@ -45,6 +45,7 @@ struct DigestRequest {
 enum class DigestOutcome {
   kDone,
   kNotOpened,    // neither open could read it
+  kGone,         // it is no longer there: it vanished after it was listed
   kReadFailed,   // a read failed part-way
   kChanged,      // it changed while it was read, and again when it was read once more
   kInterrupted,  // an interrupt arrived: the caller ends the run

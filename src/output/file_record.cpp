@@ -142,6 +142,8 @@ void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
       return;
     case DigestOutcome::kInterrupted:
       terminate_run(kInputFile);
+    case DigestOutcome::kGone:
+      return;
     case DigestOutcome::kNotOpened:
       std::fprintf(message_stream, "Can't open file for reading, digest not computed: %s\n",
                    shown.c_str());
@@ -165,6 +167,8 @@ void pause_when_due() {
 
 // Everything of the record after its pause, the digest made.
 void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult digest) {
+  // Vanished since the walk listed it: no record and no count, as for a file never found.
+  if (digest.outcome == DigestOutcome::kGone) return;
   const std::string full_path = dir.path + entry.name;
   const std::string bare = printable_text(entry.name);
   const std::string shown = settings.width_mode > 2

@@ -212,6 +212,11 @@ TEST(FileDigest, FailuresGiveEveryKindItsMarkerAndAnOutcome) {
     }
     EXPECT_EQ(fs.open_handles, 0);
   }
+  // A file removed since it was listed is gone, not unreadable: no marker will stand for it.
+  fs.files["/m/removed"] = "here when listed";
+  const DirEntry removed = fs.listed("/m/removed");
+  fs.files.erase("/m/removed");
+  EXPECT_EQ(digest_file(kDir, removed, every_kind()).outcome, DigestOutcome::kGone);
   // A range that ends before the bad spot reads fine, and from the start nothing is positioned.
   DigestRequest md5_only;
   md5_only.md5 = true;

@@ -68,6 +68,11 @@ class MemoryPlatform : public PassThroughPlatform {
     if (files.count(path) == 0 || refuse_shared.count(path) != 0) return nullptr;
     return make_handle(path);
   }
+  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    if (files.count(dir.path + name) == 0) return false;
+    *facts = listed(dir.path + name);
+    return true;
+  }
   InputHandle open_path(const std::string& path) override {
     if (files.count(path) == 0) return nullptr;
     return make_handle(path);
