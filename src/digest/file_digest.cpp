@@ -247,10 +247,12 @@ DigestResult digest_file(const Directory& dir, const DirEntry& listed,
   return result;
 }
 
-DigestResult digest_stream(const Directory& dir, const std::string& carrier,
-                           const std::string& stream, const DigestRequest& request) {
+namespace {
+
+// The whole of an input read once, whatever opened it; nullptr is an input that could not be
+// opened. Streams and named paths are read whole: nothing checks them for change.
+DigestResult whole_pass(InputHandle input, const DigestRequest& request) {
   DigestResult result;
-  InputHandle input = os().open_stream(dir, carrier, stream);
   if (input == nullptr) {
     result.outcome = DigestOutcome::kNotOpened;
   } else {
@@ -266,20 +268,13 @@ DigestResult digest_stream(const Directory& dir, const std::string& carrier,
   return result;
 }
 
+}  // namespace
+
+DigestResult digest_stream(const Directory& dir, const std::string& carrier,
+                           const std::string& stream, const DigestRequest& request) {
+  return whole_pass(os().open_stream(dir, carrier, stream), request);
+}
+
 DigestResult digest_path(const std::string& path, const DigestRequest& request) {
-  DigestResult result;
-  InputHandle input = os().open_path(path);
-  if (input == nullptr) {
-    result.outcome = DigestOutcome::kNotOpened;
-  } else {
-    DigestSet set;
-    start_digests(&set, request);
-    PassOutcome pass = read_pass(input, &set, pass_limit(request), kToTheEnd);
-    os().input_facts(input, &result.facts);
-    os().close_input(input);
-    result.outcome = outcome_of(pass);
-    if (pass == PassOutcome::kComplete) finish_digests(&set, &result.texts);
-  }
-  if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
-  return result;
+  return whole_pass(os().open_path(path), request);
 }

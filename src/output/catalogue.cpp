@@ -1,5 +1,7 @@
 #include "output/catalogue.h"
 
+#include "output/file_times.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -98,28 +100,6 @@ ColumnRule short_name_column() {
   return rule;
 }
 
-// The stamps a time kind selects, in the order written: the standard form of file and
-// directory-stream records, or the fixed form of file-stream records.
-const char* selected_stamps(int kind, bool fixed_form) {
-  switch (kind) {
-    case '3':
-      return "cwa";
-    case 'c':
-    case 'C':
-      return "c";
-    case 'w':
-      return "w";
-    case 'W':
-      return fixed_form ? "" : "w";
-    case 'm':
-      return fixed_form ? "w" : "";
-    case 'a':
-    case 'A':
-      return "a";
-    default:
-      return "";
-  }
-}
 
 ColumnRule time_column(char letter, bool fixed_form, const Settings& s) {
   std::string shape = !fixed_form && s.year_first_dates ? "9999/99/99" : "99/99/9999";

@@ -19,29 +19,6 @@ std::string initials_of(const std::string& name) {
   return initials;
 }
 
-// The stamps time_kind selects, as their kind letters, in the order written. The two column
-// layouts read 'W' and 'm' differently: the fixed layout takes 'm' for the write time and
-// shows nothing for 'W'; the standard layout the reverse.
-const char* selected_stamps(int kind, bool fixed) {
-  switch (kind) {
-    case '3':
-      return "cwa";
-    case 'c':
-    case 'C':
-      return "c";
-    case 'w':
-      return "w";
-    case 'W':
-      return fixed ? "" : "w";
-    case 'm':
-      return fixed ? "w" : "";
-    case 'a':
-    case 'A':
-      return "a";
-    default:
-      return "";  // '0' and anything else
-  }
-}
 
 const Stamp& stamp_of(const FileTimes& times, char letter) {
   if (letter == 'c') return times.creation;
@@ -78,6 +55,30 @@ void append_fixed_column(std::string* out, const Stamp& s, char letter) {
 }
 
 }  // namespace
+
+// The stamps time_kind selects, as their kind letters, in the order written. The two column
+// layouts read 'W' and 'm' differently: the fixed layout takes 'm' for the write time and
+// shows nothing for 'W'; the standard layout the reverse.
+const char* selected_stamps(int kind, bool fixed) {
+  switch (kind) {
+    case '3':
+      return "cwa";
+    case 'c':
+    case 'C':
+      return "c";
+    case 'w':
+      return "w";
+    case 'W':
+      return fixed ? "" : "w";
+    case 'm':
+      return fixed ? "w" : "";
+    case 'a':
+    case 'A':
+      return "a";
+    default:
+      return "";  // '0' and anything else
+  }
+}
 
 int times_by_handle(const Directory& dir, const std::string& name, FileTimes* times, int zulu) {
   os().set_file_apis_ansi();

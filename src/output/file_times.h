@@ -35,6 +35,10 @@ struct RunTimeTexts {
 // turned into calendar time.
 bool run_time_texts(RunTimeTexts* texts);
 
+// The stamps a time kind selects, as their letters in the order written ("cwa", "w", ...):
+// the standard form of file and directory-stream records, or with `fixed` the fixed form of
+// file-stream records, which reads 'W' and 'm' the other way round.
+const char* selected_stamps(int kind, bool fixed);
 // The time columns that time_kind selects, standard form (file and directory-stream records).
 std::string standard_time_columns(const FileTimes& times);
 // The fixed form of file-stream records: always seconds, never year first.
