@@ -48,8 +48,13 @@ std::vector<const DirEntry*> entries_matching(const DirListing& listing, const s
       if (entry.name == pattern) return {&entry};
     }
   }
+  // The system's own search also tries each 8.3 name, so "*.htm" picks "page.html" there;
+  // users of those disks expect the same selection from this program.
   for (const DirEntry& entry : listing.entries) {
-    if (wildcard_match(pattern, entry.name)) found.push_back(&entry);
+    if (wildcard_match(pattern, entry.name) ||
+        (!entry.short_name.empty() && wildcard_match(pattern, entry.short_name))) {
+      found.push_back(&entry);
+    }
   }
   return found;
 }

@@ -11,7 +11,8 @@
 
 bool wildcard_match(std::string_view pattern, std::string_view name);
 
-// The entries of a listing that a file pattern selects, in listing order. A pattern without
+// The entries of a listing that a file pattern selects by long or 8.3 name, in listing order.
+// A pattern without
 // wildcards names one entry: the one of exactly that name when there is one, else those equal
 // to it without case.
 std::vector<const DirEntry*> entries_matching(const DirListing& listing, const std::string& pattern);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "select/wildcard.h"
+
 TEST(PatternMatch, ShellRulesOverWholeNames) {
   struct Case {
     const char* pattern;
@@ -39,4 +41,31 @@ TEST(PatternMatch, ShellRulesOverWholeNames) {
     EXPECT_EQ(pattern_matches(c.pattern, c.name), c.matches)
         << "pattern " << c.pattern << " name " << c.name;
   }
+}
+
+TEST(FilePatterns, SelectByLongOr83NameAndAnExactNameFirst) {
+  DirListing listing;
+  auto add = [&](const char* name, const char* short_name) {
+    DirEntry entry;
+    entry.name = name;
+    entry.short_name = short_name;
+    listing.entries.push_back(entry);
+  };
+  add("index.html", "INDEX~1.HTM");
+  add("notes", "");
+  add("Notes.TXT", "");
+  add("page.htm", "");
+  auto names = [&](const std::string& pattern) {
+    std::string joined;
+    for (const DirEntry* entry : entries_matching(listing, pattern)) joined += entry->name + ";";
+    return joined;
+  };
+  EXPECT_EQ(names("*.htm"), "index.html;page.htm;");  // the first by its 8.3 name
+  EXPECT_EQ(names("*.html"), "index.html;");
+  EXPECT_EQ(names("*.*"), "index.html;notes;Notes.TXT;page.htm;");
+  EXPECT_EQ(names("notes.*"), "notes;Notes.TXT;");  // "name.*" takes the bare name too
+  EXPECT_EQ(names("NOTES"), "notes;");              // without wildcards: the name itself
+  EXPECT_EQ(names("notes.txt"), "Notes.TXT;");      // and else the one equal without case
+  EXPECT_EQ(names("INDEX~1.HTM"), "index.html;");
+  EXPECT_EQ(names("*.doc"), "");
 }
