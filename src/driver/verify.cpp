@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "config/completion.h"
 #include "config/options.h"
@@ -76,10 +77,29 @@ const CatalogueRun& last_run(const std::string& path, const std::vector<Catalogu
   return run;
 }
 
+bool names_something(const std::string& word) {
+  DirEntry facts;
+  if (os().path_facts(word, &facts)) return true;
+  std::size_t cut = word.rfind(kSeparator);
+  if (word.find_first_of("*?") == std::string::npos || cut == std::string::npos) return false;
+  return os().is_directory(word.substr(0, cut == 0 ? 1 : cut));
+}
+
+bool ends_with_name(const std::string& word, const std::string& name) {
+  if (name.empty() || word.size() < name.size()) return false;
+  std::string tail = word.substr(word.size() - name.size());
+  return kNamesIgnoreCase ? upper_case_ascii(tail) == upper_case_ascii(name) : tail == name;
+}
+
+bool begins_option_word(const std::string& word) {
+  return !word.empty() && std::strchr(kOptionPrefixes, word[0]) != nullptr;
+}
+
 // The options of the run that wrote the catalogue, applied to the settings: its words alone
 // decide. An option that would write anything is neutralised.
 void apply_catalogue_options(const std::string& path, const CatalogueRun& catalogue_run) {
-  std::vector<std::string> words = command_words(catalogue_run.command_line);
+  std::string program = run.module_path.substr(run.module_path.rfind(kSeparator) + 1);
+  std::vector<std::string> words = echoed_words(catalogue_run.command_line, program);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -125,14 +145,14 @@ std::vector<std::string>* listed_records = nullptr;
 class CollectingWriters : public WalkSink {
  public:
   void file(const Directory& dir, const DirEntry& entry) override {
-    const bool own = std::find(own_files.begin(), own_files.end(), dir.path + entry.name) !=
-                     own_files.end();
+    const bool own =
+        std::find(own_files.begin(), own_files.end(), dir.path + entry.name) != own_files.end();
     if (own) collect_output_in(own_records);
     write_file_record(dir, entry);
     if (own) collect_output_in(listed_records);
   }
-  void directory_streams(const Directory& parent, const std::string& name,
-                         const std::string& path, int n) override {
+  void directory_streams(const Directory& parent, const std::string& name, const std::string& path,
+                         int n) override {
     list_directory_streams(n, parent, name, path);
   }
 };
@@ -157,6 +177,30 @@ std::vector<std::string> repeat_selection(std::vector<std::string>* own) {
 }
 
 }  // namespace
+
+std::vector<std::string> echoed_words(const std::string& command_line,
+                                      const std::string& program_name) {
+  std::vector<std::string> split = command_words(command_line);
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < split.size(); ++i) {
+    std::string word = split[i];
+    const bool program = i == 0;
+    if (!begins_option_word(word) && !names_something(word) &&
+        !(program && ends_with_name(word, program_name))) {
+      std::string joined = word;
+      for (std::size_t k = i + 1; k < split.size() && !begins_option_word(split[k]); ++k) {
+        joined += " " + split[k];
+        if (names_something(joined) || (program && ends_with_name(joined, program_name))) {
+          word = joined;
+          i = k;
+          break;
+        }
+      }
+    }
+    words.push_back(word);
+  }
+  return words;
+}
 
 bool RecordComparison::index_catalogue(const std::vector<std::string>& records,
                                        std::string* problem) {

@@ -62,6 +62,15 @@ class RecordComparison {
 // "Verified N records: A unchanged, B changed, C missing, D new, E unreadable"
 std::string tally_line(const VerifyTally& tally);
 
+// The words of an echoed command line, split at its spaces, with the words that held a space
+// made whole again where the disk can tell: a run of pieces that name nothing on the disk
+// becomes one word where their joining names a file or directory (or, with wildcards, a
+// pattern in an existing directory). Words 0.. are the program's path, which is made whole
+// also where it ends in `program_name` (the running program's file name), since the disk
+// being verified need not hold the program. Patterns and comments stay as they were split.
+std::vector<std::string> echoed_words(const std::string& command_line,
+                                      const std::string& program_name);
+
 // `tallysum --verify CATALOGUE`: repeats the selection of the catalogue's last run from the
 // current directory with the options its command line echoes, writing nothing, and reports
 // each difference on standard output and the tally on standard error. Ends the process: 0

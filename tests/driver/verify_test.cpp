@@ -8,6 +8,7 @@
 #include "config/completion.h"
 #include "run/settings.h"
 #include "support/scripted_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -95,3 +96,27 @@ TEST_F(Comparison, NamesThatCannotBeToldApartAreRefused) {
 }
 
 }  // namespace
+
+TEST(EchoedWords, WordsThatHeldASpaceAreMadeWholeWhereTheDiskNamesThem) {
+  TempDir dir;
+  dir.write("my docs/a.txt", "a");
+  dir.write("my docs/list.txt", "");
+  dir.write("prog dir/tallysum", "");
+  const std::string docs = dir.at("my docs");
+  const std::string line = dir.at("prog dir/tallysum") + " " + docs + " " +
+                           dir.at("my docs/*.txt") + " -r -f *.a b.c -o " +
+                           dir.at("my docs/list.txt") + " -p " + docs + " -C two words";
+  EXPECT_EQ(echoed_words(line, "tallysum"),
+            (std::vector<std::string>{dir.at("prog dir/tallysum"), docs, dir.at("my docs/*.txt"),
+                                      "-r", "-f", "*.a", "b.c", "-o", dir.at("my docs/list.txt"),
+                                      "-p", docs, "-C", "two", "words"}));
+
+  // The program need not be on the disk being verified: its own file name ends its path.
+  const std::string gone = dir.at("gone dir/tallysum");
+  EXPECT_EQ(echoed_words(gone + " -r", "tallysum"), (std::vector<std::string>{gone, "-r"}));
+  // Without either, nothing is joined.
+  const std::string other = dir.at("gone dir/other");
+  const std::size_t space = other.find(' ');
+  EXPECT_EQ(echoed_words(other + " -r", "tallysum"),
+            (std::vector<std::string>{other.substr(0, space), other.substr(space + 1), "-r"}));
+}
