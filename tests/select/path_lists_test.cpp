@@ -35,6 +35,14 @@ TEST_F(PathListsTest, PathArgumentSplitsIntoDirectoryAndPattern) {
   EXPECT_EQ(settings.file_patterns, (Strings{"*.txt", "*", "report.doc", "x?.log"}));
 }
 
+TEST_F(PathListsTest, PatternAtTheRootSearchesTheRootItself) {
+  // Without its separator the root's text would name the current directory (of its drive).
+  add_path_argument(rooted_path("*.txt"));
+  add_path_argument(rooted_path(""));
+  EXPECT_EQ(settings.search_paths, Strings{rooted_path("")});
+  EXPECT_EQ(settings.file_patterns, Strings{"*.txt"});
+}
+
 TEST_F(PathListsTest, BarePatternTakesTheCurrentDirectory) {
   std::string here = os().current_directory();
   add_path_argument("*.c");
