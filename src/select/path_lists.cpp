@@ -51,7 +51,7 @@ void add_search_path(const std::string& text) {
   };
   if (std::any_of(settings.search_paths.begin(), settings.search_paths.end(), same)) return;
   // The root keeps its separator: without it the path would be empty.
-  if (!is_root(full) && full.back() == kSeparator) full.pop_back();
+  if (!full.empty() && !is_root(full) && full.back() == kSeparator) full.pop_back();
   settings.search_paths.push_back(full);
 }
 
