@@ -6,6 +6,16 @@
 #include "run/text_format.h"
 #include "platform/platform.h"
 
+namespace {
+
+// A root: without its last separator the text would name another directory, the current one
+// (of its drive, where paths begin with one).
+bool is_root(const std::string& path) {
+  return path.size() == 1 || (path.size() == 3 && path[1] == ':' && path[2] == kSeparator);
+}
+
+}  // namespace
+
 std::string absolute_path(const std::string& path) {
   std::string full;
   return os().full_path(path, &full) ? full : path;
@@ -21,7 +31,9 @@ void add_path_argument(const std::string& text) {
   std::size_t cut = full.rfind(kSeparator);
   // The directory goes on without its separator, so that "d/*.txt d/*.doc" walks d once.
   std::string directory = cut == std::string::npos ? std::string() : full.substr(0, cut);
-  if (directory.empty() && cut != std::string::npos) directory = full.substr(0, 1);
+  if (cut != std::string::npos && is_root(full.substr(0, cut + 1))) {
+    directory = full.substr(0, cut + 1);
+  }
   std::string name = cut == std::string::npos ? full : full.substr(cut + 1);
   add_search_path(directory);
   if (!name.empty()) add_file_pattern(name);
@@ -39,7 +51,7 @@ void add_search_path(const std::string& text) {
   };
   if (std::any_of(settings.search_paths.begin(), settings.search_paths.end(), same)) return;
   // The root keeps its separator: without it the path would be empty.
-  if (full.size() > 1 && full.back() == kSeparator) full.pop_back();
+  if (!full.empty() && !is_root(full) && full.back() == kSeparator) full.pop_back();
   settings.search_paths.push_back(full);
 }
 

@@ -1,15 +1,19 @@
 // Whole runs of the program over trees the tests make: the header, the records, the
 // summaries and the exit status, as a user sees them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
+#include "platform/platform.h"
+#include "support/c_library.h"
+#include "support/disk_setup.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -29,8 +33,7 @@ void make_tree(const TempDir& tree) {
   tree.write("empty.dat", "");
   tree.write("sub/h.txt", "hello");
   for (const char* name : {"a.txt", "empty.dat", "sub/h.txt"}) {
-    const timespec times[2] = {{kWrite, 0}, {kWrite, 0}};
-    utimensat(AT_FDCWD, tree.at(name).c_str(), times, 0);
+    ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite, kWrite)) << name;
   }
 }
 
@@ -41,9 +44,25 @@ void split_header(const std::string& out, std::string* header, std::string* rest
   *rest = end == std::string::npos ? "" : out.substr(end + 3);
 }
 
-const std::regex kConsoleHeader(
-    "\nStarted [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} GMT, "
-    "[0-9]{2}:[0-9]{2} UTC \\(UTC/:0\\)\n\n\n");
+// The standard zone's name as the C run-time reads TZ=`zone` (the program names its zone as
+// the run-time does): the system's own zone stays as it was.
+std::string runtime_zone_name(const char* zone) {
+  const char* found = std::getenv("TZ");
+  const std::string before = found != nullptr ? found : "";
+  set_environment("TZ", zone);
+  const std::string name = native_platform().zone_info().standard_name;
+  set_environment("TZ", found != nullptr ? before.c_str() : nullptr);
+  reread_zone();
+  return name;
+}
+
+std::regex console_header() {
+  const std::string utc = runtime_zone_name("UTC0");
+  return std::regex(
+      "\nStarted [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} GMT, "
+      "[0-9]{2}:[0-9]{2} " +
+      utc + " \\(" + utc + "/:0\\)\n\n\n");
+}
 
 TEST(RecordsScenario, DefaultRunShowsHeaderBareNamesWithMd5AndTheConsoleSummary) {
   TempDir tree;
@@ -52,7 +71,7 @@ TEST(RecordsScenario, DefaultRunShowsHeaderBareNamesWithMd5AndTheConsoleSummary)
   EXPECT_EQ(result.status, 0) << result.err;
   std::string header, records;
   split_header(result.out, &header, &records);
-  EXPECT_TRUE(std::regex_match(header, kConsoleHeader)) << header;
+  EXPECT_TRUE(std::regex_match(header, console_header())) << header;
   EXPECT_EQ(records, "a.txt                     " + in40(kMd5A) + " \n" +
                          "empty.dat                 " + in40(kMd5Empty) + " \n");
   EXPECT_TRUE(std::regex_search(result.err,
@@ -63,11 +82,20 @@ TEST(RecordsScenario, DefaultRunShowsHeaderBareNamesWithMd5AndTheConsoleSummary)
 }
 
 // Sparse files: sizes past 2 and 4 GiB without the disk space.
-void make_sparse(const std::string& path, off_t size) {
-  int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << path;
-  EXPECT_EQ(ftruncate(fd, size), 0) << path;
-  close(fd);
+void make_sparse(const std::string& path, std::uintmax_t size) {
+  std::ofstream(path, std::ios::binary).close();
+  std::error_code error;
+  std::filesystem::resize_file(path, size, error);
+  EXPECT_FALSE(error) << path << ": " << error.message();
+}
+
+// Writes one byte at `offset` of an existing file.
+void put_byte(const std::string& path, std::streamoff offset) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(file.is_open()) << path;
+  file.seekp(offset);
+  file.put('x');
+  EXPECT_TRUE(file.good()) << path << " at " << offset;
 }
 
 TEST(RecordsScenario, ByteRangesAndSizeLimitsPastFourGibAreExact) {
@@ -76,11 +104,8 @@ TEST(RecordsScenario, ByteRangesAndSizeLimitsPastFourGibAreExact) {
   make_sparse(tree.at("at.bin"), 3000000000);
   make_sparse(tree.at("big.bin"), 4700000000);
   // A byte on either side of the range: only exactly its 100 bytes digest as 100 zero bytes.
-  int fd = open(tree.at("big.bin").c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  EXPECT_EQ(pwrite(fd, "x", 1, 2999999999), 1);
-  EXPECT_EQ(pwrite(fd, "x", 1, 3000000100), 1);
-  close(fd);
+  put_byte(tree.at("big.bin"), 2999999999);
+  put_byte(tree.at("big.bin"), 3000000100);
   const std::string kMd5HundredZeros = "6D0BB00954CEB7FBEE436BB55A8397A9";
   auto record = [](const std::string& name, const std::string& md5) {
     return "\n" + name + std::string(26 - name.size(), ' ') + in40(md5) + " \n";
@@ -118,14 +143,19 @@ TEST(RecordsScenario, TimesShowLocalTimeAndTheZoneAbbreviation) {
   make_tree(tree);
   struct Case {
     const char* zone;
+    std::string name;
     std::string time_and_zone;
     std::string zone_note;
   };
   const Case cases[] = {
-      {"UTC0", "01/02/2005 13:45w UTC ", "(UTC/:0)"},
-      {"EST5EDT", "01/02/2005 08:45w EST ", "(EST/EDT:5*)"},
+      {"UTC0", "UTC", "01/02/2005 13:45w UTC ", "(UTC/:0)"},
+      {"EST5EDT", "EST", "01/02/2005 08:45w EST ", "(EST/EDT:5*)"},
   };
   for (const Case& c : cases) {
+    if (runtime_zone_name(c.zone) != c.name) {
+      GTEST_SKIP() << "this C run-time misreads TZ=" << c.zone << " as "
+                   << runtime_zone_name(c.zone) << " (Wine's keeps two letters of each name)";
+    }
     ProgramResult result =
         run_tallysum({.args = {tree.path(), "-m"}, .environment = {std::string("TZ=") + c.zone}});
     EXPECT_EQ(result.status, 0) << result.err;
@@ -148,17 +178,20 @@ TEST(RecordsScenario, OutputFileHoldsHeaderWithCommandLineRecordsAndFileSummary)
   EXPECT_EQ(result.out, "");
   const std::string text = read_file(list);
   const std::string command_line = " " + tree.path() + " -o " + list + " \n\n";
-  EXPECT_NE(text.find(command_line), std::string::npos) << text;
+  EXPECT_NE(text.find(as_written(command_line)), std::string::npos) << text;
   const std::string records = "a.txt                     " + in40(kMd5A) + " \n" +
                               "empty.dat                 " + in40(kMd5Empty) + " \n";
-  EXPECT_NE(text.find(command_line + records + "\n  "), std::string::npos) << text;
-  EXPECT_TRUE(std::regex_search(text, std::regex("\n  [0-9]+ director(y|ies), 2 files, 1 bytes: "
-                                                 "\n  Elapsed:  0 hrs\\. 0 mins\\. [0-9]+ "
-                                                 "secs\\.\n\n$")))
+  EXPECT_NE(text.find(as_written(command_line + records + "\n  ")), std::string::npos) << text;
+  EXPECT_TRUE(std::regex_search(
+      text, std::regex(as_written("\n  [0-9]+ director(y|ies), 2 files, 1 bytes: "
+                                  "\n  Elapsed:  0 hrs\\. 0 mins\\. [0-9]+ secs\\.\n\n$"))))
       << text;
 }
 
 TEST(RecordsScenario, OutputThatCannotBeWrittenEndsWithWriteErrorInsteadOfSuccess) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no device that refuses every write as a full disk does";
+#else
   TempDir tree;
   make_tree(tree);
   TempDir place;
@@ -176,6 +209,7 @@ TEST(RecordsScenario, OutputThatCannotBeWrittenEndsWithWriteErrorInsteadOfSucces
   EXPECT_EQ(to_file.status, 8) << to_file.err;
   EXPECT_NE(to_file.err.find("Error writing output file /dev/full"), std::string::npos)
       << to_file.err;
+#endif
 }
 
 }  // namespace

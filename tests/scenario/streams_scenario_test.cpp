@@ -1,7 +1,6 @@
 // Listing named streams from the command line: records below their file, directories' own
 // streams, and the line of the file summary that counts them.
 #include <gtest/gtest.h>
-#include <sys/xattr.h>
 
 #include <algorithm>
 #include <sstream>
@@ -76,7 +75,7 @@ TEST_F(StreamsScenario, NoStreamsFoundOrNotAskedForSaysNothingOfThem) {
   EXPECT_EQ(asked.find("a.txt:one"), std::string::npos) << asked;
   EXPECT_EQ(asked.find(kIncludes), std::string::npos) << asked;
 
-  removexattr(tree.at("a.txt").c_str(), "user.one");
+  ASSERT_TRUE(remove_xattr(tree.at("a.txt"), "user.one"));
   std::string none = run({"-r", "-n", "-S"});
   EXPECT_GE(line_starting(lines_of(none), "a.txt "), 0) << none;
   EXPECT_EQ(none.find("a.txt:"), std::string::npos) << none;
@@ -84,6 +83,9 @@ TEST_F(StreamsScenario, NoStreamsFoundOrNotAskedForSaysNothingOfThem) {
 }
 
 TEST(StreamsScenarioWithoutUserAttributes, ListNoStreamsAndReportNoError) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no file system here that refuses attributes the way the process one does";
+#endif
   // The process file system keeps no user attributes at all.
   ProgramResult result = run_tallysum({.args = {"/proc/sys/kernel/ostype", "-S"}});
   EXPECT_EQ(result.status, 0) << result.err;

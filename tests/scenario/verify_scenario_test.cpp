@@ -1,24 +1,19 @@
 // Verifying a catalogue against the disk: a tree catalogued, changed, and verified as a user
 // would, from the directory the catalogue's paths were given in.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/disk_setup.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 constexpr long kWrite = 1104673510;  // 2005-01-02 13:45:10 UTC
-
-void set_times(const std::string& path, long access, long write) {
-  const timespec times[2] = {{access, 0}, {write, 0}};
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
 
 // The summary line a verification writes on standard error, or empty when there is none.
 std::string tally_line_of(const std::string& err) {
@@ -36,7 +31,7 @@ class VerifyScenario : public ::testing::Test {
     tree.write("d.txt", "delta");
     tree.write("sub/c.txt", "charlie");
     for (const char* name : {"a.txt", "b.txt", "d.txt", "sub/c.txt"}) {
-      set_times(tree.at(name), kWrite, kWrite);
+      ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite, kWrite)) << name;
     }
   }
 
@@ -100,7 +95,7 @@ TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   for (int pass = 0; pass < 2; ++pass) {
     // Access stamps move, as reading moves them; nothing else does.
     for (const char* name : {"a.txt", "b.txt", "d.txt", "sub/c.txt"}) {
-      set_times(tree.at(name), kWrite + 86400 * (pass + 1), kWrite);
+      ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite + 86400 * (pass + 1), kWrite));
     }
     ProgramResult result = verify();
     EXPECT_EQ(result.out, "") << "pass " << pass;
@@ -123,7 +118,7 @@ TEST_F(VerifyScenario, AnAdjustedNameWidthIsTakenFromTheCataloguesEnd) {
 
 TEST_F(VerifyScenario, AChangedColumnOtherThanTheDigestCounts) {
   catalogue({"-n", "-m", "-o", elsewhere.at("list.txt")});
-  set_times(tree.at("d.txt"), kWrite, kWrite + 60);
+  ASSERT_TRUE(set_file_stamps(tree.at("d.txt"), kWrite, kWrite + 60));
   ProgramResult result = verify();
   EXPECT_EQ(result.out, "CHANGED d.txt\n");
   EXPECT_EQ(tally_line_of(result.err),
@@ -212,8 +207,7 @@ TEST_F(VerifyScenario, NothingOfTheCataloguesRunIsWrittenAgain) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(read_file(elsewhere.at("log.txt")), log);
   EXPECT_EQ(read_file(elsewhere.at("list.txt")), list);
-  struct stat status;
-  EXPECT_NE(stat(elsewhere.at("env.log").c_str(), &status), 0);
+  EXPECT_FALSE(std::filesystem::exists(elsewhere.at("env.log")));
   EXPECT_NE(tally_line_of(result.err), "");  // SILENT is not consulted either
 }
 

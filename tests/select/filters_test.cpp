@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "support/rooted_path.h"
 #include "support/scripted_platform.h"
 
 namespace {
@@ -256,7 +257,7 @@ TEST_F(Filters, AttributeMasks) {
 }
 
 TEST_F(Filters, AgeOfAFileThatVanishedIsUnknown) {
-  EXPECT_EQ(file_age_days("/nonexistent-tallysum-test/gone.txt", 'w'), kAgeUnknown);
+  EXPECT_EQ(file_age_days(rooted_path("nonexistent-tallysum-test/gone.txt"), 'w'), kAgeUnknown);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Named streams of real files: user extended attributes set by the test.
 #include <gtest/gtest.h>
-#include <sys/xattr.h>
 
 #include <algorithm>
 #include <string>
@@ -43,7 +42,7 @@ class StreamsOnDisk : public ::testing::Test {
     if (!set_xattr(dir.at("a.txt"), "user.probe", "")) {
       GTEST_SKIP() << "no user attributes where the scratch directory lies";
     }
-    removexattr(dir.at("a.txt").c_str(), "user.probe");
+    ASSERT_TRUE(remove_xattr(dir.at("a.txt"), "user.probe"));
   }
 
   std::string line(const std::string& name, const std::string& digest, long long size) {

@@ -27,6 +27,8 @@ std::string read_file(const std::string& path);
 // Sets an extended attribute (a named stream on Linux); false when the file system refuses
 // it. Not on Windows.
 bool set_xattr(const std::string& path, const std::string& name, const std::string& value);
+// Removes one; false when there is none to remove.
+bool remove_xattr(const std::string& path, const std::string& name);
 // The lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 // The text with each "\n" as the program writes it into a file on this system.

@@ -1,0 +1,22 @@
+// Trees and files the scenario and walk tests set up in ways a plain write cannot.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The longest path the system takes in one call, in bytes or characters.
+extern const std::size_t kSystemPathLimit;
+
+// Sets the last access and last write times of a file (seconds since 1970, UTC) through the
+// native layer; false when the system refuses.
+bool set_file_stamps(const std::string& path, std::int64_t access, std::int64_t write);
+// Makes a FIFO; false where the system has none.
+bool make_fifo(const std::string& path);
+// Makes `depth` nested directories each named `level` below `root` and, in the deepest, the
+// file `leaf` holding "x": deeper than one path of the system can name, so through the
+// system's own way around its path limit. False when a step is refused.
+bool make_deep_tree(const std::string& root, const std::string& level, int depth,
+                    const std::string& leaf);
+// Removes what make_deep_tree made, from the bottom up.
+void remove_deep_tree(const std::string& root, const std::string& level, int depth,
+                      const std::string& leaf);
