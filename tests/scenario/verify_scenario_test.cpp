@@ -196,6 +196,22 @@ TEST_F(VerifyScenario, CataloguesThatCannotBeVerifiedEndWithReadError) {
   }
 }
 
+TEST_F(VerifyScenario, PathsThatHeldASpaceAreReadWhole) {
+  tree.write("my docs/x.txt", "x-ray");
+  tree.write("my docs/y.txt", "yankee");
+  catalogue({tree.at("my docs"), "-r", "-w", "0", "-o", elsewhere.at("my list.txt")},
+            "my list.txt");
+  ProgramResult result = verify("my list.txt");
+  EXPECT_EQ(result.status, 0) << result.err << result.out;
+  EXPECT_EQ(tally_line_of(result.err),
+            "Verified 2 records: 2 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+
+  tree.write("my docs/y.txt", "YANKEE");
+  result = verify("my list.txt");
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("my docs/y.txt") + "\n");
+}
+
 TEST_F(VerifyScenario, NothingOfTheCataloguesRunIsWrittenAgain) {
   catalogue({"-1", elsewhere.at("log.txt"), "-o", elsewhere.at("list.txt")});
   const std::string log = read_file(elsewhere.at("log.txt"));
