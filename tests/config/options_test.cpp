@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 
 #include "output/accounting_log.h"
@@ -189,6 +190,23 @@ TEST_F(Options, ListsPathsAndTexts) {
     EXPECT_EQ(settings.exclude_patterns, (std::vector<std::string>{"*.TMP"})) << option;
     EXPECT_EQ(std::count(settings.file_patterns.begin(), settings.file_patterns.end(), option), 0);
   }
+}
+
+// '/' begins an option only where the system reads it so, and never makes a value missing:
+// only '-' does.
+TEST_F(Options, ASlashBeginsAnOptionOnlyWhereItIsAPrefix) {
+  parse_args({"-d", "/", "-C", "/r"});
+  EXPECT_EQ(settings.delimiter, '/');
+  EXPECT_EQ(settings.comment_text, "/r");
+  EXPECT_EQ(settings.recurse, 0);
+  reset_settings();
+  const bool begins_option = std::strchr(kOptionPrefixes, '/') != nullptr;
+  parse_args({"-x", "*.tmp", "/rS"});
+  EXPECT_EQ(settings.recurse, begins_option ? 1 : 0);
+  EXPECT_EQ(settings.streams, begins_option ? 1 : 0);
+  const std::vector<std::string> patterns =
+      begins_option ? std::vector<std::string>{"*.TMP"} : std::vector<std::string>{"*.TMP", "/RS"};
+  EXPECT_EQ(settings.exclude_patterns, patterns);
 }
 
 TEST_F(Options, DateArgumentsSetDaysAndInstants) {
