@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
 #include "run/run_state.h"
+#include "run/settings.h"
+#include "support/rooted_path.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -89,8 +90,8 @@ TEST_F(IniFile, CandidatesAreTriedInOrderAndFoundWithoutRegardToCase) {
     EXPECT_EQ(found.path, place.at(c.expected));
     EXPECT_EQ(found.section_only, c.section_only) << c.expected;
   }
-  EXPECT_EQ(program_name("/usr/bin/tallysum"), "tallysum");
-  EXPECT_EQ(program_name("/opt/x.y/Prog.exe"), "Prog");
+  EXPECT_EQ(program_name(rooted_path("usr/bin/tallysum")), "tallysum");
+  EXPECT_EQ(program_name(rooted_path("opt/x.y/Prog.exe")), "Prog");
   EXPECT_EQ(program_name("tallysum"), "tallysum");
 }
 
@@ -131,16 +132,16 @@ TEST_F(IniFile, DashIniKeepsEveryFileUnread) {
 
 TEST_F(IniFile, LinesOfAnyLengthAreReadWholeWithTheirLineEndsRemoved) {
   std::string long_pattern = "FILE=" + std::string(300, 'X') + "RECURSE=ON";
-  std::string long_path = "PATH=/" + std::string(100000, 'd');
-  dir.write("cwd/tallysum.ini",
-            long_pattern + "\r\n" + long_path + "\nOUTPUT=/out/List.txt\r\nSTREAM=ON");
+  std::string long_path = "PATH=" + rooted_path(std::string(100000, 'd'));
+  dir.write("cwd/tallysum.ini", long_pattern + "\r\n" + long_path +
+                                    "\nOUTPUT=" + rooted_path("out/List.txt") + "\r\nSTREAM=ON");
   read_with();
   EXPECT_EQ(settings.recurse, 0);  // not a second setting cut off the long line
   ASSERT_EQ(settings.file_patterns.size(), 1u);
   EXPECT_EQ(settings.file_patterns[0], long_pattern.substr(5));
   ASSERT_EQ(settings.search_paths.size(), 1u);
   EXPECT_EQ(settings.search_paths[0], long_path.substr(5));
-  EXPECT_EQ(settings.output_path, "/out/List.txt");
+  EXPECT_EQ(settings.output_path, rooted_path("out/List.txt"));
   EXPECT_EQ(settings.streams, 1);  // the last line needs no line end
 }
 

@@ -2,19 +2,19 @@
 // rest of the program cannot use. Seeded, so a failure can be replayed; bounded by a deadline
 // and an iteration count, so it stays short also under the sanitizers.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "config/ini_file.h"
 #include "config/ini_line.h"
-#include "run/settings.h"
-#include "run/run_state.h"
 #include "output/accounting_log.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -133,8 +133,8 @@ void expect_usable_settings() {
 TEST(IniFuzz, NothingInAConfigurationFileCrashesTheReader) {
   ScriptedPlatform platform;
   TempDir dir;
-  std::string here = std::filesystem::current_path().string();
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
   platform.current = dir.path();
   run = RunState{};
   run.module_path = dir.at("tallysum");
@@ -164,7 +164,7 @@ TEST(IniFuzz, NothingInAConfigurationFileCrashesTheReader) {
     close_accounting_log();
     if (HasFailure()) break;
   }
-  ASSERT_EQ(chdir(here.c_str()), 0);
+  std::filesystem::current_path(here);
   EXPECT_GT(rounds, 0);
 }
 

@@ -1,15 +1,16 @@
 #include "config/ini_line.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
 #include "output/accounting_log.h"
+#include "run/settings.h"
+#include "support/rooted_path.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -139,7 +140,7 @@ TEST_F(IniLine, NumbersASettingCannotHoldAreRefusedNamingTheKey) {
 }
 
 TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {
-  apply_configuration_line("Path=/Data/Mixed Case");
+  apply_configuration_line("Path=" + rooted_path("Data/Mixed Case"));
   apply_configuration_line("PATH=relative/Dir   ");
   apply_configuration_line("PATH=");
   apply_configuration_line("file=*.c");
@@ -147,7 +148,7 @@ TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {
   apply_configuration_line("exclude=*.tmp");
   apply_configuration_line("Output=Lists/Today.txt ");
   EXPECT_EQ(settings.search_paths,
-            (std::vector<std::string>{"/Data/Mixed Case", dir.at("cwd/relative/Dir")}));
+            (std::vector<std::string>{rooted_path("Data/Mixed Case"), dir.at("cwd/relative/Dir")}));
   EXPECT_EQ(settings.file_patterns, std::vector<std::string>{"*.C"});
   EXPECT_EQ(settings.exclude_patterns, std::vector<std::string>{"*.TMP"});
   EXPECT_EQ(settings.exclude_given, 1);
@@ -173,24 +174,24 @@ TEST_F(IniLine, ADelimiterLineIsAlsoAnExcludeLine) {
 }
 
 TEST_F(IniLine, AccountingKeysReplaceTheOpenLog) {
-  std::string here = std::filesystem::current_path().string();
-  ASSERT_EQ(chdir(dir.at("cwd").c_str()), 0);
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.at("cwd"));
   open_accounting_log(dir.at("first.log"));
   apply_configuration_line("ACCT=OFF");
   EXPECT_EQ(platform.locks.size(), 1u);
   apply_configuration_line("AcctIng=Second.Log");
   apply_configuration_line("acct=On");  // only the environment treats ON as the default log
   close_accounting_log();
-  ASSERT_EQ(chdir(here.c_str()), 0);
+  std::filesystem::current_path(here);
 
   std::string start = "\n" + std::string(59, '*') + "\n";
   EXPECT_EQ(read_file(dir.at("first.log")),
-            start + "This file closed.\nAccounting file overridden by .ini file pointing to " +
-                dir.at("cwd/Second.Log") + "\n");
+            as_written(start + "This file closed.\nAccounting file overridden by .ini file " +
+                       "pointing to " + dir.at("cwd/Second.Log") + "\n"));
   EXPECT_EQ(read_file(dir.at("cwd/Second.Log")),
-            start + "This file closed.\nAccounting file overridden by .ini file pointing to " +
-                dir.at("cwd/On") + "\n");
-  EXPECT_EQ(read_file(dir.at("cwd/On")), start);
+            as_written(start + "This file closed.\nAccounting file overridden by .ini file " +
+                       "pointing to " + dir.at("cwd/On") + "\n"));
+  EXPECT_EQ(read_file(dir.at("cwd/On")), as_written(start));
   EXPECT_EQ(platform.locks, (std::vector<std::string>{dir.at("first.log"), "Second.Log", "On"}));
   EXPECT_EQ(platform.releases, 3);
 }

@@ -1,21 +1,24 @@
 // Random argument vectors against the command-line parser: whatever is typed, it returns or
 // ends the run with status 5 (or 1 for an accounting log it cannot open), and never crashes, hangs
-// or trips a sanitizer. Each case runs in a forked child because the parser may end the process.
-// TALLYSUM_FUZZ_SEED picks the seed.
-#include <fcntl.h>
+// or trips a sanitizer. Each case runs in a death test's child because the parser may end the
+// process. TALLYSUM_FUZZ_SEED picks the seed.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <thread>
 
+#include "support/c_library.h"
+#include "support/death_test.h"
 #include "support/scripted_platform.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 constexpr int kReturned = 42;
+constexpr int kHung = 43;
 
 const char* const kTokens[] = {
     "-r",    "+r", "-w",   "0",     "-W30",        "+w",         "-D",    "100,200c",
@@ -46,11 +49,15 @@ std::vector<std::string> random_arguments(std::mt19937& rng) {
 
 [[noreturn]] void parse_in_child(const std::vector<std::string>& words, const std::string& dir,
                                  unsigned seed) {
-  alarm(10);  // a hang becomes a signal the parent reports
-  int null = open("/dev/null", O_WRONLY);
-  if (chdir(dir.c_str()) != 0 || null < 0) _exit(99);
-  dup2(null, STDOUT_FILENO);
-  dup2(null, STDERR_FILENO);
+  // A hang becomes a status the test reports with its seed.
+  std::thread([] {
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    std::_Exit(kHung);
+  }).detach();
+  std::error_code error;
+  std::filesystem::current_path(dir, error);
+  if (error) std::_Exit(99);
+  join_output_to_errors();
   reset_settings();
   ScriptedPlatform platform;
   std::mt19937 rng(seed);
@@ -58,14 +65,20 @@ std::vector<std::string> random_arguments(std::mt19937& rng) {
   for (int n = rng() % 12; n > 0; --n) platform.keys.push_back("ynx\r\x1b"[rng() % 5]);
   parse_args(words);
   std::fflush(nullptr);
-  _exit(kReturned);
+  std::_Exit(kReturned);
+}
+
+// Status 1: a -1 log that can neither be opened nor created ends the run at once.
+bool ended_cleanly(int status) {
+  return testing::ExitedWithCode(kReturned)(status) || testing::ExitedWithCode(5)(status) ||
+         testing::ExitedWithCode(1)(status);
 }
 
 TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
   const char* seed_text = std::getenv("TALLYSUM_FUZZ_SEED");
   unsigned seed = seed_text != nullptr ? std::strtoul(seed_text, nullptr, 10) : 20061105u;
   std::mt19937 rng(seed);
-  TempDir scratch;
+  DeathTestDir scratch;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   int cases = 0;
   // At least 100 cases however slow the machine (sanitizers, a loaded CI host); more while
@@ -73,18 +86,10 @@ TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
   for (; cases < 3000 && (cases < 100 || std::chrono::steady_clock::now() < deadline); ++cases) {
     std::vector<std::string> words = random_arguments(rng);
     unsigned child_seed = rng();
-    std::fflush(nullptr);
-    pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) parse_in_child(words, scratch.path(), child_seed);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
     std::string shown;
     for (const std::string& word : words) shown += "'" + word + "' ";
-    // Status 1: a -1 log that can neither be opened nor created ends the run at once.
-    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ASSERT_TRUE(code == kReturned || code == 5 || code == 1)
-        << "seed " << seed << " case " << cases << ": " << shown << " status " << status;
+    ASSERT_EXIT(parse_in_child(words, scratch.path(), child_seed), ended_cleanly, "")
+        << "seed " << seed << " case " << cases << ": " << shown;
   }
 }
 

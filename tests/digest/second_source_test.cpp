@@ -1,11 +1,12 @@
-// The digests against a second source: the coreutils checksum programs for the hashes and a
-// bitwise CRC for CRC-32, over generated files of assorted sizes.
+// The digests against a second source: the system's own checksum programs or cryptography
+// library for the hashes and a bitwise CRC for CRC-32, over generated files of assorted sizes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "digest/file_digest.h"
 #include "digest_test_support.h"
+#include "support/reference_digest.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,35 +24,6 @@ std::string file_name(std::size_t size) {
   return name;
 }
 
-const char* checksum_program(Kind kind) {
-  switch (kind) {
-    case Kind::kMd5:
-      return "md5sum";
-    case Kind::kSha1:
-      return "sha1sum";
-    case Kind::kSha256:
-      return "sha256sum";
-    case Kind::kSha384:
-      return "sha384sum";
-    case Kind::kSha512:
-      return "sha512sum";
-    case Kind::kCrc32:
-      return nullptr;
-  }
-  return nullptr;
-}
-
-// The first word the program prints for the file, upper-cased; empty when it cannot run.
-std::string run_checksum(const char* program, const std::string& path) {
-  std::string command = std::string(program) + " '" + path + "' 2>/dev/null";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "";
-  char word[200] = {0};
-  int matched = std::fscanf(pipe, "%199s", word);
-  pclose(pipe);
-  return matched == 1 ? upper(word) : "";
-}
-
 std::string bitwise_crc32_text(const std::string& data) {
   std::uint32_t crc = 0xFFFFFFFFu;
   for (unsigned char byte : data) {
@@ -64,13 +36,12 @@ std::string bitwise_crc32_text(const std::string& data) {
 }
 
 std::string second_source(Kind kind, const std::string& path, const std::string& bytes) {
-  const char* program = checksum_program(kind);
-  return program == nullptr ? bitwise_crc32_text(bytes) : run_checksum(program, path);
+  return kind == Kind::kCrc32 ? bitwise_crc32_text(bytes) : reference_digest(kind_name(kind), path);
 }
 
 }  // namespace
 
-TEST(SecondSource, EveryKernelAgreesWithTheChecksumProgramsOnAssortedSizes) {
+TEST(SecondSource, EveryKernelAgreesWithTheSystemsDigestsOnAssortedSizes) {
   TempDir dir;
   for (std::size_t size : assorted_sizes()) {
     const std::string name = file_name(size);
@@ -78,7 +49,7 @@ TEST(SecondSource, EveryKernelAgreesWithTheChecksumProgramsOnAssortedSizes) {
     dir.write(name, bytes);
     for (Kind kind : all_kinds()) {
       const std::string expected = second_source(kind, dir.at(name), bytes);
-      ASSERT_FALSE(expected.empty()) << checksum_program(kind) << " did not run";
+      ASSERT_FALSE(expected.empty()) << kReferenceSource << " gave no " << kind_name(kind);
       for (const std::string& kernel : available_kernels(kind_algorithm(kind))) {
         KernelScope scope(kind_algorithm(kind), kernel);
         EXPECT_EQ(digest_hex(kind, bytes), expected)
@@ -91,7 +62,7 @@ TEST(SecondSource, EveryKernelAgreesWithTheChecksumProgramsOnAssortedSizes) {
 // One pass of every kind over `name` in the real directory `dir`, through the native layer.
 DigestResult real_digest(const std::string& dir, const std::string& name, std::uint64_t start = 0,
                          std::uint64_t md5_end = 0) {
-  Directory directory{dir + "/", native_platform().open_directory(dir, nullptr)};
+  Directory directory{dir + kSeparator, native_platform().open_directory(dir, nullptr)};
   DirEntry listed;
   listed.name = name;
   native_platform().entry_facts(directory, name, &listed);
@@ -105,7 +76,7 @@ DigestResult real_digest(const std::string& dir, const std::string& name, std::u
   return result;
 }
 
-TEST(SecondSource, OnePassOverRealFilesAgreesWithTheChecksumPrograms) {
+TEST(SecondSource, OnePassOverRealFilesAgreesWithTheSystemsDigests) {
   TempDir dir;
   for (std::size_t size : assorted_sizes()) {
     const std::string name = file_name(size);

@@ -9,6 +9,7 @@
 #include "run/run_state.h"
 #include "run/settings.h"
 #include "support/captured_streams.h"
+#include "support/death_test.h"
 #include "support/record_platform.h"
 #include "support/temp_dir.h"
 
@@ -58,7 +59,7 @@ class RunHeaderTest : public ::testing::Test {
   }
 
   RecordPlatform platform;
-  TempDir dir;
+  DeathTestDir dir;
   CapturedStreams streams;
 };
 
@@ -67,19 +68,22 @@ using RunHeaderDeathTest = RunHeaderTest;
 TEST_F(RunHeaderTest, OutputFileHeaderNamesZoneAndCommandLine) {
   write_run_header();
   EXPECT_EQ(streams.output(),
-            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
-            "/usr/bin/tallysum -r /data \n\n");
+            as_written(
+                "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
+                "/usr/bin/tallysum -r /data \n\n"));
 }
 
 TEST_F(RunHeaderDeathTest, ConsoleHeaderLeavesOutTheCommandLineUnlessStandardOutputIsNamed) {
   EXPECT_EQ(header_on_stdout(),
-            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
-            "\n\n");
+            as_written(
+                "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
+                "\n\n"));
   // -o stdout: a listing redirected to a file says how it was made, as an output file does.
   settings.output_target = -1;
   EXPECT_EQ(header_on_stdout(),
-            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
-            "/usr/bin/tallysum -r /data \n\n");
+            as_written(
+                "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
+                "/usr/bin/tallysum -r /data \n\n"));
   EXPECT_EQ(streams.output(), "");
 }
 
@@ -87,30 +91,33 @@ TEST_F(RunHeaderTest, ZoneWithoutDaylightRuleOrWithoutNameHasNoMarkAndNoNul) {
   platform.zone = ZoneInfo{"UTC", "", 0, false};
   write_run_header();
   const std::string header = streams.output();
-  EXPECT_EQ(header,
-            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 10:03 UTC (UTC/:0)\n"
-            "/usr/bin/tallysum -r /data \n\n");
+  EXPECT_EQ(header, as_written("\nStarted Wed Jan 02 10:03:55 1980 GMT, 10:03 UTC (UTC/:0)\n"
+                               "/usr/bin/tallysum -r /data \n\n"));
   EXPECT_EQ(header.find('\0'), std::string::npos);
 
   CapturedStreams local;
   platform.zone = ZoneInfo{"", "", 0, false};
   write_run_header();
-  EXPECT_EQ(local.output(),
-            "\nStarted Wed Jan 02 10:03:55 1980 10:03  (/:0)\n/usr/bin/tallysum -r /data \n\n");
+  EXPECT_EQ(
+      local.output(),
+      as_written(
+          "\nStarted Wed Jan 02 10:03:55 1980 10:03  (/:0)\n/usr/bin/tallysum -r /data \n\n"));
 }
 
 TEST_F(RunHeaderTest, AccountingLogGetsItsOwnForm) {
   open_log("log.txt");
   write_run_header();
   EXPECT_EQ(read_file(dir.at("log.txt")),
-            "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
-            "/usr/bin/tallysum -r /data \n");
+            as_written(
+                "\nStarted Wed Jan 02 10:03:55 1980 GMT, 02:03 Pacific Standard Time (PST/PDT:8*)\n"
+                "/usr/bin/tallysum -r /data \n"));
 
   open_log("log2.txt");
   platform.zone = ZoneInfo{"", "", 0, false};
   write_run_header();
-  EXPECT_EQ(read_file(dir.at("log2.txt")),
-            "\nStarted Wed Jan 02 10:03:55 1980 Local Time: \n/usr/bin/tallysum -r /data \n");
+  EXPECT_EQ(
+      read_file(dir.at("log2.txt")),
+      as_written("\nStarted Wed Jan 02 10:03:55 1980 Local Time: \n/usr/bin/tallysum -r /data \n"));
 }
 
 TEST_F(RunHeaderTest, SilentWritesNothingAnywhere) {

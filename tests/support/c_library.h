@@ -9,3 +9,5 @@ void set_environment(const char* name, const char* value);
 void reread_zone();
 // Calendar fields of `when`, local under TZ or UTC; false when it cannot be converted.
 bool calendar_of(std::time_t when, bool local, std::tm* out);
+// Sends standard output where standard error goes, where a death test reads what was written.
+void join_output_to_errors();

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "support/c_library.h"
@@ -16,4 +18,8 @@ void reread_zone() {
 
 bool calendar_of(std::time_t when, bool local, std::tm* out) {
   return (local ? localtime_r(&when, out) : gmtime_r(&when, out)) != nullptr;
+}
+
+void join_output_to_errors() {
+  dup2(STDERR_FILENO, STDOUT_FILENO);
 }

@@ -1,3 +1,4 @@
+#include <io.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -16,4 +17,11 @@ void reread_zone() {
 
 bool calendar_of(std::time_t when, bool local, std::tm* out) {
   return (local ? localtime_s(out, &when) : gmtime_s(out, &when)) == 0;
+}
+
+void join_output_to_errors() {
+  // The run-time's descriptor and the system's handle both: the program writes through the
+  // latter.
+  _dup2(2, 1);
+  SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
 }

@@ -150,7 +150,12 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::string find_name_ignoring_case(const std::string& directory,
                                       const std::string& name) override {
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::path(directory) / name, error)) return name;
+    // Where the system ignores case, the name that exists may be spelled otherwise: the
+    // listing gives it as it is.
+    if (!kNamesIgnoreCase &&
+        std::filesystem::exists(std::filesystem::path(directory) / name, error)) {
+      return name;
+    }
     for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
       std::string found = entry.path().filename().string();
       if (upper_case_ascii(found) == upper_case_ascii(name)) return found;

@@ -1,5 +1,8 @@
 #include "support/temp_dir.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -9,6 +12,23 @@
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The scratch directories of a death test's child. The child ends by exit, which runs no
+// destructor; where it is a fresh start of the test binary (Windows) its directories are its
+// own, and they go when it exits instead (all but one holding a file the child still has open).
+std::vector<std::string>& made_in_child() {
+  static std::vector<std::string> paths;
+  return paths;
+}
+
+void remove_made_in_child() {
+  std::error_code ignored;
+  for (const std::string& path : made_in_child()) fs::remove_all(path, ignored);
+}
+
+}  // namespace
 
 TempDir::TempDir() {
   // A name no other test or run can hold: created, not merely looked for.
@@ -21,6 +41,10 @@ TempDir::TempDir() {
     if (fs::create_directory(candidate, error)) path_ = candidate.string();
   }
   if (path_.empty()) throw std::runtime_error("no scratch directory could be made");
+  if (testing::internal::InDeathTestChild()) {
+    if (made_in_child().empty()) std::atexit(remove_made_in_child);
+    made_in_child().push_back(path_);
+  }
 }
 
 TempDir::~TempDir() {

@@ -1,0 +1,65 @@
+#include "support/death_test.h"
+
+#include <cstdlib>
+#include <regex>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "support/c_library.h"
+
+namespace {
+
+constexpr char kSharedDirVariable[] = "TALLYSUM_TEST_DEATH_DIR";
+
+class PatternMatcher : public testing::MatcherInterface<const std::string&> {
+ public:
+  explicit PatternMatcher(const std::string& pattern)
+      : pattern_(pattern), expression_(pattern, std::regex::extended) {}
+  bool MatchAndExplain(const std::string& text, testing::MatchResultListener*) const override {
+    return std::regex_search(text, expression_);
+  }
+  void DescribeTo(std::ostream* out) const override {
+    *out << "contains the pattern \"" << pattern_ << "\"";
+  }
+  void DescribeNegationTo(std::ostream* out) const override {
+    *out << "does not contain the pattern \"" << pattern_ << "\"";
+  }
+
+ private:
+  std::string pattern_;
+  std::regex expression_;
+};
+
+}  // namespace
+
+testing::Matcher<const std::string&> ContainsPattern(const std::string& pattern) {
+  return testing::Matcher<const std::string&>(new PatternMatcher(pattern));
+}
+
+std::string pattern_literal(const std::string& text) {
+  std::string pattern;
+  for (char c : text) {
+    if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
+    pattern += c;
+  }
+  return pattern;
+}
+
+DeathTestDir::DeathTestDir() {
+  const char* parents = std::getenv(kSharedDirVariable);
+  if (testing::internal::InDeathTestChild() && parents != nullptr) {
+    path_ = parents;
+    return;
+  }
+  own_ = std::make_unique<TempDir>();
+  path_ = own_->path();
+  set_environment(kSharedDirVariable, path_.c_str());
+}
+
+std::string DeathTestDir::at(const std::string& relative) const {
+  std::string native = relative;
+  for (char& c : native) {
+    if (c == '/') c = kSeparator;
+  }
+  return path_ + kSeparator + native;
+}
