@@ -1,5 +1,8 @@
 #include "support/temp_dir.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -7,23 +10,57 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "support/c_library.h"
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-  // A name no other test or run can hold: created, not merely looked for.
+namespace {
+
+// The environment entry that hands the n-th scratch directory of the running test to a death
+// test's child (the child inherits the environment as it is when the parent starts it).
+std::string handed_down_entry() {
+  static std::string test;
+  static int made = 0;
+  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::string current =
+      info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : std::string();
+  if (current != test) test = current, made = 0;
+  return "TALLYSUM_TEST_SCRATCH_" + std::to_string(made++);
+}
+
+// A name no other test or run can hold: created, not merely looked for.
+std::string new_scratch_directory() {
   std::random_device seed;
   std::mt19937_64 draw(seed());
   const fs::path base = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path candidate = base / ("tallysum-test-" + std::to_string(draw() % 1000000000));
     std::error_code error;
-    if (fs::create_directory(candidate, error)) path_ = candidate.string();
+    if (fs::create_directory(candidate, error)) return candidate.string();
   }
-  if (path_.empty()) throw std::runtime_error("no scratch directory could be made");
+  throw std::runtime_error("no scratch directory could be made");
+}
+
+}  // namespace
+
+TempDir::TempDir() : path_(new_scratch_directory()) {}
+
+TempDir::TempDir(SharedWithDeathTests) {
+  const std::string entry = handed_down_entry();
+  if (!GTEST_FLAG_GET(internal_run_death_test).empty()) {
+    const char* inherited = std::getenv(entry.c_str());
+    if (inherited != nullptr && *inherited != '\0') {
+      path_ = inherited;
+      owned_ = false;
+      return;
+    }
+  }
+  path_ = new_scratch_directory();
+  set_environment(entry.c_str(), path_.c_str());
 }
 
 TempDir::~TempDir() {
+  if (!owned_) return;
   std::error_code ignored;
   // Tests may leave read-only files behind; removal as root ignores the bits anyway.
   fs::remove_all(path_, ignored);
