@@ -30,10 +30,13 @@ int longest_record = 0;
   terminate_run(kWriteError);
 }
 
+// A root keeps its separator: the directory of "A:\list.txt" is the drive's root, while "A:"
+// alone would be the drive's current directory.
 std::string parent_of(const std::string& path) {
   std::size_t last = path.rfind(kSeparator);
   if (last == std::string::npos) return ".";
-  return last == 0 ? path.substr(0, 1) : path.substr(0, last);
+  const bool root = last == 0 || path[last - 1] == ':';
+  return path.substr(0, root ? last + 1 : last);
 }
 
 // Where the free space of the output file's disk is read: its directory, or the nearest one
@@ -70,10 +73,10 @@ bool file_ends_with(const std::string& path, const std::string& tail) {
   InputHandle input = os().open_path(path);
   if (input == nullptr) return false;
   std::string found(written.size(), '\0');
-  bool same = os().seek_input(input, static_cast<std::uint64_t>(facts.size) - written.size()) &&
-              os().read_input(input, found.data(), found.size()) ==
-                  static_cast<long long>(found.size()) &&
-              found == written;
+  bool same =
+      os().seek_input(input, static_cast<std::uint64_t>(facts.size) - written.size()) &&
+      os().read_input(input, found.data(), found.size()) == static_cast<long long>(found.size()) &&
+      found == written;
   os().close_input(input);
   return same;
 }

@@ -78,7 +78,7 @@ TEST(OptionsFuzz, RandomArgumentsEndCleanly) {
   const char* seed_text = std::getenv("TALLYSUM_FUZZ_SEED");
   unsigned seed = seed_text != nullptr ? std::strtoul(seed_text, nullptr, 10) : 20061105u;
   std::mt19937 rng(seed);
-  DeathTestDir scratch;
+  TempDir scratch{kSharedWithDeathTests};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   int cases = 0;
   // At least 100 cases however slow the machine (sanitizers, a loaded CI host); more while

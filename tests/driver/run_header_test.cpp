@@ -59,7 +59,7 @@ class RunHeaderTest : public ::testing::Test {
   }
 
   RecordPlatform platform;
-  DeathTestDir dir;
+  TempDir dir{kSharedWithDeathTests};
   CapturedStreams streams;
 };
 

@@ -52,7 +52,7 @@ class TerminationDeathTest : public ::testing::Test {
   }
 
   RecordPlatform platform;
-  DeathTestDir dir;
+  TempDir dir{kSharedWithDeathTests};
 };
 
 // The device whose every write fails for want of room; Windows has none.

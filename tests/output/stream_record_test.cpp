@@ -9,6 +9,7 @@
 #include "run/run_state.h"
 #include "run/settings.h"
 #include "support/captured_streams.h"
+#include "support/native_path.h"
 #include "support/stream_double.h"
 #include "support/temp_dir.h"
 
@@ -28,7 +29,8 @@ std::string right40(const std::string& text) {
   return text.size() >= 40 ? text : std::string(40 - text.size(), ' ') + text;
 }
 
-const Directory kData{"/data/"};
+const Directory kData{native_path("/data/")};
+const std::string kReport = kData.path + "report.doc";
 
 // A file of /data/ as the walk lists it.
 DirEntry listed(const std::string& name) {
@@ -46,9 +48,9 @@ class FileStreams : public ::testing::Test {
     counters = RunCounters{};
     records_on_disk = 0;
     report = listed("report.doc");
-    fake.add_stream("/data/report.doc", "summary", "abc");
-    fake.add_stream("/data/report.doc", "empty", "");
-    fake.set_times("/data/report.doc",  // a stream has its file's times
+    fake.add_stream(kReport, "summary", "abc");
+    fake.add_stream(kReport, "empty", "");
+    fake.set_times(kReport,  // a stream has its file's times
                    {file_time_utc(2004, 12, 31, 8, 5, 1), file_time_utc(2005, 3, 4, 22, 0, 59),
                     file_time_utc(2005, 1, 2, 13, 45, 10)});
     settings.zulu = 1;  // times in UTC whatever the machine's zone
@@ -71,23 +73,24 @@ class FileStreams : public ::testing::Test {
 }  // namespace
 
 TEST_F(FileStreams, AFileWithoutStreamsOrThatCannotBeOpenedGivesNothing) {
-  fake.add_stream("/data/locked.doc", "x", "abc");
-  fake.make_unopenable("/data/locked.doc");
+  fake.add_stream(native_path("/data/locked.doc"), "x", "abc");
+  fake.make_unopenable(native_path("/data/locked.doc"));
   ::testing::internal::CaptureStdout();
   list_file_streams(kData, listed("plain.txt"));  // also a volume without user attributes
   list_file_streams(kData, listed("locked.doc"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(streams.output(), "");
+  EXPECT_EQ(streams.output(), as_written(""));
   EXPECT_EQ(counters.stream_count, 0);
   EXPECT_EQ(counters.file_count, 0);
 }
 
 TEST_F(FileStreams, AStreamBeyond4GiBIsCountedWhole) {
   const std::int64_t size = 5LL << 30;
-  fake.add_raw_entry("/data/huge.bin", ":big:$DATA", size);
+  fake.add_raw_entry(native_path("/data/huge.bin"), ":big:$DATA", size);
   settings.path_only = 0;
   list_file_streams(kData, listed("huge.bin"));
-  EXPECT_NE(streams.output().find("  5368709120 \n"), std::string::npos) << streams.output();
+  EXPECT_NE(streams.output().find(as_written("  5368709120 \n")), std::string::npos)
+      << streams.output();
   EXPECT_EQ(counters.byte_total, size);
 }
 
@@ -97,22 +100,22 @@ TEST_F(FileStreams, NameColumnForEachWidthRule) {
     int name_width;
     int name_only_width;
     int width_mode;
-    const char* column;
+    std::string column;
   } cases[] = {
       {1, 25, 25, 1, "report.doc:summary        "},
       {1, 25, 10, 1, "report.doc:summary "},  // longer than the width: never cut
-      {0, 5, 25, 1, "/data "},                // below 9 the stream path is cut
-      {0, 8, 25, 1, "/d/.../r "},
-      {0, 20, 25, 1, "/d/.../report.doc:su "},
-      {0, 20, 25, 3, "/data/report.doc:sum "},
-      {0, 30, 25, 3, "/data/report.doc:summary       "},
+      {0, 5, 25, 1, native_path("/data ")},   // below 9 the stream path is cut
+      {0, 8, 25, 1, native_path("/d/.../r ")},
+      {0, 20, 25, 1, native_path("/d/.../report.doc:su ")},
+      {0, 20, 25, 3, native_path("/data/report.doc:sum ")},
+      {0, 30, 25, 3, native_path("/data/report.doc:summary       ")},
   };
   for (const auto& c : cases) {
     settings.name_only = c.name_only;
     settings.name_width = c.name_width;
     settings.name_only_width = c.name_only_width;
     settings.width_mode = c.width_mode;
-    EXPECT_EQ(first_record(), std::string(c.column) + right40(kMd5Abc) + " \n") << c.column;
+    EXPECT_EQ(first_record(), as_written(c.column + right40(kMd5Abc) + " \n")) << c.column;
   }
   EXPECT_EQ(records_on_disk, 0) << "path-only stream records are not counted for the disk";
 }
@@ -141,7 +144,8 @@ TEST_F(FileStreams, ExactlyOneDigestChosenByItsOwnOrder) {
     settings.start_offset = c.start_offset;
     settings.end_offset = c.end_offset;
     settings.lower_case_hex = c.lower;
-    EXPECT_EQ(first_record(), "report.doc:summary        " + right40(c.digest) + " \n") << c.digest;
+    EXPECT_EQ(first_record(), as_written("report.doc:summary        " + right40(c.digest) + " \n"))
+        << c.digest;
   }
 }
 
@@ -166,7 +170,7 @@ TEST_F(FileStreams, DetailColumnsUseTheFixedTimeFormOnlyWithTimesShown) {
   for (const auto& c : cases) {
     settings.time_kind = c.time_kind;
     settings.show_times = c.show_times;
-    EXPECT_EQ(first_record(), head + c.rest) << static_cast<char>(c.time_kind);
+    EXPECT_EQ(first_record(), as_written(head + c.rest)) << static_cast<char>(c.time_kind);
   }
   EXPECT_EQ(records_on_disk, 2 * 7);
 }
@@ -177,23 +181,23 @@ TEST_F(FileStreams, ShortNameColumnTakesTheFilesEntry) {
   settings.delimiter = ',';
   const std::string head = "report.doc:summary       ," + right40(kMd5Abc) + ",           3,";
   report.short_name = "REPORT~1.DOC";
-  EXPECT_EQ(first_record(), head + " REPORT~1.DOC   ,\n");
+  EXPECT_EQ(first_record(), as_written(head + " REPORT~1.DOC   ,\n"));
   report.short_name.clear();
-  EXPECT_EQ(first_record(), head + " report.doc     ,\n");
+  EXPECT_EQ(first_record(), as_written(head + " report.doc     ,\n"));
 }
 
 TEST_F(FileStreams, AccessTimesAreWrittenBackAndAFailureNamesTheFile) {
   settings.reset_access_time = 1;
   first_record();
   ASSERT_EQ(fake.times_written.size(), 2u);
-  EXPECT_EQ(fake.times_written[0].path, "/data/report.doc");  // the stream's file
+  EXPECT_EQ(fake.times_written[0].path, kReport);  // the stream's file
   EXPECT_EQ(fake.times_written[0].times.last_access, file_time_utc(2005, 3, 4, 22, 0, 59));
   EXPECT_EQ(fake.times_written[0].times.last_write, file_time_utc(2005, 1, 2, 13, 45, 10));
   EXPECT_EQ(streams.messages(), "");
 
   fake.times_writable = false;
   first_record();
-  const std::string reset = "\nCan't reset filetime for /data/report.doc\n";
+  const std::string reset = "\nCan't reset filetime for " + kReport + "\n";
   EXPECT_EQ(streams.messages(), reset + reset + reset + reset);
 }
 
@@ -206,13 +210,15 @@ TEST_F(FileStreams, FailedTimesAreReportedAndNothingIsWrittenBack) {
   std::string record = first_record();
   std::string said = ::testing::internal::GetCapturedStdout();
 
-  EXPECT_EQ(record, "report.doc:summary        " + right40(kMd5Abc) +
-                        "            3 00/00/1980 00:00:00w GMT \n");
-  EXPECT_EQ(said,
-            "\n604 Tallysum\nCouldn't get filetime for /data/report.doc:summary\n"
-            "\n604 Tallysum\nCouldn't get filetime for /data/report.doc:empty\n");
+  EXPECT_EQ(record, as_written("report.doc:summary        " + right40(kMd5Abc) +
+                               "            3 00/00/1980 00:00:00w GMT \n"));
+  // The capture is read back as text: the system's line end comes back as "\n".
+  EXPECT_EQ(said, "\n604 Tallysum\nCouldn't get filetime for " + kReport +
+                      ":summary\n"
+                      "\n604 Tallysum\nCouldn't get filetime for " +
+                      kReport + ":empty\n");
   EXPECT_TRUE(fake.times_written.empty()) << "unknown times must never be written back";
-  const std::string reset = "\nCan't reset filetime for /data/report.doc\n";
+  const std::string reset = "\nCan't reset filetime for " + kReport + "\n";
   EXPECT_EQ(streams.messages(), reset + reset + reset + reset);
 }
 
@@ -230,18 +236,18 @@ TEST(FileStreamsDeathTest, InterruptEndsTheRunBetweenWholeRecords) {
   };
   for (const auto& c : cases) {
     StreamDouble fake;
-    fake.add_stream("/f", "one", "abc");
-    fake.add_stream("/f", "two", "abc");
+    fake.add_stream(native_path("/f"), "one", "abc");
+    fake.add_stream(native_path("/f"), "two", "abc");
     fake.interrupt_after_time_reads = c.pressed_after;
-    TempDir dir;
+    TempDir dir{kSharedWithDeathTests};
     const std::string out = dir.at("out");
     EXPECT_EXIT(
         {
           finish_output();
           use_output_file(os().open_output(out, OutputMode::kCreate, nullptr), out);
-          list_file_streams(Directory{"/"}, listed("f"));
+          list_file_streams(Directory{native_path("/")}, listed("f"));
         },
         ::testing::ExitedWithCode(2), "");
-    EXPECT_EQ(read_file(out), c.written) << c.pressed_after;
+    EXPECT_EQ(read_file(out), as_written(c.written)) << c.pressed_after;
   }
 }

@@ -210,10 +210,8 @@ TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
   tree.write("b.big", "");
   std::filesystem::resize_file(tree.at("b.big"), 256LL << 20);
   for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGPIPE}) {
-    ProgramResult result = run_tallysum({.args = {"-256"},
-                                         .directory = tree.path(),
-                                         .signal = signal,
-                                         .signal_when = "a.txt"});
+    ProgramResult result = run_tallysum(
+        {.args = {"-256"}, .directory = tree.path(), .signal = signal, .signal_when = "a.txt"});
     EXPECT_EQ(result.status, 2) << signal << result.err;
     EXPECT_TRUE(contains(result.err, "Abnormal termination. Reason: INPUT_FILE")) << signal;
     EXPECT_FALSE(contains(result.err, "Error writing")) << signal << result.err;

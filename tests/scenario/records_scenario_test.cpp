@@ -13,7 +13,7 @@
 
 #include "platform/platform.h"
 #include "support/c_library.h"
-#include "support/disk_setup.h"
+#include "support/file_stamps.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -33,7 +33,7 @@ void make_tree(const TempDir& tree) {
   tree.write("empty.dat", "");
   tree.write("sub/h.txt", "hello");
   for (const char* name : {"a.txt", "empty.dat", "sub/h.txt"}) {
-    ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite, kWrite)) << name;
+    ASSERT_TRUE(set_stamps(tree.at(name), {kWrite}, {kWrite})) << name;
   }
 }
 

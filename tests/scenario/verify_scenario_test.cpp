@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/disk_setup.h"
+#include "support/file_stamps.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -31,7 +31,7 @@ class VerifyScenario : public ::testing::Test {
     tree.write("d.txt", "delta");
     tree.write("sub/c.txt", "charlie");
     for (const char* name : {"a.txt", "b.txt", "d.txt", "sub/c.txt"}) {
-      ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite, kWrite)) << name;
+      ASSERT_TRUE(set_stamps(tree.at(name), {kWrite}, {kWrite})) << name;
     }
   }
 
@@ -95,7 +95,7 @@ TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   for (int pass = 0; pass < 2; ++pass) {
     // Access stamps move, as reading moves them; nothing else does.
     for (const char* name : {"a.txt", "b.txt", "d.txt", "sub/c.txt"}) {
-      ASSERT_TRUE(set_file_stamps(tree.at(name), kWrite + 86400 * (pass + 1), kWrite));
+      ASSERT_TRUE(set_stamps(tree.at(name), {kWrite + 86400 * (pass + 1)}, {kWrite}));
     }
     ProgramResult result = verify();
     EXPECT_EQ(result.out, "") << "pass " << pass;
@@ -118,7 +118,7 @@ TEST_F(VerifyScenario, AnAdjustedNameWidthIsTakenFromTheCataloguesEnd) {
 
 TEST_F(VerifyScenario, AChangedColumnOtherThanTheDigestCounts) {
   catalogue({"-n", "-m", "-o", elsewhere.at("list.txt")});
-  ASSERT_TRUE(set_file_stamps(tree.at("d.txt"), kWrite, kWrite + 60));
+  ASSERT_TRUE(set_stamps(tree.at("d.txt"), {kWrite}, {kWrite + 60}));
   ProgramResult result = verify();
   EXPECT_EQ(result.out, "CHANGED d.txt\n");
   EXPECT_EQ(tally_line_of(result.err),

@@ -7,9 +7,6 @@
 // The longest path the system takes in one call, in bytes or characters.
 extern const std::size_t kSystemPathLimit;
 
-// Sets the last access and last write times of a file (seconds since 1970, UTC) through the
-// native layer; false when the system refuses.
-bool set_file_stamps(const std::string& path, std::int64_t access, std::int64_t write);
 // Makes a FIFO; false where the system has none.
 bool make_fifo(const std::string& path);
 // Makes `depth` nested directories each named `level` below `root` and, in the deepest, the

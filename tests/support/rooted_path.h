@@ -3,12 +3,10 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "support/native_path.h"
 
 // `relative` below the root, each '/' as the separator: "/d/sub" here, "C:\d\sub" where
 // paths begin with a drive.
 inline std::string rooted_path(const std::string& relative) {
-  std::string path = kSeparator == '\\' ? "C:\\" : "/";
-  for (char c : relative) path += c == '/' ? kSeparator : c;
-  return path;
+  return (kSeparator == '\\' ? "C:\\" : "/") + native_path(relative);
 }

@@ -11,12 +11,12 @@ struct ProgramResult {
 };
 
 struct ProgramRun {
-  std::vector<std::string> args;            // without the program name
-  std::string directory;                    // working directory; empty: the test's own
-  std::vector<std::string> environment;     // "NAME=value" entries added to a clean one
-  std::string input;                        // standard input (a pipe, closed after it)
-  int timeout_seconds = 60;                 // the program is killed after this
-  std::vector<int> closed;                  // standard descriptors the program starts without
+  std::vector<std::string> args;         // without the program name
+  std::string directory;                 // working directory; empty: the test's own
+  std::vector<std::string> environment;  // "NAME=value" entries added to a clean one
+  std::string input;                     // standard input (a pipe, closed after it)
+  int timeout_seconds = 60;              // the program is killed after this
+  std::vector<int> closed;               // standard descriptors the program starts without
   // When not 0: sent to the program once its standard output holds `signal_when` (SIGPIPE:
   // standard output's pipe is closed instead, as a reader that leaves does).
   int signal = 0;

@@ -34,11 +34,11 @@ class ScriptedPlatform : public PassThroughPlatform {
   // Set: a fixed zone, local time = UTC - offset_seconds with no daylight shift, and
   // zone_info() answers it. Empty: the C library's rules under the TZ given at construction.
   std::optional<ZoneInfo> zone;
-  bool calendar_fails = false;   // to_calendar() cannot convert
-  std::deque<int> keys;          // read_key() answers these, then kKeyEndOfInput
-  std::function<void()> on_key;  // runs before each key is answered
+  bool calendar_fails = false;           // to_calendar() cannot convert
+  std::deque<int> keys;                  // read_key() answers these, then kKeyEndOfInput
+  std::function<void()> on_key;          // runs before each key is answered
   std::atomic<bool> interrupted{false};  // interrupt_pending(); asked by digest workers too
-  bool removable = false;        // is_removable_drive()
+  bool removable = false;                // is_removable_drive()
   bool free_space_readable = true;
   std::uint64_t free_bytes = 0;  // disk_free_bytes()
   bool lock_free = true;         // acquire_log_lock()

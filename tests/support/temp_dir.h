@@ -4,9 +4,18 @@
 #include <string>
 #include <vector>
 
+// Asks for a scratch directory that a death test's child shares with its parent. Where the
+// child is a copy of the parent (Linux) it shares everything anyway; where it runs the test
+// again from its start (Windows), its n-th such directory of the test is the parent's n-th, so
+// that both look at the same files. The parent must hold none of them open while the child
+// runs: a file open for writing there cannot be opened again by the child.
+struct SharedWithDeathTests {};
+inline constexpr SharedWithDeathTests kSharedWithDeathTests{};
+
 class TempDir {
  public:
   TempDir();
+  explicit TempDir(SharedWithDeathTests);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -20,6 +29,7 @@ class TempDir {
 
  private:
   std::string path_;
+  bool owned_ = true;  // false in a death test's child: the parent removes it
 };
 
 // The whole content of a file.

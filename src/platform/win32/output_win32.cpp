@@ -13,6 +13,14 @@ struct OutputFileState {
 
 namespace {
 
+// Standard output is looked up at each use, as the Linux layer writes to descriptor 1: the
+// handle is whatever the process's standard output is now, not what it was at the first write.
+OutputFileState standard_state{INVALID_HANDLE_VALUE, L"", false};
+
+HANDLE handle_of(OutputHandle output) {
+  return output == &standard_state ? GetStdHandle(STD_OUTPUT_HANDLE) : output->handle;
+}
+
 bool cut_handle(HANDLE handle, std::uint64_t size) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(size);
@@ -63,8 +71,7 @@ OutputHandle Win32Platform::open_output(const std::string& path, OutputMode mode
 }
 
 OutputHandle Win32Platform::standard_output() {
-  static OutputFileState standard{GetStdHandle(STD_OUTPUT_HANDLE), L"", false};
-  return &standard;
+  return &standard_state;
 }
 
 WriteResult Win32Platform::write_output(OutputHandle output, const char* data, std::size_t count) {
@@ -72,11 +79,12 @@ WriteResult Win32Platform::write_output(OutputHandle output, const char* data, s
   DWORD wanted = count < std::numeric_limits<DWORD>::max() ? static_cast<DWORD>(count)
                                                            : std::numeric_limits<DWORD>::max();
   DWORD written = 0;
-  if (output->handle == nullptr || output->handle == INVALID_HANDLE_VALUE) {
+  const HANDLE handle = handle_of(output);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     result.status = WriteResult::kFailed;
     return result;
   }
-  if (!WriteFile(output->handle, data, wanted, &written, nullptr)) {
+  if (!WriteFile(handle, data, wanted, &written, nullptr)) {
     result.status = win32::write_status(GetLastError());
   } else if (written < count) {
     result.status = WriteResult::kShort;
@@ -87,7 +95,8 @@ WriteResult Win32Platform::write_output(OutputHandle output, const char* data, s
 
 std::int64_t Win32Platform::output_size(OutputHandle output) {
   LARGE_INTEGER size;
-  if (GetFileType(output->handle) != FILE_TYPE_DISK || !GetFileSizeEx(output->handle, &size)) {
+  const HANDLE handle = handle_of(output);
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size)) {
     return -1;
   }
   return size.QuadPart;
