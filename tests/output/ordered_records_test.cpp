@@ -215,9 +215,6 @@ TEST_F(OrderedRecordsTest, TheWalkRunsAheadOfTheRecordsByNoMoreThanTheWindow) {
 }
 
 TEST_F(OrderedRecordsTest, AnInterruptEndsTheRunWithEveryRecordBeforeItWholeAndNoneAfterIt) {
-#ifdef _WIN32
-  GTEST_SKIP() << "under Wine the interrupted child with its workers running never exits";
-#endif
   // Forked with no thread of its own running: the workers start in the child.
   const Catalogue whole = catalogue({"-r"}, 1, 0);
   TempDir place{kSharedWithDeathTests};
