@@ -9,6 +9,7 @@
 #include "run/run_state.h"
 #include "run/settings.h"
 #include "run/termination.h"
+#include "select/path_lists.h"
 
 int disk_capacity = 0;
 int records_on_disk = 0;
@@ -30,13 +31,9 @@ int longest_record = 0;
   terminate_run(kWriteError);
 }
 
-// A root keeps its separator: the directory of "A:\list.txt" is the drive's root, while "A:"
-// alone would be the drive's current directory.
 std::string parent_of(const std::string& path) {
-  std::size_t last = path.rfind(kSeparator);
-  if (last == std::string::npos) return ".";
-  const bool root = last == 0 || path[last - 1] == ':';
-  return path.substr(0, root ? last + 1 : last);
+  std::string directory = directory_part(path);
+  return directory.empty() ? "." : directory;
 }
 
 // Where the free space of the output file's disk is read: its directory, or the nearest one

@@ -16,6 +16,14 @@ bool is_root(const std::string& path) {
 
 }  // namespace
 
+std::string directory_part(const std::string& path) {
+  std::size_t cut = path.rfind(kSeparator);
+  if (cut == std::string::npos) return "";
+  // Without its separator, so that "d/*.txt d/*.doc" walks d once; but a root keeps it.
+  std::string with_separator = path.substr(0, cut + 1);
+  return is_root(with_separator) ? with_separator : path.substr(0, cut);
+}
+
 std::string absolute_path(const std::string& path) {
   std::string full;
   return os().full_path(path, &full) ? full : path;
@@ -29,13 +37,8 @@ void add_path_argument(const std::string& text) {
     return;
   }
   std::size_t cut = full.rfind(kSeparator);
-  // The directory goes on without its separator, so that "d/*.txt d/*.doc" walks d once.
-  std::string directory = cut == std::string::npos ? std::string() : full.substr(0, cut);
-  if (cut != std::string::npos && is_root(full.substr(0, cut + 1))) {
-    directory = full.substr(0, cut + 1);
-  }
   std::string name = cut == std::string::npos ? full : full.substr(cut + 1);
-  add_search_path(directory);
+  add_search_path(directory_part(full));
   if (!name.empty()) add_file_pattern(name);
 }
 

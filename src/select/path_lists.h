@@ -3,6 +3,10 @@
 
 #include <string>
 
+// The directory part of a path, up to its last separator, which only a root keeps ("/",
+// "C:\"): without it a root would name the current directory (of its drive). Empty when
+// the path has no separator.
+std::string directory_part(const std::string& path);
 // The path made absolute against the current directory; as it stands when it cannot be.
 std::string absolute_path(const std::string& path);
 // A bare path argument: an existing directory becomes a search path; otherwise the directory
