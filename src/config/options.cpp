@@ -37,12 +37,9 @@ struct Cursor {
 // Which way a missing or unusable separate value ends the run.
 enum class OnMissing { kHelp, kPlain };
 
-// '/' is one of them where it cannot begin an absolute path.
-bool begins_option(const char* text) {
-  return text[0] != '\0' && std::strchr(kOptionPrefixes, text[0]) != nullptr;
+bool begins_long_option(const char* text) {
+  return is_long_option(text);
 }
-
-bool begins_long_option(const char* text) { return is_long_option(text); }
 
 // Set while a catalogue's command line is read back: its options describe records already
 // written, and nothing of theirs may be opened again.
@@ -623,6 +620,10 @@ void parse_command_line(int argc, char** argv) {
     }
   }
   read_arguments(argc, argv);
+}
+
+bool begins_option(const char* text) {
+  return text[0] != '\0' && std::strchr(kOptionPrefixes, text[0]) != nullptr;
 }
 
 void parse_echoed_command_line(int argc, char** argv) {

@@ -20,6 +20,9 @@ inline constexpr const char* kVerifyOption = "--verify";
 // True when the arguments ask for a verification, with the catalogue's name in `catalogue`.
 // Ends the run with reason 5 when --verify comes with anything but one catalogue name.
 bool verify_requested(int argc, char** argv, std::string* catalogue);
+// True when the argument begins an option: it begins with one of the platform's option
+// prefixes ('/' among them only where it cannot begin an absolute path).
+bool begins_option(const char* text);
 // Reads a command line that a catalogue echoes, as parse_command_line reads the arguments,
 // but without the environment's log and the configuration file, and without opening the
 // accounting log an option names: the words alone decide, and nothing is written.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "config/completion.h"
 #include "config/options.h"
@@ -86,13 +85,8 @@ bool names_something(const std::string& word) {
 }
 
 bool ends_with_name(const std::string& word, const std::string& name) {
-  if (name.empty() || word.size() < name.size()) return false;
-  std::string tail = word.substr(word.size() - name.size());
-  return kNamesIgnoreCase ? upper_case_ascii(tail) == upper_case_ascii(name) : tail == name;
-}
-
-bool begins_option_word(const std::string& word) {
-  return !word.empty() && std::strchr(kOptionPrefixes, word[0]) != nullptr;
+  return !name.empty() && word.size() >= name.size() &&
+         same_name(word.substr(word.size() - name.size()), name);
 }
 
 // The options of the run that wrote the catalogue, applied to the settings: its words alone
@@ -185,10 +179,10 @@ std::vector<std::string> echoed_words(const std::string& command_line,
   for (std::size_t i = 0; i < split.size(); ++i) {
     std::string word = split[i];
     const bool program = i == 0;
-    if (!begins_option_word(word) && !names_something(word) &&
+    if (!begins_option(word.c_str()) && !names_something(word) &&
         !(program && ends_with_name(word, program_name))) {
       std::string joined = word;
-      for (std::size_t k = i + 1; k < split.size() && !begins_option_word(split[k]); ++k) {
+      for (std::size_t k = i + 1; k < split.size() && !begins_option(split[k].c_str()); ++k) {
         joined += " " + split[k];
         if (names_something(joined) || (program && ends_with_name(joined, program_name))) {
           word = joined;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "run/settings.h"
 #include "run/text_format.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -22,6 +22,10 @@ std::string directory_part(const std::string& path) {
   // Without its separator, so that "d/*.txt d/*.doc" walks d once; but a root keeps it.
   std::string with_separator = path.substr(0, cut + 1);
   return is_root(with_separator) ? with_separator : path.substr(0, cut);
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+  return kNamesIgnoreCase ? upper_case_ascii(a) == upper_case_ascii(b) : a == b;
 }
 
 std::string absolute_path(const std::string& path) {
@@ -49,9 +53,7 @@ void add_search_path(const std::string& text) {
   // /data/work are two directories, and folding them together would leave one out of the
   // catalogue. The test runs before the trailing separator is dropped, so "dir/" and "dir"
   // both stay.
-  auto same = [&full](const std::string& entry) {
-    return kNamesIgnoreCase ? upper_case_ascii(entry) == upper_case_ascii(full) : entry == full;
-  };
+  auto same = [&full](const std::string& entry) { return same_name(entry, full); };
   if (std::any_of(settings.search_paths.begin(), settings.search_paths.end(), same)) return;
   // The root keeps its separator: without it the path would be empty.
   if (!full.empty() && !is_root(full) && full.back() == kSeparator) full.pop_back();

@@ -7,6 +7,9 @@
 // "C:\"): without it a root would name the current directory (of its drive). Empty when
 // the path has no separator.
 std::string directory_part(const std::string& path);
+// Two names or paths compared as the file system compares them: without case where it
+// ignores case.
+bool same_name(const std::string& a, const std::string& b);
 // The path made absolute against the current directory; as it stands when it cannot be.
 std::string absolute_path(const std::string& path);
 // A bare path argument: an existing directory becomes a search path; otherwise the directory

@@ -76,35 +76,37 @@ HANDLE open_existing(const std::wstring& path, DWORD access, DWORD share, DWORD 
                      FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
+}  // namespace win32
+
+namespace {
+
+// The facts a handle and a directory search both give, in the same system structures.
+void fill_facts(DWORD attributes, const FILETIME& creation, const FILETIME& access,
+                const FILETIME& write, DWORD size_low, DWORD size_high, DirEntry* facts) {
+  facts->attributes = attributes;
+  facts->creation = win32::file_time(creation.dwLowDateTime, creation.dwHighDateTime);
+  facts->last_access = win32::file_time(access.dwLowDateTime, access.dwHighDateTime);
+  facts->last_write = win32::file_time(write.dwLowDateTime, write.dwHighDateTime);
+  facts->creation_ns = facts->last_access_ns = facts->last_write_ns = 0;
+  bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts->size = directory ? 0 : static_cast<std::int64_t>(win32::file_time(size_low, size_high));
+}
+
+}  // namespace
+
+namespace win32 {
+
 bool facts_by_handle(HANDLE handle, DirEntry* facts) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) return false;
-  facts->attributes = info.dwFileAttributes;
-  facts->creation =
-      file_time(info.ftCreationTime.dwLowDateTime, info.ftCreationTime.dwHighDateTime);
-  facts->last_access =
-      file_time(info.ftLastAccessTime.dwLowDateTime, info.ftLastAccessTime.dwHighDateTime);
-  facts->last_write =
-      file_time(info.ftLastWriteTime.dwLowDateTime, info.ftLastWriteTime.dwHighDateTime);
-  facts->creation_ns = facts->last_access_ns = facts->last_write_ns = 0;
-  bool directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  facts->size =
-      directory ? 0 : static_cast<std::int64_t>(file_time(info.nFileSizeLow, info.nFileSizeHigh));
+  fill_facts(info.dwFileAttributes, info.ftCreationTime, info.ftLastAccessTime,
+             info.ftLastWriteTime, info.nFileSizeLow, info.nFileSizeHigh, facts);
   return true;
 }
 
 void fill_entry(const WIN32_FIND_DATAW& found, DirEntry* entry) {
-  entry->attributes = found.dwFileAttributes;
-  entry->creation =
-      file_time(found.ftCreationTime.dwLowDateTime, found.ftCreationTime.dwHighDateTime);
-  entry->last_access =
-      file_time(found.ftLastAccessTime.dwLowDateTime, found.ftLastAccessTime.dwHighDateTime);
-  entry->last_write =
-      file_time(found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime);
-  entry->creation_ns = entry->last_access_ns = entry->last_write_ns = 0;
-  bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  entry->size =
-      directory ? 0 : static_cast<std::int64_t>(file_time(found.nFileSizeLow, found.nFileSizeHigh));
+  fill_facts(found.dwFileAttributes, found.ftCreationTime, found.ftLastAccessTime,
+             found.ftLastWriteTime, found.nFileSizeLow, found.nFileSizeHigh, entry);
   entry->name = to_utf8(found.cFileName);
   entry->short_name = to_utf8(found.cAlternateFileName);
 }
