@@ -42,8 +42,8 @@ std::string through_driver(const std::string& path, bool DigestRequest::*kind) {
   DigestRequest request;
   request.*kind = true;
   DigestTexts texts = digest_path(path, request).texts;
-  for (const std::string* text : {&texts.md5, &texts.sha1, &texts.crc32, &texts.sha256,
-                                  &texts.sha384, &texts.sha512}) {
+  for (const std::string* text :
+       {&texts.md5, &texts.sha1, &texts.crc32, &texts.sha256, &texts.sha384, &texts.sha512}) {
     if (!text->empty()) return *text;
   }
   return std::string();
@@ -205,7 +205,8 @@ int main(int argc, char** argv) {
 
   std::printf("digest   kernel     input   throughput (10^6 bytes per second)\n");
   for (const Algorithm& a : algorithms()) {
-    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), a.name) == wanted.end()) continue;
+    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), a.name) == wanted.end())
+      continue;
     bench_kernels(a, buffer);
     bench_driver(a, path, kFileSize);
     bench_openssl(a, buffer);

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "run/output_stream.h"
-#include "run/settings.h"
 #include "output/banner.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
+#include "run/output_stream.h"
+#include "run/settings.h"
 
 int help_page_count = 0;
 

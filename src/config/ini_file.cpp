@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "config/ini_line.h"
+#include "platform/platform.h"
+#include "platform/text_file.h"
 #include "run/run_state.h"
 #include "run/termination.h"
 #include "run/text_format.h"
-#include "platform/platform.h"
-#include "platform/text_file.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "config/options.h"
-#include "run/settings.h"
 #include "output/accounting_log.h"
+#include "run/settings.h"
 #include "run/text_format.h"
 #include "select/path_lists.h"
 

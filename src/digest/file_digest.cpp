@@ -81,7 +81,8 @@ PassOutcome read_pass(InputHandle input, DigestSet* set, std::uint64_t limit,
 
 // The bytes a pass over a file of `size` bytes must deliver.
 std::uint64_t expected_bytes(const DigestRequest& request, std::int64_t size) {
-  std::uint64_t end = std::min<std::uint64_t>(pass_limit(request), static_cast<std::uint64_t>(size));
+  std::uint64_t end =
+      std::min<std::uint64_t>(pass_limit(request), static_cast<std::uint64_t>(size));
   return request.start < end ? end - request.start : 0;
 }
 
@@ -106,8 +107,9 @@ DigestOutcome outcome_of(PassOutcome pass) {
 
 // One open and one read of a file. `base` holds the facts the pass starts from; without them
 // (a second reading) they are taken from the open file itself.
-DigestOutcome one_reading(const Directory& dir, const std::string& name, const DigestRequest& request,
-                          bool have_base, DirEntry* base, DigestTexts* texts) {
+DigestOutcome one_reading(const Directory& dir, const std::string& name,
+                          const DigestRequest& request, bool have_base, DirEntry* base,
+                          DigestTexts* texts) {
   InputHandle input = open_for_digest(dir, name);
   if (input == nullptr) return DigestOutcome::kNotOpened;
   if (!have_base && !os().input_facts(input, base)) {
@@ -116,7 +118,8 @@ DigestOutcome one_reading(const Directory& dir, const std::string& name, const D
   }
   DigestSet set;
   start_digests(&set, request);
-  PassOutcome pass = read_pass(input, &set, pass_limit(request), expected_bytes(request, base->size));
+  PassOutcome pass =
+      read_pass(input, &set, pass_limit(request), expected_bytes(request, base->size));
   DirEntry after;
   bool still = os().input_facts(input, &after);
   os().close_input(input);
@@ -199,8 +202,7 @@ void mark_digests(const DigestRequest& request, DigestTexts* texts) {
 }
 
 std::uint64_t pass_limit(const DigestRequest& request) {
-  bool others = request.sha1 || request.crc32 || request.sha256 || request.sha384 ||
-                request.sha512;
+  bool others = request.sha1 || request.crc32 || request.sha256 || request.sha384 || request.sha512;
   if (request.md5 && request.md5_end != 0 && !others) return request.md5_end;
   return kToTheEnd;
 }

@@ -1,3 +1,5 @@
 #include "driver/startup.h"
 
-int main(int argc, char** argv) { run_program(argc, argv); }
+int main(int argc, char** argv) {
+  run_program(argc, argv);
+}

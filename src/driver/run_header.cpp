@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "run/settings.h"
-#include "run/run_state.h"
-#include "run/output_stream.h"
 #include "output/file_times.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "run/text_format.h"
 
 namespace {

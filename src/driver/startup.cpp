@@ -7,21 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "config/completion.h"
 #include "config/options.h"
 #include "digest/work_pool.h"
-#include "run/settings.h"
-#include "config/completion.h"
 #include "driver/run_header.h"
-#include "run/run_state.h"
-#include "run/termination.h"
 #include "driver/verify.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
+#include "output/file_times.h"
 #include "output/ordered_records.h"
 #include "output/stream_record.h"
-#include "run/output_stream.h"
-#include "output/file_times.h"
 #include "platform/platform.h"
+#include "run/output_stream.h"
+#include "run/run_state.h"
+#include "run/settings.h"
+#include "run/termination.h"
 #include "select/path_lists.h"
 #include "select/walk.h"
 
@@ -77,7 +77,6 @@ std::string prepared_search_path(const std::string& path) {
   dir[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(dir[0])));
   return dir;
 }
-
 
 void counting_pass() {
   std::fputs("Counting files: ", message_stream);

@@ -23,7 +23,9 @@ constexpr const char* kEntryStartLine =
   std::exit(1);
 }
 
-bool is_padding(char c) { return c == 0x1A || c == 0x00; }
+bool is_padding(char c) {
+  return c == 0x1A || c == 0x00;
+}
 
 // Where the trailing run of padding starts: the file's size when there is none. Read from the
 // end in pieces, so a log of any size is scanned.

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "run/output_stream.h"
 #include "output/destinations.h"
+#include "run/output_stream.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 #include "output/catalogue.h"
 
-#include "output/file_times.h"
-
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
+#include "output/file_times.h"
 #include "run/settings.h"
 
 namespace {
@@ -99,7 +98,6 @@ ColumnRule short_name_column() {
   rule.min = kShortNameWidth;
   return rule;
 }
-
 
 ColumnRule time_column(char letter, bool fixed_form, const Settings& s) {
   std::string shape = !fixed_form && s.year_first_dates ? "9999/99/99" : "99/99/9999";

@@ -19,7 +19,6 @@ std::string initials_of(const std::string& name) {
   return initials;
 }
 
-
 const Stamp& stamp_of(const FileTimes& times, char letter) {
   if (letter == 'c') return times.creation;
   if (letter == 'a') return times.last_access;

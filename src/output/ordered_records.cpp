@@ -1,11 +1,10 @@
 #include "output/ordered_records.h"
 
-#include "run/output_stream.h"
-
 #include <utility>
 
 #include "output/file_record.h"
 #include "output/stream_record.h"
+#include "run/output_stream.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "output/shorten.h"
 
-#include "run/text_format.h"
 #include "platform/platform.h"
+#include "run/text_format.h"
 
 std::string shorten_keep_tail(const std::string& path, int width) {
   const int length = static_cast<int>(path.size());

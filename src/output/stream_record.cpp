@@ -39,8 +39,8 @@ struct StreamTimes {
 StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
                               const std::string& stream_path, int line, const char* module) {
   StreamTimes result;
-  for (Stamp* stamp : {&result.times.last_write, &result.times.last_access,
-                       &result.times.creation}) {
+  for (Stamp* stamp :
+       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
     *stamp = Stamp{0, 0, 1980, 0, 0, 0};
   }
   os().set_file_apis_ansi();
@@ -83,8 +83,8 @@ DigestRequest file_stream_request() {
 }
 
 const std::string& the_text(const DigestTexts& texts) {
-  for (const std::string* text : {&texts.md5, &texts.crc32, &texts.sha1, &texts.sha256,
-                                  &texts.sha384, &texts.sha512}) {
+  for (const std::string* text :
+       {&texts.md5, &texts.crc32, &texts.sha1, &texts.sha256, &texts.sha384, &texts.sha512}) {
     if (!text->empty()) return *text;
   }
   return texts.md5;
@@ -122,8 +122,8 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
   const std::string suffix = stream_path_suffix(stream.name);
   const std::string stream_path = full_path + suffix;
   std::string record = stream_name_column(file.name, suffix, stream_path);
-  StreamTimes times = read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine,
-                                        kFileStreamModule);
+  StreamTimes times =
+      read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine, kFileStreamModule);
   DigestResult digest =
       digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
   report_digest_outcome(digest.outcome, stream_path);

@@ -4,6 +4,10 @@ namespace {
 Platform* installed = nullptr;
 }
 
-Platform& os() { return installed != nullptr ? *installed : native_platform(); }
+Platform& os() {
+  return installed != nullptr ? *installed : native_platform();
+}
 
-void set_platform(Platform* platform) { installed = platform; }
+void set_platform(Platform* platform) {
+  installed = platform;
+}

@@ -111,11 +111,11 @@ enum class OutputMode {
 // status.
 struct WriteResult {
   enum Status {
-    kDone,         // everything was written
-    kShort,        // fewer bytes than asked and no error reported: write the rest again
-    kFull,         // the disk or the quota is full
-    kBrokenPipe,   // the reader of a pipe has gone
-    kFailed,       // any other error
+    kDone,        // everything was written
+    kShort,       // fewer bytes than asked and no error reported: write the rest again
+    kFull,        // the disk or the quota is full
+    kBrokenPipe,  // the reader of a pipe has gone
+    kFailed,      // any other error
   };
   Status status = kDone;
   std::size_t written = 0;
@@ -261,8 +261,8 @@ class Platform {
   virtual bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) = 0;
   // Local midnight-based conversion back, as mktime with no daylight adjustment: -1 when the
   // date cannot be converted.
-  virtual std::int64_t local_standard_seconds(int year, int month, int day, int hour,
-                                              int minute, int second) = 0;
+  virtual std::int64_t local_standard_seconds(int year, int month, int day, int hour, int minute,
+                                              int second) = 0;
 
   // --- Help -----------------------------------------------------------------------------------
   // The program's help file for the program at `program_path`, or empty when not found.
@@ -285,7 +285,7 @@ void set_platform(Platform* platform);
 Platform& native_platform();
 
 // Where the platforms differ only in a value.
-extern const char kSeparator;          // '/' or '\\'
-extern const bool kNamesIgnoreCase;    // file names compare without regard to case
-extern const char kOptionPrefixes[];   // the characters that begin an option argument
-extern const char kLineEnd[];          // what "\n" becomes in the files and streams written
+extern const char kSeparator;         // '/' or '\\'
+extern const bool kNamesIgnoreCase;   // file names compare without regard to case
+extern const char kOptionPrefixes[];  // the characters that begin an option argument
+extern const char kLineEnd[];         // what "\n" becomes in the files and streams written

@@ -39,7 +39,9 @@ OutputState out;
 bool log_failed = false;
 std::vector<std::string>* collected = nullptr;
 
-OutputHandle handle() { return out.handle != nullptr ? out.handle : os().standard_output(); }
+OutputHandle handle() {
+  return out.handle != nullptr ? out.handle : os().standard_output();
+}
 
 // "\n" is the program's line end; a platform whose files end lines otherwise gets its own.
 void append_text(std::string* buffer, const std::string& text) {
@@ -138,13 +140,21 @@ void use_output_file(OutputHandle file, const std::string& name) {
   out.is_file = os().output_size(file) >= 0;
 }
 
-void hold_output() { out.holding = true; }
+void hold_output() {
+  out.holding = true;
+}
 
-bool output_is_stdout() { return out.handle == nullptr; }
+bool output_is_stdout() {
+  return out.handle == nullptr;
+}
 
-std::string output_name() { return out.handle == nullptr ? "(standard output)" : out.name; }
+std::string output_name() {
+  return out.handle == nullptr ? "(standard output)" : out.name;
+}
 
-void collect_output_in(std::vector<std::string>* records) { collected = records; }
+void collect_output_in(std::vector<std::string>* records) {
+  collected = records;
+}
 
 void write_record(const std::string& text, int files, std::int64_t bytes) {
   if (collected != nullptr) return collected->push_back(text);
@@ -199,7 +209,9 @@ bool finish_output() {
   return ok;
 }
 
-bool output_reader_gone() { return out.reader_gone; }
+bool output_reader_gone() {
+  return out.reader_gone;
+}
 
 void write_log(const std::string& text) {
   if (settings.accounting_file == nullptr || text.empty()) return;
@@ -212,4 +224,6 @@ void write_log(const std::string& text) {
                settings.accounting_path.c_str());
 }
 
-bool log_write_failed() { return log_failed; }
+bool log_write_failed() {
+  return log_failed;
+}

@@ -7,7 +7,9 @@
 
 Settings settings;
 
-void create_settings() { settings = Settings{}; }
+void create_settings() {
+  settings = Settings{};
+}
 
 bool environment_switch_on(const char* value) {
   if (value == nullptr) return false;
@@ -34,4 +36,3 @@ void apply_defaults() {
   settings.md5 = 1;
   settings.path_only = 1;
 }
-

@@ -29,7 +29,9 @@ Elapsed split_elapsed(long long seconds) {
   return elapsed;
 }
 
-const char* directory_ending() { return counters.directory_count == 1 ? "y" : "ies"; }
+const char* directory_ending() {
+  return counters.directory_count == 1 ? "y" : "ies";
+}
 
 // The directory, file and byte totals every summary starts with.
 void append_totals(std::string* out) {

@@ -1,9 +1,9 @@
 #include "run/text_format.h"
 
-#include "platform/platform.h"
-
 #include <cstdarg>
 #include <cstdio>
+
+#include "platform/platform.h"
 
 int append_format(std::string* out, const char* format, ...) {
   std::va_list args;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "run/settings.h"
 #include "run/run_state.h"
+#include "run/settings.h"
 #include "select/file_dates.h"
 
 namespace {

@@ -26,7 +26,9 @@ constexpr PrivilegeMessage kPrivilegeMessages[] = {
 };
 constexpr char kPrivilegeAdvice[] = "\nTry using the -S option and rerun program\n\n";
 
-bool is_named(const StreamEntry& entry) { return stream_path_suffix(entry.name).size() > 1; }
+bool is_named(const StreamEntry& entry) {
+  return stream_path_suffix(entry.name).size() > 1;
+}
 
 }  // namespace
 

@@ -41,7 +41,8 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   return glob_match(pattern.substr(0, pattern.size() - 2), name);
 }
 
-std::vector<const DirEntry*> entries_matching(const DirListing& listing, const std::string& pattern) {
+std::vector<const DirEntry*> entries_matching(const DirListing& listing,
+                                              const std::string& pattern) {
   std::vector<const DirEntry*> found;
   if (pattern.find_first_of("*?") == std::string::npos) {
     for (const DirEntry& entry : listing.entries) {

@@ -15,4 +15,5 @@ bool wildcard_match(std::string_view pattern, std::string_view name);
 // A pattern without
 // wildcards names one entry: the one of exactly that name when there is one, else those equal
 // to it without case.
-std::vector<const DirEntry*> entries_matching(const DirListing& listing, const std::string& pattern);
+std::vector<const DirEntry*> entries_matching(const DirListing& listing,
+                                              const std::string& pattern);

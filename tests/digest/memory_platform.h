@@ -31,7 +31,7 @@ class MemoryPlatform : public PassThroughPlatform {
   // The file is rewritten (content and last-write time) when its Nth read is made, counted
   // over the whole test; each entry is used once.
   std::map<std::string, std::vector<int>> rewrite_at_read;
-  int interrupt_after_reads = -1;  // Ctrl-C once this many reads were made
+  int interrupt_after_reads = -1;      // Ctrl-C once this many reads were made
   bool interrupt_fails_reads = false;  // a read that Ctrl-C interrupts fails
   bool ansi = true;
 

@@ -27,10 +27,10 @@ TEST_F(PathListsTest, PathArgumentSplitsIntoDirectoryAndPattern) {
   tree.mkdir("dir");
   tree.write("dir/report.doc", "x");
   add_path_argument(tree.at("dir/*.txt"));
-  add_path_argument(tree.at("dir"));                 // an existing directory: no pattern
-  add_path_argument(tree.at("dir/*"));               // a directory and "*"
-  add_path_argument(tree.at("dir/report.doc"));      // an existing file names itself
-  add_path_argument(tree.at("dir/sub/../x?.log"));   // made absolute and normalised first
+  add_path_argument(tree.at("dir"));                // an existing directory: no pattern
+  add_path_argument(tree.at("dir/*"));              // a directory and "*"
+  add_path_argument(tree.at("dir/report.doc"));     // an existing file names itself
+  add_path_argument(tree.at("dir/sub/../x?.log"));  // made absolute and normalised first
   EXPECT_EQ(settings.search_paths, Strings{tree.at("dir")});
   EXPECT_EQ(settings.file_patterns, (Strings{"*.txt", "*", "report.doc", "x?.log"}));
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
 #include "digest/file_digest.h"
-#include "run/run_state.h"
 #include "output/stream_record.h"
+#include "run/run_state.h"
+#include "run/settings.h"
 #include "select/streams.h"
 #include "support/captured_streams.h"
 #include "support/temp_dir.h"

@@ -24,8 +24,12 @@ const std::string kFile = rooted_path("f");
 Directory parent_of(const std::string& path) {
   return Directory{path.substr(0, path.rfind(kSeparator) + 1), nullptr};
 }
-std::string name_of(const std::string& path) { return path.substr(path.rfind(kSeparator) + 1); }
-int count(const std::string& path) { return count_streams(parent_of(path), name_of(path)); }
+std::string name_of(const std::string& path) {
+  return path.substr(path.rfind(kSeparator) + 1);
+}
+int count(const std::string& path) {
+  return count_streams(parent_of(path), name_of(path));
+}
 void list_of(int n, const std::string& path) {
   list_directory_streams(n, parent_of(path), name_of(path), path);
 }

@@ -102,29 +102,29 @@ void remaining_steps(PairSchedule& s, int from) {
 // only for S1 and one sum, new a on a only for S0 and one sum. This Maj costs one operation
 // more than b ^ ((a ^ b) & (b ^ c)), which puts two more steps between a and new a; the
 // shorter chain is the faster round.
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)              \
-  do {                                                       \
-    std::uint64_t sum = (h) + wk[((t) >> 1) * 4 + ((t)&1)];  \
-    sum += (d);                                              \
-    SHA512_KEEP(sum);                                        \
-    std::uint64_t next_a = b_and_c - (d);                    \
-    sum += ((e) & (f)) + (~(e) & (g));                       \
-    SHA512_KEEP(sum);                                        \
-    (d) = sum + SHA512_S1(e);                                \
-    next_a += (d);                                           \
-    SHA512_KEEP(next_a);                                     \
-    next_a += (a) & b_xor_c;                                 \
-    SHA512_KEEP(next_a);                                     \
-    b_xor_c = (a) ^ (b);                                     \
-    b_and_c = (a) & (b);                                     \
-    (h) = next_a + SHA512_S0(a);                             \
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)             \
+  do {                                                      \
+    std::uint64_t sum = (h) + wk[((t) >> 1) * 4 + ((t)&1)]; \
+    sum += (d);                                             \
+    SHA512_KEEP(sum);                                       \
+    std::uint64_t next_a = b_and_c - (d);                   \
+    sum += ((e) & (f)) + (~(e) & (g));                      \
+    SHA512_KEEP(sum);                                       \
+    (d) = sum + SHA512_S1(e);                               \
+    next_a += (d);                                          \
+    SHA512_KEEP(next_a);                                    \
+    next_a += (a)&b_xor_c;                                  \
+    SHA512_KEEP(next_a);                                    \
+    b_xor_c = (a) ^ (b);                                    \
+    b_and_c = (a) & (b);                                    \
+    (h) = next_a + SHA512_S0(a);                            \
   } while (0)
 
 // After round t, steps one by one, spread evenly over the 80 rounds.
-#define SHA512_STEP_AFTER(t)                                                        \
+#define SHA512_STEP_AFTER(t) \
   if constexpr (kSchedule && (t) % 5 == 0) schedule_step(next + ((t) / 5) * 4)
 
-#define SHA512_EIGHT(t)                       \
+#define SHA512_EIGHT(t)                        \
   SHA512_ROUND(a, b, c, d, e, f, g, h, t);     \
   SHA512_STEP_AFTER(t);                        \
   SHA512_ROUND(h, a, b, c, d, e, f, g, t + 1); \
