@@ -274,8 +274,7 @@ void take_exclusions(Cursor& at) {
   if (at.index + 1 >= at.argc ||
       (begins_option(at.argv[at.index + 1]) && at.argv[at.index + 1][0] != '+')) {
     show_help_screen();
-    std::fflush(nullptr);
-    std::exit(5);
+    end_run_at_once(kIllegalOption);
   }
   take_list(at, [](const std::string& pattern) {
     settings.exclude_patterns.push_back(

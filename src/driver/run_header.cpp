@@ -1,7 +1,6 @@
 #include "driver/run_header.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "output/file_times.h"
@@ -62,15 +61,14 @@ std::string log_header(const RunTimeTexts& texts) {
 
 }  // namespace
 
-void write_run_header() {
+bool write_run_header() {
   RunTimeTexts texts;
   if (!run_time_texts(&texts)) {
     std::fprintf(stderr, "\nCan't get timezone information\n");
-    // Nothing has been written yet; a non-zero status keeps a script from taking this for a
-    // completed run.
-    std::exit(kOtherExit);
+    return false;
   }
-  if (settings.silent) return;
+  if (settings.silent) return true;
   write_output(output_header(texts));
   if (settings.accounting_file != nullptr) write_log(log_header(texts));
+  return true;
 }

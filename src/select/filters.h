@@ -7,13 +7,12 @@
 
 #include "platform/platform.h"
 
-// Day within the year, 1 for 1 January; month 0 accepts only day 0. Prints
-// "%d/%d/%d is not a valid date" and ends the process at once with status 7 (OTHER_EXIT) on
-// an impossible day or a month outside 0 to 12.
+// Day within the year, 1 for 1 January; month 0 accepts only day 0. -1 for a day the month
+// does not have or a month outside 0 to 12.
 int day_of_year(int month, int day, int year);
-// A day count; only differences mean anything (1 January 1900 is 19001). 0 for month > 12 or
-// day > 31. Every year has an entry: the year table's rule (each year adds its length) is
-// carried in both directions from 1900.
+// A day count; only differences mean anything (1 January 1900 is 19001). 0 for a date that
+// does not exist. Every year has an entry: the year table's rule (each year adds its length)
+// is carried in both directions from 1900.
 int day_number(int month, int day, int year);
 
 // What file_age_days returns when the file cannot be found again.

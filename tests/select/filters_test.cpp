@@ -1,7 +1,6 @@
 #include "select/filters.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -48,20 +47,20 @@ TEST(Calendar, DayOfYearAndDayNumbers) {
   EXPECT_EQ(day_number(1, 32, 2005), 0);
 }
 
-TEST(Calendar, ImpossibleDayEndsTheProcessAsAFailure) {
+// Clocks and file systems never give such a date; one that came anyway counts no day rather
+// than end the run.
+TEST(Calendar, ImpossibleDaysHaveNoDayNumber) {
   const int impossible[][3] = {{2, 30, 2005}, {2, 29, 1900}, {0, 1, 2006}, {13, 1, 2006}};
   for (const auto& d : impossible) {
-    std::string message = std::to_string(d[0]) + "/" + std::to_string(d[1]) + "/" +
-                          std::to_string(d[2]) + " is not a valid date\n";
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), day_of_year(d[0], d[1], d[2])),
-                testing::ExitedWithCode(7), message);
+    EXPECT_EQ(day_of_year(d[0], d[1], d[2]), -1) << d[0] << "/" << d[1];
+    EXPECT_EQ(day_number(d[0], d[1], d[2]), 0) << d[0] << "/" << d[1];
   }
 }
 
 TEST(DateText, LayoutTable) {
   struct Case {
     const char* text;
-    int month, day, year;  // month 0: the text is not a date
+    int month, day, year;  // month -1: the text is not a date
   };
   const Case cases[] = {
       {"102005", 10, 20, 2005},
