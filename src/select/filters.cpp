@@ -65,9 +65,6 @@ struct Layout {
   std::size_t day;
   std::size_t year;
   std::size_t year_length;
-
-  // How many characters the layout spans: a date text of another length is not in it.
-  std::size_t extent() const { return std::max({month + 2, day + 2, year + year_length}); }
 };
 
 int length_class(const std::string& text, bool separated) {
@@ -104,25 +101,31 @@ bool is_date_separator(char c) {
   return c == '-' || c == '/' || c == '\\';
 }
 
-// The date with each one-digit field widened to two digits and its separators written as
-// '-', so that "2-5-2006" and "2005-3-7" find their rows of the layout table as "02-05-2006"
-// and "2005-03-07" do. False when the text is not digit groups parted by single separators.
-bool widen_fields(const std::string& text, std::string* widened) {
-  std::size_t first = text.find_first_not_of(" \t");
-  std::size_t last = text.find_last_not_of(" \t");
-  if (first == std::string::npos) return false;
-  std::size_t i = first;
-  for (;;) {
+// The date with each one-digit field widened to two digits and its separators written as '-',
+// so that "2-5-2006" and "2005-3-7" find their rows of the layout table as "02-05-2006" and
+// "2005-03-07" do. A text that is not digit groups parted by single separators (one may close
+// it, as in "20050301-") is left as it stands, for the layout table to read or refuse.
+std::string widened_fields(const std::string& text) {
+  std::string widened;
+  std::size_t i = 0;
+  while (i < text.size()) {
     std::size_t group = i;
-    while (i <= last && is_digit(text[i])) ++i;
-    if (i == group) return false;
-    if (i - group == 1) *widened += '0';
-    *widened += text.substr(group, i - group);
-    if (i > last) return true;
-    if (!is_date_separator(text[i])) return false;
-    *widened += '-';
+    while (i < text.size() && is_digit(text[i])) ++i;
+    if (i == group) return text;
+    if (i - group == 1) widened += '0';
+    widened += text.substr(group, i - group);
+    if (i == text.size()) break;
+    if (!is_date_separator(text[i])) return text;
+    widened += '-';
     ++i;
   }
+  return widened;
+}
+
+std::string without_blanks_around(const std::string& text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
 }
 
 bool all_digits(const std::string& text, std::size_t first, std::size_t count) {
@@ -248,21 +251,16 @@ std::uint32_t days_since_date(int month, int day, int year) {
 }
 
 bool parse_date_layout(const std::string& text, int* month, int* day, int* year) {
-  std::string date;
-  if (!widen_fields(text, &date)) return false;
+  std::string date = widened_fields(without_blanks_around(text));
   bool separated = !(is_digit(char_at(date, 2)) && is_digit(char_at(date, 4)));
   Layout layout = choose_layout(separated, length_class(date, separated), digits_at(date, 0, 2));
-  if (date.size() != layout.extent() || !all_digits(date, layout.month, 2) ||
-      !all_digits(date, layout.day, 2) || !all_digits(date, layout.year, layout.year_length)) {
+  if (!all_digits(date, layout.month, 2) || !all_digits(date, layout.day, 2) ||
+      !all_digits(date, layout.year, layout.year_length)) {
     return false;
   }
-  int m = digits_at(date, layout.month, 2);
-  int d = digits_at(date, layout.day, 2);
-  int y = windowed_year(digits_at(date, layout.year, layout.year_length));
-  if (m < 1 || m > 12 || d < 1 || d > kMonthLength[is_leap(y) ? 1 : 0][m]) return false;
-  *month = m;
-  *day = d;
-  *year = y;
+  *month = digits_at(date, layout.month, 2);
+  *day = digits_at(date, layout.day, 2);
+  *year = windowed_year(digits_at(date, layout.year, layout.year_length));
   return true;
 }
 

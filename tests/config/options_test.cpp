@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -233,6 +234,20 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
     EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2005, 3, 7)) << date;
     EXPECT_EQ(settings.newer_date, settings.older_date) << date;
   }
+  // Impossible dates roll over, and the layouts without separators read as their rows say.
+  const std::pair<std::string, std::array<int, 3>> rolled[] = {
+      {"02-30-2005", {3, 2, 2005}},   {"13-01-2005", {1, 1, 2006}}, {"2005-13-07", {1, 7, 2006}},
+      {"00-10-2005", {12, 10, 2004}}, {"20050301-", {3, 1, 2005}},  {"030105-", {3, 1, 2005}},
+      {"03012005-", {3, 1, 2005}},    {"991020-", {10, 20, 1999}},  {"050301/", {5, 3, 2001}},
+  };
+  for (const auto& [date, day] : rolled) {
+    reset_settings();
+    parse_args({"-l", date + "w", "-g", date});
+    const int days = day_number(2, 5, 2006) - day_number(day[0], day[1], day[2]);
+    EXPECT_EQ(settings.newer_date, ScriptedPlatform::local_file_time(day[2], day[0], day[1]))
+        << date;
+    EXPECT_EQ(settings.older_days, days) << date;
+  }
 }
 
 TEST_F(Options, AccountingLogOverriddenByOption) {
@@ -295,15 +310,15 @@ TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
        "^Option -G needs a value no greater than 18446744073709551615\n"},
       {{"-L18446744073709551616"},
        "^Option -L needs a value no greater than 18446744073709551615\n"},
+      {{"-G-18446744073709551616"},
+       "^Option -G needs a value no greater than 18446744073709551615\n"},
       {{"-w32768"}, "^Option -w needs a value no greater than 32767\n"},
       {{"-W", "2147483647"}, "^Option -W needs a value no greater than 32767\n"},
       {{"-w", "99999999999"}, "^Option -w needs a value no greater than 32767\n"},
       {{"-A32768"}, "^Option -A needs a value no greater than 32767\n"},
-      // A date that cannot be read ends the run rather than silently filter out every file.
-      {{"-l", "2005-13-07"}, "^Option -l needs a date such as mm-dd-yyyy, not \"2005-13-07\"\n"},
-      {{"-g02-30-2005w"}, "^Option -g needs a date such as mm-dd-yyyy, not \"02-30-2005w\"\n"},
-      {{"-g", "00-10-2005"}, "^Option -g needs a date such as mm-dd-yyyy, not \"00-10-2005\"\n"},
+      // A date no layout can read ends the run rather than silently filter out every file.
       {{"-l", "1O-20-2005"}, "^Option -l needs a date such as mm-dd-yyyy, not \"1O-20-2005\"\n"},
+      {{"-g", "2005-1x-07"}, "^Option -g needs a date such as mm-dd-yyyy, not \"2005-1x-07\"\n"},
       {{"-l", "a1-2-3"}, "^Option -l needs a date such as mm-dd-yyyy, not \"a1-2-3\"\n"},
       {{"-g", "5-"}, "^Option -g needs a date"},
       {{"-l", "-5"}, "^Option -l needs a date"},

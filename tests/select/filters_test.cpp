@@ -84,29 +84,30 @@ TEST(DateText, LayoutTable) {
       {"1-1-10", 1, 1, 1910},
       {"1-1-0100", 1, 1, 2000},
       {"02-29-2004", 2, 29, 2004},
-      // Not dates: no month 0 or 13, no day the month lacks, no letters or stray characters,
-      // nothing beyond the layout (a day written first reads as a year that is not there).
-      {"13102099", 0, 0, 0},
-      {"13-20-2005", 0, 0, 0},
-      {"00-10-2005", 0, 0, 0},
-      {"10-00-2005", 0, 0, 0},
-      {"02-29-2005", 0, 0, 0},
-      {"04-31-2005", 0, 0, 0},
-      {"1O-20-2005", 0, 0, 0},
-      {"10-20-2005x", 0, 0, 0},
-      {"10--20-2005", 0, 0, 0},
-      {"10.20.2005", 0, 0, 0},
-      {"20-10-2005", 0, 0, 0},
-      {"10-20-051", 0, 0, 0},
-      {"99102012", 0, 0, 0},
-      {"99102", 0, 0, 0},
-      {"1020051", 0, 0, 0},
-      {"10-20", 0, 0, 0},
-      {"", 0, 0, 0},
+      // Months and days out of range are kept for the conversions to roll over.
+      {"13102099", 13, 10, 2099},
+      {"13-20-2005", 13, 20, 2005},
+      {"00-10-2005", 0, 10, 2005},
+      {"02-30-2005", 2, 30, 2005},
+      // Every row reads its own positions; whatever follows the last field is not read.
+      {"20050301-", 3, 1, 2005},
+      {"030105-", 3, 1, 2005},
+      {"99102012", 10, 20, 1999},
+      {"1020051", 10, 20, 2005},
+      {"10-20-051", 10, 20, 2005},
+      {"10-20-2005x", 10, 20, 2005},
+      // Not dates: anything but digits where the layout has its fields, or too short a text.
+      {"1O-20-2005", -1, -1, -1},
+      {"10--20-2005", -1, -1, -1},
+      {"20-10-2005", -1, -1, -1},
+      {"99102", -1, -1, -1},
+      {"10-20", -1, -1, -1},
+      {"5-", -1, -1, -1},
+      {"", -1, -1, -1},
   };
   for (const Case& c : cases) {
-    int month = 0, day = 0, year = 0;
-    EXPECT_EQ(parse_date_layout(c.text, &month, &day, &year), c.month != 0) << c.text;
+    int month = -1, day = -1, year = -1;
+    EXPECT_EQ(parse_date_layout(c.text, &month, &day, &year), c.month != -1) << c.text;
     EXPECT_EQ(std::vector<int>({month, day, year}), std::vector<int>({c.month, c.day, c.year}))
         << c.text;
   }
