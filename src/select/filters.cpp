@@ -197,8 +197,10 @@ bool passes_date_test(const FileFacts& file) {
 
 bool passes_size_test(const FileFacts& file) {
   const std::uint64_t size = file.size > 0 ? static_cast<std::uint64_t>(file.size) : 0;
-  if (settings.size_greater && size < settings.size_greater_than) return false;
-  return !settings.size_less || size <= settings.size_less_than;
+  const SizeLimit& least = settings.size_greater_than;
+  const SizeLimit& most = settings.size_less_than;
+  if (settings.size_greater && !least.negative && size < least.bytes) return false;
+  return !settings.size_less || (!most.negative && size <= most.bytes);
 }
 
 bool passes_attribute_test(const FileFacts& file) {

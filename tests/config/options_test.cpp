@@ -30,8 +30,10 @@ using S = Settings;
 struct LetterCase {
   std::vector<std::string> args;
   std::vector<std::pair<int S::*, int>> expected;
-  // Offsets and size limits, which take the whole 64-bit range.
+  // Offsets, which take the whole 64-bit range.
   std::vector<std::pair<std::uint64_t S::*, std::uint64_t>> wide = {};
+  // Size limits, which keep their sign.
+  std::vector<std::pair<SizeLimit S::*, SizeLimit>> limits = {};
 };
 
 class Options : public testing::Test {
@@ -109,13 +111,23 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-D4294967200", "-c"}, {}, {{&S::start_offset, 4294967200u}}},
       {{"-D18446744073709551614,1c"}, {}, {{&S::end_offset, 18446744073709551615u}}},
       {{"-D18446744073709551615,0c"}, {}, {{&S::start_offset, 18446744073709551615u}}},
+      // A start below 0 is 0, and so is an end.
+      {{"-D5,10", "-D-5,-1"}, {}, {{&S::start_offset, 0}, {&S::end_offset, 0}}},
       // Sizes, ages, output.
       {{"-G", "100", "-L200"},
        {{&S::size_less, 1}},
-       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}}},
+       {},
+       {{&S::size_greater_than, {false, 100}}, {&S::size_less_than, {false, 200}}}},
       {{"-G3000000000", "-L", "18446744073709551615"},
        {{&S::size_greater, 1}},
-       {{&S::size_greater_than, 3000000000u}, {&S::size_less_than, 18446744073709551615u}}},
+       {},
+       {{&S::size_greater_than, {false, 3000000000u}},
+        {&S::size_less_than, {false, 18446744073709551615u}}}},
+      // A limit attached with a minus sign keeps it.
+      {{"-L-1", "-G-20"},
+       {{&S::size_less, 1}, {&S::size_greater, 1}},
+       {},
+       {{&S::size_less_than, {true, 1}}, {&S::size_greater_than, {true, 20}}}},
       {{"-g", "5"},
        {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
       {{"-l1"}, {{&S::newer_given, 1}, {&S::newer_days, 1}}},
@@ -132,6 +144,7 @@ TEST_F(Options, LettersSetTheirFields) {
     parse_args(c.args);
     for (const auto& [field, value] : c.expected) EXPECT_EQ(settings.*field, value) << c.args[0];
     for (const auto& [field, value] : c.wide) EXPECT_EQ(settings.*field, value) << c.args[0];
+    for (const auto& [field, value] : c.limits) EXPECT_EQ(settings.*field, value) << c.args[0];
   }
 }
 

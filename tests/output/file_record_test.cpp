@@ -230,11 +230,11 @@ TEST_F(FileRecordTest, SizeAndShortNameColumns) {
 
 TEST_F(FileRecordTest, FilesAFilterRejectsGiveNoRecordAndNoCount) {
   settings.size_greater = 1;
-  settings.size_greater_than = 1235;  // the file has 1234 bytes
+  settings.size_greater_than.bytes = 1235;  // the file has 1234 bytes
   write_file_record(kFolder, entry);
   settings.size_greater = 0;
   settings.size_less = 1;
-  settings.size_less_than = 1233;  // limits take a file of exactly their size
+  settings.size_less_than.bytes = 1233;  // limits take a file of exactly their size
   write_file_record(kFolder, entry);
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(streams.messages(), "");  // not even opened

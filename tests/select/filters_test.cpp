@@ -167,6 +167,9 @@ TEST_F(Filters, SizeBoundsAreInclusive) {
       {{"-G4294967296", "-L4294967297"}, {4294967296LL, 4294967297LL}, {4294967295LL, 1}},
       {{"-L18446744073709551615"}, {0, INT64_MAX}, {}},
       {{"-G18446744073709551615"}, {}, {0, INT64_MAX}},
+      // Every file is at least -1 bytes long, and none is at most -1.
+      {{"-G-1"}, {0, 1, INT64_MAX}, {}},
+      {{"-L-1"}, {}, {0, 1}},
   };
   for (const FilterCase& c : cases) {
     reset_settings();
