@@ -37,9 +37,8 @@ std::string output_header(const RunTimeTexts& texts) {
   append_format(&out, "%.5s %s ", texts.local_text.c_str() + 11, texts.standard_name.c_str());
   append_zone_note(&out, texts);
   out += "\n";
-  // Standard output named with -o stdout is an output file in all but name: its catalogue,
-  // redirected to a file, can be verified only when it carries the command line too.
-  if (!output_is_stdout() || settings.output_target == -1) append_command_line(&out);
+  // Scripts read what the console shows, with or without -o stdout: only a file names its run.
+  if (!output_is_stdout()) append_command_line(&out);
   out += "\n\n";
   return out;
 }
