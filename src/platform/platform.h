@@ -231,6 +231,8 @@ class Platform {
   virtual bool close_output(OutputHandle output) = 0;
 
   // --- Disks ----------------------------------------------------------------------------------
+  // The bytes this process may still write on the file system holding `path`: space kept
+  // back for the administrator, or beyond the user's quota, is not counted.
   virtual bool disk_free_bytes(const std::string& path, std::uint64_t* free_bytes) = 0;
   virtual bool is_removable_drive(const std::string& path) = 0;
   virtual bool truncate_file(const std::string& path, std::uint64_t size) = 0;
