@@ -11,6 +11,7 @@
 #include "config/help.h"
 #include "config/ini_file.h"
 #include "config/long_options.h"
+#include "config/usage.h"
 #include "output/accounting_log.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
@@ -640,6 +641,8 @@ int read_option_number(const char* text) {
 }
 
 void parse_command_line(int argc, char** argv) {
+  // Before the environment's log or a configuration file is opened: an answer leaves no trace.
+  answer_help_or_version(argc, argv);
   open_environment_log();
   if (!configuration_suppressed(argc, argv)) {
     std::string refused = read_configuration_file(argc, argv);

@@ -291,3 +291,10 @@ extern const char kSeparator;         // '/' or '\\'
 extern const bool kNamesIgnoreCase;   // file names compare without regard to case
 extern const char kOptionPrefixes[];  // the characters that begin an option argument
 extern const char kLineEnd[];         // what "\n" becomes in the files and streams written
+extern const char kSystemName[];      // "Linux" or "Windows"
+extern const char kManualPlace[];     // where a user finds the manual of this build
+
+// What the program was compiled for, from the compiler's own facts: the processor ("x86_64",
+// "i686") and the width of an address in bits.
+extern const char kProcessorName[];
+constexpr int kBuildBits = static_cast<int>(sizeof(void*) * 8);

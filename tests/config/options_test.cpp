@@ -356,6 +356,27 @@ TEST_F(Options, HelpAtEndOfInputStopsAtTheFirstPrompt) {
                               "x==exit$"));
 }
 
+// Answered wherever they stand, before the environment's log is opened or another letter read.
+TEST_F(Options, HelpAndVersionAnswerOnStandardOutputAndEndWithStatusZero) {
+  TempDir dir{kSharedWithDeathTests};
+  set_environment("ACCT", dir.at("environment.log").c_str());
+  EXPECT_EXIT(parse_in_child({"-k", "--help", "-?"}), testing::ExitedWithCode(0),
+              ContainsPattern("^Usage: tallysum .*\nSelection .*\nDigests .*\nColumns .*"
+                              "\nOutput .*\nLong options\n  --jobs N .*\n  --verify CATALOGUE .*"
+                              "\n  --help .*\n  --version .*\nExamples\n.* -o list.txt .*"
+                              "\n  tallysum --verify list.txt .*\n  tallysum --compare OLD.TXT "
+                              "NEW.TXT .*\n.*Manual: [^\n]+\n$"));
+  // One screen: at most 24 lines of at most 80 columns.
+  EXPECT_EXIT(parse_in_child({"--help"}), testing::ExitedWithCode(0),
+              ContainsPattern("^([^\n]{1,80}\n){10,24}$"));
+  EXPECT_EXIT(parse_in_child({"-r", "--version"}), testing::ExitedWithCode(0),
+              ContainsPattern("^tallysum [0-9]{2}(\\.[0-9]{2}){4}\nBuild: (Linux|Windows) "
+                              "(x86_64|i686)\nDigest kernels: MD5 [a-z0-9-]+, SHA-1 [a-z0-9-]+, "
+                              "SHA-256 [a-z0-9-]+, SHA-384/512 [a-z0-9-]+, CRC-32 [a-z0-9-]+\n$"));
+  set_environment("ACCT", nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dir.at("environment.log")));
+}
+
 TEST_F(Options, UnknownLetterAsksForTheTextScreen) {
   EXPECT_EXIT(parse_in_child({"-k"}), testing::ExitedWithCode(5),
               ContainsPattern("^Wait for help to appear\n.*-p \\+ path"));
