@@ -1,7 +1,6 @@
 #include "config/ini_line.h"
 
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 
 #include "config/options.h"
@@ -214,11 +213,13 @@ std::string apply_byte_counts(Key key, const Setting& setting) {
     return "";
   }
   const char* text = setting.value.c_str();
-  const bool read = key == Key::kDisplace  ? read_byte_offset(text, &settings.start_offset)
-                    : key == Key::kGreater ? read_size_limit(text, &settings.size_greater_than)
-                                           : read_size_limit(text, &settings.size_less_than);
-  if (!read)
+  bool read = false;
+  if (key == Key::kDisplace) read = read_byte_offset(text, &settings.start_offset);
+  if (key == Key::kGreater) read = read_size_limit(text, &settings.size_greater_than);
+  if (key == Key::kLessThan) read = read_size_limit(text, &settings.size_less_than);
+  if (!read) {
     return refusal(setting.key_name, "no greater than " + std::to_string(kLargestByteCount));
+  }
   if (key == Key::kGreater) settings.size_greater = 1;
   if (key == Key::kLessThan) settings.size_less = 1;
   return "";

@@ -1,9 +1,7 @@
 #include "select/filters.h"
 
-#include <algorithm>
 #include <cctype>
 
-#include "run/run_state.h"
 #include "run/settings.h"
 #include "select/file_dates.h"
 
