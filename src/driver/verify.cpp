@@ -62,7 +62,7 @@ std::string catalogue_problem(const std::string& path, const std::string& why) {
 const CatalogueRun& last_run(const std::string& path, const std::vector<CatalogueRun>& runs) {
   if (runs.empty()) {
     refuse(catalogue_problem(path, "it holds no run header (\"Started\" and a command line)") +
-           "Write it with -o FILE, or -o stdout and a redirection, and without -v.\n");
+           "Write it with -o FILE or -O FILE, and without -v.\n");
   }
   if (runs.size() > 1) {
     std::fprintf(message_stream, "Skipped %zu earlier run%s of %s: verifying its last run\n",
@@ -71,7 +71,7 @@ const CatalogueRun& last_run(const std::string& path, const std::vector<Catalogu
   const CatalogueRun& run = runs.back();
   if (run.command_line.empty()) {
     refuse(catalogue_problem(path, "its run header echoes no command line") +
-           "A run writes its command line with -o FILE or -o stdout, not on a plain console.\n");
+           "A run writes its command line with -o FILE or -O FILE, not on standard output.\n");
   }
   return run;
 }

@@ -163,6 +163,11 @@ void close_log() {
   std::exit(reason);
 }
 
+[[noreturn]] void end_run_at_once(ExitReason reason) {
+  std::fflush(nullptr);
+  std::exit(reason);
+}
+
 void check_interrupt() {
   if (os().interrupt_pending()) terminate_run(kInputFile);
 }

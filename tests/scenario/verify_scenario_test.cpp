@@ -154,22 +154,23 @@ TEST_F(VerifyScenario, AppendedRunsAreVerifiedAgainstTheLastAndTheOthersSkipped)
   EXPECT_EQ(result.status, 1);
 }
 
-TEST_F(VerifyScenario, StandardOutputNamedAsOutputCanBeVerifiedAndTheConsoleCannot) {
-  ProgramResult named = run_tallysum({.args = {"-o", "stdout"}, .directory = tree.path()});
-  ASSERT_EQ(named.status, 0);
-  elsewhere.write("named.txt", named.out);
-  ProgramResult plain = run_tallysum({.args = {}, .directory = tree.path()});
-  ASSERT_EQ(plain.status, 0);
-  elsewhere.write("plain.txt", plain.out);
-
-  ProgramResult result = verify("named.txt");
+// Standard output, named or not, carries the console's header, without the command line.
+TEST_F(VerifyScenario, AnOutputFileCanBeVerifiedAndStandardOutputCannot) {
+  catalogue({"-o", elsewhere.at("file.txt")}, "file.txt");
+  for (const char* name : {"named.txt", "plain.txt"}) {
+    std::vector<std::string> args;
+    if (std::string(name) == "named.txt") args = {"-o", "stdout"};
+    ProgramResult listed = run_tallysum({.args = args, .directory = tree.path()});
+    ASSERT_EQ(listed.status, 0);
+    elsewhere.write(name, listed.out);
+    ProgramResult result = verify(name);
+    EXPECT_EQ(result.status, 10) << name;
+    EXPECT_NE(result.err.find("echoes no command line"), std::string::npos) << result.err;
+  }
+  ProgramResult result = verify("file.txt");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(tally_line_of(result.err),
             "Verified 3 records: 3 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
-  result = verify("plain.txt");
-  EXPECT_EQ(result.status, 10);
-  EXPECT_NE(result.err.find("echoes no command line"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("-o stdout"), std::string::npos) << result.err;
 }
 
 TEST_F(VerifyScenario, CataloguesThatCannotBeVerifiedEndWithReadError) {
@@ -239,11 +240,12 @@ TEST_F(VerifyScenario, ACatalogueInsideTheTreeItListsIsLeftOutOfTheComparison) {
             "Verified 4 records: 4 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
   EXPECT_EQ(result.status, 0) << result.err;
 
-  // A listing redirected into the tree: the file being verified is left out too, while the
+  // A catalogue copied into the tree: the file being verified is left out too, while the
   // first catalogue is an ordinary file of it.
-  ProgramResult redirected =
-      run_tallysum({.args = {"-r", "-w", "0", "-o", "stdout"}, .directory = tree.path()});
-  tree.write("redirected.txt", redirected.out);
+  ProgramResult copied = run_tallysum(
+      {.args = {"-r", "-w", "0", "-o", elsewhere.at("copied.txt")}, .directory = tree.path()});
+  ASSERT_EQ(copied.status, 0) << copied.err;
+  tree.write("redirected.txt", read_file(elsewhere.at("copied.txt")));
   result = run_tallysum({.args = {"--verify", "redirected.txt"}, .directory = tree.path()});
   EXPECT_EQ(result.out, "") << result.err;
   EXPECT_EQ(result.status, 0);
