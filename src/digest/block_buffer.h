@@ -2,6 +2,7 @@
 // then hand whole blocks to the kernel straight from the caller's bytes, keep the rest.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 
@@ -55,12 +56,20 @@ void feed_last(unsigned char* block, std::size_t used, const unsigned char* byte
   transform(run, blocks);
 }
 
+// The two upper-case hexadecimal digits of every byte value, so that a byte is rendered with
+// one look-up.
+inline constexpr std::array<char, 512> kHexPairs = [] {
+  std::array<char, 512> pairs{};
+  const char digits[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < 256; ++i) {
+    pairs[2 * i] = digits[i >> 4];
+    pairs[2 * i + 1] = digits[i & 0x0F];
+  }
+  return pairs;
+}();
+
 // Writes each byte of `digest` as two upper-case hexadecimal digits and a closing NUL.
 inline void render_hex(const unsigned char* digest, std::size_t n, char* text_out) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < n; ++i) {
-    text_out[2 * i] = kDigits[digest[i] >> 4];
-    text_out[2 * i + 1] = kDigits[digest[i] & 0x0F];
-  }
+  for (std::size_t i = 0; i < n; ++i) std::memcpy(text_out + 2 * i, &kHexPairs[2 * digest[i]], 2);
   text_out[2 * n] = '\0';
 }

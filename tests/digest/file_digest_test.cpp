@@ -134,6 +134,7 @@ TEST(FileDigest, Md5StopsAtItsEndWhileTheOtherKindsReadOn) {
       {70000, 200000, bytes.substr(70000, 130000)},
       {1000, 0, bytes.substr(1000)},  // no end offset
       {300000, 300100, ""},
+      {299500, 299800, bytes.substr(299500, 300)},  // the end within a last, short piece
   };
   DigestRequest md5_only;
   md5_only.md5 = true;
