@@ -273,8 +273,9 @@ TEST_F(FileRecordTest, NamesWithControlCharactersAreWrittenEscapedAndTellApart) 
     EXPECT_EQ(local.output(), as_written(column + " " + in40(kMd5Marker) + " \n")) << c.written;
   }
 
-  // The mark comes before the comment; the display name is made from the escaped path; the
-  // short-name column and the messages go on showing '?'.
+  // The mark comes before the comment; the display name is made from the escaped path, whose
+  // separators are escaped too where they are backslashes; the short-name column and the
+  // messages go on showing '?'.
   CapturedStreams local;
   const std::string name = "evil\nname\r\x7f";
   DirEntry odd = entry;
@@ -283,18 +284,30 @@ TEST_F(FileRecordTest, NamesWithControlCharactersAreWrittenEscapedAndTellApart) 
   settings.comment_given = 1;
   settings.comment_text = "disk 7";
   settings.name_only = 0;
+  settings.name_width = 60;
   settings.path_only = 0;
   settings.time_kind = '0';
   settings.dos_name = 1;
   settings.reset_access_time = 1;
   platform.set_times_succeeds = false;
   write_file_record(kFolder, odd);
+  std::string written;
+  for (char c : kDir) written += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  written += "evil\\nname\\r\\x7F";
+  const std::string details = in40(kMd5Marker) + "         1234 UTC  evil?name??     \n";
   EXPECT_EQ(local.output(),
-            as_written("\\disk 7" + native_path("/d/.../evil") + "\\nname\\r\\x7F   " +
-                       in40(kMd5Marker) + "         1234 UTC  evil?name??     \n"));
+            as_written("\\disk 7" + written + std::string(61 - written.size(), ' ') + details));
   const std::string shown = kDir + "evil?name??";
   const std::string line = "\nCan't reset filetime for " + shown + "\n";
   EXPECT_EQ(local.messages(), not_opened(shown) + line + line);
+
+  // Shortened, it is cut as its escaped text says: here the whole escaped name is kept.
+  if (kSeparator == '/') {
+    CapturedStreams shortened;
+    settings.name_width = 25;
+    write_file_record(kFolder, odd);
+    EXPECT_EQ(shortened.output(), as_written("\\disk 7/d/.../evil\\nname\\r\\x7F   " + details));
+  }
 }
 
 TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
