@@ -73,8 +73,8 @@ struct DigestSet {
   std::size_t count = 0;       // kinds in use, in column order
   DigestKind kinds[kDigestKindCount];
   DigestContext contexts[kDigestKindCount];
-  // A short first piece waits here, so that a small file's bytes reach each kernel together
-  // with the padding, in one call, when the set is finished.
+  // The latest piece waits here when it is short: when it is the last, a small file's bytes
+  // reach each kernel together with the padding, in one call, as the set is finished.
   std::size_t held = 0;
   unsigned char hold[kLastRunBytes];
 };
