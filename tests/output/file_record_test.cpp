@@ -205,6 +205,13 @@ TEST_F(FileRecordTest, NameAfterDigestPlacesSpacesOnlyWhereTheRulesSay) {
     EXPECT_EQ(local.output(), as_written(c.expected))
         << "name_only " << c.name_only << " width " << c.width;
   }
+  // The spaces ahead of a trailing name never exceed 258.
+  CapturedStreams local;
+  settings.name_after_digest = 300;
+  settings.name_only = 1;
+  write_file_record(kFolder, entry);
+  EXPECT_EQ(local.output(), as_written(in40(kMd5Marker) + " " + std::string(258, ' ') +
+                                       "final.doc" + std::string(25 - kName.size(), ' ') + " \n"));
 }
 
 TEST_F(FileRecordTest, SizeAndShortNameColumns) {

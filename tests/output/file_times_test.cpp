@@ -168,6 +168,12 @@ TEST_F(FileTimesTest, FixedColumnsAlwaysShowSecondsAndNeverPutTheYearFirst) {
     EXPECT_EQ(time_columns(RecordKind::kFileStream, times), c.expected)
         << static_cast<char>(c.kind);
   }
+  // A year past four digits widens both forms.
+  FileTimes far;
+  far.last_write = Stamp{12, 31, 30828, 23, 59, 59};
+  settings.time_kind = 'w';
+  EXPECT_EQ(time_columns(RecordKind::kFileStream, far), "12/31/30828 23:59:59w ");
+  EXPECT_EQ(time_columns(RecordKind::kFile, far), "30828/12/31 23:59w ");
   // An unset stamp in the fixed form: the year is not padded.
   FileTimes unset;
   convert_file_times(0, 0, 0, &unset, 1);
