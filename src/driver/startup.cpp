@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -171,16 +170,18 @@ void walk_all_search_paths(WalkSink& sink) {
 
 void open_output_and_complete() {
   if (settings.output_target == 1) {
-    OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0);
+    std::string why;
+    OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0, &why);
     if (file == nullptr) {
       std::fprintf(stderr,
                    settings.append_output ? "\ncan't open output file %s\n"
                                           : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
+      if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
       // Not 0: nothing was listed, and 0 would report that failure as success to every
       // script that calls the program.
-      std::exit(kOutputFile);
+      end_at_once(kOutputFile);
     }
     use_output_file(file, settings.output_path);
   }

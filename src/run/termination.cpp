@@ -99,7 +99,9 @@ std::string log_summary(const Elapsed& elapsed, ExitReason reason) {
 }
 
 void report_abnormal(ExitReason reason) {
-  std::fprintf(message_stream, "\nAbnormal termination. Reason: %s\n\n", exit_reason_text(reason));
+  std::string text;
+  append_format(&text, "\nAbnormal termination. Reason: %s\n\n", exit_reason_text(reason));
+  write_message(text);
 }
 
 void close_log() {
@@ -137,19 +139,25 @@ void close_log() {
     write_output(file_summary(elapsed));
   }
   if (!finish_output()) written = false;
-  if (!written && !output_reader_gone() && reason != kWriteError) {
-    std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
+  if (!written && !output_abandoned() && reason != kWriteError) {
+    report_write_error(name);
     if (reason == kNormalExit) {
       reason = kWriteError;
       report_abnormal(reason);
     }
+  }
+  // A reader that left, or stopped reading when an interrupt came, while the last records were
+  // written: the run did not end as a complete listing.
+  if (!written && output_abandoned() && reason == kNormalExit) {
+    reason = kInputFile;
+    report_abnormal(reason);
   }
   if (reason == kNormalExit && log_write_failed()) {
     reason = kWriteError;
     report_abnormal(reason);
   }
 
-  if (settings.silent == 0) std::fputs(console_summary(elapsed).c_str(), message_stream);
+  if (settings.silent == 0) write_message(console_summary(elapsed));
   if (settings.accounting_file != nullptr) {
     write_log(log_summary(elapsed, reason));
     if (reason == kNormalExit && log_write_failed()) {
@@ -160,6 +168,11 @@ void close_log() {
   }
   std::fflush(stdout);
   std::fflush(message_stream);
+  std::exit(reason);
+}
+
+[[noreturn]] void end_at_once(ExitReason reason) {
+  std::fflush(nullptr);
   std::exit(reason);
 }
 

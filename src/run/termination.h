@@ -13,6 +13,11 @@
 // while the summaries are written never re-enters this routine.
 [[noreturn]] void terminate_run(ExitReason reason);
 
+// Ends the process at once with `reason` as exit status: no summary, no log entry, nothing of
+// the output that is still gathered, for the failures that come before a run has begun. What
+// the process printed already is flushed. Never returns.
+[[noreturn]] void end_at_once(ExitReason reason);
+
 // Ends the run with reason 2 when an interrupt has arrived; called at safe points, so that
 // nothing is cut in the middle of a record.
 void check_interrupt();

@@ -15,7 +15,7 @@
 
 namespace {
 
-const std::string kEntryStart = "\n" + std::string(59, '*') + "\n";
+const std::string kEntryStart = std::string("\n") + std::string(59, '*') + "\n";
 const std::string kEntryEnd = std::string(53, '*') + "\n";
 
 std::string utc_date() {
@@ -150,7 +150,7 @@ TEST_F(OutputScenario, ALogHeldByARunningRunEndsTheSecondAtOnce) {
   std::string log = tree.at("busy.log");
   tree.write("busy.log", "first run's entry\n");
   // Held as a run holds it, through the native layer, by this process.
-  ASSERT_TRUE(native_platform().acquire_log_lock(log));
+  ASSERT_TRUE(native_platform().acquire_log_lock(log, nullptr));
   ProgramResult result = run_here({"-o", tree.at("list.out")}, {"ACCT=" + log});
   native_platform().release_log_lock();
   EXPECT_EQ(result.status, 1);
@@ -225,3 +225,35 @@ TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
 }
 
 }  // namespace
+// A reader that stopped reading must not keep an interrupted run from ending: the records it
+// never took are counted out of the summaries, as on a full disk, and the log entry ends whole.
+TEST_F(OutputScenario, AnInterruptEndsARunWhoseReaderStoppedReading) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no signals here, and Ctrl-C reaches only a program with a console";
+#else
+  // Wide records, enough to fill the pipe several times over.
+  for (int i = 0; i < 400; ++i) tree.write("many/file_" + std::to_string(i) + ".txt", "x");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string log = tree.at("stalled.log");
+    std::filesystem::remove(log);
+    ProgramResult result = run_tallysum({.args = {tree.at("many"), "-w", "200"},
+                                         .directory = tree.path(),
+                                         .environment = {"ACCT=" + log},
+                                         .signal = signal,
+                                         .output_unread = true});
+    EXPECT_EQ(result.status, 2) << signal << result.err;  // -1: it waited until it was killed
+    EXPECT_TRUE(contains(result.err, "Abnormal termination. Reason: INPUT_FILE")) << signal;
+    EXPECT_FALSE(contains(result.err, "Error writing")) << signal << result.err;
+    const std::size_t reached = records_naming(result.out, {"file_"}).size();
+    EXPECT_GT(reached, 0u) << signal;
+    EXPECT_LT(reached, 400u) << signal;
+    EXPECT_EQ(result.out.back(), '\n') << signal;  // whole records only
+    const std::string totals = "1 directory, " + std::to_string(reached) + " files, " +
+                               std::to_string(reached) + " bytes: ";
+    EXPECT_TRUE(contains(result.err, totals)) << signal << result.err;
+    const std::string entry = read_file(log);
+    EXPECT_TRUE(contains(entry, totals)) << signal << entry;
+    EXPECT_EQ(entry.substr(entry.size() - as_written(kEntryEnd).size()), as_written(kEntryEnd));
+  }
+#endif
+}
