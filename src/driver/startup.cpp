@@ -11,6 +11,7 @@
 #include "digest/work_pool.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
+#include "output/catalogue_digest.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
@@ -184,6 +185,7 @@ void open_output_and_complete() {
       end_at_once(kOutputFile);
     }
     use_output_file(file, settings.output_path);
+    describe_output_files_with(catalogue_digest_lines);
   }
   complete_settings();
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output/catalogue_digest.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
@@ -207,6 +208,8 @@ void note_record_length(std::size_t length) {
 void continue_on_new_disk() {
   std::string closing_line = continuation_line();
   close_full_disk_file(closing_line);
+  // The full disk leaves with the user: its file's digest is taken while it is still here.
+  if (settings.accounting_file != nullptr) note_catalogue_digest(settings.output_path);
   wait_for_new_disk(closing_line);
   start_disk();
   OutputHandle file = os().open_output(settings.output_path, OutputMode::kReplace, nullptr);

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "support/c_library.h"
+#include "support/reference_digest.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -123,6 +124,41 @@ TEST_F(OutputScenario, TwoRunsWithOneLogGiveTwoWholeEntries) {
   EXPECT_EQ(ends[1] + as_written("\n" + kEntryEnd).size(), text.size());
 }
 
+// The log keeps the digest of each catalogue a run finished, on the line before the entry's
+// closing asterisks: of the file as the run left it, and after an appending run of the whole
+// file with what was there before.
+TEST_F(OutputScenario, TheLogKeepsTheDigestOfEachFinishedCatalogue) {
+  const std::string log = tree.at("runs.log");
+  const std::string list = tree.at("list.out");
+  auto digest_line_of_last_entry = [&] {
+    const std::string text = read_file(log);
+    const std::string label = "  Catalogue SHA-256: ";
+    const std::size_t line = text.rfind(label);
+    if (line == std::string::npos) return std::string();
+    const std::size_t end = text.find(as_written("\n" + kEntryEnd), line);
+    if (end == std::string::npos || end + as_written("\n" + kEntryEnd).size() != text.size()) {
+      return std::string();  // not right before the closing line of the last entry
+    }
+    return text.substr(line + label.size(), end - line - label.size());
+  };
+  std::vector<std::string> digests;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-o", list}, std::vector<std::string>{"-a", "-o", list}}) {
+    ProgramResult result = run_here(args, {"ACCT=" + log});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string expected = reference_digest("sha256", list);
+    ASSERT_EQ(expected.size(), 64u) << kReferenceSource;
+    EXPECT_EQ(digest_line_of_last_entry(), expected) << read_file(log);
+    digests.push_back(expected);
+  }
+  EXPECT_NE(digests[0], digests[1]);  // the first run's file is not what the second left
+  // A run whose records went to standard output wrote no catalogue.
+  ProgramResult console = run_here({}, {"ACCT=" + log});
+  ASSERT_EQ(console.status, 0) << console.err;
+  EXPECT_EQ(digest_line_of_last_entry(), "");
+  EXPECT_EQ(offsets_of(read_file(log), "Catalogue SHA-256").size(), 2u);
+}
+
 TEST_F(OutputScenario, OnlyPaddingAtTheVeryEndOfTheLogIsRemoved) {
   using namespace std::string_literals;
   struct Case {
@@ -224,7 +260,6 @@ TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
 #endif
 }
 
-}  // namespace
 // A reader that stopped reading must not keep an interrupted run from ending: the records it
 // never took are counted out of the summaries, as on a full disk, and the log entry ends whole.
 TEST_F(OutputScenario, AnInterruptEndsARunWhoseReaderStoppedReading) {
@@ -257,3 +292,5 @@ TEST_F(OutputScenario, AnInterruptEndsARunWhoseReaderStoppedReading) {
   }
 #endif
 }
+
+}  // namespace
