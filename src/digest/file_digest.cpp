@@ -284,5 +284,5 @@ DigestResult digest_stream(const Directory& dir, const std::string& carrier,
 }
 
 DigestResult digest_path(const std::string& path, const DigestRequest& request) {
-  return whole_pass(os().open_path(path), request);
+  return whole_pass(os().open_path(path, nullptr), request);
 }

@@ -116,9 +116,13 @@ struct WriteResult {
     kFull,        // the disk or the quota is full
     kBrokenPipe,  // the reader of a pipe has gone
     kFailed,      // any other error
+    // An interrupt is pending and the output (a pipe or a terminal whose reader does not read)
+    // has taken nothing for half a second since it came: the run must not wait any longer.
+    kInterrupted,
   };
   Status status = kDone;
   std::size_t written = 0;
+  std::string error;  // the system's words for a failure, where it gave any
 };
 
 // Result of a key read: a byte value, kKeyEndOfInput, or kKeyInterrupted when an interrupt
@@ -187,8 +191,9 @@ class Platform {
   // empty: of the directory itself).
   virtual InputHandle open_stream(const Directory& dir, const std::string& carrier,
                                   const std::string& stream) = 0;
-  // A regular file named by a path, for reading (configuration file, catalogue, log tail).
-  virtual InputHandle open_path(const std::string& path) = 0;
+  // A regular file named by a path, for reading (configuration file, catalogue, log tail);
+  // nullptr when it cannot be opened or is no regular file (`error`, when given, says why).
+  virtual InputHandle open_path(const std::string& path, std::string* error) = 0;
   // Bytes read; 0 at the end; -1 on a read error.
   virtual long long read_input(InputHandle input, void* buffer, std::size_t count) = 0;
   // Position at `offset` from the start; a position past the end is allowed.
@@ -220,6 +225,8 @@ class Platform {
                                    std::string* error) = 0;
   // The process's standard output, written like any output file; never closed.
   virtual OutputHandle standard_output() = 0;
+  // Standard error, likewise: for what must not wait on a reader that stopped reading.
+  virtual OutputHandle standard_error() = 0;
   // One write of `count` bytes: a single system call where the system allows, so that an
   // appending writer's piece lands whole at the end of the file.
   virtual WriteResult write_output(OutputHandle output, const char* data, std::size_t count) = 0;
@@ -274,8 +281,10 @@ class Platform {
 
   // --- Accounting log -------------------------------------------------------------------------
   // Holds `path` exclusively for this process until release_log_lock; false when another
-  // process holds it or it cannot be opened or created.
-  virtual bool acquire_log_lock(const std::string& path) = 0;
+  // process holds it, when it cannot be opened or created, or when it is a named pipe or a
+  // socket, which would carry the entries away instead of keeping them; `error` then says why.
+  // Never waits for the other end of a pipe.
+  virtual bool acquire_log_lock(const std::string& path, std::string* error) = 0;
   virtual void release_log_lock() = 0;
 };
 
@@ -298,3 +307,6 @@ extern const char kManualPlace[];     // where a user finds the manual of this b
 // "i686") and the width of an address in bits.
 extern const char kProcessorName[];
 constexpr int kBuildBits = static_cast<int>(sizeof(void*) * 8);
+// The most a write to a pipe or a terminal hands over in one call: a write of no more reaches
+// the reader whole or not at all, so an interrupt never leaves half a record there.
+extern const std::size_t kWholeWriteSize;

@@ -73,7 +73,7 @@ class MemoryPlatform : public PassThroughPlatform {
     *facts = listed(dir.path + name);
     return true;
   }
-  InputHandle open_path(const std::string& path) override {
+  InputHandle open_path(const std::string& path, std::string*) override {
     if (files.count(path) == 0) return nullptr;
     return make_handle(path);
   }

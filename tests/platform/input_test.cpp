@@ -54,7 +54,7 @@ TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   platform.close_input(input);
   EXPECT_EQ(drain(platform, platform.open_file(open.dir(), "big", nullptr)), big);
   EXPECT_EQ(drain(platform, platform.open_file_shared(open.dir(), "small", nullptr)), "0123456789");
-  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"))), "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"), nullptr)), "0123456789");
   EXPECT_EQ(
       drain(platform, platform.open_file(Directory{open.dir().path, nullptr}, "small", nullptr)),
       "0123456789");
@@ -84,7 +84,7 @@ TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndChe
     }
     for (const std::string& path :
          {dir.at("pipe"), std::string("/dev/null"), dir.at("sub"), dir.at("missing")}) {
-      if (platform.open_path(path) != nullptr) ++failures;
+      if (platform.open_path(path, nullptr) != nullptr) ++failures;
     }
     return failures;
   });

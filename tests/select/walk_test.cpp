@@ -239,6 +239,41 @@ TEST_F(WalkTest, TheMainPassTakesTheCountingPassListingsInsteadOfListingAgain) {
   EXPECT_EQ(handed_on, (Strings{"A/one.txt", "B/two.txt", "three.txt"}));
 }
 
+// A terminal obeys the C1 controls as it obeys the C0 ones: CSI (U+009B) and NEL (U+0085) in
+// UTF-8, and on a system whose names are bytes, the lone byte 0x9B of an 8-bit code page. The
+// same bytes inside other characters ("\u0100", "\u20AC") are text and stay.
+TEST_F(WalkTest, ProgressShowsEveryControlCharacterAsAQuestionMark) {
+  std::vector<std::pair<std::string, std::string>> names = {
+      {"c1\xC2\x9B"
+       "2J\xC2\x85",
+       "c1?2J?"},
+      {"text\xC4\x80\xE2\x82\xAC", "text\xC4\x80\xE2\x82\xAC"},
+  };
+#ifndef _WIN32
+  names.push_back(
+      {"raw\x9B"
+       "31m\x85\x1B",
+       "raw?31m??"});
+  names.push_back({"latin\xE9\xC2", "latin\xE9\xC2"});  // no control, no UTF-8: as it is
+#endif
+  // Made from the UTF-8 spelling, which a plain string is not taken as on every system.
+  for (const auto& [name, shown] : names) {
+    std::filesystem::create_directory(std::filesystem::path(tree.path()) /
+                                      std::u8string(name.begin(), name.end()));
+  }
+  settings.recurse = 1;
+  settings.output_target = 1;  // progress is shown for an output file
+  CapturedStreams streams;
+  walk();
+  const std::string progress = streams.messages();
+  for (const auto& [name, shown] : names) {
+    EXPECT_NE(progress.find(tree.at(shown) + kSeparator + " "), std::string::npos) << progress;
+    if (name != shown) {
+      EXPECT_EQ(progress.find(name), std::string::npos) << progress;
+    }
+  }
+}
+
 TEST_F(WalkTest, EscOrTypedCtrlCEndsTheRunAndOtherKeysAreIgnored) {
   tree.write("a.txt", "x");
   tree.write("b.txt", "x");

@@ -60,8 +60,8 @@ class PassThroughPlatform : public Platform {
                           const std::string& stream) override {
     return native_platform().open_stream(dir, carrier, stream);
   }
-  InputHandle open_path(const std::string& path) override {
-    return native_platform().open_path(path);
+  InputHandle open_path(const std::string& path, std::string* error) override {
+    return native_platform().open_path(path, error);
   }
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
     return native_platform().read_input(input, buffer, count);
@@ -93,6 +93,7 @@ class PassThroughPlatform : public Platform {
     return native_platform().open_output(path, mode, error);
   }
   OutputHandle standard_output() override { return native_platform().standard_output(); }
+  OutputHandle standard_error() override { return native_platform().standard_error(); }
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override {
     return native_platform().write_output(output, data, count);
   }
@@ -135,8 +136,8 @@ class PassThroughPlatform : public Platform {
   bool show_help_file(const std::string& help_path) override {
     return native_platform().show_help_file(help_path);
   }
-  bool acquire_log_lock(const std::string& path) override {
-    return native_platform().acquire_log_lock(path);
+  bool acquire_log_lock(const std::string& path, std::string* error) override {
+    return native_platform().acquire_log_lock(path, error);
   }
   void release_log_lock() override { native_platform().release_log_lock(); }
 };

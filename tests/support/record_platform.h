@@ -13,6 +13,8 @@
 
 class RecordPlatform : public ScriptedPlatform {
  public:
+  static constexpr const char* kDiskFull = "Disk full";
+
   RecordPlatform() { zone = ZoneInfo{}; }
 
   // The facts of each file by its full path, as a listing gives them.
@@ -32,7 +34,7 @@ class RecordPlatform : public ScriptedPlatform {
 
   // Output writes to `limited_output` (nullptr: every output) take at most `write_piece` bytes
   // a call and report the rest short (0: no limit); once `disk_room` bytes have gone in, the
-  // disk reports itself full (-1: never).
+  // disk reports itself full (-1: never), in the words of kDiskFull.
   OutputHandle limited_output = nullptr;
   std::size_t write_piece = 0;
   std::int64_t disk_room = -1;
@@ -88,6 +90,7 @@ class RecordPlatform : public ScriptedPlatform {
     if (disk_room >= 0) disk_room -= static_cast<std::int64_t>(result.written);
     if (result.status != WriteResult::kDone || result.written == count) return result;
     result.status = disk_room == 0 ? WriteResult::kFull : WriteResult::kShort;
+    if (disk_room == 0) result.error = kDiskFull;
     return result;
   }
   void set_file_apis_ansi() override { oem_mode = false; }

@@ -80,15 +80,17 @@ InputHandle PosixPlatform::open_stream(const Directory& dir, const std::string& 
 
 // Only a regular file: a FIFO named in a configuration could otherwise hold the run, and the
 // descriptor is checked rather than the name so that nothing can change in between.
-InputHandle PosixPlatform::open_path(const std::string& path) {
+InputHandle PosixPlatform::open_path(const std::string& path, std::string* error) {
   int fd = open(path.c_str(), kInputFlags);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return input_of(fd, path, error);
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
+    if (error != nullptr)
+      *error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
     return nullptr;
   }
-  return input_of(fd, std::string(posix::base_name(path)), nullptr);
+  return input_of(fd, std::string(posix::base_name(path)), error);
 }
 
 long long PosixPlatform::read_input(InputHandle input, void* buffer, std::size_t count) {

@@ -38,7 +38,7 @@ class PosixPlatform : public Platform {
                                std::string* error) override;
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
                           const std::string& stream) override;
-  InputHandle open_path(const std::string& path) override;
+  InputHandle open_path(const std::string& path, std::string* error) override;
   long long read_input(InputHandle input, void* buffer, std::size_t count) override;
   bool seek_input(InputHandle input, std::uint64_t offset) override;
   bool input_facts(InputHandle input, DirEntry* facts) override;
@@ -56,6 +56,7 @@ class PosixPlatform : public Platform {
 
   OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override;
   OutputHandle standard_output() override;
+  OutputHandle standard_error() override;
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override;
   std::int64_t output_size(OutputHandle output) override;
   bool cut_output(OutputHandle output, std::uint64_t size) override;
@@ -84,7 +85,7 @@ class PosixPlatform : public Platform {
   std::string find_help_file(const std::string& program_path) override;
   bool show_help_file(const std::string& help_path) override;
 
-  bool acquire_log_lock(const std::string& path) override;
+  bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
  private:
@@ -144,6 +145,11 @@ std::string normalise_path(const std::string& cwd, const std::string& path);
 // Whether the block device MAJOR:MINOR (or, for a partition, its disk) is flagged removable
 // in the sysfs tree at `sysfs_root` ("/sys" on a real system).
 bool device_is_removable(const std::string& sysfs_root, unsigned major, unsigned minor);
+
+// The read end of a pipe that receives a byte whenever a request to end arrives, on whichever
+// thread the signal lands: a wait in poll() that includes it ends at once. -1 until the
+// handler is installed.
+int interrupt_wake_fd();
 
 // Gives the terminal its own settings back for a program that shares it; true when the
 // key-reading settings were in force, so that enter_key_mode() takes them again afterwards.

@@ -59,8 +59,8 @@ InputHandle Win32Platform::open_stream(const Directory& dir, const std::string& 
   return open_input(path, FILE_SHARE_READ, nullptr);
 }
 
-InputHandle Win32Platform::open_path(const std::string& path) {
-  return open_input(win32::system_path(path), FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr);
+InputHandle Win32Platform::open_path(const std::string& path, std::string* error) {
+  return open_input(win32::system_path(path), FILE_SHARE_READ | FILE_SHARE_WRITE, error);
 }
 
 long long Win32Platform::read_input(InputHandle input, void* buffer, std::size_t count) {

@@ -24,6 +24,13 @@ void fill_entry(const WIN32_FIND_DATAW& found, DirEntry* entry);
 enum class Facts { kFound, kGone, kUnreadable };
 Facts entry_facts_at(const std::wstring& path, DirEntry* facts);
 
+// Around a write to a pipe or a console, which waits while the reader does not read: once an
+// interrupt has come and its grace has passed, a write still waiting is cancelled, so that a
+// reader that stopped cannot hold the run. The writer calls the first before the write and the
+// second after it.
+void begin_waiting_write();
+void end_waiting_write();
+
 // The root of the volume that holds `path` (system form or not), "C:\"; empty on failure.
 std::wstring volume_root(const std::string& path);
 

@@ -44,7 +44,7 @@ class Win32Platform : public Platform {
                                std::string* error) override;
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
                           const std::string& stream) override;
-  InputHandle open_path(const std::string& path) override;
+  InputHandle open_path(const std::string& path, std::string* error) override;
   long long read_input(InputHandle input, void* buffer, std::size_t count) override;
   bool seek_input(InputHandle input, std::uint64_t offset) override;
   bool input_facts(InputHandle input, DirEntry* facts) override;
@@ -62,6 +62,7 @@ class Win32Platform : public Platform {
 
   OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override;
   OutputHandle standard_output() override;
+  OutputHandle standard_error() override;
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override;
   std::int64_t output_size(OutputHandle output) override;
   bool cut_output(OutputHandle output, std::uint64_t size) override;
@@ -90,7 +91,7 @@ class Win32Platform : public Platform {
   std::string find_help_file(const std::string& program_path) override;
   bool show_help_file(const std::string& help_path) override;
 
-  bool acquire_log_lock(const std::string& path) override;
+  bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
  private:

@@ -55,7 +55,7 @@ TEST(Win32Input, ReadsSeeksAndReportsAFile) {
   ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 65536), big);
   platform.close_input(input);
-  input = platform.open_path(tree.at("big"));
+  input = platform.open_path(tree.at("big"), nullptr);
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(read_all(platform, input, 4096), big);
   platform.close_input(input);
@@ -74,8 +74,8 @@ TEST(Win32Input, OnlyFilesOpenAndAFailureSaysWhy) {
     if (input != nullptr) platform.close_input(input);
     EXPECT_FALSE(error.empty()) << name;
   }
-  EXPECT_EQ(platform.open_path(tree.at("sub")), nullptr);
-  EXPECT_EQ(platform.open_path("NUL"), nullptr);  // a device, not a file
+  EXPECT_EQ(platform.open_path(tree.at("sub"), nullptr), nullptr);
+  EXPECT_EQ(platform.open_path("NUL", nullptr), nullptr);  // a device, not a file
 }
 
 TEST(Win32Input, TheSharedOpenReadsAFileAnotherWriterHolds) {
