@@ -28,26 +28,18 @@ constexpr int kDirectoryStreamMemoryLine = 78;
 // Sixteen spaces stand in the short-name column: a directory's stream has no 8.3 name.
 constexpr char kNoShortName[] = "                ";
 
-// The carrier's stamps, as read just before the stream's digest; `read` is false when they
-// could not be read, and then the record shows the unset stamp and nothing is written back.
-struct StreamTimes {
-  DirEntry found;
-  FileTimes times;
-  bool read = false;
-};
-
-StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
-                              const std::string& stream_path, int line, const char* module) {
-  StreamTimes result;
-  for (Stamp* stamp :
-       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
+// The carrier's stamps, as read just before the stream's digest; the unset stamp when they
+// cannot be read.
+FileTimes read_stream_times(const Directory& dir, const std::string& carrier,
+                            const std::string& stream_path, int line, const char* module) {
+  FileTimes result;
+  for (Stamp* stamp : {&result.last_write, &result.last_access, &result.creation}) {
     *stamp = Stamp{0, 0, 1980, 0, 0, 0};
   }
   os().set_file_apis_ansi();
-  if (os().entry_facts(dir, carrier, &result.found)) {
-    const DirEntry& f = result.found;
-    convert_file_times(f.creation, f.last_access, f.last_write, &result.times, settings.zulu);
-    result.read = true;
+  DirEntry found;
+  if (os().entry_facts(dir, carrier, &found) == Lookup::kFound) {
+    convert_file_times(found.creation, found.last_access, found.last_write, &result, settings.zulu);
     return result;
   }
   std::string message;
@@ -65,6 +57,7 @@ DigestRequest file_stream_request() {
   DigestRequest all = file_digest_request();
   DigestRequest one;
   one.start = all.start;
+  one.reset_times = all.reset_times;
   if (all.md5) {
     one.md5 = true;
     one.md5_end = all.md5_end;
@@ -90,10 +83,10 @@ const std::string& the_text(const DigestTexts& texts) {
   return texts.md5;
 }
 
-void reset_stream_times(const Directory& dir, const std::string& carrier,
-                        const std::string& full_path, const StreamTimes& times) {
-  bool failed = !times.read || reset_file_times(dir, carrier, times.found) != 0;
-  if (!failed) return;
+// The reading put the carrier's stamps back through the stream's own handle; what is left
+// here is to say when it could not.
+void report_stream_reset(const std::string& full_path, const DigestResult& digest) {
+  if (!digest.reset_failed) return;
   for (int i = 0; i < 2; ++i) {
     std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
                  printable_text(full_path).c_str());
@@ -122,14 +115,14 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
   const std::string suffix = stream_path_suffix(stream.name);
   const std::string stream_path = full_path + suffix;
   std::string record = stream_name_column(file.name, suffix, stream_path);
-  StreamTimes times =
+  FileTimes times =
       read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine, kFileStreamModule);
   DigestResult digest =
       digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
   report_digest_outcome(digest.outcome, stream_path);
   append_format(&record, "%40s%c", the_text(digest.texts).c_str(), settings.delimiter);
-  if (settings.reset_access_time) reset_stream_times(dir, file.name, full_path, times);
-  if (!settings.path_only) append_file_stream_details(&record, stream, times.times, file);
+  report_stream_reset(full_path, digest);
+  if (!settings.path_only) append_file_stream_details(&record, stream, times, file);
   record += "\n";
   // A digest that an interrupt cut short never reaches the output, and the counts cover
   // exactly the records written.
@@ -180,11 +173,11 @@ void write_directory_stream_record(const Directory& parent, const std::string& n
                                    const std::string& dir_path, const StreamEntry& stream) {
   const std::string suffix = stream_path_suffix(stream.name);
   const std::string stream_path = dir_path + suffix;
-  StreamTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
-                                        kDirectoryStreamModule);
+  FileTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
+                                      kDirectoryStreamModule);
   std::string record = stream_name_column(last_component(dir_path), suffix, stream_path);
   append_directory_stream_digests(&record, parent, name, stream, stream_path);
-  if (!settings.path_only) append_directory_stream_details(&record, stream, times.times);
+  if (!settings.path_only) append_directory_stream_details(&record, stream, times);
   record += "\n";
   check_interrupt();
   counters.file_count += 1;

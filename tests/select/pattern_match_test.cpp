@@ -68,19 +68,14 @@ TEST(PatternMatch, ShellRulesOverWholeNames) {
 
 TEST(FilePatterns, SelectByLongOr83NameAndAnExactNameFirst) {
   DirListing listing;
-  auto add = [&](const char* name, const char* short_name) {
-    DirEntry entry;
-    entry.name = name;
-    entry.short_name = short_name;
-    listing.entries.push_back(entry);
-  };
-  add("index.html", "INDEX~1.HTM");
-  add("notes", "");
-  add("Notes.TXT", "");
-  add("page.htm", "");
+  listing.add("index.html", false, "INDEX~1.HTM");
+  listing.add("notes", false);
+  listing.add("Notes.TXT", false);
+  listing.add("page.htm", false);
   auto names = [&](const std::string& pattern) {
     std::string joined;
-    for (const DirEntry* entry : entries_matching(listing, pattern)) joined += entry->name + ";";
+    for_each_matching(listing, pattern,
+                      [&](std::size_t i) { joined += std::string(listing.name(i)) + ";"; });
     return joined;
   };
   EXPECT_EQ(names("*.htm"), "index.html;page.htm;");  // the first by its 8.3 name

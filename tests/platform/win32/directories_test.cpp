@@ -64,7 +64,8 @@ TEST(Win32Directories, NamesOutsideTheCodePageOpenByTheNameListed) {
   ASSERT_EQ(listing.entries.size(), 1u);
   EXPECT_EQ(listing.entries[0].name, name);
   std::string error;
-  InputHandle input = platform.open_file(Directory{tree.path(), nullptr}, name, &error);
+  InputHandle input =
+      platform.open_file(Directory{tree.path(), nullptr}, name, InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   char buffer[16] = {};
   EXPECT_EQ(platform.read_input(input, buffer, sizeof buffer), 7);
@@ -103,7 +104,7 @@ TEST(Win32Directories, ATreeDeeperThanThePathLimitIsWalkedThroughItsDirectories)
   DirEntry facts;
   ASSERT_TRUE(platform.entry_facts(dir, "deep.txt", &facts));
   EXPECT_EQ(facts.size, 13);
-  InputHandle input = platform.open_file(dir, "deep.txt", &error);
+  InputHandle input = platform.open_file(dir, "deep.txt", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   std::string content(32, '\0');
   content.resize(static_cast<std::size_t>(platform.read_input(input, content.data(), 32)));
