@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "digest/file_digest.h"
 #include "output/file_times.h"
 #include "support/file_stamps.h"
+#include "support/platform_double.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -78,6 +81,60 @@ TEST(FileTimesOnDisk, ReadingWithResetPutsTheStampsBackAndAReadOnlyFileStaysRead
   EXPECT_EQ(missing.outcome, DigestOutcome::kGone);
   EXPECT_FALSE(missing.reset_failed);
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);  // so it can go
+}
+
+// Swaps the file being read for a link to another file at its first read, the way someone who
+// may write the directory could while a privileged run reads it.
+class SwapWhileReading : public PassThroughPlatform {
+ public:
+  SwapWhileReading(std::string path, std::string target)
+      : path_(std::move(path)), target_(std::move(target)) {
+    set_platform(this);
+  }
+  ~SwapWhileReading() override { set_platform(nullptr); }
+  long long read_input(InputHandle input, void* buffer, std::size_t count) override {
+    if (!swapped_) {
+      swapped_ = true;
+      fs::rename(path_, path_ + ".moved");
+      fs::create_symlink(target_, path_);
+    }
+    return PassThroughPlatform::read_input(input, buffer, count);
+  }
+
+ private:
+  std::string path_;
+  std::string target_;
+  bool swapped_ = false;
+};
+
+// The stamps go back on the file that was read, never through the name it had: a file swapped
+// for a link meanwhile leads them nowhere else.
+TEST(FileTimesOnDisk, AFileSwappedForALinkWhileItIsReadKeepsTheResetOffTheLinksTarget) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Wine makes no symbolic links";
+#endif
+  TempDir dir;
+  dir.write("read.txt", "read by the run");
+  dir.write("victim.txt", "anyone's file");
+  ASSERT_TRUE(set_stamps(dir.at("read.txt"), {kAccess, 0}, {kWrite, 0}));
+  ASSERT_TRUE(set_stamps(dir.at("victim.txt"), {kAccess + 7, 0}, {kWrite + 7, 0}));
+  DigestRequest request;
+  request.md5 = true;
+  request.reset_times = true;
+  DirEntry listed;
+  listed.name = "read.txt";
+  {
+    SwapWhileReading swap(dir.at("read.txt"), dir.at("victim.txt"));
+    digest_file(folder(dir), listed, request);
+  }
+  DiskStamp access;
+  DiskStamp write;
+  ASSERT_TRUE(read_stamps(dir.at("victim.txt"), &access, &write));
+  EXPECT_EQ(access.seconds, kAccess + 7);
+  EXPECT_EQ(write.seconds, kWrite + 7);
+  ASSERT_TRUE(read_stamps(dir.at("read.txt.moved"), &access, &write));
+  EXPECT_EQ(access.seconds, kAccess);
+  EXPECT_EQ(write.seconds, kWrite);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,7 @@ class TreePlatform : public ScriptedPlatform {
   std::atomic<int> opens{0};
   int polls = 0;
   int most_ahead = 0;
+  bool polls_see_keys = true;  // false: only a prompt reads the keys
 
   InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
                         std::string* error) override {
@@ -86,7 +89,7 @@ class TreePlatform : public ScriptedPlatform {
   bool key_waiting() override {
     ++polls;
     most_ahead = std::max(most_ahead, opens.load() - polls);
-    return ScriptedPlatform::key_waiting();
+    return polls_see_keys && ScriptedPlatform::key_waiting();
   }
 };
 
@@ -241,4 +244,58 @@ TEST_F(OrderedRecordsTest, AnInterruptEndsTheRunWithEveryRecordBeforeItWholeAndN
   std::smatch counted;
   ASSERT_TRUE(std::regex_search(text, counted, std::regex("director(y|ies), ([0-9]+) files")));
   EXPECT_EQ(std::stoi(counted[2]), static_cast<int>(lines_of(records).size()));
+}
+
+// The tree changes under the run: at the first pause one file shrinks below the -G limit and
+// another grows past it. Each record is of its file as it was read, its size, digest and
+// filter all of one moment: a file rewritten before it is reached is catalogued as it is
+// after, one read ahead of the pause as it was before, never one with the other's facts.
+TEST_F(OrderedRecordsTest, AFileRewrittenUnderTheRunIsCataloguedAsItWasRead) {
+  TempDir place;
+  const std::string shrinking(500, 'T');
+  const std::string growing(500, 'L');
+  auto md5_of = [&](const std::string& content) {
+    place.write("copy", content);
+    DigestRequest md5;
+    md5.md5 = true;
+    return digest_path(place.at("copy"), md5).texts.md5;
+  };
+  struct Workers {
+    int jobs;
+    std::size_t window;
+    bool ahead_of_both;  // the window cannot reach the two files before the first pause
+  };
+  for (Workers w : {Workers{1, 0, true}, Workers{2, 4, true}, Workers{3, 64, false}}) {
+    tree.write("top.txt", shrinking);
+    tree.write("late.txt", "3 b");
+    bool rewritten = false;
+    platform.polls_see_keys = false;
+    platform.on_key = [&] {
+      if (rewritten) return;
+      tree.write("top.txt", "top");
+      tree.write("late.txt", growing);
+      rewritten = true;
+    };
+    const Catalogue run = catalogue({"-r", "-P", "-m", "-G", "100"}, w.jobs, w.window);
+    const std::string what = "jobs " + std::to_string(w.jobs);
+    EXPECT_TRUE(rewritten) << what;
+    std::map<std::string, int> present;
+    for (const std::string& line : lines_of(run.output)) {
+      std::istringstream fields(line);
+      std::string name, md5;
+      long long size = 0;
+      if (!(fields >> name >> md5 >> size)) continue;
+      EXPECT_GE(size, 100) << what << ": " << line;
+      for (const auto& [file, content] :
+           {std::pair{"top.txt", &shrinking}, {"late.txt", &growing}}) {
+        if (name.find(file) == std::string::npos) continue;
+        present[file] += 1;
+        EXPECT_EQ(size, 500) << what << ": " << line;
+        EXPECT_EQ(md5, md5_of(*content)) << what << ": " << line;
+      }
+    }
+    if (w.ahead_of_both) {
+      EXPECT_EQ(present, (std::map<std::string, int>{{"late.txt", 1}})) << what << run.output;
+    }
+  }
 }

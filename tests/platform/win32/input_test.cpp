@@ -47,7 +47,7 @@ TEST(Win32Input, ReadsSeeksAndReportsAFile) {
   ASSERT_TRUE(platform.input_facts(input, &facts));
   EXPECT_EQ(facts.size, 10);
   DirEntry listed;
-  ASSERT_TRUE(platform.entry_facts(dir, "small", &listed));
+  ASSERT_EQ(platform.entry_facts(dir, "small", &listed), Lookup::kFound);
   EXPECT_EQ(facts.last_write, listed.last_write);
   platform.close_input(input);
 
