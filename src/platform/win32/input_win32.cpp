@@ -5,6 +5,7 @@
 
 struct InputFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  bool stream = false;  // a named stream: its size is not the file's
 };
 
 namespace {
@@ -76,7 +77,9 @@ InputHandle Win32Platform::open_stream(const Directory& dir, const std::string& 
   if (path.empty()) return nullptr;
   path += L':';
   path += win32::to_wide(stream);
-  return open_input(path, FILE_SHARE_READ, access, nullptr);
+  InputHandle input = open_input(path, FILE_SHARE_READ, access, nullptr);
+  if (input != nullptr) input->stream = true;
+  return input;
 }
 
 InputHandle Win32Platform::open_path(const std::string& path) {
@@ -99,12 +102,12 @@ bool Win32Platform::seek_input(InputHandle input, std::uint64_t offset) {
 }
 
 bool Win32Platform::input_facts(InputHandle input, DirEntry* facts) {
+  if (!win32::facts_by_handle(input->handle, facts)) return false;
+  if (!input->stream) return true;
   // The times are the file's; the size is the open stream's own, which for a named stream
   // differs from what the file information reports for the main data.
   LARGE_INTEGER size;
-  if (!win32::facts_by_handle(input->handle, facts) || !GetFileSizeEx(input->handle, &size)) {
-    return false;
-  }
+  if (!GetFileSizeEx(input->handle, &size)) return false;
   facts->size = size.QuadPart;
   return true;
 }
