@@ -303,31 +303,6 @@ TEST(FileDigest, TheGateDecidesOnTheOpenFilesFactsBeforeAByteIsRead) {
   EXPECT_EQ(fs.open_handles, 0);
 }
 
-// Without a digest to compute a file is not opened at all: one look-up gives its facts, and
-// the gate decides on them. A file that cannot be opened is looked up the same way.
-TEST(FileDigest, NothingToComputeOpensNothingAndTakesTheFactsFromOneLookUp) {
-  MemoryPlatform fs;
-  const std::string path = kDir.path + "huge";
-  fs.files[path] = "content";
-  fs.reported_size[path] = std::int64_t{1} << 40;
-  int gated = 0;
-  DigestResult result = digest_file(kDir, fs.listed(path), DigestRequest{},
-                                    [&](const DirEntry&) { return ++gated, Admission::kRead; });
-  EXPECT_EQ(result.outcome, DigestOutcome::kDone);
-  EXPECT_EQ(result.facts.size, std::int64_t{1} << 40);
-  EXPECT_EQ(gated, 1);
-  EXPECT_EQ(fs.log, std::vector<std::string>{"look up " + path});
-  EXPECT_EQ(fs.reads, 0);
-  EXPECT_EQ(digest_file(kDir, fs.listed(path), DigestRequest{},
-                        [](const DirEntry&) { return Admission::kReject; })
-                .outcome,
-            DigestOutcome::kRejected);
-  const DirEntry listed = fs.listed(path);
-  fs.files.erase(path);
-  EXPECT_EQ(digest_file(kDir, listed, DigestRequest{}).outcome, DigestOutcome::kGone);
-  EXPECT_EQ(fs.opens.size(), 0u);
-}
-
 // A size is no promise about content: a file reporting 0 or too much is read until the system
 // says it ended, and one whose first read fails gets the markers. A small regular file is one
 // open, one look at its facts, one read and one close.

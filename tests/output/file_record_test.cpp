@@ -241,23 +241,6 @@ TEST_F(FileRecordTest, FilesAFilterRejectsGiveNoRecordAndNoCount) {
   EXPECT_EQ(counters.file_count, 0);
   EXPECT_EQ(counters.byte_total, 0);
   EXPECT_EQ(records_on_disk, 0);
-
-  // What the walk handed on counts for nothing: the facts taken when the file is reached
-  // decide, and the record shows those very facts.
-  DirEntry handed_on;
-  handed_on.name = kName;
-  handed_on.size = 5000;
-  settings.size_less = 0;
-  settings.size_greater = 1;
-  settings.path_only = 0;
-  settings.time_kind = '0';
-  for (std::uint64_t least : {std::uint64_t{4000}, std::uint64_t{1000}}) {
-    settings.size_greater_than = least;
-    write_file_record(kFolder, handed_on);
-  }
-  EXPECT_EQ(streams.output(),
-            as_written("final.doc                 " + in40(kMd5Marker) + "         1234 UTC \n"));
-  EXPECT_EQ(counters.byte_total, 1234);
 }
 
 TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {

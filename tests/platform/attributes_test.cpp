@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-#include <array>
-
 #include "platform/open_directory.h"
 #include "platform/posix/posix_platform.h"
 #include "support/temp_dir.h"
@@ -92,29 +90,6 @@ TEST(FileTimes, StampsGoBackExactlyThroughTheOpenFileAndZeroLeavesAStamp) {
   EXPECT_EQ(write.tv_sec, 5);
   EXPECT_EQ(write.tv_nsec, 3);
   EXPECT_FALSE(platform.set_input_times(nullptr, found_times(0, 0, 1, 0)));
-}
-
-// A name swapped for a link once the file is open leads the stamps nowhere: they land on the
-// file that was opened, and the link's target keeps its own.
-TEST(FileTimes, AFileSwappedForALinkAfterItsOpenKeepsTheStampsOffTheLinksTarget) {
-  TempDir dir;
-  dir.write("read.txt", "read");
-  dir.write("elsewhere.txt", "another file");
-  ASSERT_EQ(utimensat(AT_FDCWD, dir.at("elsewhere.txt").c_str(),
-                      std::array<timespec, 2>{timespec{50, 0}, timespec{60, 0}}.data(), 0),
-            0);
-  PosixPlatform platform;
-  OpenDirectory open(platform, dir.path());
-  InputHandle input =
-      platform.open_file(open.dir(), "read.txt", InputAccess::kReadAndRestoreTimes, nullptr);
-  ASSERT_NE(input, nullptr);
-  ASSERT_EQ(rename(dir.at("read.txt").c_str(), dir.at("moved.txt").c_str()), 0);
-  ASSERT_EQ(symlink(dir.at("elsewhere.txt").c_str(), dir.at("read.txt").c_str()), 0);
-  EXPECT_TRUE(platform.set_input_times(input, found_times(ticks(7, 0), 0, ticks(8, 0), 0)));
-  platform.close_input(input);
-  EXPECT_EQ(stamps_of(dir.at("elsewhere.txt")).first.tv_sec, 50);
-  EXPECT_EQ(stamps_of(dir.at("elsewhere.txt")).second.tv_sec, 60);
-  EXPECT_EQ(stamps_of(dir.at("moved.txt")).second.tv_sec, 8);
 }
 
 // A stream's stamps are its carrier's, put back through the carrier's own descriptor: a
