@@ -1,7 +1,6 @@
 #include "platform/dir_listing.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -27,9 +26,9 @@ void DirListing::add(std::string_view name, bool directory, std::string_view sho
     used_ = 0;
   }
   char* at = blocks_.back().get() + used_;
-  std::memcpy(at, name.data(), name.size());
+  name.copy(at, name.size());
   at[name.size()] = '\0';
-  std::memcpy(at + name.size() + 1, short_name.data(), short_name.size());
+  short_name.copy(at + name.size() + 1, short_name.size());
   at[need - 1] = '\0';
   items_.push_back(Item{static_cast<std::uint32_t>(blocks_.size() - 1),
                         static_cast<std::uint16_t>(used_), static_cast<std::uint16_t>(name.size()),
