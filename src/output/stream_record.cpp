@@ -32,26 +32,18 @@ constexpr DigestKind kStreamOrder[] = {DigestKind::kMd5,    DigestKind::kCrc32,
                                        DigestKind::kSha384, DigestKind::kSha512};
 constexpr std::size_t kDirectoryStreamKinds = 3;
 
-// The carrier's stamps, as read just before the stream's digest; `read` is false when they
-// could not be read, and then the record shows the unset stamp and nothing is written back.
-struct StreamTimes {
-  DirEntry found;
-  FileTimes times;
-  bool read = false;
-};
-
-StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
-                              const std::string& stream_path, int line, const char* module) {
-  StreamTimes result;
-  for (Stamp* stamp :
-       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
+// The carrier's stamps, as read just before the stream's digest; the unset stamp when they
+// cannot be read.
+FileTimes read_stream_times(const Directory& dir, const std::string& carrier,
+                            const std::string& stream_path, int line, const char* module) {
+  FileTimes result;
+  for (Stamp* stamp : {&result.last_write, &result.last_access, &result.creation}) {
     *stamp = Stamp{0, 0, 1980, 0, 0, 0};
   }
   os().set_file_apis_ansi();
-  if (os().entry_facts(dir, carrier, &result.found)) {
-    const DirEntry& f = result.found;
-    convert_file_times(f.creation, f.last_access, f.last_write, &result.times, settings.zulu);
-    result.read = true;
+  DirEntry found;
+  if (os().entry_facts(dir, carrier, &found) == Lookup::kFound) {
+    convert_file_times(found.creation, found.last_access, found.last_write, &result, settings.zulu);
     return result;
   }
   std::string message;
@@ -83,10 +75,10 @@ DigestKind the_kind(const DigestTexts& texts) {
   return DigestKind::kMd5;
 }
 
-void reset_stream_times(const Directory& dir, const std::string& carrier,
-                        const std::string& full_path, const StreamTimes& times) {
-  bool failed = !times.read || reset_file_times(dir, carrier, times.found) != 0;
-  if (!failed) return;
+// The reading put the carrier's stamps back through the stream's own handle; what is left
+// here is to say when it could not.
+void report_stream_reset(const std::string& full_path, const DigestResult& digest) {
+  if (!digest.reset_failed) return;
   for (int i = 0; i < 2; ++i) {
     std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
                  printable_text(full_path).c_str());
@@ -113,15 +105,15 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
   const std::string suffix = stream_path_suffix(stream.name);
   const std::string stream_path = full_path + suffix;
   std::string record = stream_name_column(file.name, suffix, stream_path);
-  StreamTimes times =
+  FileTimes times =
       read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine, kFileStreamModule);
   DigestResult digest =
       digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
   report_digest_outcome(digest.outcome, stream_path);
   const DigestKind kind = the_kind(digest.texts);
   FixedWidthRenderer(RecordKind::kFileStream, &record).digest(kind, text_of(digest.texts, kind));
-  if (settings.reset_access_time) reset_stream_times(dir, file.name, full_path, times);
-  if (!settings.path_only) append_file_stream_details(&record, stream, times.times, file);
+  report_stream_reset(full_path, digest);
+  if (!settings.path_only) append_file_stream_details(&record, stream, times, file);
   record += "\n";
   // A digest that an interrupt cut short never reaches the output, and the counts cover
   // exactly the records written.
@@ -174,11 +166,11 @@ void write_directory_stream_record(const Directory& parent, const std::string& n
                                    const std::string& dir_path, const StreamEntry& stream) {
   const std::string suffix = stream_path_suffix(stream.name);
   const std::string stream_path = dir_path + suffix;
-  StreamTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
-                                        kDirectoryStreamModule);
+  FileTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
+                                      kDirectoryStreamModule);
   std::string record = stream_name_column(last_component(dir_path), suffix, stream_path);
   append_directory_stream_digests(&record, parent, name, stream, stream_path);
-  if (!settings.path_only) append_directory_stream_details(&record, stream, times.times);
+  if (!settings.path_only) append_directory_stream_details(&record, stream, times);
   record += "\n";
   check_interrupt();
   counters.file_count += 1;

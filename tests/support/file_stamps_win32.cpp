@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
 #include "support/file_stamps.h"
+#include "temp_tree.h"
 
 const bool kStampsKeepSubTicks = false;
 
@@ -51,4 +52,8 @@ bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write) {
   CloseHandle(file);
   if (read) *access = stamp_of(accessed), *write = stamp_of(written);
   return read;
+}
+
+bool opening_keeps_access_time() {
+  return !running_under_wine();
 }

@@ -29,7 +29,7 @@ class PassThroughPlatform : public Platform {
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override {
     return native_platform().list_directory(dir, listing, error);
   }
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
     return native_platform().entry_facts(dir, name, facts);
   }
   bool full_path(const std::string& path, std::string* out) override {
@@ -48,17 +48,17 @@ class PassThroughPlatform : public Platform {
     return native_platform().find_name_ignoring_case(directory, name);
   }
   int volume_kind(const std::string& path) override { return native_platform().volume_kind(path); }
-  InputHandle open_file(const Directory& dir, const std::string& name,
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
                         std::string* error) override {
-    return native_platform().open_file(dir, name, error);
+    return native_platform().open_file(dir, name, access, error);
   }
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess access,
                                std::string* error) override {
-    return native_platform().open_file_shared(dir, name, error);
+    return native_platform().open_file_shared(dir, name, access, error);
   }
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override {
-    return native_platform().open_stream(dir, carrier, stream);
+                          const std::string& stream, InputAccess access) override {
+    return native_platform().open_stream(dir, carrier, stream, access);
   }
   InputHandle open_path(const std::string& path, std::string* error) override {
     return native_platform().open_path(path, error);
@@ -72,11 +72,10 @@ class PassThroughPlatform : public Platform {
   bool input_facts(InputHandle input, DirEntry* facts) override {
     return native_platform().input_facts(input, facts);
   }
-  void close_input(InputHandle input) override { native_platform().close_input(input); }
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override {
-    return native_platform().set_file_times(dir, name, found);
+  bool set_input_times(InputHandle input, const DirEntry& found) override {
+    return native_platform().set_input_times(input, found);
   }
+  void close_input(InputHandle input) override { native_platform().close_input(input); }
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override {
     return native_platform().get_attributes(dir, name);
   }

@@ -22,7 +22,7 @@ class PosixPlatform : public Platform {
                               std::string* error) override;
   void close_directory(DirHandle dir) override;
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override;
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
 
   bool full_path(const std::string& path, std::string* out) override;
   std::string current_directory() override;
@@ -33,19 +33,19 @@ class PosixPlatform : public Platform {
                                       const std::string& name) override;
   int volume_kind(const std::string& path) override;
 
-  InputHandle open_file(const Directory& dir, const std::string& name, std::string* error) override;
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
+                        std::string* error) override;
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess access,
                                std::string* error) override;
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override;
+                          const std::string& stream, InputAccess access) override;
   InputHandle open_path(const std::string& path, std::string* error) override;
   long long read_input(InputHandle input, void* buffer, std::size_t count) override;
   bool seek_input(InputHandle input, std::uint64_t offset) override;
   bool input_facts(InputHandle input, DirEntry* facts) override;
+  bool set_input_times(InputHandle input, const DirEntry& found) override;
   void close_input(InputHandle input) override;
 
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override;
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override;
   bool set_attributes(const Directory& dir, const std::string& name,
                       std::uint32_t attributes) override;

@@ -21,8 +21,7 @@ void fill_entry(const WIN32_FIND_DATAW& found, DirEntry* entry);
 
 // Facts of the entry at `path` (system form). A link to a file shows as that file; a link to
 // a directory, a dangling link and anything that is not a file or directory give kGone.
-enum class Facts { kFound, kGone, kUnreadable };
-Facts entry_facts_at(const std::wstring& path, DirEntry* facts);
+Lookup entry_facts_at(const std::wstring& path, DirEntry* facts);
 
 // Around a write to a pipe or a console, which waits while the reader does not read: once an
 // interrupt has come and its grace has passed, a write still waiting is cancelled, so that a
