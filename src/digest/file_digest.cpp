@@ -6,6 +6,7 @@
 
 #include "digest/block_buffer.h"
 #include "digest/split_pass.h"
+#include "digest/work_pool.h"
 #include "run/run_state.h"
 
 const char kMd5Marker[] = "- ERROR - FILE POSSIBLY LOCKED -";
@@ -45,6 +46,11 @@ std::string hex_text(const unsigned char* digest, std::size_t n) {
   return text;
 }
 
+// The run is ending: a worker stops reading so that it is not ended in the midst of a read.
+bool helpers_stopping(const DigestRequest& request) {
+  return request.helpers != nullptr && request.helpers->stopping();
+}
+
 // Reads from `start` up to `limit` (or the end), feeding `set`. `expected` is how many bytes
 // the file's size promises; reaching it ends the pass without a further read, and a pass that
 // ends short of it reports kShort.
@@ -63,7 +69,9 @@ PassOutcome read_pass(InputHandle input, DigestSet* set, std::uint64_t limit,
   unsigned char* buffer = read_buffer();
   std::uint64_t done = 0;
   while (done < expected || expected == kToTheEnd) {
-    if (os().interrupt_pending()) return PassOutcome::kInterrupted;
+    if (os().interrupt_pending() || helpers_stopping(set->request)) {
+      return PassOutcome::kInterrupted;
+    }
     std::uint64_t left = limit - (start + done);
     if (left == 0) break;
     std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadSize));
