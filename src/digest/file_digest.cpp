@@ -6,6 +6,7 @@
 
 #include "digest/block_buffer.h"
 #include "digest/split_pass.h"
+#include "digest/work_pool.h"
 #include "run/run_state.h"
 
 namespace {
@@ -56,6 +57,11 @@ PassOutcome failed_read() {
   return os().interrupt_pending() ? PassOutcome::kInterrupted : PassOutcome::kFailed;
 }
 
+// The run is ending: a worker stops reading so that it is not ended in the midst of a read.
+bool helpers_stopping(const DigestRequest& request) {
+  return request.helpers != nullptr && request.helpers->stopping();
+}
+
 // Reads from the start offset up to `limit`, or until the input ends, feeding `set`. A
 // regular file's `size` (kToTheEnd: none) ends the reading once a read reaches it, without a
 // further call: a file that grew meanwhile shows in its facts afterwards. A size says nothing
@@ -76,7 +82,9 @@ Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint
   Pass pass;
   std::uint64_t position = start;
   for (int reads = 1; position < limit; ++reads) {
-    if (os().interrupt_pending()) return Pass{PassOutcome::kInterrupted};
+    if (os().interrupt_pending() || helpers_stopping(set->request)) {
+      return Pass{PassOutcome::kInterrupted};
+    }
     std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(limit - position, kReadSize));
     bool failed = false;

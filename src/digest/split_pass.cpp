@@ -153,6 +153,10 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
         pass->changed.wait(lock);
       }
     }
+    if (helpers.stopping()) {
+      result.interrupted = true;  // the run is ending
+      break;
+    }
     lock.unlock();
     std::size_t size = fill_slot(input, slot, count - result.fed, &result);
     lock.lock();

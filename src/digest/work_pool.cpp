@@ -1,11 +1,19 @@
 #include "digest/work_pool.h"
 
+#include <thread>
 #include <utility>
 
 WorkPool::WorkPool(int workers) {
   if (workers < 1) workers = 1;
   threads_.reserve(static_cast<std::size_t>(workers));
-  for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (int i = 0; i < workers; ++i) {
+    ThreadHandle thread = os().start_thread([this] { work(); });
+    // The system's limit (memory, address space) is reached: the rest would fail alike.
+    if (thread == nullptr) break;
+    threads_.push_back(thread);
+    ++working_;
+  }
 }
 
 WorkPool::~WorkPool() {
@@ -15,12 +23,13 @@ WorkPool::~WorkPool() {
     jobs_.clear();
   }
   wake_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
+  for (ThreadHandle thread : threads_) os().join_thread(thread);
 }
 
 void WorkPool::submit(std::function<void()> job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();
@@ -29,23 +38,43 @@ void WorkPool::submit(std::function<void()> job) {
 void WorkPool::submit_first(std::function<void()> job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
     jobs_.push_front(std::move(job));
   }
   wake_.notify_one();
 }
 
+void WorkPool::come_to_rest(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  stopping_ = true;
+  jobs_.clear();
+  wake_.notify_all();
+  if (!left_.wait_for(lock, limit, [this] { return working_ == 0; })) return;
+  lock.unlock();
+  // Every worker has left its loop: joining waits only for the threads' own ending.
+  for (ThreadHandle thread : threads_) os().join_thread(thread);
+  threads_.clear();
+}
+
+bool WorkPool::stopping() const {
+  return stopping_;
+}
+
 void WorkPool::work() {
+  std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    std::function<void()> job;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-      if (stopping_) return;
-      job = std::move(jobs_.front());
-      jobs_.pop_front();
-    }
+    wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    if (stopping_) break;
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
     job();
+    // Let go here, outside the lock: a job's state may hold what the pool's waiters wait for.
+    job = nullptr;
+    lock.lock();
   }
+  --working_;
+  left_.notify_all();
 }
 
 int processor_count() {

@@ -1,6 +1,7 @@
 #include "driver/startup.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -88,19 +89,42 @@ void counting_pass() {
                static_cast<long>(run.precount_files), format_thousands(run.precount_bytes).c_str());
 }
 
+// How long the end of a run waits for the workers to finish the piece they are reading.
+constexpr std::chrono::milliseconds kWorkersRestLimit{5000};
+
+// Never destroyed: the run ends through std::exit, possibly while a worker still reads.
+WorkPool* run_workers = nullptr;
+
+void bring_workers_to_rest() {
+  run_workers->come_to_rest(kWorkersRestLimit);
+}
+
+// The run's workers, or nullptr when the system would start none.
+WorkPool* start_workers(int jobs) {
+  run_workers = new WorkPool(jobs);
+  if (run_workers->size() == 0) {
+    std::fputs("No worker thread could be started: files are read one at a time\n", message_stream);
+    return nullptr;
+  }
+  // Runs when the process ends (every end of a run goes through std::exit), before the
+  // state the workers use is destroyed.
+  std::atexit(bring_workers_to_rest);
+  return run_workers;
+}
+
 // One file at a time on this thread, or, with more than one job, the files of a window read
 // by workers and their records written here in walk order.
 void main_pass() {
   const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
-  if (jobs <= 1) {
+  WorkPool* workers = jobs > 1 ? start_workers(jobs) : nullptr;
+  if (workers == nullptr) {
     RecordWriters writers;
     walk_all_search_paths(writers);
     return;
   }
-  // Never destroyed: the run ends through std::exit, possibly while a worker still reads.
-  static WorkPool* workers = new WorkPool(jobs);
-  static OrderedRecordWriters* writers =
-      new OrderedRecordWriters(*workers, kWindowPerWorker * static_cast<std::size_t>(jobs));
+  // The window follows the workers that started, not those asked for.
+  auto* writers = new OrderedRecordWriters(
+      *workers, kWindowPerWorker * static_cast<std::size_t>(workers->size()));
   walk_all_search_paths(*writers);
   writers->finish();
 }

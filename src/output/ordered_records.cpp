@@ -170,7 +170,12 @@ void OrderedRecordWriters::run_front() {
 
 void OrderedRecordWriters::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (Item* item = take_waiting()) digest_taken(*item, lock, false);
+  // A run that ends leaves the files still waiting unread.
+  while (!workers_.stopping()) {
+    Item* item = take_waiting();
+    if (item == nullptr) break;
+    digest_taken(*item, lock, false);
+  }
   // Told under the lock: once the count is down the writers may be destroyed.
   --drainers_;
   changed_.notify_all();

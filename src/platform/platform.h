@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,16 @@ struct CalendarTime {
 struct DirectoryState;   // an open directory
 struct InputFile;        // an open digest input (a file or a named stream)
 struct OutputFileState;  // an open output file
+struct ThreadState;      // a started thread
 using DirHandle = DirectoryState*;
 using InputHandle = InputFile*;
 using OutputHandle = OutputFileState*;
+using ThreadHandle = ThreadState*;
+
+// The stack a started thread reserves. A worker only reads and digests, in buffers of its own
+// on the heap; the systems' defaults (1 to 8 MiB) would have a thousand workers fill the
+// address space of a 32-bit program.
+constexpr std::size_t kThreadStackBytes = std::size_t{256} * 1024;
 
 // A directory the program is in: its full path, ending in the separator (what records and
 // messages show), and the handle through which its entries are reached. A null handle (a
@@ -294,6 +302,13 @@ class Platform {
   // Never waits for the other end of a pipe.
   virtual bool acquire_log_lock(const std::string& path, std::string* error) = 0;
   virtual void release_log_lock() = 0;
+
+  // --- Threads --------------------------------------------------------------------------------
+  // Runs `body` on a new thread with a stack of kThreadStackBytes; nullptr when the system
+  // cannot start one now (memory, address space or its thread limit exhausted).
+  virtual ThreadHandle start_thread(std::function<void()> body) = 0;
+  // Waits until the thread's body has returned, then lets the thread go.
+  virtual void join_thread(ThreadHandle thread) = 0;
 };
 
 // The platform in use: the native one unless a test installed another.

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
+
+#include "support/scripted_platform.h"
 
 namespace {
 
@@ -103,4 +107,51 @@ TEST(WorkPool, DestroyingWaitsForTheJobStartedAndDropsTheRest) {
     started.wait_for(1);
   }
   EXPECT_EQ(ran.load(), 1);
+}
+
+TEST(WorkPool, ThreadsTheSystemRefusesAreDoneWithoutAndEveryJobStillRuns) {
+  for (int allowed : {0, 1, 3}) {
+    ScriptedPlatform platform;
+    platform.threads_allowed = allowed;
+    WorkPool pool(8);
+    EXPECT_EQ(pool.size(), allowed);
+    if (allowed == 0) continue;  // the run then reads on its own thread, without the pool
+    Latch all;
+    for (int i = 0; i < 50; ++i) pool.submit([&all] { all.count_down(); });
+    all.wait_for(50);
+  }
+}
+
+TEST(WorkPool, ComingToRestStopsLongJobsDropsTheWaitingOnesAndWaitsNoLongerThanItsLimit) {
+  std::atomic<int> ran{0};
+  {
+    WorkPool pool(2);
+    Latch started;
+    for (int i = 0; i < 2; ++i) {
+      pool.submit([&] {
+        started.count_down();
+        while (!pool.stopping()) std::this_thread::yield();
+      });
+    }
+    started.wait_for(2);
+    pool.submit([&] { ran += 1; });  // waits: both workers are busy
+    pool.come_to_rest(std::chrono::minutes(10));
+    EXPECT_EQ(pool.size(), 0);  // both left and were joined
+    pool.submit([&] { ran += 1; });
+  }
+  EXPECT_EQ(ran.load(), 0);
+
+  // A job held up elsewhere (a read that does not return) keeps its worker: the rest ends at
+  // its limit, and the pool's end still waits for it.
+  Latch started;
+  Latch gate;
+  WorkPool pool(1);
+  pool.submit([&] {
+    started.count_down();
+    gate.wait_for(1);
+  });
+  started.wait_for(1);
+  pool.come_to_rest(std::chrono::milliseconds(20));
+  EXPECT_EQ(pool.size(), 1);
+  gate.count_down();
 }

@@ -179,13 +179,17 @@ TEST_F(OrderedRecordsTest, WorkersWriteTheSameRecordsMessagesProgressAndCountsAs
   struct Workers {
     int jobs;
     std::size_t window;
+    int threads_allowed;  // by the system; -1: as many as asked for
   };
   for (const auto& args : option_sets) {
     const Catalogue one = catalogue(args, 1, 0);
     ASSERT_NE(one.output, "") << args.back();
-    for (Workers w : {Workers{2, 1}, Workers{4, 3}, Workers{3, 64}}) {
+    for (Workers w : {Workers{2, 1, -1}, Workers{4, 3, -1}, Workers{3, 64, -1}, Workers{9, 8, 2}}) {
+      platform.threads_allowed = w.threads_allowed;
+      platform.threads_started = 0;
       const Catalogue many = catalogue(args, w.jobs, w.window);
       const std::string what = args.back() + " jobs " + std::to_string(w.jobs);
+      EXPECT_EQ(platform.threads_started, w.threads_allowed < 0 ? w.jobs : w.threads_allowed);
       EXPECT_EQ(many.output, one.output) << what;
       EXPECT_EQ(many.messages, one.messages) << what;
       EXPECT_EQ(many.counters.file_count, one.counters.file_count) << what;

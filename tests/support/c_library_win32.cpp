@@ -15,8 +15,14 @@ void reread_zone() {
   _tzset();
 }
 
-bool calendar_of(std::time_t when, bool local, std::tm* out) {
-  return (local ? localtime_s(out, &when) : gmtime_s(out, &when)) == 0;
+bool calendar_of(std::int64_t when, bool local, std::tm* out) {
+  // The run-time's plain time_t is 32 bits in the 32-bit build.
+  const __time64_t t = when;
+  return (local ? _localtime64_s(out, &t) : _gmtime64_s(out, &t)) == 0;
+}
+
+std::int64_t seconds_of_local(std::tm* fields) {
+  return _mktime64(fields);
 }
 
 void join_output_to_errors() {

@@ -2,6 +2,8 @@
 // overrides what it needs to fake (a key press, a full disk, a failing read).
 #pragma once
 
+#include <utility>
+
 #include "platform/platform.h"
 
 // The raw file time of a UTC moment in seconds since 1970.
@@ -139,4 +141,8 @@ class PassThroughPlatform : public Platform {
     return native_platform().acquire_log_lock(path, error);
   }
   void release_log_lock() override { native_platform().release_log_lock(); }
+  ThreadHandle start_thread(std::function<void()> body) override {
+    return native_platform().start_thread(std::move(body));
+  }
+  void join_thread(ThreadHandle thread) override { native_platform().join_thread(thread); }
 };

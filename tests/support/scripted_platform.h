@@ -43,6 +43,7 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::uint64_t free_bytes = 0;  // disk_free_bytes()
   bool lock_free = true;         // acquire_log_lock()
   std::string help_file;         // find_help_file(); empty: no help file
+  int threads_allowed = -1;      // start_thread() refuses once this many started; -1: no limit
 
   // --- What a test inspects ------------------------------------------------------------------
   int key_reads = 0;
@@ -52,6 +53,7 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::vector<std::string> locks;
   int releases = 0;
   std::vector<std::string> shown;  // help files handed to the viewer
+  int threads_started = 0;
 
   explicit ScriptedPlatform(const char* rules = "UTC0")
       : current(std::filesystem::current_path().string()) {
@@ -78,7 +80,7 @@ class ScriptedPlatform : public PassThroughPlatform {
     tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
     tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
     tm.tm_isdst = standard ? 0 : -1;
-    return static_cast<std::int64_t>(std::mktime(&tm));
+    return seconds_of_local(&tm);
   }
   static FileTime local_file_time(int year, int month, int day, int hour = 0, int minute = 0,
                                   int second = 0) {
@@ -104,8 +106,7 @@ class ScriptedPlatform : public PassThroughPlatform {
   ZoneInfo zone_info() override { return zone ? *zone : native_platform().zone_info(); }
   bool to_calendar(std::int64_t seconds, bool local, CalendarTime* out) override {
     if (calendar_fails) return false;
-    std::time_t t =
-        static_cast<std::time_t>(local && zone ? seconds - zone->offset_seconds : seconds);
+    const std::int64_t t = local && zone ? seconds - zone->offset_seconds : seconds;
     std::tm tm{};
     bool rules = local && !zone;
     if (!calendar_of(t, rules, &tm)) return false;
@@ -136,6 +137,11 @@ class ScriptedPlatform : public PassThroughPlatform {
     return lock_free;
   }
   void release_log_lock() override { ++releases; }
+  ThreadHandle start_thread(std::function<void()> body) override {
+    if (threads_started == threads_allowed) return nullptr;
+    ++threads_started;
+    return native_platform().start_thread(std::move(body));
+  }
 
   // --- Served from the real file system --------------------------------------------------------
   bool full_path(const std::string& path, std::string* out) override {

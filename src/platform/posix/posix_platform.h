@@ -88,6 +88,9 @@ class PosixPlatform : public Platform {
   bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
+  ThreadHandle start_thread(std::function<void()> body) override;
+  void join_thread(ThreadHandle thread) override;
+
  private:
   // Digest workers open files on several threads at once.
   std::atomic<bool> file_apis_ansi_{true};

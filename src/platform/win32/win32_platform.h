@@ -94,6 +94,9 @@ class Win32Platform : public Platform {
   bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
+  ThreadHandle start_thread(std::function<void()> body) override;
+  void join_thread(ThreadHandle thread) override;
+
  private:
   void* log_lock_ = nullptr;  // the HANDLE that holds the lock, or null
   std::wstring log_lock_path_;
