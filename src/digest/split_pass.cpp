@@ -165,6 +165,7 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
     slot.pending = lanes;
     pass->filled += 1;
     result.fed += size;
+    note_reached(set->request, set->position + result.fed);
     pass->changed.notify_all();
   }
   (result.failed || result.interrupted ? pass->stopped : pass->ended) = true;

@@ -150,6 +150,7 @@ void main_pass() {
   apply_defaults();
   use_standard_output();
   message_stream = stderr;
+  run.progress_on_terminal = os().stderr_is_terminal();
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
   write_command_line_to_log();

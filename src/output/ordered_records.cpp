@@ -1,12 +1,17 @@
 #include "output/ordered_records.h"
 
+#include <chrono>
 #include <utility>
 
 #include "output/file_record.h"
 #include "output/stream_record.h"
 #include "run/output_stream.h"
+#include "select/progress.h"
 
 namespace {
+
+// How often the progress of a large file is looked at while the records wait for it.
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 // The workers also share the kinds of a large file among themselves.
 DigestRequest shared_request(WorkPool& workers) {
@@ -105,6 +110,7 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
   if (on_main) return Admission::kPutBack;
   std::lock_guard<std::mutex> lock(mutex_);
   item.long_read = true;
+  item.size = static_cast<std::uint64_t>(facts.size);
   if (main_waiting_) changed_.notify_all();
   return Admission::kRead;
 }
@@ -112,7 +118,10 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
 void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock,
                                         bool on_main) {
   lock.unlock();
-  DigestResult digest = digest_file(item.dir, item.entry, request_, [&](const DirEntry& facts) {
+  DigestRequest request = request_;
+  item.progress.reached = 0;
+  if (progress_drawn()) request.progress = &item.progress;
+  DigestResult digest = digest_file(item.dir, item.entry, request, [&](const DirEntry& facts) {
     return admission(item, facts, on_main);
   });
   lock.lock();
@@ -159,13 +168,29 @@ void OrderedRecordWriters::run_front() {
         digest_taken(*take_waiting(), lock, true);
         continue;
       }
+      if (item.long_read && item.state == kTaken && progress_drawn()) {
+        wait_for_long_read(item, lock);
+        continue;
+      }
       main_waiting_ = true;
       changed_.wait(lock);
       main_waiting_ = false;
     }
     item.state = kFree;
   }
+  erase_read_progress();
   write_digested_record(item.dir, item.digest);
+}
+
+void OrderedRecordWriters::wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock) {
+  const std::uint64_t size = item.size;
+  lock.unlock();
+  show_read_progress(item.progress.reached.load(std::memory_order_relaxed), size);
+  lock.lock();
+  if (item.state == kDone) return;
+  main_waiting_ = true;
+  changed_.wait_for(lock, kProgressInterval);
+  main_waiting_ = false;
 }
 
 void OrderedRecordWriters::drain() {

@@ -9,6 +9,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -45,6 +46,8 @@ class OrderedRecordWriters : public WalkSink {
     DirEntry entry;  // the file's name, as the walk handed it on
     DigestResult digest;
     bool long_read = false;  // under mutex_: its reader found it large
+    std::uint64_t size = 0;  // under mutex_: a large file's size
+    ReadProgress progress;   // how far its reader has come
   };
 
   Item& next_slot();
@@ -58,6 +61,9 @@ class OrderedRecordWriters : public WalkSink {
   void digest_taken(Item& item, std::unique_lock<std::mutex>& lock, bool on_main);
   // What a thread makes of the file of `item` once it has its facts.
   Admission admission(Item& item, const DirEntry& facts, bool on_main);
+  // Waits for the oldest item, a large file that a worker reads, showing how far it has come.
+  // Under mutex_.
+  void wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock);
   // Has a worker drain the files waiting unless enough do already. Under mutex_.
   void wake_drainer();
   // On a worker: takes and digests files until none waits.
