@@ -9,6 +9,7 @@
 
 #include "config/completion.h"
 #include "config/options.h"
+#include "config/verify_request.h"
 #include "digest/work_pool.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
@@ -91,16 +92,15 @@ void counting_pass() {
 // One file at a time on this thread, or, with more than one job, the files of a window read
 // by workers and their records written here in walk order.
 void main_pass() {
-  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
-  if (jobs <= 1) {
+  WorkPool* workers = run_workers();
+  if (workers == nullptr) {
     RecordWriters writers;
     walk_all_search_paths(writers);
     return;
   }
-  // Never destroyed: the run ends through std::exit, possibly while a worker still reads.
-  static WorkPool* workers = new WorkPool(jobs);
+  // Never destroyed, as the workers.
   static OrderedRecordWriters* writers =
-      new OrderedRecordWriters(*workers, kWindowPerWorker * static_cast<std::size_t>(jobs));
+      new OrderedRecordWriters(*workers, ordered_window(*workers));
   walk_all_search_paths(*writers);
   writers->finish();
 }
@@ -113,12 +113,10 @@ void main_pass() {
   os().secure_standard_streams();
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   os().install_interrupt_handler();
-  std::string catalogue;
-  if (verify_requested(static_cast<int>(run.argv.size()), words.data(), &catalogue)) {
-    run_verify(catalogue);
-  }
-
-  apply_environment();
+  // A verification reads nothing of the environment: RESET and SILENT must not shape it.
+  VerifyRequest verify;
+  const bool verifying = verify_requested(static_cast<int>(run.argv.size()), words.data(), &verify);
+  if (!verifying) apply_environment();
   os().set_file_apis_ansi();
   counters.start_time = os().now_seconds();
   make_zone_abbreviation();
@@ -126,17 +124,14 @@ void main_pass() {
   apply_defaults();
   use_standard_output();
   message_stream = stderr;
+  if (verifying) run_verify(verify);
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
   write_command_line_to_log();
   open_output_and_complete();
   write_run_header();
 
-  if (settings.file_patterns.empty()) add_file_pattern("*.*");
-  if (settings.search_paths.empty()) add_search_path(os().current_directory());
-  run.record_width = compute_record_width();
-  counters.record_length = estimate_record_length();
-  run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
+  prepare_search();
 
   if (settings.immediate == 0 && settings.output_target != 0) {
     counting_pass();
@@ -154,10 +149,29 @@ void main_pass() {
 
 }  // namespace
 
+void prepare_search() {
+  if (settings.file_patterns.empty()) add_file_pattern("*.*");
+  if (settings.search_paths.empty()) add_search_path(os().current_directory());
+  run.record_width = compute_record_width();
+  counters.record_length = estimate_record_length();
+  run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
+}
+
 void walk_all_search_paths(WalkSink& sink) {
   for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
     walk_directory(prepared_search_path(settings.search_paths[i]), sink);
   }
+}
+
+WorkPool* run_workers() {
+  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
+  if (jobs <= 1) return nullptr;
+  static WorkPool* workers = new WorkPool(jobs);
+  return workers;
+}
+
+std::size_t ordered_window(const WorkPool& workers) {
+  return kWindowPerWorker * static_cast<std::size_t>(workers.size());
 }
 
 [[noreturn]] void run_program(int argc, char** argv) {

@@ -110,6 +110,17 @@ void append_details(std::string* out, const DirEntry& entry, const FileTimes& ti
   }
 }
 
+// What the name column shows of the bare name, and of the full path under its width.
+std::string bare_name_text(const std::string& name) {
+  return printable_text(name);
+}
+
+std::string display_name(const std::string& full_path) {
+  return settings.width_mode > 2
+             ? shorten_keep_head(printable_text(full_path), settings.name_width)
+             : shorten_keep_tail(printable_text(full_path), settings.name_width);
+}
+
 bool passes(const Directory& dir, const DirEntry& entry) {
   FileFacts facts{entry.size,       entry.creation,   entry.last_access,
                   entry.last_write, entry.attributes, dir.path + entry.name};
@@ -117,6 +128,15 @@ bool passes(const Directory& dir, const DirEntry& entry) {
 }
 
 }  // namespace
+
+std::string file_record_name(const Directory& dir, const DirEntry& entry) {
+  if (settings.name_only) return bare_name_text(entry.name);
+  std::string shown = display_name(dir.path + entry.name);
+  if (settings.name_width > 8 && shown.size() > static_cast<std::size_t>(settings.name_width)) {
+    shown.resize(static_cast<std::size_t>(settings.name_width));
+  }
+  return shown;
+}
 
 int page_length() {
   return run.record_width >= 80 ? 12 : 24;
@@ -170,10 +190,8 @@ void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult d
   // Vanished since the walk listed it: no record and no count, as for a file never found.
   if (digest.outcome == DigestOutcome::kGone) return;
   const std::string full_path = dir.path + entry.name;
-  const std::string bare = printable_text(entry.name);
-  const std::string shown = settings.width_mode > 2
-                                ? shorten_keep_head(printable_text(full_path), settings.name_width)
-                                : shorten_keep_tail(printable_text(full_path), settings.name_width);
+  const std::string bare = bare_name_text(entry.name);
+  const std::string shown = display_name(full_path);
   std::string record;
   if (settings.comment_given) {
     append_format(&record, "%s", settings.comment_text.c_str());

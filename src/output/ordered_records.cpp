@@ -31,7 +31,7 @@ OrderedRecordWriters::~OrderedRecordWriters() {
 void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
   // The filters read only the entry and the settings, so they may run ahead; a file they
   // reject takes no place in the window.
-  if (!file_record_wanted(dir, entry)) return;
+  if (!wanted(dir, entry)) return;
   Item& item = next_slot();
   item.step = nullptr;
   item.dir = dir;
@@ -137,7 +137,16 @@ void OrderedRecordWriters::run_front() {
     }
     item.state = kFree;
   }
-  write_digested_record(item.dir, item.entry, item.digest);
+  digested(item.dir, item.entry, item.digest);
+}
+
+bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& entry) {
+  return file_record_wanted(dir, entry);
+}
+
+void OrderedRecordWriters::digested(const Directory& dir, const DirEntry& entry,
+                                    const DigestResult& digest) {
+  write_digested_record(dir, entry, digest);
 }
 
 void OrderedRecordWriters::drain() {

@@ -34,6 +34,13 @@ class OrderedRecordWriters : public WalkSink {
   // Writes everything still waiting, in order; after the walk.
   void finish();
 
+ protected:
+  // Whether a file the walk hands on takes a place in the window; by default whether the
+  // filters keep it. Runs ahead, on the walking thread.
+  virtual bool wanted(const Directory& dir, const DirEntry& entry);
+  // A wanted file in its turn, its digest made; by default its record is written.
+  virtual void digested(const Directory& dir, const DirEntry& entry, const DigestResult& digest);
+
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {

@@ -28,14 +28,6 @@ constexpr int kDirectoryStreamMemoryLine = 78;
 // Sixteen spaces stand in the short-name column: a directory's stream has no 8.3 name.
 constexpr char kNoShortName[] = "                ";
 
-// The carrier's stamps, as read just before the stream's digest; `read` is false when they
-// could not be read, and then the record shows the unset stamp and nothing is written back.
-struct StreamTimes {
-  DirEntry found;
-  FileTimes times;
-  bool read = false;
-};
-
 StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
                               const std::string& stream_path, int line, const char* module) {
   StreamTimes result;
@@ -92,6 +84,7 @@ const std::string& the_text(const DigestTexts& texts) {
 
 void reset_stream_times(const Directory& dir, const std::string& carrier,
                         const std::string& full_path, const StreamTimes& times) {
+  if (!settings.reset_access_time) return;
   bool failed = !times.read || reset_file_times(dir, carrier, times.found) != 0;
   if (!failed) return;
   for (int i = 0; i < 2; ++i) {
@@ -118,46 +111,36 @@ void append_file_stream_details(std::string* record, const StreamEntry& stream,
 
 void write_file_stream_record(const Directory& dir, const DirEntry& file,
                               const StreamEntry& stream) {
-  const std::string full_path = dir.path + file.name;
-  const std::string suffix = stream_path_suffix(stream.name);
-  const std::string stream_path = full_path + suffix;
-  std::string record = stream_name_column(file.name, suffix, stream_path);
-  StreamTimes times =
-      read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine, kFileStreamModule);
-  DigestResult digest =
-      digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
-  report_digest_outcome(digest.outcome, stream_path);
-  append_format(&record, "%40s%c", the_text(digest.texts).c_str(), settings.delimiter);
-  if (settings.reset_access_time) reset_stream_times(dir, file.name, full_path, times);
-  if (!settings.path_only) append_file_stream_details(&record, stream, times.times, file);
-  record += "\n";
+  StreamRecord made = file_stream_record(dir, file, stream);
+  report_digest_outcome(made.outcome, made.path);
+  reset_stream_times(dir, file.name, dir.path + file.name, made.times);
+  made.text += "\n";
   // A digest that an interrupt cut short never reaches the output, and the counts cover
   // exactly the records written.
   check_interrupt();
   counters.file_count += 1;
   counters.byte_total += stream.size;
-  write_record(record, 1, stream.size);
+  write_record(made.text, 1, stream.size);
   if (!settings.path_only) {
     records_on_disk += 1;
-    note_record_length(record.size());
+    note_record_length(made.text.size());
   }
 }
 
 // Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
-void append_directory_stream_digests(std::string* record, const Directory& parent,
-                                     const std::string& name, const StreamEntry& stream,
-                                     const std::string& stream_path) {
+DigestOutcome append_directory_stream_digests(std::string* record, const Directory& parent,
+                                              const std::string& name, const StreamEntry& stream) {
   DigestRequest request;
   request.md5 = settings.md5 != 0;
   request.crc32 = settings.crc32 != 0;
   request.sha1 = settings.sha1 != 0;
-  if (!request.md5 && !request.crc32 && !request.sha1) return;
+  if (!request.md5 && !request.crc32 && !request.sha1) return DigestOutcome::kDone;
   DigestResult digest = digest_stream(parent, name, stream_bare_name(stream.name), request);
-  report_digest_outcome(digest.outcome, stream_path);
   const char delimiter = settings.delimiter;
   if (request.md5) append_format(record, "%40s%c", digest.texts.md5.c_str(), delimiter);
   if (request.crc32) append_format(record, "%40s%c", digest.texts.crc32.c_str(), delimiter);
   if (request.sha1) append_format(record, "%40s%c", digest.texts.sha1.c_str(), delimiter);
+  return digest.outcome;
 }
 
 void append_directory_stream_details(std::string* record, const StreamEntry& stream,
@@ -178,21 +161,45 @@ std::string last_component(const std::string& path) {
 
 void write_directory_stream_record(const Directory& parent, const std::string& name,
                                    const std::string& dir_path, const StreamEntry& stream) {
-  const std::string suffix = stream_path_suffix(stream.name);
-  const std::string stream_path = dir_path + suffix;
-  StreamTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
-                                        kDirectoryStreamModule);
-  std::string record = stream_name_column(last_component(dir_path), suffix, stream_path);
-  append_directory_stream_digests(&record, parent, name, stream, stream_path);
-  if (!settings.path_only) append_directory_stream_details(&record, stream, times.times);
-  record += "\n";
+  StreamRecord made = directory_stream_record(parent, name, dir_path, stream);
+  report_digest_outcome(made.outcome, made.path);
+  made.text += "\n";
   check_interrupt();
   counters.file_count += 1;
   counters.byte_total += stream.size;
-  write_record(record, 1, stream.size);
+  write_record(made.text, 1, stream.size);
 }
 
 }  // namespace
+
+StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,
+                                const StreamEntry& stream) {
+  StreamRecord made;
+  const std::string suffix = stream_path_suffix(stream.name);
+  made.path = dir.path + file.name + suffix;
+  made.text = stream_name_column(file.name, suffix, made.path);
+  made.times =
+      read_stream_times(dir, file.name, made.path, kFileStreamFiletimeLine, kFileStreamModule);
+  DigestResult digest =
+      digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
+  made.outcome = digest.outcome;
+  append_format(&made.text, "%40s%c", the_text(digest.texts).c_str(), settings.delimiter);
+  if (!settings.path_only) append_file_stream_details(&made.text, stream, made.times.times, file);
+  return made;
+}
+
+StreamRecord directory_stream_record(const Directory& parent, const std::string& name,
+                                     const std::string& dir_path, const StreamEntry& stream) {
+  StreamRecord made;
+  const std::string suffix = stream_path_suffix(stream.name);
+  made.path = dir_path + suffix;
+  made.times = read_stream_times(parent, name, made.path, kDirectoryStreamFiletimeLine,
+                                 kDirectoryStreamModule);
+  made.text = stream_name_column(last_component(dir_path), suffix, made.path);
+  made.outcome = append_directory_stream_digests(&made.text, parent, name, stream);
+  if (!settings.path_only) append_directory_stream_details(&made.text, stream, made.times.times);
+  return made;
+}
 
 void list_file_streams(const Directory& dir, const DirEntry& entry) {
   try {

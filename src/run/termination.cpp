@@ -12,8 +12,6 @@
 namespace {
 
 bool terminating = false;
-ExitReason rerouted_option_reason = kIllegalOption;
-std::string reroute_note;
 
 struct Elapsed {
   int hours = 0;
@@ -114,10 +112,6 @@ void close_log() {
 [[noreturn]] void terminate_run(ExitReason reason) {
   if (terminating) std::_Exit(reason);  // a failure inside the summaries: end at once
   terminating = true;
-  if (reason == kIllegalOption && !reroute_note.empty()) {
-    std::fputs(reroute_note.c_str(), message_stream);
-    reason = rerouted_option_reason;
-  }
   hold_output();
 
   if (counters.start_time == 0) counters.start_time = os().now_seconds();
@@ -167,7 +161,16 @@ void check_interrupt() {
   if (os().interrupt_pending()) terminate_run(kInputFile);
 }
 
-void reroute_option_errors(ExitReason reason, const std::string& note) {
-  rerouted_option_reason = reason;
-  reroute_note = note;
+[[noreturn]] void end_at_once(ExitReason reason) {
+  if (terminating) std::_Exit(reason);
+  terminating = true;
+  hold_output();
+  const std::string name = output_name();
+  if (!finish_output() && !output_reader_gone()) {
+    std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
+    reason = kWriteError;
+  }
+  std::fflush(stdout);
+  std::fflush(message_stream);
+  std::exit(reason);
 }

@@ -1,8 +1,6 @@
 // The end of every run: summaries to each destination, then the process ends.
 #pragma once
 
-#include <string>
-
 #include "run/run_state.h"
 
 // Writes the summaries, closes the output file and the accounting log and ends the process
@@ -17,7 +15,7 @@
 // nothing is cut in the middle of a record.
 void check_interrupt();
 
-// While `note` is not empty, an option error (reason 5) is not the user's: the options being
-// read are a catalogue's. terminate_run then writes `note` to the message stream and ends with
-// `reason` instead. An empty note puts option errors back to reason 5.
-void reroute_option_errors(ExitReason reason, const std::string& note);
+// Ends the process with `reason` as its status without any summary, once everything gathered
+// for the output stream has reached it: for an end that has nothing to sum up, or whose
+// report is written already. A failure to write the output ends it with reason 8 instead.
+[[noreturn]] void end_at_once(ExitReason reason);
