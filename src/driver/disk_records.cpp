@@ -41,13 +41,19 @@ FileTime at_offset(FileTime raw, long offset_seconds) {
 
 DiskRecords::DiskRecords(const DiskView& view, std::vector<std::string> own_files,
                          RecordMerge& merge)
-    : view_(view), own_files_(std::move(own_files)), merge_(merge) {}
+    : view_(view),
+      own_files_(std::move(own_files)),
+      merge_(merge),
+      layouts_(settings),
+      shows_times_(layouts_.shows_times()),
+      zone_(column_text(zone_column())) {}
 
 bool DiskRecords::wanted(const Directory& dir, const DirEntry& entry) const {
-  const std::string path = dir.path + entry.name;
-  if (std::any_of(own_files_.begin(), own_files_.end(),
-                  [&path](const std::string& own) { return same_name(own, path); })) {
-    return false;
+  for (const std::string& own : own_files_) {
+    if (own.size() == dir.path.size() + entry.name.size() &&
+        same_name(own, dir.path + entry.name)) {
+      return false;
+    }
   }
   return file_record_wanted(dir, entry);
 }
@@ -63,6 +69,7 @@ std::string DiskRecords::placed(const std::string& directory) const {
 
 FileTimes DiskRecords::times_of(const DirEntry& f) const {
   FileTimes times;
+  if (!shows_times_) return times;  // no column would show them
   if (view_.other_zone && !settings.zulu) {
     const long offset = view_.zone_offset_seconds;
     convert_file_times(at_offset(f.creation, offset), at_offset(f.last_access, offset),
@@ -83,20 +90,26 @@ void DiskRecords::take_file(const Directory& dir, const DirEntry& entry,
   counters.byte_total += digest.facts.size;
 
   ShownValues values;
-  values.name = file_record_name(dir, entry);
-  const std::string whole = printable_text(full_path);
-  longest_path_ = std::max(longest_path_, whole.size());
-  if (!settings.name_only && values.name != whole) names_shortened_ = true;
-  values.name = key_of(values.name);
+  values.name = key_of(file_record_name(dir, entry));
+  // Both ways of shortening leave a path alone below eight characters of width.
+  longest_path_ = std::max(longest_path_, full_path.size());
+  if (!settings.name_only && settings.name_width >= 8 &&
+      full_path.size() > static_cast<std::size_t>(settings.name_width)) {
+    names_shortened_ = true;
+  }
   values.digests = &digest.texts;
   values.size = digest.facts.size;
   const FileTimes times = times_of(digest.facts);
   values.times = &times;
-  values.zone = column_text(zone_column());
+  values.zone = zone_;
   const DirEntry& facts = digest.facts;
-  values.short_name =
-      facts.short_name.empty() ? printable_text(entry.name) : printable_text(facts.short_name);
-  merge_.add_newer(MergeRecord{file_facts(values, settings), placed(dir.path), true});
+  if (settings.dos_name) {
+    values.short_name = printable_text(facts.short_name.empty() ? entry.name : facts.short_name);
+  }
+  MergeRecord record;
+  layouts_.file_facts(values, &record.facts);
+  record.directory = placed(dir.path);
+  merge_.add_newer(std::move(record));
 
   if (!settings.streams || (entry.attributes & kAttrDirectory) != 0) return;
   count_streams(dir, entry.name);
@@ -127,7 +140,7 @@ void DiskRecords::take_directory_streams(const Directory& parent, const std::str
 // Streams are few: their record is made as the writers make it and read back.
 void DiskRecords::take_stream(const std::string& text, const std::string& directory) {
   MergeRecord record;
-  if (!read_record(text, settings, &record.facts)) return;
+  if (!layouts_.read(text, &record.facts)) return;
   record.facts.name = key_of(record.facts.name);
   record.directory = placed(directory);
   record.file = false;

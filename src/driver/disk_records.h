@@ -50,6 +50,9 @@ class DiskRecords {
   DiskView view_;
   std::vector<std::string> own_files_;
   RecordMerge& merge_;
+  const RecordLayouts layouts_;
+  const bool shows_times_;
+  const std::string zone_;  // the zone column's text, the same for every record
   std::size_t longest_path_ = 0;
   bool names_shortened_ = false;
 };

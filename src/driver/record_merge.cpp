@@ -10,6 +10,7 @@
 namespace {
 
 bool same_ignoring_case(const std::string& a, const std::string& b) {
+  if (a == b) return true;
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
@@ -81,6 +82,7 @@ RecordMerge::RecordMerge(NextOlder next_older, Report report, bool by_directory)
 void RecordMerge::add_newer(MergeRecord record) {
   check_interrupt();
   in_play_[kNewer] += 1;
+  if (in_step(record)) return;
   take(kNewer, std::move(record));
   MergeRecord older;
   while (!older_ended_ && in_play_[kOlder] < in_play_[kNewer]) {
@@ -119,6 +121,34 @@ void RecordMerge::finish() {
   }
 }
 
+// While nothing waits, the next older record is usually the counterpart: compared at once,
+// neither is held.
+bool RecordMerge::in_step(MergeRecord& record) {
+  if (older_ended_ || !waiting_[kOlder].empty() || !waiting_[kNewer].empty()) return false;
+  if (in_play_[kOlder] >= in_play_[kNewer]) return false;
+  if (!next_older_(&step_)) {
+    older_ended();
+    return false;
+  }
+  in_play_[kOlder] += 1;
+  if (step_.facts.name != record.facts.name) {
+    take(kNewer, std::move(record));
+    take(kOlder, std::move(step_));
+    return true;
+  }
+  note_directory(kNewer, record);
+  note_directory(kOlder, step_);
+  compare(step_, record);
+  return true;
+}
+
+void RecordMerge::note_directory(Side side, const MergeRecord& record) {
+  if (by_directory_ && record.file && !record.directory.empty() &&
+      record.directory != current_[side]) {
+    moved(side, record.directory);
+  }
+}
+
 // Nothing the newer side holds can find its counterpart now: it is new, in the order it came.
 void RecordMerge::older_ended() {
   older_ended_ = true;
@@ -131,10 +161,7 @@ void RecordMerge::older_ended() {
 }
 
 void RecordMerge::take(Side side, MergeRecord record) {
-  if (by_directory_ && record.file && !record.directory.empty() &&
-      record.directory != current_[side]) {
-    moved(side, record.directory);
-  }
+  note_directory(side, record);
   const Side other = side == kOlder ? kNewer : kOlder;
   auto found = by_name_[other].find(record.facts.name);
   if (found != by_name_[other].end()) {

@@ -73,6 +73,8 @@ class RecordMerge {
     DirectoryMap::iterator in_directory;
   };
 
+  bool in_step(MergeRecord& record);
+  void note_directory(Side side, const MergeRecord& record);
   void older_ended();
   void take(Side side, MergeRecord record);
   void compare(const MergeRecord& was, const MergeRecord& now);
@@ -96,4 +98,5 @@ class RecordMerge {
   DirectoryMap by_directory_map_[2];
   std::string current_[2];
   std::int64_t in_play_[2] = {0, 0};
+  MergeRecord step_;  // the older record taken in step with a newer one
 };

@@ -207,7 +207,11 @@ class CatalogueRecords {
  public:
   CatalogueRecords(CatalogueReader& reader, NameStyle style, std::set<std::string> left_out,
                    std::string shown)
-      : reader_(reader), style_(style), left_out_(std::move(left_out)), shown_(std::move(shown)) {}
+      : reader_(reader),
+        style_(style),
+        left_out_(std::move(left_out)),
+        shown_(std::move(shown)),
+        layouts_(settings) {}
 
   bool next(MergeRecord* record) {
     if (ahead_.empty()) return read(record);
@@ -223,15 +227,14 @@ class CatalogueRecords {
 
  private:
   bool read(MergeRecord* record) {
-    std::string line;
     std::string problem;
     for (;;) {
-      if (!reader_.next_record(&line, &problem)) {
+      if (!reader_.next_record(&line_, &problem)) {
         if (!problem.empty()) refuse(catalogue_problem(shown_, problem));
         return false;
       }
       number_ += 1;
-      if (!read_record(line, settings, &record->facts)) {
+      if (!layouts_.read(line_, &record->facts)) {
         refuse(catalogue_problem(shown_, "record " + std::to_string(number_) +
                                              " does not fit the layout its options give "
                                              "records\n") +
@@ -252,6 +255,8 @@ class CatalogueRecords {
   const NameStyle style_;
   const std::set<std::string> left_out_;
   const std::string shown_;
+  const RecordLayouts layouts_;
+  std::string line_;
   std::size_t number_ = 0;
   std::deque<MergeRecord> ahead_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "output/file_times.h"
@@ -323,6 +324,35 @@ class Splitter {
 
 }  // namespace
 
+// The layouts of the three forms, in the order file, file stream, directory stream.
+struct RecordLayouts::Forms {
+  Layout layouts[3];
+  char delimiter = ' ';
+
+  bool split(const std::string& record, std::vector<Column>* columns) const {
+    for (const Layout& layout : layouts) {
+      columns->clear();
+      if (Splitter(record, layout, delimiter, columns).from(0, 0)) return true;
+    }
+    return false;
+  }
+};
+
+RecordLayouts::RecordLayouts(const Settings& settings) : forms_(std::make_unique<Forms>()) {
+  forms_->layouts[0] = file_layout(settings);
+  forms_->layouts[1] = file_stream_layout(settings);
+  forms_->layouts[2] = directory_stream_layout(settings);
+  forms_->delimiter = settings.delimiter;
+}
+
+RecordLayouts::~RecordLayouts() = default;
+
+bool RecordLayouts::shows_times() const {
+  const Layout& file = forms_->layouts[0];
+  return std::any_of(file.begin(), file.end(),
+                     [](const ColumnRule& rule) { return rule.kind == ColumnKind::kTime; });
+}
+
 bool split_record(const std::string& record, RecordForm form, const Settings& settings,
                   std::vector<Column>* columns) {
   Layout layout;
@@ -343,11 +373,7 @@ bool split_record(const std::string& record, RecordForm form, const Settings& se
 
 bool split_any_record(const std::string& record, const Settings& settings,
                       std::vector<Column>* columns) {
-  for (RecordForm form :
-       {RecordForm::kFile, RecordForm::kFileStream, RecordForm::kDirectoryStream}) {
-    if (split_record(record, form, settings, columns)) return true;
-  }
-  return false;
+  return RecordLayouts(settings).forms_->split(record, columns);
 }
 
 std::string record_name(const std::string& record, const std::vector<Column>& columns) {
@@ -381,6 +407,9 @@ bool unescapes_cleanly(const std::string& text) {
   return true;
 }
 
+namespace {
+
+// The facts of `record` split into `columns`.
 RecordFacts facts_of(const std::string& record, const std::vector<Column>& columns) {
   RecordFacts facts;
   facts.name = record_name(record, columns);
@@ -412,6 +441,8 @@ RecordFacts facts_of(const std::string& record, const std::vector<Column>& colum
   return facts;
 }
 
+}  // namespace
+
 namespace {
 
 const std::string& digest_text(const DigestTexts& texts, const char* label) {
@@ -430,10 +461,12 @@ const Stamp& stamp_of(const FileTimes& times, char letter) {
 
 }  // namespace
 
-RecordFacts file_facts(const ShownValues& values, const Settings& settings) {
-  RecordFacts facts;
+void RecordLayouts::file_facts(const ShownValues& values, RecordFacts* out) const {
+  RecordFacts& facts = *out;
+  facts.digests.clear();
+  facts.stamps.clear();
   facts.name = values.name;
-  for (const ColumnRule& rule : file_layout(settings)) {
+  for (const ColumnRule& rule : forms_->layouts[0]) {
     switch (rule.kind) {
       case ColumnKind::kDigest:
         facts.digests.push_back({rule.label, digest_text(*values.digests, rule.label)});
@@ -456,20 +489,22 @@ RecordFacts file_facts(const ShownValues& values, const Settings& settings) {
         break;
     }
   }
-  return facts;
 }
 
-bool read_record(const std::string& line, const Settings& settings, RecordFacts* facts) {
-  std::vector<Column> columns;
+bool RecordLayouts::read(const std::string& line, RecordFacts* facts) const {
+  std::vector<Column>& columns = columns_;
   if (!line.empty() && line[0] == '\\') {
     const std::string rest = line.substr(1);
-    if (split_any_record(rest, settings, &columns) &&
-        unescapes_cleanly(record_name(rest, columns))) {
+    if (forms_->split(rest, &columns) && unescapes_cleanly(record_name(rest, columns))) {
       *facts = facts_of(rest, columns);
       return true;
     }
   }
-  if (!split_any_record(line, settings, &columns)) return false;
+  if (!forms_->split(line, &columns)) return false;
   *facts = facts_of(line, columns);
   return true;
+}
+
+bool read_record(const std::string& line, const Settings& settings, RecordFacts* facts) {
+  return RecordLayouts(settings).read(line, facts);
 }

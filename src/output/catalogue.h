@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,7 @@ struct RecordFacts {
 // rest of it fits and its name column unescapes cleanly, and as it stands otherwise. False
 // when the line fits no form.
 bool read_record(const std::string& line, const Settings& settings, RecordFacts* facts);
+
 // What the disk says of a file now: the values its record would show.
 struct ShownValues {
   std::string name;  // as the name column shows it, without padding
@@ -84,11 +86,30 @@ struct ShownValues {
   std::string zone;                  // the zone column's text
   std::string short_name;            // the short-name column's text
 };
-// The facts of a file record showing `values` in the layout of `settings`: what read_record
-// gives for the line such a record would be, without making the line.
-RecordFacts file_facts(const ShownValues& values, const Settings& settings);
-// The facts of `record` split into `columns`.
-RecordFacts facts_of(const std::string& record, const std::vector<Column>& columns);
+
+// The layouts of the three record forms under one run's settings, made once for the many
+// records read or compared with them.
+class RecordLayouts {
+ public:
+  explicit RecordLayouts(const Settings& settings);
+  ~RecordLayouts();
+  RecordLayouts(const RecordLayouts&) = delete;
+  RecordLayouts& operator=(const RecordLayouts&) = delete;
+  // As read_record.
+  bool read(const std::string& line, RecordFacts* facts) const;
+  // The facts of a file record showing `values`: what read() gives for the line such a
+  // record would be, without making the line.
+  void file_facts(const ShownValues& values, RecordFacts* facts) const;
+  // Whether a file record shows a time column other than the last access.
+  bool shows_times() const;
+
+ private:
+  struct Forms;
+  friend bool split_any_record(const std::string&, const Settings&, std::vector<Column>*);
+  std::unique_ptr<Forms> forms_;
+  mutable std::vector<Column> columns_;  // reused from record to record
+};
+
 // True when the name column's text is a clean escaped name: every '\' begins "\\", "\n",
 // "\t", "\r" or "\x" with two upper-case hexadecimal digits.
 bool unescapes_cleanly(const std::string& text);

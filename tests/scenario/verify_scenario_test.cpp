@@ -94,6 +94,32 @@ TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   }
 }
 
+// The disk's facts are taken as the records show them, under every layout the options give:
+// an unchanged tree is unchanged whatever the catalogue's options were.
+TEST_F(VerifyScenario, AnUnchangedTreeIsUnchangedUnderEveryLayout) {
+  const std::vector<std::vector<std::string>> option_sets = {
+      {"-m"},
+      {"-T3", "-d", ","},
+      {"-B", "-8", "-m"},
+      {"-A3", "-c"},
+      {"-C", "note", "-U", "-m", "-z", "-t3"},
+      {"-256", "-tA", "-r"},
+      {"-N", "-r", "-w", "0"},
+      {"-r", "-w", "0", "-A2", "-512", "-tC", "-8"},
+      {"-s", "-d", "|", "-T", "a", "-W", "200", "-r"},
+      {"-n", "-r", "-m", "-384"},
+      {"-r", "-w", "5", "-tW"},
+  };
+  for (std::vector<std::string> options : option_sets) {
+    const std::string shown = testing::PrintToString(options);
+    options.insert(options.end(), {"-o", elsewhere.at("list.txt")});
+    catalogue(options);
+    ProgramResult result = verify();
+    EXPECT_EQ(result.status, 0) << shown << result.err << result.out;
+    EXPECT_EQ(result.out, "") << shown;
+  }
+}
+
 TEST_F(VerifyScenario, AnAdjustedNameWidthIsTakenFromTheCataloguesEnd) {
   tree.write("a/rather/deeply/nested/directory/z.txt", "zulu");
   catalogue({"-r", "-M", "-m", "-o", elsewhere.at("list.txt")});
