@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <set>
 
@@ -54,28 +55,34 @@ std::string program_name() {
   return run.module_path.substr(run.module_path.rfind(kSeparator) + 1);
 }
 
-// The options that shaped the records: those after the catalogue's name, else the ones its
-// command line echoes. A letter that would only show help is passed over, so that nothing
-// of the echoed line can make the verification stop and ask.
-Settings record_settings(const VerifyRequest& request, const CatalogueHead& head, NameStyle style,
-                         const std::string& shown) {
-  Settings record = settings;
-  std::vector<std::string> words;
-  const bool given = !request.record_options.empty();
-  if (given) {
-    words.push_back(run.module_path);
+// The words of the options that shaped the records: those after the catalogue's name, else
+// the ones its command line echoes.
+std::vector<std::string> option_words(const VerifyRequest& request, const CatalogueHead& head,
+                                      NameStyle style, const std::string& shown) {
+  if (!request.record_options.empty()) {
+    std::vector<std::string> words{run.module_path};
     words.insert(words.end(), request.record_options.begin(), request.record_options.end());
-  } else if (head.command_line.empty()) {
+    return words;
+  }
+  if (head.command_line.empty()) {
     refuse(catalogue_problem(shown, head.has_header
                                         ? "its run header echoes no command line"
                                         : "it holds no run header (\"Started\" and a command "
                                           "line)") +
            "Give the options it was written with after its name: tallysum --verify " + shown +
            " -r -B ...\n");
-  } else {
-    words = echoed_words(head.command_line, program_name(), style);
   }
-  OptionOutcome outcome = parse_option_words(words, &record);
+  return echoed_words(head.command_line, program_name(), style);
+}
+
+// The options read into a record of their own. A letter of the echoed line that would only
+// show help is passed over, so that nothing of it can make the verification stop and ask;
+// after the catalogue's name it is a mistake of the user's.
+Settings record_settings(const VerifyRequest& request, const CatalogueHead& head, NameStyle style,
+                         const std::string& shown) {
+  Settings record = settings;
+  const bool given = !request.record_options.empty();
+  OptionOutcome outcome = parse_option_words(option_words(request, head, style, shown), &record);
   if (!outcome.ok() && given) refuse_options(outcome.problem);
   if (!outcome.ok()) {
     refuse(catalogue_problem(
@@ -137,13 +144,21 @@ bool is_absolute_name(const std::string& name, char separator) {
          (name.size() > 2 && name[1] == ':' && name[2] == separator);
 }
 
+// A name that is a path as it stands: neither bare, nor shortened, nor cut by its column.
+bool whole_path_name(const std::string& name, char separator) {
+  const bool may_be_cut =
+      settings.name_width > 8 && name.size() >= static_cast<std::size_t>(settings.name_width);
+  return !settings.name_only && !may_be_cut && name.find("...") == std::string::npos &&
+         is_absolute_name(name, separator);
+}
+
 // The directory a catalogue record's name places it in, when the name is a whole path of a
-// file; empty for a bare or shortened name and for a stream's.
+// file; empty for a bare, shortened or cut name and for a stream's.
 std::string directory_of_name(const std::string& name, char separator) {
-  if (settings.name_only || name.find("...") != std::string::npos) return "";
+  if (!whole_path_name(name, separator)) return "";
   const std::size_t cut = name.rfind(separator);
-  if (cut == std::string::npos || name.find(':', cut) != std::string::npos) return "";
-  return is_absolute_name(name, separator) ? name.substr(0, cut + 1) : "";
+  if (name.find(':', cut) != std::string::npos) return "";
+  return name.substr(0, cut + 1);
 }
 
 bool lies_under(const std::string& name, std::string dir, char separator) {
@@ -169,10 +184,7 @@ void check_record_lies_here(const MergeRecord& record, std::size_t number, NameS
                             const std::string& shown) {
   const char separator = name_separator(style);
   const std::string& name = record.facts.name;
-  if (settings.name_only || !is_absolute_name(name, separator) ||
-      name.find("...") != std::string::npos) {
-    return;
-  }
+  if (!whole_path_name(name, separator)) return;
   for (const std::string& path : settings.search_paths) {
     if (lies_under(name, style == NameStyle::kThisSystem ? path : neutral_name(path), separator)) {
       return;
@@ -261,13 +273,18 @@ class CatalogueRecords {
   std::deque<MergeRecord> ahead_;
 };
 
+// Whether the walk reaches a directory twice: a search path given twice, or one below another.
 bool paths_overlap() {
-  const std::vector<std::string>& paths = settings.search_paths;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    for (std::size_t j = 0; j < paths.size(); ++j) {
-      if (i != j && (same_name(paths[i], paths[j]) || lies_under(paths[j], paths[i], kSeparator))) {
-        return true;
-      }
+  std::set<std::string> seen;
+  for (std::string path : settings.search_paths) {
+    if (kNamesIgnoreCase) path = upper_case_ascii(path);
+    if (path.empty() || path.back() != kSeparator) path += kSeparator;
+    if (!seen.insert(path).second) return true;
+  }
+  for (const std::string& path : seen) {
+    for (std::size_t cut = path.find(kSeparator); cut + 1 < path.size();
+         cut = path.find(kSeparator, cut + 1)) {
+      if (seen.count(path.substr(0, cut + 1)) != 0) return true;
     }
   }
   return false;

@@ -396,11 +396,14 @@ TEST_F(VerifyScenario, NoOptionOfTheEchoedLineMakesAVerificationWriteOrAsk) {
 // An interrupt or a request to terminate ends a verification at once, even in the middle of
 // a large file.
 TEST_F(VerifyScenario, AnInterruptEndsAVerification) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no signals here, and Ctrl-C reaches only a program with a console";
+#endif
   tree.write("a/x.txt", "x");
   catalogue({"-r", "-o", elsewhere.at("list.txt")});
   tree.write("a/x.txt", "changed");
   tree.write("b/big.bin", "");
-  std::filesystem::resize_file(tree.at("b/big.bin"), std::uintmax_t{8} << 30);
+  std::filesystem::resize_file(tree.at("b/big.bin"), std::uintmax_t{2} << 30);
   for (int signal : {SIGTERM, SIGINT}) {
     ProgramResult result = run_tallysum({.args = {"--verify", elsewhere.at("list.txt")},
                                          .directory = tree.path(),
@@ -410,7 +413,6 @@ TEST_F(VerifyScenario, AnInterruptEndsAVerification) {
     EXPECT_NE(result.err.find("INPUT_FILE"), std::string::npos) << result.err;
     EXPECT_EQ(tally_line_of(result.err), "");
   }
-  std::remove(tree.at("b/big.bin").c_str());
 }
 
 // However many words an echoed line holds, reading it back ends: here they are patterns that
