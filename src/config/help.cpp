@@ -2,13 +2,13 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 #include "output/banner.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
 #include "run/output_stream.h"
 #include "run/settings.h"
+#include "run/termination.h"
 
 int help_page_count = 0;
 
@@ -34,9 +34,9 @@ int after_group(int line_count, int group_lines) {
   return line_count >= kPageFull ? page_break(line_count) : line_count;
 }
 
+// The reader declined to go on: the run ends where it stands, without a summary.
 [[noreturn]] void leave_help() {
-  std::fflush(nullptr);
-  std::exit(5);
+  end_run_at_once(kIllegalOption);
 }
 
 void wait_for_reader() {
@@ -269,6 +269,5 @@ bool open_help_file(const std::string& program_path) {
       "this code, even if advised of the possibility of such damage.\n",
   };
   for (const char* line : kNotice) std::fputs(line, stdout);
-  std::fflush(nullptr);
-  std::exit(5);
+  end_run_at_once(kIllegalOption);
 }

@@ -1,7 +1,6 @@
 #include "config/ini_line.h"
 
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 
 #include "config/options.h"
@@ -100,23 +99,6 @@ int parse_number(const std::string& text) {
 
 std::string refusal(const char* key_name, const std::string& bound) {
   return std::string("Key ") + key_name + " needs a value " + bound;
-}
-
-// As parse_number, for an offset or size limit, which covers every byte a file can have. A
-// negative value or one beyond 64 bits names no such byte: rather than wrap or clamp it into
-// another one, the line is refused. Returns the refusal, empty when `*count` was set.
-std::string parse_byte_count(const std::string& text, const char* key_name, std::uint64_t* count) {
-  std::size_t i = 0;
-  while (i < text.size() && is_blank(text[i])) ++i;
-  bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  std::uint64_t value = 0;
-  if (!read_option_u64(text.c_str() + i, &value)) {
-    return refusal(key_name, "no greater than " + std::to_string(kLargestByteCount));
-  }
-  if (negative && value != 0) return refusal(key_name, "no less than 0");
-  *count = value;
-  return "";
 }
 
 // A name or pattern as it stands, without trailing blanks, which no one means as part of a
@@ -223,17 +205,23 @@ void apply_names(Key key, const Setting& setting) {
   }
 }
 
+// A number beyond 64 bits is refused, like an option's: held at some other value it would
+// answer another question than the one asked.
 std::string apply_byte_counts(Key key, const Setting& setting) {
-  std::uint64_t count = 0;
   if (key == Key::kDisplace && switched_off(setting.value)) {
     settings.start_offset = 0;
     return "";
   }
-  std::string refused = parse_byte_count(setting.value, setting.key_name, &count);
-  if (!refused.empty()) return refused;
-  if (key == Key::kDisplace) settings.start_offset = count;
-  if (key == Key::kGreater) settings.size_greater = 1, settings.size_greater_than = count;
-  if (key == Key::kLessThan) settings.size_less = 1, settings.size_less_than = count;
+  const char* text = setting.value.c_str();
+  bool read = false;
+  if (key == Key::kDisplace) read = read_byte_offset(text, &settings.start_offset);
+  if (key == Key::kGreater) read = read_size_limit(text, &settings.size_greater_than);
+  if (key == Key::kLessThan) read = read_size_limit(text, &settings.size_less_than);
+  if (!read) {
+    return refusal(setting.key_name, "no greater than " + std::to_string(kLargestByteCount));
+  }
+  if (key == Key::kGreater) settings.size_greater = 1;
+  if (key == Key::kLessThan) settings.size_less = 1;
   return "";
 }
 

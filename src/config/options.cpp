@@ -11,6 +11,7 @@
 #include "config/help.h"
 #include "config/ini_file.h"
 #include "config/long_options.h"
+#include "config/usage.h"
 #include "output/accounting_log.h"
 #include "output/destinations.h"
 #include "platform/platform.h"
@@ -107,9 +108,17 @@ bool passed_over(const Cursor& at) {
   return true;
 }
 
-std::uint64_t byte_count_value(char letter, const std::string& text) {
+std::uint64_t byte_offset_value(char letter, const std::string& text) {
   std::uint64_t value = 0;
-  if (!read_option_u64(text.c_str(), &value)) {
+  if (!read_byte_offset(text.c_str(), &value)) {
+    value_too_large(letter, std::to_string(kLargestByteCount));
+  }
+  return value;
+}
+
+SizeLimit size_limit_value(char letter, const std::string& text) {
+  SizeLimit value;
+  if (!read_size_limit(text.c_str(), &value)) {
     value_too_large(letter, std::to_string(kLargestByteCount));
   }
   return value;
@@ -207,10 +216,10 @@ void take_comment(Cursor& at) {
 
 void take_range(Cursor& at) {
   std::string value = take_value(at, OnMissing::kPlain, true);
-  settings.start_offset = byte_count_value('D', value);
+  settings.start_offset = byte_offset_value('D', value);
   std::size_t comma = value.find(',');
   if (comma == std::string::npos) return;
-  settings.end_offset = byte_count_value('D', value.substr(comma + 1));
+  settings.end_offset = byte_offset_value('D', value.substr(comma + 1));
   unsigned char last = static_cast<unsigned char>(value.back());
   if (std::isalpha(last)) {
     if (std::tolower(last) == 'o') settings.end_is_count = 0;
@@ -299,8 +308,7 @@ void take_exclusions(Cursor& at) {
       (begins_option(at.argv[at.index + 1]) && at.argv[at.index + 1][0] != '+')) {
     if (quiet_parse != nullptr) throw OptionProblem{"Option -x needs a list of patterns"};
     show_help_screen();
-    std::fflush(nullptr);
-    std::exit(5);
+    end_run_at_once(kIllegalOption);
   }
   take_list(at, [](const std::string& pattern) {
     settings.exclude_patterns.push_back(
@@ -509,11 +517,11 @@ void apply_letter(Cursor& at) {
       break;
     case 'G':
       settings.size_greater = 1;
-      settings.size_greater_than = byte_count_value('G', take_value(at, OnMissing::kPlain, true));
+      settings.size_greater_than = size_limit_value('G', take_value(at, OnMissing::kPlain, true));
       break;
     case 'L':
       settings.size_less = 1;
-      settings.size_less_than = byte_count_value('L', take_value(at, OnMissing::kPlain, true));
+      settings.size_less_than = size_limit_value('L', take_value(at, OnMissing::kPlain, true));
       break;
     case 'O':
     case 'o':
@@ -612,6 +620,25 @@ void read_arguments(int argc, char** argv) {
   finish_command_line();
 }
 
+struct SignedCount {
+  bool negative = false;
+  std::uint64_t magnitude = 0;
+};
+
+bool read_signed_count(const char* text, SignedCount* count) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  const bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  std::uint64_t magnitude = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    unsigned digit = static_cast<unsigned>(*text - '0');
+    if (magnitude > (kLargestByteCount - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  *count = SignedCount{negative, magnitude};
+  return true;
+}
+
 bool configuration_suppressed(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (equals_ignoring_case(argv[i], "-.ini")) return true;
@@ -621,14 +648,17 @@ bool configuration_suppressed(int argc, char** argv) {
 
 }  // namespace
 
-bool read_option_u64(const char* text, std::uint64_t* value) {
-  std::uint64_t number = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    unsigned digit = static_cast<unsigned>(*text - '0');
-    if (number > (kLargestByteCount - digit) / 10) return false;
-    number = number * 10 + digit;
-  }
-  *value = number;
+bool read_byte_offset(const char* text, std::uint64_t* offset) {
+  SignedCount count;
+  if (!read_signed_count(text, &count)) return false;
+  *offset = count.negative ? 0 : count.magnitude;
+  return true;
+}
+
+bool read_size_limit(const char* text, SizeLimit* limit) {
+  SignedCount count;
+  if (!read_signed_count(text, &count)) return false;
+  *limit = SizeLimit{count.negative && count.magnitude != 0, count.magnitude};
   return true;
 }
 
@@ -642,6 +672,8 @@ int read_option_number(const char* text) {
 }
 
 void parse_command_line(int argc, char** argv) {
+  // Before the environment's log or a configuration file is opened: an answer leaves no trace.
+  answer_help_or_version(argc, argv);
   open_environment_log();
   if (!configuration_suppressed(argc, argv)) {
     std::string refused = read_configuration_file(argc, argv);

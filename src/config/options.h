@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct Settings;
+#include "run/settings.h"
 
 // Opens the accounting log named by ACCT, applies the configuration file (unless some argument
 // is "-.ini"), then the arguments, then the end-of-parse rules. `argv` holds `argc` words;
@@ -14,7 +14,8 @@ struct Settings;
 // begins an absolute path). Every syntax error ends the run with reason 5; -?, -@ and some
 // errors show the help screen or the SHA-2 notice first.
 // An argument beginning with "--" is read only as a long option; --verify makes a run of its
-// own (verify_request.h), so met here it ends the run with reason 5.
+// own (verify_request.h), so met here it ends the run with reason 5 like an unknown one, and
+// --help or --version anywhere is answered before anything else is read or opened.
 void parse_command_line(int argc, char** argv);
 
 // `tallysum --verify CATALOGUE`.
@@ -40,10 +41,14 @@ OptionOutcome parse_option_words(const std::vector<std::string>& words, Settings
 // no digit comes first; saturates at the largest signed 32-bit value.
 int read_option_number(const char* text);
 
-// The largest byte offset, count or size limit a run can be given.
+// The largest byte offset or count a run can be given.
 constexpr std::uint64_t kLargestByteCount = ~std::uint64_t{0};
 
-// The decimal number at the start of `text`, digits only, up to the first non-digit, into
-// `*value` (0 when no digit comes first). False, leaving `*value` alone, when the number does
+// A byte offset or size limit as a user writes it, on the command line or in the
+// configuration file: optional blanks and a sign, then decimal digits up to the first
+// non-digit (0 when no digit comes first). False, leaving the value alone, when the digits do
 // not fit in 64 bits.
-bool read_option_u64(const char* text, std::uint64_t* value);
+// An offset below 0 is 0.
+bool read_byte_offset(const char* text, std::uint64_t* offset);
+// A size limit keeps its sign.
+bool read_size_limit(const char* text, SizeLimit* limit);

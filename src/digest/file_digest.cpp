@@ -1,30 +1,12 @@
 #include "digest/file_digest.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "digest/block_buffer.h"
 #include "digest/split_pass.h"
 #include "run/run_state.h"
-
-const char kMd5Marker[] = "- ERROR - FILE POSSIBLY LOCKED -";
-const char kSha1Marker[] = "-- ERROR - FILE POSSIBLY LOCKED BY OS --";
-const char kCrc32Marker[] = "CRCERROR";
-const char kSha256Marker[] = "-------------- ERROR - FILE POSSIBLY LOCKED BY OS --------------";
-const char kSha384Marker[] =
-    "------------------------------ ERROR - FILE POSSIBLY LOCKED BY OS "
-    "------------------------------";
-const char kSha512Marker[] =
-    "---------------------------------------------- ERROR - FILE POSSIBLY LOCKED BY OS "
-    "----------------------------------------------";
-
-static_assert(sizeof kMd5Marker - 1 == 2 * kMd5DigestSize);
-static_assert(sizeof kSha1Marker - 1 == 2 * kSha1DigestSize);
-static_assert(sizeof kCrc32Marker - 1 == 8);
-static_assert(sizeof kSha256Marker - 1 == 2 * kSha256DigestSize);
-static_assert(sizeof kSha384Marker - 1 == 2 * kSha384DigestSize);
-static_assert(sizeof kSha512Marker - 1 == 2 * kSha512DigestSize);
 
 namespace {
 
@@ -39,10 +21,28 @@ unsigned char* read_buffer() {
   return buffer.get();
 }
 
-std::string hex_text(const unsigned char* digest, std::size_t n) {
-  char text[2 * 64 + 1];
-  render_hex(digest, n, text);
-  return text;
+// Indexed by DigestKind.
+constexpr bool DigestRequest::*kChosen[kDigestKindCount] = {
+    &DigestRequest::md5,    &DigestRequest::sha1,   &DigestRequest::crc32,
+    &DigestRequest::sha256, &DigestRequest::sha384, &DigestRequest::sha512};
+constexpr std::string DigestTexts::*kTexts[kDigestKindCount] = {
+    &DigestTexts::md5,    &DigestTexts::sha1,   &DigestTexts::crc32,
+    &DigestTexts::sha256, &DigestTexts::sha384, &DigestTexts::sha512};
+
+// How many of the `n` bytes at file offset `at` go to `kind`: MD5 stops at its end offset.
+std::size_t share_of(const DigestRequest& request, DigestKind kind, std::uint64_t at,
+                     std::size_t n) {
+  if (kind != DigestKind::kMd5 || request.md5_end == 0) return n;
+  if (at >= request.md5_end) return 0;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(request.md5_end - at, n));
+}
+
+void update_all(DigestSet* set, std::uint64_t at, const unsigned char* bytes, std::size_t n) {
+  for (std::size_t i = 0; i < set->count; ++i) {
+    const DigestKind kind = set->kinds[i];
+    const std::size_t share = share_of(set->request, kind, at, n);
+    if (share != 0) digest_kind(kind).update(&set->contexts[i], bytes, share);
+  }
 }
 
 // Reads from `start` up to `limit` (or the end), feeding `set`. `expected` is how many bytes
@@ -132,78 +132,84 @@ DigestOutcome one_reading(const Directory& dir, const std::string& name,
 
 }  // namespace
 
+bool wants(const DigestRequest& request, DigestKind kind) {
+  return request.*kChosen[static_cast<std::size_t>(kind)];
+}
+
+std::string& text_of(DigestTexts& texts, DigestKind kind) {
+  return texts.*kTexts[static_cast<std::size_t>(kind)];
+}
+
+const std::string& text_of(const DigestTexts& texts, DigestKind kind) {
+  return texts.*kTexts[static_cast<std::size_t>(kind)];
+}
+
+DigestRequest one_kind_of(const DigestRequest& request, DigestKind kind) {
+  DigestRequest one = request;
+  for (bool DigestRequest::*chosen : kChosen) one.*chosen = false;
+  one.*kChosen[static_cast<std::size_t>(kind)] = true;
+  return one;
+}
+
+std::size_t kind_count(const DigestRequest& request) {
+  return static_cast<std::size_t>(
+      std::count_if(std::begin(kChosen), std::end(kChosen),
+                    [&](bool DigestRequest::*chosen) { return request.*chosen; }));
+}
+
 void start_digests(DigestSet* set, const DigestRequest& request) {
   set->request = request;
   set->position = request.start;
-  if (request.md5) md5_init(&set->md5);
-  if (request.sha1) sha1_init(&set->sha1);
-  set->crc = kCrc32Initial;
-  if (request.sha256) sha256_init(&set->sha256);
-  if (request.sha384) sha384_init(&set->sha384);
-  if (request.sha512) sha512_init(&set->sha512);
+  set->count = 0;
+  set->held = 0;
+  for (DigestKind kind : kAllDigestKinds) {
+    if (!wants(request, kind)) continue;
+    set->kinds[set->count] = kind;
+    digest_kind(kind).init(&set->contexts[set->count]);
+    set->count += 1;
+  }
 }
 
 void feed_digests(DigestSet* set, const unsigned char* bytes, std::size_t n) {
-  const DigestRequest& r = set->request;
-  if (r.md5) {
-    std::uint64_t end = r.md5_end == 0 ? kToTheEnd : r.md5_end;
-    if (set->position < end) {
-      std::uint64_t room = end - set->position;
-      md5_update(&set->md5, bytes, static_cast<std::size_t>(std::min<std::uint64_t>(room, n)));
-    }
+  if (n == 0) return;
+  if (set->held != 0) {
+    update_all(set, set->position - set->held, set->hold, set->held);
+    set->held = 0;
   }
-  if (r.sha1) sha1_update(&set->sha1, bytes, n);
-  if (r.crc32) set->crc = crc32_update(set->crc, bytes, n);
-  if (r.sha256) sha256_update(&set->sha256, bytes, n);
-  if (r.sha384) sha512_update(&set->sha384, bytes, n);
-  if (r.sha512) sha512_update(&set->sha512, bytes, n);
+  if (n <= sizeof set->hold) {
+    // Perhaps the last piece: kept for finish_digests, which sends it with the padding.
+    std::memcpy(set->hold, bytes, n);
+    set->held = n;
+  } else {
+    update_all(set, set->position, bytes, n);
+  }
   set->position += n;
 }
 
 void finish_digests(DigestSet* set, DigestTexts* texts) {
-  const DigestRequest& r = set->request;
-  if (r.md5) {
-    md5_final(&set->md5);
-    texts->md5 = hex_text(set->md5.digest, kMd5DigestSize);
+  const std::uint64_t at = set->position - set->held;
+  for (std::size_t i = 0; i < set->count; ++i) {
+    const DigestKind kind = set->kinds[i];
+    const DigestKindInfo& info = digest_kind(kind);
+    unsigned char digest[kLongestDigest];
+    info.finish(&set->contexts[i], set->hold, share_of(set->request, kind, at, set->held), digest);
+    std::string& text = text_of(*texts, kind);
+    text.resize(2 * info.size);
+    // The string's own end mark takes render_hex's closing NUL.
+    render_hex(digest, info.size, text.data());
   }
-  if (r.sha1) {
-    unsigned char digest[kSha1DigestSize];
-    sha1_final(digest, &set->sha1);
-    texts->sha1 = hex_text(digest, kSha1DigestSize);
-  }
-  if (r.crc32) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(~set->crc));
-    texts->crc32 = text;
-  }
-  char text[2 * kSha512DigestSize + 1];
-  if (r.sha256) {
-    sha256_end(&set->sha256, text);
-    texts->sha256 = text;
-  }
-  if (r.sha384) {
-    sha384_end(&set->sha384, text);
-    texts->sha384 = text;
-  }
-  if (r.sha512) {
-    sha512_end(&set->sha512, text);
-    texts->sha512 = text;
-  }
+  set->held = 0;
 }
 
 void mark_digests(const DigestRequest& request, DigestTexts* texts) {
   *texts = DigestTexts{};
-  if (request.md5) texts->md5 = kMd5Marker;
-  if (request.sha1) texts->sha1 = kSha1Marker;
-  if (request.crc32) texts->crc32 = kCrc32Marker;
-  if (request.sha256) texts->sha256 = kSha256Marker;
-  if (request.sha384) texts->sha384 = kSha384Marker;
-  if (request.sha512) texts->sha512 = kSha512Marker;
+  for (DigestKind kind : kAllDigestKinds) {
+    if (wants(request, kind)) text_of(*texts, kind) = digest_kind(kind).marker;
+  }
 }
 
 std::uint64_t pass_limit(const DigestRequest& request) {
-  bool others = request.sha1 || request.crc32 || request.sha256 || request.sha384 || request.sha512;
-  if (request.md5 && request.md5_end != 0 && !others) return request.md5_end;
+  if (request.md5 && request.md5_end != 0 && kind_count(request) == 1) return request.md5_end;
   return kToTheEnd;
 }
 

@@ -7,23 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "digest/crc32.h"
-#include "digest/md5.h"
-#include "digest/sha1.h"
-#include "digest/sha256.h"
-#include "digest/sha512.h"
+#include "digest/digest_kinds.h"
 #include "platform/platform.h"
 
 class WorkPool;
-
-// Texts that stand in a digest column when the file cannot be opened or read; each exactly as
-// wide as the digest text it replaces.
-extern const char kMd5Marker[];     // 32 characters
-extern const char kSha1Marker[];    // 40 characters
-extern const char kCrc32Marker[];   // 8 characters
-extern const char kSha256Marker[];  // 64 characters
-extern const char kSha384Marker[];  // 96 characters
-extern const char kSha512Marker[];  // 128 characters
 
 // The digests one pass computes and the bytes they cover: every kind from `start` to the end
 // of the file, MD5 only up to (not including) `md5_end` when that is not 0. A start at or past
@@ -63,6 +50,14 @@ struct DigestTexts {
   std::string sha512;
 };
 
+// Whether `request` asks for `kind`; where `texts` keeps the text of `kind`.
+bool wants(const DigestRequest& request, DigestKind kind);
+std::string& text_of(DigestTexts& texts, DigestKind kind);
+const std::string& text_of(const DigestTexts& texts, DigestKind kind);
+// `request` with `kind` as its only kind, its byte range and helpers kept.
+DigestRequest one_kind_of(const DigestRequest& request, DigestKind kind);
+std::size_t kind_count(const DigestRequest& request);
+
 struct DigestResult {
   DigestOutcome outcome = DigestOutcome::kDone;
   DigestTexts texts;
@@ -75,12 +70,13 @@ struct DigestResult {
 struct DigestSet {
   DigestRequest request;
   std::uint64_t position = 0;  // file offset of the next byte fed
-  Md5Context md5;
-  Sha1Context sha1;
-  std::uint32_t crc = kCrc32Initial;
-  Sha256Context sha256;
-  Sha512Context sha384;
-  Sha512Context sha512;
+  std::size_t count = 0;       // kinds in use, in column order
+  DigestKind kinds[kDigestKindCount];
+  DigestContext contexts[kDigestKindCount];
+  // The latest piece waits here when it is short: when it is the last, a small file's bytes
+  // reach each kernel together with the padding, in one call, as the set is finished.
+  std::size_t held = 0;
+  unsigned char hold[kLastRunBytes];
 };
 void start_digests(DigestSet* set, const DigestRequest& request);
 void feed_digests(DigestSet* set, const unsigned char* bytes, std::size_t n);

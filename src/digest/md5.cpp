@@ -13,12 +13,22 @@ void md5_init(Md5Context* ctx) {
   ctx->state[3] = 0x10325476;
 }
 
-void md5_update(Md5Context* ctx, const void* bytes, std::size_t n) {
+namespace {
+
+// Counts `n` more bytes; returns how many were buffered before them.
+std::size_t count_bytes(Md5Context* ctx, std::size_t n) {
   std::size_t used = (ctx->count[0] >> 3) & 63;
   std::uint64_t bits = (static_cast<std::uint64_t>(ctx->count[1]) << 32) | ctx->count[0];
   bits += static_cast<std::uint64_t>(n) << 3;
   ctx->count[0] = static_cast<std::uint32_t>(bits);
   ctx->count[1] = static_cast<std::uint32_t>(bits >> 32);
+  return used;
+}
+
+}  // namespace
+
+void md5_update(Md5Context* ctx, const void* bytes, std::size_t n) {
+  std::size_t used = count_bytes(ctx, n);
   Md5Blocks kernel = active_kernels().md5;
   feed_blocks<64>(
       ctx->block, used, static_cast<const unsigned char*>(bytes), n,
@@ -26,13 +36,18 @@ void md5_update(Md5Context* ctx, const void* bytes, std::size_t n) {
 }
 
 void md5_final(Md5Context* ctx) {
-  static const unsigned char kPadding[64] = {0x80};
+  md5_finish(ctx, nullptr, 0);
+}
+
+void md5_finish(Md5Context* ctx, const void* bytes, std::size_t n) {
+  std::size_t used = count_bytes(ctx, n);
   unsigned char length[8];
   store_le32(length, ctx->count[0]);
   store_le32(length + 4, ctx->count[1]);
-  std::size_t used = (ctx->count[0] >> 3) & 63;
-  md5_update(ctx, kPadding, used < 56 ? 56 - used : 120 - used);
-  md5_update(ctx, length, 8);
+  Md5Blocks kernel = active_kernels().md5;
+  feed_last<64, 8>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n, length,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
   for (int i = 0; i < 4; ++i) store_le32(ctx->digest + 4 * i, ctx->state[i]);
 }
 

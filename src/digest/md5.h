@@ -18,3 +18,6 @@ void md5_init(Md5Context* ctx);
 void md5_update(Md5Context* ctx, const void* bytes, std::size_t n);
 // Pads, finishes and stores the digest in ctx->digest. The context needs md5_init before reuse.
 void md5_final(Md5Context* ctx);
+// md5_update with the last `n` bytes, then md5_final, with the bytes and the padding reaching the
+// kernel in one call.
+void md5_finish(Md5Context* ctx, const void* bytes, std::size_t n);

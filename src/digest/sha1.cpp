@@ -16,12 +16,22 @@ void sha1_init(Sha1Context* ctx) {
   ctx->count[1] = 0;
 }
 
-void sha1_update(Sha1Context* ctx, const void* bytes, std::size_t n) {
+namespace {
+
+// Counts `n` more bytes; returns how many were buffered before them.
+std::size_t count_bytes(Sha1Context* ctx, std::size_t n) {
   std::size_t used = (ctx->count[0] >> 3) & 63;
   std::uint64_t bits = (static_cast<std::uint64_t>(ctx->count[1]) << 32) | ctx->count[0];
   bits += static_cast<std::uint64_t>(n) << 3;
   ctx->count[0] = static_cast<std::uint32_t>(bits);
   ctx->count[1] = static_cast<std::uint32_t>(bits >> 32);
+  return used;
+}
+
+}  // namespace
+
+void sha1_update(Sha1Context* ctx, const void* bytes, std::size_t n) {
+  std::size_t used = count_bytes(ctx, n);
   Sha1Blocks kernel = active_kernels().sha1;
   feed_blocks<64>(
       ctx->block, used, static_cast<const unsigned char*>(bytes), n,
@@ -29,13 +39,18 @@ void sha1_update(Sha1Context* ctx, const void* bytes, std::size_t n) {
 }
 
 void sha1_final(unsigned char* digest_out, Sha1Context* ctx) {
-  static const unsigned char kPadding[64] = {0x80};
+  sha1_finish(ctx, nullptr, 0, digest_out);
+}
+
+void sha1_finish(Sha1Context* ctx, const void* bytes, std::size_t n, unsigned char* digest_out) {
+  std::size_t used = count_bytes(ctx, n);
   unsigned char length[8];
   store_be32(length, ctx->count[1]);
   store_be32(length + 4, ctx->count[0]);
-  std::size_t used = (ctx->count[0] >> 3) & 63;
-  sha1_update(ctx, kPadding, used < 56 ? 56 - used : 120 - used);
-  sha1_update(ctx, length, 8);
+  Sha1Blocks kernel = active_kernels().sha1;
+  feed_last<64, 8>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n, length,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
   for (int i = 0; i < 5; ++i) store_be32(digest_out + 4 * i, ctx->state[i]);
   // The context held the last message bytes; leave nothing of them behind.
   std::memset(static_cast<void*>(ctx), 0, sizeof *ctx);

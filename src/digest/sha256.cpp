@@ -34,12 +34,19 @@ void sha256_update(Sha256Context* ctx, const void* bytes, std::size_t n) {
 }
 
 void sha256_final(unsigned char* digest_out, Sha256Context* ctx) {
-  static const unsigned char kPadding[64] = {0x80};
+  sha256_finish(ctx, nullptr, 0, digest_out);
+}
+
+void sha256_finish(Sha256Context* ctx, const void* bytes, std::size_t n,
+                   unsigned char* digest_out) {
+  std::size_t used = (ctx->count >> 3) & 63;
+  ctx->count += static_cast<std::uint64_t>(n) << 3;
   unsigned char length[8];
   store_be64(length, ctx->count);
-  std::size_t used = (ctx->count >> 3) & 63;
-  sha256_update(ctx, kPadding, used < 56 ? 56 - used : 120 - used);
-  sha256_update(ctx, length, 8);
+  Sha256Blocks kernel = active_kernels().sha256;
+  feed_last<64, 8>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n, length,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
   for (int i = 0; i < 8; ++i) store_be32(digest_out + 4 * i, ctx->state[i]);
 }
 

@@ -37,14 +37,26 @@ void start(Sha512Context* ctx, const std::uint64_t* initial) {
   std::memset(ctx->block, 0, sizeof ctx->block);
 }
 
-void finish(Sha512Context* ctx, unsigned char* digest_out, int words) {
-  static const unsigned char kPadding[128] = {0x80};
+// Counts `n` more bytes; returns how many were buffered before them.
+std::size_t count_bytes(Sha512Context* ctx, std::size_t n) {
+  std::size_t used = (ctx->count[0] >> 3) & 127;
+  std::uint64_t added = static_cast<std::uint64_t>(n) << 3;
+  ctx->count[0] += added;
+  if (ctx->count[0] < added) ctx->count[1] += 1;
+  ctx->count[1] += static_cast<std::uint64_t>(n) >> 61;
+  return used;
+}
+
+void finish(Sha512Context* ctx, const void* bytes, std::size_t n, unsigned char* digest_out,
+            int words) {
+  std::size_t used = count_bytes(ctx, n);
   unsigned char length[16];
   store_be64(length, ctx->count[1]);
   store_be64(length + 8, ctx->count[0]);
-  std::size_t used = (ctx->count[0] >> 3) & 127;
-  sha512_update(ctx, kPadding, used < 112 ? 112 - used : 240 - used);
-  sha512_update(ctx, length, 16);
+  Sha512Blocks kernel = active_kernels().sha512;
+  feed_last<128, 16>(
+      ctx->block, used, static_cast<const unsigned char*>(bytes), n, length,
+      [&](const unsigned char* data, std::size_t count) { kernel(ctx->state, data, count); });
   for (int i = 0; i < words; ++i) store_be64(digest_out + 8 * i, ctx->state[i]);
 }
 
@@ -65,11 +77,7 @@ void sha512_init(Sha512Context* ctx) {
 }
 
 void sha512_update(Sha512Context* ctx, const void* bytes, std::size_t n) {
-  std::size_t used = (ctx->count[0] >> 3) & 127;
-  std::uint64_t added = static_cast<std::uint64_t>(n) << 3;
-  ctx->count[0] += added;
-  if (ctx->count[0] < added) ctx->count[1] += 1;
-  ctx->count[1] += static_cast<std::uint64_t>(n) >> 61;
+  std::size_t used = count_bytes(ctx, n);
   Sha512Blocks kernel = active_kernels().sha512;
   feed_blocks<128>(
       ctx->block, used, static_cast<const unsigned char*>(bytes), n,
@@ -77,11 +85,21 @@ void sha512_update(Sha512Context* ctx, const void* bytes, std::size_t n) {
 }
 
 void sha384_final(unsigned char* digest_out, Sha512Context* ctx) {
-  finish(ctx, digest_out, 6);
+  finish(ctx, nullptr, 0, digest_out, 6);
 }
 
 void sha512_final(unsigned char* digest_out, Sha512Context* ctx) {
-  finish(ctx, digest_out, 8);
+  finish(ctx, nullptr, 0, digest_out, 8);
+}
+
+void sha384_finish(Sha512Context* ctx, const void* bytes, std::size_t n,
+                   unsigned char* digest_out) {
+  finish(ctx, bytes, n, digest_out, 6);
+}
+
+void sha512_finish(Sha512Context* ctx, const void* bytes, std::size_t n,
+                   unsigned char* digest_out) {
+  finish(ctx, bytes, n, digest_out, 8);
 }
 
 void sha384_end(Sha512Context* ctx, char* text_out) {

@@ -22,6 +22,10 @@ void sha512_update(Sha512Context* ctx, const void* bytes, std::size_t n);
 // writes the first six words (48 bytes), SHA-512 all eight (64 bytes).
 void sha384_final(unsigned char* digest_out, Sha512Context* ctx);
 void sha512_final(unsigned char* digest_out, Sha512Context* ctx);
+// sha512_update with the last `n` bytes, then the variant's final step, with the bytes and the
+// padding reaching the kernel in one call.
+void sha384_finish(Sha512Context* ctx, const void* bytes, std::size_t n, unsigned char* digest_out);
+void sha512_finish(Sha512Context* ctx, const void* bytes, std::size_t n, unsigned char* digest_out);
 // Finish and write upper-case hexadecimal text and a NUL: 97 and 129 bytes of `text_out`.
 void sha384_end(Sha512Context* ctx, char* text_out);
 void sha512_end(Sha512Context* ctx, char* text_out);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -85,34 +86,21 @@ void help(const std::shared_ptr<SharedPass>& pass) {
   }
 }
 
-// A lane for every kind of `request`, each with only its own kind.
-std::vector<Lane> lanes_of(const DigestRequest& request) {
-  std::vector<Lane> lanes;
-  auto add = [&](bool chosen, bool DigestRequest::*kind) {
-    if (!chosen) return;
-    DigestRequest one = request;
-    one.md5 = one.sha1 = one.crc32 = one.sha256 = one.sha384 = one.sha512 = false;
-    one.*kind = true;
-    lanes.emplace_back();
-    start_digests(&lanes.back().set, one);
-  };
-  add(request.md5, &DigestRequest::md5);
-  add(request.sha1, &DigestRequest::sha1);
-  add(request.crc32, &DigestRequest::crc32);
-  add(request.sha256, &DigestRequest::sha256);
-  add(request.sha384, &DigestRequest::sha384);
-  add(request.sha512, &DigestRequest::sha512);
+// A lane for every kind of `set`, in its order, each with only its own kind.
+std::vector<Lane> lanes_of(const DigestSet& set) {
+  std::vector<Lane> lanes(set.count);
+  for (std::size_t i = 0; i < set.count; ++i) {
+    start_digests(&lanes[i].set, one_kind_of(set.request, set.kinds[i]));
+  }
   return lanes;
 }
 
-void adopt(DigestSet* into, const DigestSet& lane) {
-  const DigestRequest& r = lane.request;
-  if (r.md5) into->md5 = lane.md5;
-  if (r.sha1) into->sha1 = lane.sha1;
-  if (r.crc32) into->crc = lane.crc;
-  if (r.sha256) into->sha256 = lane.sha256;
-  if (r.sha384) into->sha384 = lane.sha384;
-  if (r.sha512) into->sha512 = lane.sha512;
+// Takes over the context of the `index`th kind from its lane. Every lane was fed the same
+// bytes, so each holds back the same last piece.
+void adopt(DigestSet* into, std::size_t index, const DigestSet& lane) {
+  into->contexts[index] = lane.contexts[0];
+  into->held = lane.held;
+  std::memcpy(into->hold, lane.hold, lane.held);
 }
 
 // Fills `slot` with up to one slot's worth of the `left` bytes still wanted; returns how many
@@ -141,14 +129,12 @@ std::size_t fill_slot(InputHandle input, Slot& slot, std::uint64_t left, SplitRe
 }  // namespace
 
 bool worth_splitting(const DigestRequest& request, std::uint64_t bytes, const WorkPool* helpers) {
-  int kinds =
-      request.md5 + request.sha1 + request.crc32 + request.sha256 + request.sha384 + request.sha512;
-  return helpers != nullptr && kinds > 1 && bytes >= kSplitThreshold;
+  return helpers != nullptr && kind_count(request) > 1 && bytes >= kSplitThreshold;
 }
 
 SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, WorkPool& helpers) {
   auto pass = std::make_shared<SharedPass>();
-  pass->lanes = lanes_of(set->request);
+  pass->lanes = lanes_of(*set);
   for (Slot& slot : pass->slots) slot.bytes.reset(new unsigned char[kSlotSize]);
   const int lanes = static_cast<int>(pass->lanes.size());
   for (int i = std::min(lanes - 1, helpers.size()); i > 0; --i) {
@@ -192,7 +178,7 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
   // A helper that starts later finds nothing to feed and never touches the buffers.
   for (Slot& slot : pass->slots) slot.bytes.reset();
   lock.unlock();
-  for (const Lane& lane : pass->lanes) adopt(set, lane.set);
+  for (std::size_t i = 0; i < pass->lanes.size(); ++i) adopt(set, i, pass->lanes[i].set);
   set->position += result.fed;
   return result;
 }

@@ -6,6 +6,7 @@
 #include "output/catalogue.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
+#include "output/fixed_width.h"
 #include "output/stream_record.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
@@ -22,12 +23,6 @@ std::string without_trailing_spaces(std::string text) {
   return text;
 }
 
-// The column without its delimiter.
-std::string column_text(std::string column) {
-  if (!column.empty()) column.pop_back();
-  return column;
-}
-
 // A raw time as the local time of a zone at a fixed offset: moved by the offset, then read
 // as UTC. An unset time stays unset.
 FileTime at_offset(FileTime raw, long offset_seconds) {
@@ -39,6 +34,14 @@ FileTime at_offset(FileTime raw, long offset_seconds) {
 
 }  // namespace
 
+std::string zone_text() {
+  std::string column;
+  FixedWidthRenderer(RecordKind::kFile, &column).zone();
+  column.pop_back();
+  column.erase(0, column.find_first_not_of(' '));
+  return column;
+}
+
 DiskRecords::DiskRecords(const DiskView& view, std::vector<std::string> own_files,
                          RecordMerge& merge)
     : view_(view),
@@ -46,7 +49,7 @@ DiskRecords::DiskRecords(const DiskView& view, std::vector<std::string> own_file
       merge_(merge),
       layouts_(settings),
       shows_times_(layouts_.shows_times()),
-      zone_(column_text(zone_column())) {}
+      zone_(zone_text()) {}
 
 bool DiskRecords::wanted(const Directory& dir, const DirEntry& entry) const {
   for (const std::string& own : own_files_) {

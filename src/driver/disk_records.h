@@ -25,6 +25,9 @@ struct DiskView {
   long zone_offset_seconds = 0;
 };
 
+// The zone column as this run's records write it, without its padding and delimiter.
+std::string zone_text();
+
 class DiskRecords {
  public:
   // `own_files`: full paths of the catalogue's own files, which the comparison leaves out.

@@ -1,7 +1,6 @@
 #include "driver/run_header.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "output/file_times.h"
@@ -38,9 +37,8 @@ std::string output_header(const RunTimeTexts& texts) {
   append_format(&out, "%.5s %s ", texts.local_text.c_str() + 11, texts.standard_name.c_str());
   append_zone_note(&out, texts);
   out += "\n";
-  // Standard output named with -o stdout is an output file in all but name: its catalogue,
-  // redirected to a file, can be verified only when it carries the command line too.
-  if (!output_is_stdout() || settings.output_target == -1) append_command_line(&out);
+  // Scripts read what the console shows, with or without -o stdout: only a file names its run.
+  if (!output_is_stdout()) append_command_line(&out);
   out += "\n\n";
   return out;
 }
@@ -62,15 +60,14 @@ std::string log_header(const RunTimeTexts& texts) {
 
 }  // namespace
 
-void write_run_header() {
+bool write_run_header() {
   RunTimeTexts texts;
   if (!run_time_texts(&texts)) {
     std::fprintf(stderr, "\nCan't get timezone information\n");
-    // Nothing has been written yet; a non-zero status keeps a script from taking this for a
-    // completed run.
-    std::exit(kOtherExit);
+    return false;
   }
-  if (settings.silent) return;
+  if (settings.silent) return true;
   write_output(output_header(texts));
   if (settings.accounting_file != nullptr) write_log(log_header(texts));
+  return true;
 }

@@ -129,7 +129,9 @@ void main_pass() {
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
   write_command_line_to_log();
   open_output_and_complete();
-  write_run_header();
+  // Nothing has been written yet; a non-zero status keeps a script from taking this for a
+  // completed run.
+  if (!write_run_header()) end_run_at_once(kOtherExit);
 
   prepare_search();
 
@@ -194,7 +196,7 @@ void open_output_and_complete() {
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
       // Not 0: nothing was listed, and 0 would report that failure as success to every
       // script that calls the program.
-      std::exit(kOutputFile);
+      end_run_at_once(kOutputFile);
     }
     use_output_file(file, settings.output_path);
   }

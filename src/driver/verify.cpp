@@ -316,9 +316,7 @@ DiskView disk_view(NameStyle style, const CatalogueHead& head,
   for (const MergeRecord& record : first) {
     if (!record.facts.zone.empty()) theirs = record.facts.zone;
   }
-  std::string ours = zone_column();
-  ours.pop_back();
-  ours.erase(0, ours.find_first_not_of(' '));
+  const std::string ours = zone_text();
   if (theirs.empty() || theirs == ours || settings.zulu) return view;
   long offset = 0;
   bool daylight = false;
@@ -429,5 +427,5 @@ void advise_whole_names(const DiskRecords& records) {
   flush_output();
   std::fprintf(message_stream, "%s\n", tally_line(merge.tally()).c_str());
   advise_whole_names(records);
-  end_at_once(merge.tally().differs() ? kDifferencesFound : kNormalExit);
+  end_run_at_once(merge.tally().differs() ? kDifferencesFound : kNormalExit);
 }

@@ -1,9 +1,11 @@
 #include "output/banner.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "output/destinations.h"
+#include "platform/platform.h"
 #include "run/output_stream.h"
 
 namespace {
@@ -57,6 +59,14 @@ int month_number(const char* build_date) {
   return 0;
 }
 
+std::string version_digits_from(const char* build_date, const char* build_time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%02d.%02d.%02d", two_digits(build_date + 9),
+                month_number(build_date), two_digits(build_date + 4), two_digits(build_time),
+                two_digits(build_time + 3));
+  return text;
+}
+
 }  // namespace
 
 int text_columns(const std::string& text) {
@@ -73,15 +83,15 @@ void print_centred(std::FILE* stream, const std::string& text, int width) {
 }
 
 std::string version_text_from(const char* build_date, const char* build_time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%02d.%02d.%02d", two_digits(build_date + 9),
-                month_number(build_date), two_digits(build_date + 4), two_digits(build_time),
-                two_digits(build_time + 3));
-  return text + std::string(kCheckMark);
+  return version_digits_from(build_date, build_time) + kCheckMark;
+}
+
+std::string build_version() {
+  return version_digits_from(__DATE__, __TIME__);
 }
 
 std::string version_text() {
-  return version_text_from(__DATE__, __TIME__);
+  return build_version() + kCheckMark;
 }
 
 std::string banner_text_line(const std::string& text) {
@@ -101,9 +111,10 @@ int show_banner(int line_count) {
   if (line_count < kBannerDepth) {
     std::fputs(std::string(kBannerDepth - line_count, '\n').c_str(), message_stream);
   }
-  const std::string lines[] = {top_line(), banner_text_line(kProgramName),
-                               banner_text_line("Ver. " + version_text() + " (32 bit) "),
-                               side_line(), bottom_line()};
+  const std::string lines[] = {
+      top_line(), banner_text_line(kProgramName),
+      banner_text_line("Ver. " + version_text() + " (" + std::to_string(kBuildBits) + " bit) "),
+      side_line(), bottom_line()};
   for (const std::string& line : lines) {
     print_centred(message_stream, line, kConsoleWidth);
     std::fputs("\n", message_stream);

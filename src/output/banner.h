@@ -15,5 +15,7 @@ int show_banner(int line_count);
 std::string version_text();
 // The same from a compiler date text ("Feb  5 2006") and time text ("11:29:00").
 std::string version_text_from(const char* build_date, const char* build_time);
+// The build's version without the check mark, as a script may read it: 06.02.05.11.29.
+std::string build_version();
 // One line of the box: a side line with `text` written over it from column 38 - columns / 2.
 std::string banner_text_line(const std::string& text);

@@ -12,12 +12,6 @@
 namespace {
 
 constexpr std::size_t kUnbounded = std::string::npos;
-constexpr char kMd5[] = "MD5";
-constexpr char kSha1[] = "SHA-1";
-constexpr char kCrc32[] = "CRC-32";
-constexpr char kSha256[] = "SHA-256";
-constexpr char kSha384[] = "SHA-384";
-constexpr char kSha512[] = "SHA-512";
 // The trailing name's leading spaces are cut from a source of this many.
 constexpr std::size_t kSpacesSource = 258;
 constexpr std::size_t kSizeWidth = 12;
@@ -29,12 +23,13 @@ struct ColumnRule {
   ColumnKind kind = ColumnKind::kName;
   std::size_t min = 0;
   std::size_t max = kUnbounded;
-  std::size_t hex_digits = 0;   // kDigest: the digest's length in hexadecimal
-  std::string shape;            // '9' a digit, 'D' the delimiter, anything else itself
-  std::string literal;          // kComment: exactly this, its delimiter included
-  std::size_t name_offset = 0;  // kName: spaces written before the name
-  const char* label = "";       // kDigest: the digest's name
-  char stamp = 0;               // kTime, kAccessTime: the stamp's letter
+  std::size_t hex_digits = 0;            // kDigest: the digest's length in hexadecimal
+  std::string shape;                     // '9' a digit, 'D' the delimiter, anything else itself
+  std::string literal;                   // kComment: exactly this, its delimiter included
+  std::size_t name_offset = 0;           // kName: spaces written before the name
+  DigestKind digest = DigestKind::kMd5;  // kDigest: which one
+  const char* label = "";                // kDigest: the digest's name
+  char stamp = 0;                        // kTime, kAccessTime: the stamp's letter
   bool seconds = false;
   bool year_first = false;
 };
@@ -57,10 +52,11 @@ ColumnRule name_column(std::size_t min, std::size_t max, std::size_t offset) {
   return rule;
 }
 
-ColumnRule digest_column(std::size_t width, std::size_t hex_digits, const char* label) {
+ColumnRule digest_column(std::size_t width, std::size_t hex_digits, DigestKind kind) {
   ColumnRule rule = fixed_column(ColumnKind::kDigest, width);
   rule.hex_digits = hex_digits;
-  rule.label = label;
+  rule.digest = kind;
+  rule.label = digest_kind(kind).name;
   return rule;
 }
 
@@ -135,12 +131,12 @@ Layout file_layout(const Settings& s) {
     layout.push_back(comment);
   }
   if (s.name_after_digest == 0) add_file_name(&layout, s, false);
-  if (s.md5) layout.push_back(digest_column(s.name_width < 8 ? 32 : 40, 32, kMd5));
-  if (s.sha1) layout.push_back(digest_column(40, 40, kSha1));
-  if (s.crc32) layout.push_back(digest_column(40, 8, kCrc32));
-  if (s.sha256) layout.push_back(digest_column(65, 64, kSha256));
-  if (s.sha384) layout.push_back(digest_column(97, 96, kSha384));
-  if (s.sha512) layout.push_back(digest_column(129, 128, kSha512));
+  if (s.md5) layout.push_back(digest_column(s.name_width < 8 ? 32 : 40, 32, DigestKind::kMd5));
+  if (s.sha1) layout.push_back(digest_column(40, 40, DigestKind::kSha1));
+  if (s.crc32) layout.push_back(digest_column(40, 8, DigestKind::kCrc32));
+  if (s.sha256) layout.push_back(digest_column(65, 64, DigestKind::kSha256));
+  if (s.sha384) layout.push_back(digest_column(97, 96, DigestKind::kSha384));
+  if (s.sha512) layout.push_back(digest_column(129, 128, DigestKind::kSha512));
   if (s.name_after_digest != 0) add_file_name(&layout, s, true);
   if (s.path_only) return layout;
   layout.push_back(size_column());
@@ -152,13 +148,15 @@ Layout file_layout(const Settings& s) {
 
 // One digest: MD5, else CRC-32, else SHA-1, else the first SHA-2 kind, right-aligned in 40.
 ColumnRule file_stream_digest(const Settings& s) {
-  if (s.md5) return digest_column(40, 32, kMd5);
-  if (s.crc32) return digest_column(40, 8, kCrc32);
-  if (s.sha1) return digest_column(40, 40, kSha1);
-  if (s.sha256) return digest_column(64, 64, kSha256);
-  if (s.sha384) return digest_column(96, 96, kSha384);
-  if (s.sha512) return digest_column(128, 128, kSha512);
-  return digest_column(40, 0, "");
+  if (s.md5) return digest_column(40, 32, DigestKind::kMd5);
+  if (s.crc32) return digest_column(40, 8, DigestKind::kCrc32);
+  if (s.sha1) return digest_column(40, 40, DigestKind::kSha1);
+  if (s.sha256) return digest_column(64, 64, DigestKind::kSha256);
+  if (s.sha384) return digest_column(96, 96, DigestKind::kSha384);
+  if (s.sha512) return digest_column(128, 128, DigestKind::kSha512);
+  ColumnRule none = digest_column(40, 0, DigestKind::kMd5);
+  none.label = "";
+  return none;
 }
 
 Layout file_stream_layout(const Settings& s) {
@@ -174,9 +172,9 @@ Layout file_stream_layout(const Settings& s) {
 
 Layout directory_stream_layout(const Settings& s) {
   Layout layout{stream_name_rule(s)};
-  if (s.md5) layout.push_back(digest_column(40, 32, kMd5));
-  if (s.crc32) layout.push_back(digest_column(40, 8, kCrc32));
-  if (s.sha1) layout.push_back(digest_column(40, 40, kSha1));
+  if (s.md5) layout.push_back(digest_column(40, 32, DigestKind::kMd5));
+  if (s.crc32) layout.push_back(digest_column(40, 8, DigestKind::kCrc32));
+  if (s.sha1) layout.push_back(digest_column(40, 40, DigestKind::kSha1));
   if (s.path_only) return layout;
   layout.push_back(size_column());
   if (s.time_kind != '0' && s.show_times) {
@@ -445,16 +443,6 @@ RecordFacts facts_of(const std::string& record, const std::vector<Column>& colum
 
 namespace {
 
-const std::string& digest_text(const DigestTexts& texts, const char* label) {
-  const std::string kind = label;
-  if (kind == kSha1) return texts.sha1;
-  if (kind == kCrc32) return texts.crc32;
-  if (kind == kSha256) return texts.sha256;
-  if (kind == kSha384) return texts.sha384;
-  if (kind == kSha512) return texts.sha512;
-  return texts.md5;
-}
-
 const Stamp& stamp_of(const FileTimes& times, char letter) {
   return letter == 'c' ? times.creation : times.last_write;
 }
@@ -469,7 +457,7 @@ void RecordLayouts::file_facts(const ShownValues& values, RecordFacts* out) cons
   for (const ColumnRule& rule : forms_->layouts[0]) {
     switch (rule.kind) {
       case ColumnKind::kDigest:
-        facts.digests.push_back({rule.label, digest_text(*values.digests, rule.label)});
+        facts.digests.push_back({rule.label, text_of(*values.digests, rule.digest)});
         break;
       case ColumnKind::kSize:
         facts.has_size = true;

@@ -85,6 +85,16 @@ bool file_ends_with(const std::string& path, const std::string& tail) {
   terminate_run(reason);
 }
 
+// No new disk comes: the run ends with the full disk's file as its last, and the file summary
+// goes to its end, behind the closing line. Only a file that cannot be opened again leaves the
+// summary to standard output.
+[[noreturn]] void end_on_full_disk(ExitReason reason) {
+  OutputHandle file = open_output_file(settings.output_path, true);
+  if (file == nullptr) end_without_output_file(reason);
+  use_output_file(file, settings.output_path);
+  terminate_run(reason);
+}
+
 void close_full_disk_file(const std::string& closing_line) {
   write_output(closing_line);
   if (!finish_output()) end_with_write_error(settings.output_path);
@@ -105,13 +115,10 @@ void wait_for_new_disk(const std::string& closing_line) {
     std::fputs("\n\nOutput disk is full, replace and hit return\n", message_stream);
     std::fflush(message_stream);
     int key = os().read_key();
-    if (key == kKeyInterrupted) {
-      check_interrupt();
-      end_without_output_file(kInputFile);
-    }
+    if (key == kKeyInterrupted) end_on_full_disk(kInputFile);
     if (key == kKeyEndOfInput) {
       std::fputs("\nEnd of input: no new output disk was confirmed\n", message_stream);
-      end_without_output_file(kOutputFile);
+      end_on_full_disk(kOutputFile);
     }
     if (!file_ends_with(settings.output_path, closing_line)) return;
     std::fputs("\nThe full disk is still in the drive\n", message_stream);

@@ -18,8 +18,8 @@ void remove_trailing_ctrl_z(const std::string& path);
 // it, and the text from the first '.' after the marker (the extension) is appended. A path
 // without a marker is left alone.
 void expand_dated_path(std::string* path);
-// Free bytes of the file system holding `path`; prints "can't get disk free space" and ends
-// the run with reason 3 when they cannot be read.
+// Bytes the run may still write on the file system holding `path`; prints "can't get disk free
+// space" and ends the run with reason 3 when they cannot be read.
 std::uint64_t disk_free_bytes(const std::string& path);
 // Records of `record_width` bytes that fit in `free_bytes` with 4096 bytes kept in reserve.
 // Less than the reserve counts as a full disk (0); a count too large for the counter is capped.

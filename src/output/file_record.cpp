@@ -1,13 +1,12 @@
 #include "output/file_record.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "output/banner.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
-#include "output/shorten.h"
+#include "output/fixed_width.h"
 #include "output/stream_record.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
@@ -22,9 +21,6 @@ constexpr int kKeyReturn = 13;
 constexpr int kKeyNewline = 10;  // what Return gives on a terminal that maps CR to NL
 constexpr int kKeyEscape = 27;
 constexpr int kKeyCtrlC = 3;
-
-// Padding is cut from this with a precision, so it never exceeds 258 characters.
-const std::string kSpaces(258, ' ');
 
 // Between screenfuls: Return goes on, Esc, Ctrl-C or the end of input end the run.
 void pause_for_key() {
@@ -45,47 +41,30 @@ void pause_for_key() {
   }
 }
 
-void append_leading_name(std::string* out, const std::string& name, const std::string& shown) {
-  const char d = settings.delimiter;
-  if (settings.name_only) {
-    append_format(out, "%-*s%c", settings.name_only_width, name.c_str(), d);
-  } else if (settings.name_width > 8) {
-    append_format(out, "%-*.*s%c", settings.name_width, settings.name_width, shown.c_str(), d);
-  } else {
-    append_format(out, "%s%c", shown.c_str(), d);
-  }
+// The escape mark of a record whose name is escaped, then the comment column.
+void append_record_start(std::string* out, const NameTexts& names) {
+  // Room for the widest usual record, so that it is not moved as it grows.
+  out->reserve(512);
+  FixedWidthRenderer line(RecordKind::kFile, out);
+  line.escape_mark(names);
+  if (settings.comment_given) line.comment(settings.comment_text);
 }
 
-void append_trailing_name(std::string* out, const std::string& name, const std::string& shown) {
-  const char d = settings.delimiter;
-  const int x = settings.name_after_digest;
-  if (settings.name_only) {
-    append_format(out, "%.*s%-*s%c", x, kSpaces.c_str(), settings.name_only_width, name.c_str(), d);
-  } else if (settings.name_width > 8) {
-    append_format(out, "%-*.*s%c", settings.name_width, settings.name_width, shown.c_str(), d);
-  } else {
-    append_format(out, "%.*s%s%c", x, kSpaces.c_str(), shown.c_str(), d);
-  }
+void append_leading_name(std::string* out, const NameTexts& names) {
+  FixedWidthRenderer(RecordKind::kFile, out).name(names);
+}
+
+void append_trailing_name(std::string* out, const NameTexts& names) {
+  FixedWidthRenderer(RecordKind::kFile, out).trailing_name(names);
 }
 
 // The digest columns in the order MD5, SHA-1, CRC-32, SHA-256, SHA-384, SHA-512.
-void append_digests(std::string* out, DigestTexts* texts) {
-  const char d = settings.delimiter;
-  if (settings.md5) {
-    if (settings.lower_case_hex) {
-      for (char& c : texts->md5) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    if (settings.name_width < 8) {
-      append_format(out, "%s%c", texts->md5.c_str(), d);
-    } else {
-      append_format(out, "%40s%c", texts->md5.c_str(), d);
-    }
+void append_digests(std::string* out, const DigestTexts& texts) {
+  const DigestRequest chosen = file_digest_request();
+  FixedWidthRenderer line(RecordKind::kFile, out);
+  for (DigestKind kind : kAllDigestKinds) {
+    if (wants(chosen, kind)) line.digest(kind, text_of(texts, kind));
   }
-  if (settings.sha1) append_format(out, "%40s%c", texts->sha1.c_str(), d);
-  if (settings.crc32) append_format(out, "%40s%c", texts->crc32.c_str(), d);
-  if (settings.sha256) append_format(out, " %s%c", texts->sha256.c_str(), d);
-  if (settings.sha384) append_format(out, " %s%c", texts->sha384.c_str(), d);
-  if (settings.sha512) append_format(out, " %s%c", texts->sha512.c_str(), d);
 }
 
 void reset_times_after_reading(const Directory& dir, const DirEntry& entry) {
@@ -97,28 +76,18 @@ void reset_times_after_reading(const Directory& dir, const DirEntry& entry) {
   std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
 }
 
-// Size, time columns, zone column and short name.
-void append_details(std::string* out, const DirEntry& entry, const FileTimes& times,
-                    const std::string& name) {
+// Size, time columns, zone column and short name; `name` stands in for a missing short name.
+void append_details(std::string* out, const DirEntry& entry, const std::string& name) {
   if (settings.path_only) return;
-  append_format(out, "%12lld%c", static_cast<long long>(entry.size), settings.delimiter);
-  out->append(standard_time_columns(times));
-  out->append(zone_column());
+  FileTimes times;
+  convert_file_times(entry.creation, entry.last_access, entry.last_write, &times, settings.zulu);
+  FixedWidthRenderer line(RecordKind::kFile, out);
+  line.size(entry.size);
+  line.times(times);
+  line.zone();
   if (settings.dos_name) {
-    const std::string shown = entry.short_name.empty() ? name : printable_text(entry.short_name);
-    append_format(out, " %-15s%c", shown.c_str(), settings.delimiter);
+    line.short_name(printable_text(entry.short_name.empty() ? name : entry.short_name));
   }
-}
-
-// What the name column shows of the bare name, and of the full path under its width.
-std::string bare_name_text(const std::string& name) {
-  return printable_text(name);
-}
-
-std::string display_name(const std::string& full_path) {
-  return settings.width_mode > 2
-             ? shorten_keep_head(printable_text(full_path), settings.name_width)
-             : shorten_keep_tail(printable_text(full_path), settings.name_width);
 }
 
 bool passes(const Directory& dir, const DirEntry& entry) {
@@ -130,12 +99,13 @@ bool passes(const Directory& dir, const DirEntry& entry) {
 }  // namespace
 
 std::string file_record_name(const Directory& dir, const DirEntry& entry) {
-  if (settings.name_only) return bare_name_text(entry.name);
-  std::string shown = display_name(dir.path + entry.name);
-  if (settings.name_width > 8 && shown.size() > static_cast<std::size_t>(settings.name_width)) {
-    shown.resize(static_cast<std::size_t>(settings.name_width));
+  const NameTexts names = name_texts(entry.name, dir.path + entry.name);
+  if (settings.name_only) return names.bare;
+  if (settings.name_width > 8 &&
+      names.shown.size() > static_cast<std::size_t>(settings.name_width)) {
+    return names.shown.substr(0, static_cast<std::size_t>(settings.name_width));
   }
-  return shown;
+  return names.shown;
 }
 
 int page_length() {
@@ -156,26 +126,24 @@ DigestRequest file_digest_request() {
 }
 
 void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
-  const std::string shown = printable_text(path);
+  const char* what = "";
   switch (outcome) {
     case DigestOutcome::kDone:
+    case DigestOutcome::kGone:
       return;
     case DigestOutcome::kInterrupted:
       terminate_run(kInputFile);
-    case DigestOutcome::kGone:
-      return;
     case DigestOutcome::kNotOpened:
-      std::fprintf(message_stream, "Can't open file for reading, digest not computed: %s\n",
-                   shown.c_str());
+      what = "Can't open file for reading, digest not computed: ";
       break;
     case DigestOutcome::kReadFailed:
-      std::fprintf(message_stream, "Read error, digest not computed: %s\n", shown.c_str());
+      what = "Read error, digest not computed: ";
       break;
     case DigestOutcome::kChanged:
-      std::fprintf(message_stream, "File changed while it was read, digest not computed: %s\n",
-                   shown.c_str());
+      what = "File changed while it was read, digest not computed: ";
       break;
   }
+  std::fprintf(message_stream, "%s%s\n", what, printable_text(path).c_str());
   counters.unreadable_count += 1;
 }
 
@@ -190,26 +158,20 @@ void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult d
   // Vanished since the walk listed it: no record and no count, as for a file never found.
   if (digest.outcome == DigestOutcome::kGone) return;
   const std::string full_path = dir.path + entry.name;
-  const std::string bare = bare_name_text(entry.name);
-  const std::string shown = display_name(full_path);
+  const NameTexts names = name_texts(entry.name, full_path);
   std::string record;
-  if (settings.comment_given) {
-    append_format(&record, "%s", settings.comment_text.c_str());
-    if (settings.delimiter != ' ') append_format(&record, "%c", settings.delimiter);
-  }
-  if (settings.name_after_digest == 0) append_leading_name(&record, bare, shown);
+  append_record_start(&record, names);
+  if (settings.name_after_digest == 0) append_leading_name(&record, names);
   // An interrupt during the reading ends the run here, before a record with a wrong digest
   // column can be written.
   report_digest_outcome(digest.outcome, full_path);
-  append_digests(&record, &digest.texts);
+  append_digests(&record, digest.texts);
   reset_times_after_reading(dir, entry);
   check_interrupt();
   records_on_disk += 1;
-  if (settings.name_after_digest != 0) append_trailing_name(&record, bare, shown);
-  FileTimes times;
+  if (settings.name_after_digest != 0) append_trailing_name(&record, names);
   const DirEntry& facts = digest.facts;
-  convert_file_times(facts.creation, facts.last_access, facts.last_write, &times, settings.zulu);
-  append_details(&record, facts, times, bare);
+  append_details(&record, facts, entry.name);
   record += "\n";
   // Counted as the record goes out, so that a run ended during the digests counts exactly
   // the records it wrote.

@@ -1,6 +1,5 @@
 #include "output/file_times.h"
 
-#include "run/settings.h"
 #include "run/text_format.h"
 
 std::string zone_abbreviation = "TZ0";
@@ -17,40 +16,6 @@ std::string initials_of(const std::string& name) {
     space = name.find(' ', space + 1);
   }
   return initials;
-}
-
-const Stamp& stamp_of(const FileTimes& times, char letter) {
-  if (letter == 'c') return times.creation;
-  if (letter == 'a') return times.last_access;
-  return times.last_write;
-}
-
-void append_standard_column(std::string* out, const Stamp& s, char letter) {
-  const char d = settings.delimiter;
-  if (settings.year_first_dates) {
-    append_format(out, "%04d/%02d/%02d%c", s.year, s.month, s.day, d);
-  } else {
-    append_format(out, "%02d/%02d/%04d%c", s.month, s.day, s.year, d);
-  }
-  append_format(out, "%02d:%02d", s.hour, s.minute);
-  if (settings.time_kind == '3' || settings.time_seconds) append_format(out, ":%02d", s.second);
-  if (letter == 'c') append_format(out, "c%c", d);
-  if (letter == 'w') append_format(out, "w%c", d);
-  if (letter == 'a') append_format(out, "a%c", d);
-}
-
-void append_fixed_column(std::string* out, const Stamp& s, char letter) {
-  const char d = settings.delimiter;
-  if (letter == 'c') {
-    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02dc%c", s.month, s.day, s.year, d, s.hour,
-                  s.minute, s.second, d);
-  } else if (letter == 'w') {
-    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02dw%c", s.month, s.day, s.year, d, s.hour,
-                  s.minute, s.second, d);
-  } else {
-    append_format(out, "%02d/%02d/%d%c%02d:%02d:%02da%c", s.month, s.day, s.year, d, s.hour,
-                  s.minute, s.second, d);
-  }
 }
 
 }  // namespace
@@ -128,30 +93,4 @@ bool run_time_texts(RunTimeTexts* texts) {
     texts->daylight_abbreviation = initials_of(zone.daylight_name);
   }
   return true;
-}
-
-std::string standard_time_columns(const FileTimes& times) {
-  std::string out;
-  for (const char* letter = selected_stamps(settings.time_kind, false); *letter; ++letter) {
-    append_standard_column(&out, stamp_of(times, *letter), *letter);
-  }
-  return out;
-}
-
-std::string fixed_time_columns(const FileTimes& times) {
-  std::string out;
-  for (const char* letter = selected_stamps(settings.time_kind, true); *letter; ++letter) {
-    append_fixed_column(&out, stamp_of(times, *letter), *letter);
-  }
-  return out;
-}
-
-std::string zone_column() {
-  std::string out;
-  if (settings.zulu) {
-    append_format(&out, "GMT%c", settings.delimiter);
-  } else {
-    append_format(&out, "%3.3s%c", zone_abbreviation.c_str(), settings.delimiter);
-  }
-  return out;
 }

@@ -1,4 +1,4 @@
-// Time stamps: conversion, the time and zone columns, the access-time reset, zone texts.
+// Time stamps: conversion, the selection of the time columns, the access-time reset, zone texts.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +39,3 @@ bool run_time_texts(RunTimeTexts* texts);
 // the standard form of file and directory-stream records, or with `fixed` the fixed form of
 // file-stream records, which reads 'W' and 'm' the other way round.
 const char* selected_stamps(int kind, bool fixed);
-// The time columns that time_kind selects, standard form (file and directory-stream records).
-std::string standard_time_columns(const FileTimes& times);
-// The fixed form of file-stream records: always seconds, never year first.
-std::string fixed_time_columns(const FileTimes& times);
-// "GMT" under zulu, else the zone abbreviation right-aligned in three; then the delimiter.
-std::string zone_column();

@@ -1,15 +1,15 @@
 #include "output/shorten.h"
 
 #include "platform/platform.h"
-#include "run/text_format.h"
 
 std::string shorten_keep_tail(const std::string& path, int width) {
   const int length = static_cast<int>(path.size());
   if (width >= length || width < 8) return path;
 
-  std::string result;
-  const int written = (kSeparator == '/') ? append_format(&result, "%.2s/...", path.c_str())
-                                          : append_format(&result, "%.2s\\...", path.c_str());
+  std::string result = path.substr(0, 2);
+  result += kSeparator;
+  result += "...";
+  const int written = static_cast<int>(result.size());
 
   // The leftmost separator within the tail that still fits after the prefix.
   std::size_t cut = std::string::npos;
@@ -33,9 +33,10 @@ std::string shorten_keep_head(const std::string& path, int width) {
   const std::string last_part = last == std::string::npos ? path : path.substr(last);
   const int keep = width - 3 - static_cast<int>(last_part.size());
 
-  // A negative width and precision print the whole path, left-aligned: that is the intended
-  // result when the last component alone does not fit.
-  std::string result;
-  append_format(&result, "%*.*s...%s", keep, keep, path.c_str(), last_part.c_str());
+  // When the last component alone does not fit, the whole path comes first: that is the
+  // intended result. The path is longer than any padding the C library's formats would add.
+  std::string result = keep >= 0 ? path.substr(0, static_cast<std::size_t>(keep)) : path;
+  result += "...";
+  result += last_part;
   return result;
 }

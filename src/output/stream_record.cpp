@@ -8,7 +8,7 @@
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
-#include "output/shorten.h"
+#include "output/fixed_width.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
@@ -25,8 +25,12 @@ constexpr int kDirectoryStreamFiletimeLine = 167;
 constexpr int kFileStreamMemoryLine = 556;
 constexpr int kDirectoryStreamMemoryLine = 78;
 
-// Sixteen spaces stand in the short-name column: a directory's stream has no 8.3 name.
-constexpr char kNoShortName[] = "                ";
+// A file's stream shows the first chosen kind in this order, a directory's stream each chosen
+// kind among the first three.
+constexpr DigestKind kStreamOrder[] = {DigestKind::kMd5,    DigestKind::kCrc32,
+                                       DigestKind::kSha1,   DigestKind::kSha256,
+                                       DigestKind::kSha384, DigestKind::kSha512};
+constexpr std::size_t kDirectoryStreamKinds = 3;
 
 StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
                               const std::string& stream_path, int line, const char* module) {
@@ -54,32 +58,21 @@ StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
 // One kind for a file's stream: MD5 over the run's byte range, else CRC-32, else SHA-1; with
 // only SHA-2 kinds chosen the first of them, the stream's own digest.
 DigestRequest file_stream_request() {
-  DigestRequest all = file_digest_request();
-  DigestRequest one;
-  one.start = all.start;
-  if (all.md5) {
-    one.md5 = true;
-    one.md5_end = all.md5_end;
-  } else if (all.crc32) {
-    one.crc32 = true;
-  } else if (all.sha1) {
-    one.sha1 = true;
-  } else if (all.sha256) {
-    one.sha256 = true;
-  } else if (all.sha384) {
-    one.sha384 = true;
-  } else {
-    one.sha512 = all.sha512;
+  const DigestRequest all = file_digest_request();
+  for (DigestKind kind : kStreamOrder) {
+    if (wants(all, kind)) return one_kind_of(all, kind);
   }
-  return one;
+  DigestRequest none;
+  none.start = all.start;
+  return none;
 }
 
-const std::string& the_text(const DigestTexts& texts) {
-  for (const std::string* text :
-       {&texts.md5, &texts.crc32, &texts.sha1, &texts.sha256, &texts.sha384, &texts.sha512}) {
-    if (!text->empty()) return *text;
+// The kind a file's stream record shows: the one its digest made.
+DigestKind the_kind(const DigestTexts& texts) {
+  for (DigestKind kind : kStreamOrder) {
+    if (!text_of(texts, kind).empty()) return kind;
   }
-  return texts.md5;
+  return DigestKind::kMd5;
 }
 
 void reset_stream_times(const Directory& dir, const std::string& carrier,
@@ -95,17 +88,15 @@ void reset_stream_times(const Directory& dir, const std::string& carrier,
 
 void append_file_stream_details(std::string* record, const StreamEntry& stream,
                                 const FileTimes& times, const DirEntry& file) {
-  const char delimiter = settings.delimiter;
-  append_format(record, "%12lld%c", static_cast<long long>(stream.size), delimiter);
+  FixedWidthRenderer line(RecordKind::kFileStream, record);
+  line.size(stream.size);
   if (settings.time_kind != '0' && settings.show_times) {
     // The fixed form selects no stamp for some kinds ('W'); the zone then has nothing to
     // qualify and is left out with them.
-    std::string columns = fixed_time_columns(times);
-    if (!columns.empty()) *record += columns + zone_column();
+    if (line.times(times)) line.zone();
   }
   if (settings.dos_name) {
-    const std::string shown = printable_text(file.short_name.empty() ? file.name : file.short_name);
-    append_format(record, " %-15s%c", shown.c_str(), delimiter);
+    line.short_name(printable_text(file.short_name.empty() ? file.name : file.short_name));
   }
 }
 
@@ -130,28 +121,30 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
 // Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
 DigestOutcome append_directory_stream_digests(std::string* record, const Directory& parent,
                                               const std::string& name, const StreamEntry& stream) {
-  DigestRequest request;
-  request.md5 = settings.md5 != 0;
-  request.crc32 = settings.crc32 != 0;
-  request.sha1 = settings.sha1 != 0;
-  if (!request.md5 && !request.crc32 && !request.sha1) return DigestOutcome::kDone;
+  const DigestRequest all = file_digest_request();
+  DigestRequest request;  // the whole stream
+  request.md5 = all.md5;
+  request.crc32 = all.crc32;
+  request.sha1 = all.sha1;
+  if (kind_count(request) == 0) return DigestOutcome::kDone;
   DigestResult digest = digest_stream(parent, name, stream_bare_name(stream.name), request);
-  const char delimiter = settings.delimiter;
-  if (request.md5) append_format(record, "%40s%c", digest.texts.md5.c_str(), delimiter);
-  if (request.crc32) append_format(record, "%40s%c", digest.texts.crc32.c_str(), delimiter);
-  if (request.sha1) append_format(record, "%40s%c", digest.texts.sha1.c_str(), delimiter);
+  FixedWidthRenderer line(RecordKind::kDirectoryStream, record);
+  for (std::size_t i = 0; i < kDirectoryStreamKinds; ++i) {
+    const DigestKind kind = kStreamOrder[i];
+    if (wants(request, kind)) line.digest(kind, text_of(digest.texts, kind));
+  }
   return digest.outcome;
 }
 
 void append_directory_stream_details(std::string* record, const StreamEntry& stream,
                                      const FileTimes& times) {
-  const char delimiter = settings.delimiter;
-  append_format(record, "%12lld%c", static_cast<long long>(stream.size), delimiter);
+  FixedWidthRenderer line(RecordKind::kDirectoryStream, record);
+  line.size(stream.size);
   if (settings.time_kind != '0' && settings.show_times) {
-    *record += standard_time_columns(times);
-    *record += zone_column();
+    line.times(times);
+    line.zone();
   }
-  if (settings.dos_name) append_format(record, "%.16s%c", kNoShortName, delimiter);
+  if (settings.dos_name) line.short_name("");
 }
 
 std::string last_component(const std::string& path) {
@@ -183,7 +176,8 @@ StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,
   DigestResult digest =
       digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
   made.outcome = digest.outcome;
-  append_format(&made.text, "%40s%c", the_text(digest.texts).c_str(), settings.delimiter);
+  const DigestKind kind = the_kind(digest.texts);
+  FixedWidthRenderer(RecordKind::kFileStream, &made.text).digest(kind, text_of(digest.texts, kind));
   if (!settings.path_only) append_file_stream_details(&made.text, stream, made.times.times, file);
   return made;
 }
@@ -236,19 +230,10 @@ void list_directory_streams(int n, const Directory& parent, const std::string& n
 std::string stream_name_column(const std::string& owner_name, const std::string& suffix,
                                const std::string& stream_path) {
   std::string column;
-  const char delimiter = settings.delimiter;
-  if (settings.name_only) {
-    std::string name = printable_text(owner_name + suffix);
-    int missing = std::max(settings.name_only_width - static_cast<int>(name.size()), 0);
-    std::string spaces(static_cast<std::size_t>(missing), ' ');
-    append_format(&column, "%s", name.c_str());
-    append_format(&column, "%.*s%c", missing, spaces.c_str(), delimiter);
-    return column;
-  }
-  int width = settings.name_width;
-  std::string shown = printable_text(stream_path);
-  std::string display =
-      settings.width_mode > 2 ? shorten_keep_head(shown, width) : shorten_keep_tail(shown, width);
-  append_format(&column, "%-*.*s%c", width, width, display.c_str(), delimiter);
+  const NameTexts names = name_texts(owner_name + suffix, stream_path);
+  // Both stream records lay their name column out alike.
+  FixedWidthRenderer line(RecordKind::kFileStream, &column);
+  line.escape_mark(names);
+  line.name(names);
   return column;
 }

@@ -46,5 +46,6 @@ StreamRecord directory_stream_record(const Directory& parent, const std::string&
 // The name column of a stream record: under name_only the owner's bare name and the stream
 // suffix, padded to name_only_width and never cut; otherwise the shortened stream path in
 // exactly name_width characters, so that a narrow column cuts it. Ends with the delimiter.
+// The column comes first in its record, so an escaped name brings the line's escape mark.
 std::string stream_name_column(const std::string& owner_name, const std::string& suffix,
                                const std::string& stream_path);

@@ -1,5 +1,15 @@
 #include "platform/platform.h"
 
+#if defined(__x86_64__) || defined(_M_X64)
+const char kProcessorName[] = "x86_64";
+#elif defined(__i386__) || defined(_M_IX86)
+const char kProcessorName[] = "i686";
+#elif defined(__aarch64__) || defined(_M_ARM64)
+const char kProcessorName[] = "aarch64";
+#else
+const char kProcessorName[] = "an unnamed processor";
+#endif
+
 namespace {
 Platform* installed = nullptr;
 }

@@ -234,6 +234,8 @@ class Platform {
   virtual bool close_output(OutputHandle output) = 0;
 
   // --- Disks ----------------------------------------------------------------------------------
+  // The bytes this process may still write on the file system holding `path`: space kept
+  // back for the administrator, or beyond the user's quota, is not counted.
   virtual bool disk_free_bytes(const std::string& path, std::uint64_t* free_bytes) = 0;
   virtual bool is_removable_drive(const std::string& path) = 0;
   virtual bool truncate_file(const std::string& path, std::uint64_t size) = 0;
@@ -292,3 +294,10 @@ extern const char kSeparator;         // '/' or '\\'
 extern const bool kNamesIgnoreCase;   // file names compare without regard to case
 extern const char kOptionPrefixes[];  // the characters that begin an option argument
 extern const char kLineEnd[];         // what "\n" becomes in the files and streams written
+extern const char kSystemName[];      // "Linux" or "Windows"
+extern const char kManualPlace[];     // where a user finds the manual of this build
+
+// What the program was compiled for, from the compiler's own facts: the processor ("x86_64",
+// "i686") and the width of an address in bits.
+extern const char kProcessorName[];
+constexpr int kBuildBits = static_cast<int>(sizeof(void*) * 8);

@@ -8,6 +8,14 @@
 
 #include "platform/platform.h"
 
+// A size limit as written, sign and all: the magnitude takes the whole 64-bit range, never
+// clamped or wrapped, and a negative limit (-1) is one every file is above and none below.
+struct SizeLimit {
+  bool negative = false;
+  std::uint64_t bytes = 0;
+  bool operator==(const SizeLimit&) const = default;
+};
+
 struct Settings {
   // The flat record of signed 32-bit fields, in their declared order.
   int date_filter = 0;
@@ -52,12 +60,12 @@ struct Settings {
   int width_mode = 0;
   std::string comment_text;
   char delimiter = ' ';
-  // Byte offsets and size limits cover the whole range of a file: never clamped, never wrapped.
+  // Byte offsets cover the whole range of a file: never clamped, never wrapped.
   std::uint64_t start_offset = 0;
   std::uint64_t end_offset = 0;
   int end_is_count = 0;
-  std::uint64_t size_greater_than = 0;
-  std::uint64_t size_less_than = 0;
+  SizeLimit size_greater_than;
+  SizeLimit size_less_than;
   int older_days = 0;
   int newer_days = 8000;
   FileTime older_date = 0;

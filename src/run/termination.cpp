@@ -157,20 +157,11 @@ void close_log() {
   std::exit(reason);
 }
 
-void check_interrupt() {
-  if (os().interrupt_pending()) terminate_run(kInputFile);
+[[noreturn]] void end_run_at_once(ExitReason reason) {
+  std::fflush(nullptr);
+  std::exit(reason);
 }
 
-[[noreturn]] void end_at_once(ExitReason reason) {
-  if (terminating) std::_Exit(reason);
-  terminating = true;
-  hold_output();
-  const std::string name = output_name();
-  if (!finish_output() && !output_reader_gone()) {
-    std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
-    reason = kWriteError;
-  }
-  std::fflush(stdout);
-  std::fflush(message_stream);
-  std::exit(reason);
+void check_interrupt() {
+  if (os().interrupt_pending()) terminate_run(kInputFile);
 }

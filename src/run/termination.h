@@ -11,11 +11,11 @@
 // while the summaries are written never re-enters this routine.
 [[noreturn]] void terminate_run(ExitReason reason);
 
+// Ends the process at once with `reason` as exit status, writing nothing more: no summary, no
+// log entry. For the ends that come before a run has anything to sum up (a help page declined,
+// a clock that cannot be read, --help answered). What the standard streams hold is flushed.
+[[noreturn]] void end_run_at_once(ExitReason reason);
+
 // Ends the run with reason 2 when an interrupt has arrived; called at safe points, so that
 // nothing is cut in the middle of a record.
 void check_interrupt();
-
-// Ends the process with `reason` as its status without any summary, once everything gathered
-// for the output stream has reached it: for an end that has nothing to sum up, or whose
-// report is written already. A failure to write the output ends it with reason 8 instead.
-[[noreturn]] void end_at_once(ExitReason reason);

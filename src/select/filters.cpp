@@ -1,11 +1,7 @@
 #include "select/filters.h"
 
-#include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 
-#include "run/run_state.h"
 #include "run/settings.h"
 #include "select/file_dates.h"
 
@@ -67,9 +63,6 @@ struct Layout {
   std::size_t day;
   std::size_t year;
   std::size_t year_length;
-
-  // How many characters the layout spans: a date text of another length is not in it.
-  std::size_t extent() const { return std::max({month + 2, day + 2, year + year_length}); }
 };
 
 int length_class(const std::string& text, bool separated) {
@@ -106,25 +99,31 @@ bool is_date_separator(char c) {
   return c == '-' || c == '/' || c == '\\';
 }
 
-// The date with each one-digit field widened to two digits and its separators written as
-// '-', so that "2-5-2006" and "2005-3-7" find their rows of the layout table as "02-05-2006"
-// and "2005-03-07" do. False when the text is not digit groups parted by single separators.
-bool widen_fields(const std::string& text, std::string* widened) {
-  std::size_t first = text.find_first_not_of(" \t");
-  std::size_t last = text.find_last_not_of(" \t");
-  if (first == std::string::npos) return false;
-  std::size_t i = first;
-  for (;;) {
+// The date with each one-digit field widened to two digits and its separators written as '-',
+// so that "2-5-2006" and "2005-3-7" find their rows of the layout table as "02-05-2006" and
+// "2005-03-07" do. A text that is not digit groups parted by single separators (one may close
+// it, as in "20050301-") is left as it stands, for the layout table to read or refuse.
+std::string widened_fields(const std::string& text) {
+  std::string widened;
+  std::size_t i = 0;
+  while (i < text.size()) {
     std::size_t group = i;
-    while (i <= last && is_digit(text[i])) ++i;
-    if (i == group) return false;
-    if (i - group == 1) *widened += '0';
-    *widened += text.substr(group, i - group);
-    if (i > last) return true;
-    if (!is_date_separator(text[i])) return false;
-    *widened += '-';
+    while (i < text.size() && is_digit(text[i])) ++i;
+    if (i == group) return text;
+    if (i - group == 1) widened += '0';
+    widened += text.substr(group, i - group);
+    if (i == text.size()) break;
+    if (!is_date_separator(text[i])) return text;
+    widened += '-';
     ++i;
   }
+  return widened;
+}
+
+std::string without_blanks_around(const std::string& text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
 }
 
 bool all_digits(const std::string& text, std::size_t first, std::size_t count) {
@@ -196,8 +195,10 @@ bool passes_date_test(const FileFacts& file) {
 
 bool passes_size_test(const FileFacts& file) {
   const std::uint64_t size = file.size > 0 ? static_cast<std::uint64_t>(file.size) : 0;
-  if (settings.size_greater && size < settings.size_greater_than) return false;
-  return !settings.size_less || size <= settings.size_less_than;
+  const SizeLimit& least = settings.size_greater_than;
+  const SizeLimit& most = settings.size_less_than;
+  if (settings.size_greater && !least.negative && size < least.bytes) return false;
+  return !settings.size_less || (!most.negative && size <= most.bytes);
 }
 
 bool passes_attribute_test(const FileFacts& file) {
@@ -210,20 +211,16 @@ bool passes_attribute_test(const FileFacts& file) {
 
 int day_of_year(int month, int day, int year) {
   const int* lengths = kMonthLength[is_leap(year) ? 1 : 0];
-  if (month < 0 || month > 12 || day > lengths[month]) {
-    std::printf("%d/%d/%d is not a valid date\n", month, day, year);
-    std::fflush(stdout);
-    // The run stops short of its end: a calling script must not take it for a completed one.
-    std::exit(kOtherExit);
-  }
+  if (month < 0 || month > 12 || day < 0 || day > lengths[month]) return -1;
   int result = day;
   for (int m = 1; m < month; ++m) result += lengths[m];
   return result;
 }
 
 int day_number(int month, int day, int year) {
-  if (month > 12 || day > 31) return 0;
-  return static_cast<int>(year_start(year) + day_of_year(month, day, year));
+  int in_year = day_of_year(month, day, year);
+  if (in_year < 0) return 0;
+  return static_cast<int>(year_start(year) + in_year);
 }
 
 int file_age_days(const std::string& path, int choice) {
@@ -254,21 +251,16 @@ std::uint32_t days_since_date(int month, int day, int year) {
 }
 
 bool parse_date_layout(const std::string& text, int* month, int* day, int* year) {
-  std::string date;
-  if (!widen_fields(text, &date)) return false;
+  std::string date = widened_fields(without_blanks_around(text));
   bool separated = !(is_digit(char_at(date, 2)) && is_digit(char_at(date, 4)));
   Layout layout = choose_layout(separated, length_class(date, separated), digits_at(date, 0, 2));
-  if (date.size() != layout.extent() || !all_digits(date, layout.month, 2) ||
-      !all_digits(date, layout.day, 2) || !all_digits(date, layout.year, layout.year_length)) {
+  if (!all_digits(date, layout.month, 2) || !all_digits(date, layout.day, 2) ||
+      !all_digits(date, layout.year, layout.year_length)) {
     return false;
   }
-  int m = digits_at(date, layout.month, 2);
-  int d = digits_at(date, layout.day, 2);
-  int y = windowed_year(digits_at(date, layout.year, layout.year_length));
-  if (m < 1 || m > 12 || d < 1 || d > kMonthLength[is_leap(y) ? 1 : 0][m]) return false;
-  *month = m;
-  *day = d;
-  *year = y;
+  *month = digits_at(date, layout.month, 2);
+  *day = digits_at(date, layout.day, 2);
+  *year = windowed_year(digits_at(date, layout.year, layout.year_length));
   return true;
 }
 

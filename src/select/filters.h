@@ -7,13 +7,12 @@
 
 #include "platform/platform.h"
 
-// Day within the year, 1 for 1 January; month 0 accepts only day 0. Prints
-// "%d/%d/%d is not a valid date" and ends the process at once with status 7 (OTHER_EXIT) on
-// an impossible day or a month outside 0 to 12.
+// Day within the year, 1 for 1 January; month 0 accepts only day 0. -1 for a day the month
+// does not have or a month outside 0 to 12.
 int day_of_year(int month, int day, int year);
-// A day count; only differences mean anything (1 January 1900 is 19001). 0 for month > 12 or
-// day > 31. Every year has an entry: the year table's rule (each year adds its length) is
-// carried in both directions from 1900.
+// A day count; only differences mean anything (1 January 1900 is 19001). 0 for a date that
+// does not exist. Every year has an entry: the year table's rule (each year adds its length)
+// is carried in both directions from 1900.
 int day_number(int month, int day, int year);
 
 // What file_age_days returns when the file cannot be found again.
@@ -28,12 +27,14 @@ void take_date_letters(std::string* text);
 // Whole days from local midnight of the date to now, in unsigned 32-bit arithmetic: a date in
 // the future gives a count near 49,710.
 std::uint32_t days_since_date(int month, int day, int year);
-// Month, day and year of a date text by its layout (mm-dd-yy, yy-mm-dd, mm-dd-yyyy,
-// yyyy-mm-dd and, without separators, mmddyy, yymmdd, mmddyyyy, yyyymmdd; '/' and '\' part
-// fields as '-' does, and a one-digit month, day or year counts as two digits with a leading
-// 0). Two-digit years 00 to 09 are 2000 to 2009, 11 to 99 are 1911 to 1999, and any year
-// below 1900 gains 1900. False, leaving the fields alone, when the text is in no layout, holds
-// anything but digits where the layout has them, or names a month or day that does not exist.
+// Month, day and year of a date text by its layout, found from the text itself (mm-dd-yy,
+// yy-mm-dd, mm-dd-yyyy, yyyy-mm-dd and, without separators, mmddyy, yymmdd, mmddyyyy,
+// yyyymmdd; '/' and '\' part fields as '-' does, a one-digit field counts as two digits with a
+// leading 0, and whatever follows the layout's last field is not read). Two-digit years 00 to
+// 09 are 2000 to 2009, 11 to 99 are 1911 to 1999, and any year below 1900 gains 1900. A month
+// or day out of range is returned as written: the conversions roll it over (13-01-2005 is 1
+// January 2006). False, leaving the fields alone, when the layout finds anything but digits
+// where its fields stand.
 bool parse_date_layout(const std::string& text, int* month, int* day, int* year);
 // Local midnight at the start of the date, standard time, as seconds since 1970; -1 for a year
 // outside 1970 to 2038.

@@ -1,10 +1,10 @@
 #include "select/streams.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "run/output_stream.h"
 #include "run/run_state.h"
+#include "run/termination.h"
 #include "run/text_format.h"
 
 std::vector<StreamEntry> stream_table;
@@ -40,7 +40,7 @@ bool is_named(const StreamEntry& entry) {
   flush_output();
   // Nothing was listed for the path that needed the privileges: a run ending here has failed
   // and must not report success to a calling script.
-  std::exit(kOtherExit);
+  end_run_at_once(kOtherExit);
 }
 
 void enable_backup_privileges() {

@@ -49,8 +49,8 @@ TEST_F(IniFile, TheProgramsOwnFileIsReadWholeAndTheSharedOneNotAtAll) {
   dir.write("cwd/tallysum.ini", "WIDTH=40000\nRECURSE=ON\nLESSTHAN=-1\nGREATER=3000000000\n");
   EXPECT_EQ(read_with(), "Key WIDTH needs a value no greater than 32767");
   EXPECT_EQ(settings.name_width, 25);
-  EXPECT_EQ(settings.size_less, 0);
-  EXPECT_EQ(settings.size_greater_than, 3000000000u);
+  EXPECT_EQ(settings.size_less_than, (SizeLimit{true, 1}));  // a negative limit is no refusal
+  EXPECT_EQ(settings.size_greater_than.bytes, 3000000000u);
 }
 
 TEST_F(IniFile, CandidatesAreTriedInOrderAndFoundWithoutRegardToCase) {

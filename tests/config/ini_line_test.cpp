@@ -62,6 +62,7 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"ALLTIMES=yes"}, [] { return settings.time_kind; }, '3'},
       {{"ALL_TIMES=ON", "ALL_TIMES=OFF"}, [] { return settings.show_times; }, 1},
       {{"DISPLACE=  -0abc"}, [] { return settings.start_offset; }, 0},
+      {{"DISPLACE=300", "DISPLACE=  -12abc"}, [] { return settings.start_offset; }, 0},
       {{"DISPLACE=+300"}, [] { return settings.start_offset; }, 300},
       {{"DISPLACE=3000000000"}, [] { return settings.start_offset; }, 3000000000u},
       {{"DISPLACE= 18446744073709551615"},
@@ -81,11 +82,24 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
       {{"WIDTH=40", "WIDTH=30"}, [] { return settings.width_mode; }, 3},
       {{"WIDTH=32767"}, [] { return settings.name_width; }, 32767},
       {{"GREATER=1000"},
-       [] { return settings.size_greater * 10000 + settings.size_greater_than; },
+       [] { return settings.size_greater * 10000 + settings.size_greater_than.bytes; },
        11000},
-      {{"GREATER=99999999999"}, [] { return settings.size_greater_than; }, 99999999999u},
-      {{"LESSTHAN=4294967296"}, [] { return settings.size_less_than; }, 4294967296u},
-      {{"LESSTHAN=5"}, [] { return settings.size_less * 100 + settings.size_less_than; }, 105},
+      {{"GREATER=99999999999"}, [] { return settings.size_greater_than.bytes; }, 99999999999u},
+      {{"LESSTHAN=4294967296"}, [] { return settings.size_less_than.bytes; }, 4294967296u},
+      {{"LESSTHAN=5"},
+       [] { return settings.size_less * 100 + settings.size_less_than.bytes; },
+       105},
+      // A stored negative limit keeps its meaning: every file is above -1 bytes, none below.
+      {{"LESSTHAN=-1"},
+       [] {
+         return settings.size_less && settings.size_less_than == SizeLimit{true, 1};
+       },
+       1},
+      {{"GREATER= -1"},
+       [] {
+         return settings.size_greater && settings.size_greater_than == SizeLimit{true, 1};
+       },
+       1},
       {{"OLDER=30"}, [] { return settings.date_filter * 100 + settings.older_days; }, 130},
       {{"YOUNGER=7"}, [] { return settings.date_filter * 100 + settings.newer_days; }, 107},
       {{"TIME=a"}, [] { return settings.time_kind; }, 'A'},
@@ -116,12 +130,12 @@ TEST_F(IniLine, SettingLinesSetTheirFields) {
 
 TEST_F(IniLine, NumbersASettingCannotHoldAreRefusedNamingTheKey) {
   const std::pair<const char*, const char*> cases[] = {
-      {"DISPLACE=  -12abc", "Key DISPLACE needs a value no less than 0"},
       {"DISPLACE=18446744073709551616",
        "Key DISPLACE needs a value no greater than 18446744073709551615"},
       {"greater=99999999999999999999",
        "Key GREATER needs a value no greater than 18446744073709551615"},
-      {"LESSTHAN=-1", "Key LESSTHAN needs a value no less than 0"},
+      {"LESSTHAN=-18446744073709551616",
+       "Key LESSTHAN needs a value no greater than 18446744073709551615"},
       {"WIDTH=32768", "Key WIDTH needs a value no greater than 32767"},
       {"WIDTH=99999999999", "Key WIDTH needs a value no greater than 32767"},
   };
@@ -136,7 +150,7 @@ TEST_F(IniLine, NumbersASettingCannotHoldAreRefusedNamingTheKey) {
   }
   EXPECT_EQ(apply_configuration_line("WIDTH=40"), "");
   EXPECT_EQ(apply_configuration_line("GREATER=18446744073709551615"), "");
-  EXPECT_EQ(settings.size_greater_than, 18446744073709551615u);
+  EXPECT_EQ(settings.size_greater_than.bytes, 18446744073709551615u);
 }
 
 TEST_F(IniLine, NamesKeepTheirCaseAndPatternsAreUpperCased) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -30,8 +31,10 @@ using S = Settings;
 struct LetterCase {
   std::vector<std::string> args;
   std::vector<std::pair<int S::*, int>> expected;
-  // Offsets and size limits, which take the whole 64-bit range.
+  // Offsets, which take the whole 64-bit range.
   std::vector<std::pair<std::uint64_t S::*, std::uint64_t>> wide = {};
+  // Size limits, which keep their sign.
+  std::vector<std::pair<SizeLimit S::*, SizeLimit>> limits = {};
 };
 
 class Options : public testing::Test {
@@ -109,13 +112,23 @@ TEST_F(Options, LettersSetTheirFields) {
       {{"-D4294967200", "-c"}, {}, {{&S::start_offset, 4294967200u}}},
       {{"-D18446744073709551614,1c"}, {}, {{&S::end_offset, 18446744073709551615u}}},
       {{"-D18446744073709551615,0c"}, {}, {{&S::start_offset, 18446744073709551615u}}},
+      // A start below 0 is 0, and so is an end.
+      {{"-D5,10", "-D-5,-1"}, {}, {{&S::start_offset, 0}, {&S::end_offset, 0}}},
       // Sizes, ages, output.
       {{"-G", "100", "-L200"},
        {{&S::size_less, 1}},
-       {{&S::size_greater_than, 100}, {&S::size_less_than, 200}}},
+       {},
+       {{&S::size_greater_than, {false, 100}}, {&S::size_less_than, {false, 200}}}},
       {{"-G3000000000", "-L", "18446744073709551615"},
        {{&S::size_greater, 1}},
-       {{&S::size_greater_than, 3000000000u}, {&S::size_less_than, 18446744073709551615u}}},
+       {},
+       {{&S::size_greater_than, {false, 3000000000u}},
+        {&S::size_less_than, {false, 18446744073709551615u}}}},
+      // A limit attached with a minus sign keeps it.
+      {{"-L-1", "-G-20"},
+       {{&S::size_less, 1}, {&S::size_greater, 1}},
+       {},
+       {{&S::size_less_than, {true, 1}}, {&S::size_greater_than, {true, 20}}}},
       {{"-g", "5"},
        {{&S::date_filter, 1}, {&S::older_given, 1}, {&S::older_days, 5}, {&S::newer_days, 8000}}},
       {{"-l1"}, {{&S::newer_given, 1}, {&S::newer_days, 1}}},
@@ -132,6 +145,7 @@ TEST_F(Options, LettersSetTheirFields) {
     parse_args(c.args);
     for (const auto& [field, value] : c.expected) EXPECT_EQ(settings.*field, value) << c.args[0];
     for (const auto& [field, value] : c.wide) EXPECT_EQ(settings.*field, value) << c.args[0];
+    for (const auto& [field, value] : c.limits) EXPECT_EQ(settings.*field, value) << c.args[0];
   }
 }
 
@@ -234,6 +248,20 @@ TEST_F(Options, DateArgumentsSetDaysAndInstants) {
     EXPECT_EQ(settings.older_date, ScriptedPlatform::local_file_time(2005, 3, 7)) << date;
     EXPECT_EQ(settings.newer_date, settings.older_date) << date;
   }
+  // Impossible dates roll over, and the layouts without separators read as their rows say.
+  const std::pair<std::string, std::array<int, 3>> rolled[] = {
+      {"02-30-2005", {3, 2, 2005}},   {"13-01-2005", {1, 1, 2006}}, {"2005-13-07", {1, 7, 2006}},
+      {"00-10-2005", {12, 10, 2004}}, {"20050301-", {3, 1, 2005}},  {"030105-", {3, 1, 2005}},
+      {"03012005-", {3, 1, 2005}},    {"991020-", {10, 20, 1999}},  {"050301/", {5, 3, 2001}},
+  };
+  for (const auto& [date, day] : rolled) {
+    reset_settings();
+    parse_args({"-l", date + "w", "-g", date});
+    const int days = day_number(2, 5, 2006) - day_number(day[0], day[1], day[2]);
+    EXPECT_EQ(settings.newer_date, ScriptedPlatform::local_file_time(day[2], day[0], day[1]))
+        << date;
+    EXPECT_EQ(settings.older_days, days) << date;
+  }
 }
 
 TEST_F(Options, AccountingLogOverriddenByOption) {
@@ -296,15 +324,15 @@ TEST_F(Options, SyntaxErrorsEndWithStatusFive) {
        "^Option -G needs a value no greater than 18446744073709551615\n"},
       {{"-L18446744073709551616"},
        "^Option -L needs a value no greater than 18446744073709551615\n"},
+      {{"-G-18446744073709551616"},
+       "^Option -G needs a value no greater than 18446744073709551615\n"},
       {{"-w32768"}, "^Option -w needs a value no greater than 32767\n"},
       {{"-W", "2147483647"}, "^Option -W needs a value no greater than 32767\n"},
       {{"-w", "99999999999"}, "^Option -w needs a value no greater than 32767\n"},
       {{"-A32768"}, "^Option -A needs a value no greater than 32767\n"},
-      // A date that cannot be read ends the run rather than silently filter out every file.
-      {{"-l", "2005-13-07"}, "^Option -l needs a date such as mm-dd-yyyy, not \"2005-13-07\"\n"},
-      {{"-g02-30-2005w"}, "^Option -g needs a date such as mm-dd-yyyy, not \"02-30-2005w\"\n"},
-      {{"-g", "00-10-2005"}, "^Option -g needs a date such as mm-dd-yyyy, not \"00-10-2005\"\n"},
+      // A date no layout can read ends the run rather than silently filter out every file.
       {{"-l", "1O-20-2005"}, "^Option -l needs a date such as mm-dd-yyyy, not \"1O-20-2005\"\n"},
+      {{"-g", "2005-1x-07"}, "^Option -g needs a date such as mm-dd-yyyy, not \"2005-1x-07\"\n"},
       {{"-l", "a1-2-3"}, "^Option -l needs a date such as mm-dd-yyyy, not \"a1-2-3\"\n"},
       {{"-g", "5-"}, "^Option -g needs a date"},
       {{"-l", "-5"}, "^Option -l needs a date"},
@@ -327,6 +355,27 @@ TEST_F(Options, HelpAtEndOfInputStopsAtTheFirstPrompt) {
   EXPECT_EXIT(parse_in_child({"-?"}), testing::ExitedWithCode(5),
               ContainsPattern("TALLYSUM.*-p \\+ path.*SILENT=ON\n\n +RETURN TO CONTINUE, \\^C or "
                               "x==exit$"));
+}
+
+// Answered wherever they stand, before the environment's log is opened or another letter read.
+TEST_F(Options, HelpAndVersionAnswerOnStandardOutputAndEndWithStatusZero) {
+  TempDir dir{kSharedWithDeathTests};
+  set_environment("ACCT", dir.at("environment.log").c_str());
+  EXPECT_EXIT(parse_in_child({"-k", "--help", "-?"}), testing::ExitedWithCode(0),
+              ContainsPattern("^Usage: tallysum .*\nSelection .*\nDigests .*\nColumns .*"
+                              "\nOutput .*\nLong options\n  --jobs N .*\n  --verify CATALOGUE .*"
+                              "\n  --help .*\n  --version .*\nExamples\n.* -o list.txt .*"
+                              "\n  tallysum --verify list.txt .*\n  tallysum --compare OLD.TXT "
+                              "NEW.TXT .*\n.*Manual: [^\n]+\n$"));
+  // One screen: at most 24 lines of at most 80 columns.
+  EXPECT_EXIT(parse_in_child({"--help"}), testing::ExitedWithCode(0),
+              ContainsPattern("^([^\n]{1,80}\n){10,24}$"));
+  EXPECT_EXIT(parse_in_child({"-r", "--version"}), testing::ExitedWithCode(0),
+              ContainsPattern("^tallysum [0-9]{2}(\\.[0-9]{2}){4}\nBuild: (Linux|Windows) "
+                              "(x86_64|i686)\nDigest kernels: MD5 [a-z0-9-]+, SHA-1 [a-z0-9-]+, "
+                              "SHA-256 [a-z0-9-]+, SHA-384/512 [a-z0-9-]+, CRC-32 [a-z0-9-]+\n$"));
+  set_environment("ACCT", nullptr);
+  EXPECT_FALSE(std::filesystem::exists(dir.at("environment.log")));
 }
 
 TEST_F(Options, UnknownLetterAsksForTheTextScreen) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "digest/crc32.h"
+#include "digest/digest_kinds.h"
 #include "digest/kernel_select.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
@@ -56,6 +57,37 @@ inline DigestAlgorithm kind_algorithm(Kind kind) {
       return DigestAlgorithm::kCrc32;
   }
   return DigestAlgorithm::kMd5;
+}
+
+inline DigestKind digest_kind_of(Kind kind) {
+  switch (kind) {
+    case Kind::kMd5:
+      return DigestKind::kMd5;
+    case Kind::kSha1:
+      return DigestKind::kSha1;
+    case Kind::kSha256:
+      return DigestKind::kSha256;
+    case Kind::kSha384:
+      return DigestKind::kSha384;
+    case Kind::kSha512:
+      return DigestKind::kSha512;
+    case Kind::kCrc32:
+      return DigestKind::kCrc32;
+  }
+  return DigestKind::kMd5;
+}
+
+// The CRC-32 text computed bit by bit from the polynomial, sharing nothing with the table or
+// the kernels.
+inline std::string bitwise_crc32_text(const std::string& data) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(~crc));
+  return text;
 }
 
 inline std::string hex_upper(const unsigned char* bytes, std::size_t n) {

@@ -54,7 +54,7 @@ TEST(FileDigest, OneOpenAndOnePassGiveEveryKindTheDigestOfTheBytes) {
   const std::size_t split = kSplitThreshold;
   for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{59999}, std::size_t{60000},
                            std::size_t{65535}, std::size_t{65536}, std::size_t{65537},
-                           std::size_t{200001}, split - 1, split, split + 65537}) {
+                           std::size_t{200001}, split - 1, split, split + 65537, split + 1000}) {
     const std::string name = "file" + std::to_string(size);
     const std::string path = kDir.path + name;
     fs.files[path] = pattern_bytes(size, static_cast<unsigned>(size) + 1);
@@ -134,6 +134,7 @@ TEST(FileDigest, Md5StopsAtItsEndWhileTheOtherKindsReadOn) {
       {70000, 200000, bytes.substr(70000, 130000)},
       {1000, 0, bytes.substr(1000)},  // no end offset
       {300000, 300100, ""},
+      {299500, 299800, bytes.substr(299500, 300)},  // the end within a last, short piece
   };
   DigestRequest md5_only;
   md5_only.md5 = true;

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 
+#include "digest/file_digest.h"
 #include "digest/kernels.h"
 #include "digest_test_support.h"
+#include "support/reference_digest.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -81,6 +84,56 @@ TEST(KernelSelect, Sha512KernelsAgreeWithThePortableOneOnEveryBlockCount) {
         active_kernels().sha512(state, bytes, blocks);
         EXPECT_TRUE(std::equal(state, state + 8, expected))
             << "kernel " << kernel << " blocks " << blocks << " offset " << offset;
+      }
+    }
+  }
+}
+
+// Every kernel on one and two blocks, on the lengths where the padding fits the last block or
+// needs another, and around the longest tail a finish sends to the kernel in one call: fed
+// whole to the finish, split between update and finish, and in pieces through the digest set,
+// which holds a short piece back for the finish.
+TEST(KernelSelect, EveryKernelGivesTheSystemsDigestOnBlockAndPaddingBoundaries) {
+  TempDir dir;
+  const std::size_t lengths[] = {0,   1,   55,   56,   57,   63,   64,  65,  111,
+                                 112, 113, 119,  120,  127,  128,  129, 239, 240,
+                                 255, 256, 1008, 1023, 1024, 1025, 1100};
+  for (std::size_t length : lengths) {
+    const std::string bytes = pattern_bytes(length, static_cast<unsigned>(length) + 3);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    dir.write("message", bytes);
+    for (Kind kind : all_kinds()) {
+      const std::string expected = kind == Kind::kCrc32
+                                       ? bitwise_crc32_text(bytes)
+                                       : reference_digest(kind_name(kind), dir.at("message"));
+      ASSERT_FALSE(expected.empty()) << kReferenceSource << " gave no " << kind_name(kind);
+      const DigestKind digest = digest_kind_of(kind);
+      const DigestKindInfo& info = digest_kind(digest);
+      for (const std::string& kernel : available_kernels(kind_algorithm(kind))) {
+        KernelScope scope(kind_algorithm(kind), kernel);
+        const std::string where = std::string(kind_name(kind)) + " kernel " + kernel + " length " +
+                                  std::to_string(length);
+        for (std::size_t split : {std::size_t{0}, std::size_t{1}, std::size_t{64}, std::size_t{128},
+                                  length / 2, length}) {
+          if (split > length) continue;
+          DigestContext ctx;
+          info.init(&ctx);
+          info.update(&ctx, data, split);
+          unsigned char out[kLongestDigest];
+          info.finish(&ctx, data + split, length - split, out);
+          EXPECT_EQ(hex_upper(out, info.size), expected) << where << " finished from " << split;
+        }
+        const DigestRequest request = one_kind_of(DigestRequest{}, digest);
+        for (std::size_t piece : {7, 64, 1000, 1025}) {
+          DigestSet set;
+          start_digests(&set, request);
+          for (std::size_t at = 0; at < length; at += piece) {
+            feed_digests(&set, data + at, std::min(piece, length - at));
+          }
+          DigestTexts texts;
+          finish_digests(&set, &texts);
+          EXPECT_EQ(text_of(texts, digest), expected) << where << " in pieces of " << piece;
+        }
       }
     }
   }

@@ -24,17 +24,6 @@ std::string file_name(std::size_t size) {
   return name;
 }
 
-std::string bitwise_crc32_text(const std::string& data) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : data) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-  }
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(~crc));
-  return text;
-}
-
 std::string second_source(Kind kind, const std::string& path, const std::string& bytes) {
   return kind == Kind::kCrc32 ? bitwise_crc32_text(bytes) : reference_digest(kind_name(kind), path);
 }

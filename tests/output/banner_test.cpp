@@ -40,7 +40,9 @@ TEST(Banner, BoxIsSeventySixColumnsWithNameAndVersionCentred) {
   std::string text = capture.messages();
   ASSERT_EQ(text.substr(0, 28), std::string(28, '\n'));
   std::istringstream in(text.substr(28));
-  std::string version = "Ver. " + version_text() + " (32 bit) ";
+  // The build names its own width: a 64-bit build is no 32-bit program.
+  std::string version =
+      "Ver. " + version_text() + (sizeof(void*) == 8 ? " (64 bit) " : " (32 bit) ");
   const std::string expected[] = {
       "  \u2554" + repeat("\u2550", 74) + "\u2557",
       "  \u2551" + std::string(33, ' ') + "TALLYSUM" + std::string(33, ' ') + "\u2551",

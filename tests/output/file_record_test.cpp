@@ -205,6 +205,13 @@ TEST_F(FileRecordTest, NameAfterDigestPlacesSpacesOnlyWhereTheRulesSay) {
     EXPECT_EQ(local.output(), as_written(c.expected))
         << "name_only " << c.name_only << " width " << c.width;
   }
+  // The spaces ahead of a trailing name never exceed 258.
+  CapturedStreams local;
+  settings.name_after_digest = 300;
+  settings.name_only = 1;
+  write_file_record(kFolder, entry);
+  EXPECT_EQ(local.output(), as_written(in40(kMd5Marker) + " " + std::string(258, ' ') +
+                                       "final.doc" + std::string(25 - kName.size(), ' ') + " \n"));
 }
 
 TEST_F(FileRecordTest, SizeAndShortNameColumns) {
@@ -230,11 +237,11 @@ TEST_F(FileRecordTest, SizeAndShortNameColumns) {
 
 TEST_F(FileRecordTest, FilesAFilterRejectsGiveNoRecordAndNoCount) {
   settings.size_greater = 1;
-  settings.size_greater_than = 1235;  // the file has 1234 bytes
+  settings.size_greater_than.bytes = 1235;  // the file has 1234 bytes
   write_file_record(kFolder, entry);
   settings.size_greater = 0;
   settings.size_less = 1;
-  settings.size_less_than = 1233;  // limits take a file of exactly their size
+  settings.size_less_than.bytes = 1233;  // limits take a file of exactly their size
   write_file_record(kFolder, entry);
   EXPECT_EQ(streams.output(), "");
   EXPECT_EQ(streams.messages(), "");  // not even opened
@@ -243,29 +250,71 @@ TEST_F(FileRecordTest, FilesAFilterRejectsGiveNoRecordAndNoCount) {
   EXPECT_EQ(records_on_disk, 0);
 }
 
-TEST_F(FileRecordTest, ControlCharactersInANameCannotSplitOrForgeARecord) {
+// A name that holds a control character is written escaped, its line marked with a leading
+// backslash, so that no name can split a record, forge one, or pass for another name.
+TEST_F(FileRecordTest, NamesWithControlCharactersAreWrittenEscapedAndTellApart) {
+  const struct {
+    std::string name;
+    std::string written;  // the line's start, then the name column's text before padding
+  } cases[] = {
+      {"evil\nname\r\x7f", "\\evil\\nname\\r\\x7F"},
+      {"evil?name??", "evil?name??"},
+      {"tab\there\x01", "\\tab\\there\\x01"},
+      {"back\\slash", "back\\slash"},
+      {"back\\slash\x1b", "\\back\\\\slash\\x1B"},
+      {"nel\xc2\x85", "\\nel\\xC2\\x85"},
+      {"caf\xc3\xa9 \xc2\xa0", "caf\xc3\xa9 \xc2\xa0"},
+      // Past the first eight bytes, a C1 pair across two words, and one that is no control.
+      {"12345678abcdefg\xc2\x85", "\\12345678abcdefg\\xC2\\x85"},
+      {"12345678\x7f", "\\12345678\\x7F"},
+      {"1234567\xc2\xa9 ok", "1234567\xc2\xa9 ok"},
+  };
+  for (const auto& c : cases) {
+    CapturedStreams local;
+    DirEntry odd = entry;
+    odd.name = c.name;
+    platform.add_file(kDir + c.name, odd);
+    write_file_record(kFolder, odd);
+    const std::size_t mark = c.written[0] == '\\' ? 1 : 0;
+    const std::string column = c.written + std::string(25 + mark - c.written.size(), ' ');
+    EXPECT_EQ(local.output(), as_written(column + " " + in40(kMd5Marker) + " \n")) << c.written;
+  }
+
+  // The mark comes before the comment; the display name is made from the escaped path, whose
+  // separators are escaped too where they are backslashes; the short-name column and the
+  // messages go on showing '?'.
+  CapturedStreams local;
   const std::string name = "evil\nname\r\x7f";
   DirEntry odd = entry;
   odd.name = name;
   platform.add_file(kDir + name, odd);
+  settings.comment_given = 1;
+  settings.comment_text = "disk 7";
+  settings.name_only = 0;
+  settings.name_width = 60;
   settings.path_only = 0;
   settings.time_kind = '0';
   settings.dos_name = 1;
   settings.reset_access_time = 1;
   platform.set_times_succeeds = false;
   write_file_record(kFolder, odd);
-  settings.name_only = 0;
-  write_file_record(kFolder, odd);
-  EXPECT_EQ(streams.output(),
-            as_written("evil?name??               " + in40(kMd5Marker) +
-                       "         1234 UTC  evil?name??     \n" +
-                       native_path("/d/.../Report/evil?name?? ") + in40(kMd5Marker) +
-                       "         1234 UTC  evil?name??     \n"));
-  // The failure message names the file the same way.
+  std::string written;
+  for (char c : kDir) written += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  written += "evil\\nname\\r\\x7F";
+  const std::string details = in40(kMd5Marker) + "         1234 UTC  evil?name??     \n";
+  EXPECT_EQ(local.output(),
+            as_written("\\disk 7" + written + std::string(61 - written.size(), ' ') + details));
   const std::string shown = kDir + "evil?name??";
   const std::string line = "\nCan't reset filetime for " + shown + "\n";
-  const std::string each = not_opened(shown) + line + line;
-  EXPECT_EQ(streams.messages(), each + each);
+  EXPECT_EQ(local.messages(), not_opened(shown) + line + line);
+
+  // Shortened, it is cut as its escaped text says: here the whole escaped name is kept.
+  if (kSeparator == '/') {
+    CapturedStreams shortened;
+    settings.name_width = 25;
+    write_file_record(kFolder, odd);
+    EXPECT_EQ(shortened.output(), as_written("\\disk 7/d/.../evil\\nname\\r\\x7F   " + details));
+  }
 }
 
 TEST_F(FileRecordTest, AccessTimesAreResetAfterTheDigestsAndFailuresReported) {
@@ -359,9 +408,13 @@ TEST_F(FileRecordDeathTest, AFullRemovableDiskIsChangedRightAfterTheRecordThatFi
         std::exit(99);
       },
       ::testing::ExitedWithCode(3), "Output disk is full");
-  EXPECT_EQ(read_file(settings.output_path),
-            as_written("final.doc                 " + in40(kMd5Marker) +
-                       " \n\n Processed 1 files, 1234 bytes:  See continuation disk \n"));
+  const std::string closed =
+      as_written("final.doc                 " + in40(kMd5Marker) +
+                 " \n\n Processed 1 files, 1234 bytes:  See continuation disk \n");
+  const std::string written = read_file(settings.output_path);
+  EXPECT_EQ(written.substr(0, closed.size()), closed);
+  // No key came to confirm a new disk: the run's summary follows in the same file.
+  EXPECT_NE(written.find("1 files, 1,234 bytes", closed.size()), std::string::npos);
 }
 
 TEST_F(FileRecordTest, AShortWriteIsResumedUntilEveryRecordIsOut) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/fixed_width.h"
 #include "run/settings.h"
 #include "support/record_platform.h"
 
@@ -10,6 +11,18 @@ namespace {
 constexpr std::int64_t kWrite = 1104673510;     // 2005-01-02 13:45:10 UTC
 constexpr std::int64_t kAccess = 1104537598;    // 2004-12-31 23:59:58 UTC
 constexpr std::int64_t kCreation = 1057298704;  // 2003-07-04 06:05:04 UTC
+
+// The time columns as a record of `kind` lays them out, and its zone column.
+std::string time_columns(RecordKind kind, const FileTimes& times) {
+  std::string out;
+  FixedWidthRenderer(kind, &out).times(times);
+  return out;
+}
+std::string zone_column() {
+  std::string out;
+  FixedWidthRenderer(RecordKind::kFile, &out).zone();
+  return out;
+}
 
 class FileTimesTest : public ::testing::Test {
  protected:
@@ -128,7 +141,7 @@ TEST_F(FileTimesTest, StandardColumnsFollowTheKindSelection) {
     settings.time_seconds = c.seconds;
     settings.year_first_dates = c.year_first;
     settings.delimiter = c.delimiter;
-    EXPECT_EQ(standard_time_columns(times), c.expected) << static_cast<char>(c.kind);
+    EXPECT_EQ(time_columns(RecordKind::kFile, times), c.expected) << static_cast<char>(c.kind);
   }
 }
 
@@ -152,13 +165,20 @@ TEST_F(FileTimesTest, FixedColumnsAlwaysShowSecondsAndNeverPutTheYearFirst) {
   };
   for (const Case& c : cases) {
     settings.time_kind = c.kind;
-    EXPECT_EQ(fixed_time_columns(times), c.expected) << static_cast<char>(c.kind);
+    EXPECT_EQ(time_columns(RecordKind::kFileStream, times), c.expected)
+        << static_cast<char>(c.kind);
   }
+  // A year past four digits widens both forms.
+  FileTimes far;
+  far.last_write = Stamp{12, 31, 30828, 23, 59, 59};
+  settings.time_kind = 'w';
+  EXPECT_EQ(time_columns(RecordKind::kFileStream, far), "12/31/30828 23:59:59w ");
+  EXPECT_EQ(time_columns(RecordKind::kFile, far), "30828/12/31 23:59w ");
   // An unset stamp in the fixed form: the year is not padded.
   FileTimes unset;
   convert_file_times(0, 0, 0, &unset, 1);
   settings.time_kind = 'w';
-  EXPECT_EQ(fixed_time_columns(unset), "00/00/1980 00:00:00w ");
+  EXPECT_EQ(time_columns(RecordKind::kFileStream, unset), "00/00/1980 00:00:00w ");
 }
 
 TEST_F(FileTimesTest, ZoneColumnIsGmtUnderZuluElseTheAbbreviationInThree) {

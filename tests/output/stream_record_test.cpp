@@ -109,6 +109,8 @@ TEST_F(FileStreams, NameColumnForEachWidthRule) {
       {0, 20, 25, 1, native_path("/d/.../report.doc:su ")},
       {0, 20, 25, 3, native_path("/data/report.doc:sum ")},
       {0, 30, 25, 3, native_path("/data/report.doc:summary       ")},
+      // A negative width (a configuration file may give one) pads and cuts nothing.
+      {0, -30, 25, 1, native_path("/data/report.doc:summary       ")},
   };
   for (const auto& c : cases) {
     settings.name_only = c.name_only;

@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/posix/posix_platform.h"
@@ -47,6 +48,23 @@ TEST(Disks, FreeBytesForExistingAndNewFiles) {
   ASSERT_TRUE(platform.disk_free_bytes(dir.at("not-yet-written.txt"), &free_bytes));
   EXPECT_GT(free_bytes, 0u);
   EXPECT_FALSE(platform.disk_free_bytes(dir.at("no/such/dir/file"), &free_bytes));
+}
+
+// A run that is not the superuser's cannot fill the blocks kept back for it: counting them
+// would let the disk fill before the change of disk comes.
+TEST(Disks, FreeBytesAreWhatTheCallerMayWrite) {
+  TempDir dir;
+  PosixPlatform platform;
+  struct statvfs before {};
+  struct statvfs after {};
+  std::uint64_t free_bytes = 0;
+  ASSERT_EQ(statvfs(dir.path().c_str(), &before), 0);
+  ASSERT_TRUE(platform.disk_free_bytes(dir.path(), &free_bytes));
+  ASSERT_EQ(statvfs(dir.path().c_str(), &after), 0);
+  // Others write on this disk meanwhile: allow what they changed, and 64 MiB more.
+  const std::uint64_t slack = 64ull << 20;
+  EXPECT_GE(free_bytes + slack, std::min(before.f_bavail, after.f_bavail) * before.f_frsize);
+  EXPECT_LE(free_bytes, std::max(before.f_bavail, after.f_bavail) * before.f_frsize + slack);
 }
 
 TEST(Disks, TruncateShortensAndExtends) {

@@ -89,11 +89,18 @@ TEST_F(OutputScenario, ConfigurationInTheCurrentDirectoryAppliesUnlessDashIni) {
   EXPECT_TRUE(contains(result.out, "top.txt"));
   EXPECT_FALSE(contains(result.out, "deep.txt"));
 
-  // A number its setting cannot hold ends the run before anything is listed.
+  // A stored negative limit keeps its meaning: every file is above -5 bytes.
   tree.write("tallysum.ini", "RECURSE=ON\nGREATER=-5\n");
   result = run_here({});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(contains(result.out, "deep.txt")) << result.out;
+  // A number its setting cannot hold ends the run before anything is listed.
+  tree.write("tallysum.ini", "RECURSE=ON\nGREATER=99999999999999999999\n");
+  result = run_here({});
   EXPECT_EQ(result.status, 5);
-  EXPECT_TRUE(contains(result.err, "Key GREATER needs a value no less than 0\n")) << result.err;
+  EXPECT_TRUE(
+      contains(result.err, "Key GREATER needs a value no greater than 18446744073709551615\n"))
+      << result.err;
   EXPECT_FALSE(contains(result.out, "top.txt"));
 }
 

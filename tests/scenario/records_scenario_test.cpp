@@ -81,6 +81,24 @@ TEST(RecordsScenario, DefaultRunShowsHeaderBareNamesWithMd5AndTheConsoleSummary)
   EXPECT_EQ(result.err.find("Abnormal"), std::string::npos);
 }
 
+TEST(RecordsScenario, NamesWithControlCharactersGetRecordsOfTheirOwnInEscapedForm) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names hold no control characters";
+#else
+  TempDir tree;
+  tree.write("new\nline.txt", "a");
+  tree.write("new?line.txt", "a");
+  tree.write("back\\slash", "");
+  ProgramResult result = run_tallysum({.args = {tree.path()}});
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::string header, records;
+  split_header(result.out, &header, &records);
+  EXPECT_EQ(records, "back\\slash                " + in40(kMd5Empty) + " \n" +
+                         "\\new\\nline.txt             " + in40(kMd5A) + " \n" +
+                         "new?line.txt              " + in40(kMd5A) + " \n");
+#endif
+}
+
 // Sparse files: sizes past 2 and 4 GiB without the disk space.
 void make_sparse(const std::string& path, std::uintmax_t size) {
   std::ofstream(path, std::ios::binary).close();

@@ -201,12 +201,15 @@ TEST_F(VerifyScenario, OptionsAfterTheNameStandInForAnEchoedCommandLine) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(tally_line_of(result.err),
             "Verified 3 records: 3 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
-  result = verify("plain.txt");
-  EXPECT_EQ(result.status, 10);
-  EXPECT_NE(result.err.find("echoes no command line"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("Give the options it was written with after its name"),
-            std::string::npos)
-      << result.err;
+  // Standard output, named or not, carries the console's header, without the command line.
+  for (const char* name : {"named.txt", "plain.txt"}) {
+    result = verify(name);
+    EXPECT_EQ(result.status, 10) << name;
+    EXPECT_NE(result.err.find("echoes no command line"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Give the options it was written with after its name"),
+              std::string::npos)
+        << result.err;
+  }
 
   tree.write("d.txt", "DELTA");
   result = run_tallysum(
@@ -289,11 +292,12 @@ TEST_F(VerifyScenario, ACatalogueInsideTheTreeItListsIsLeftOutOfTheComparison) {
             "Verified 4 records: 4 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
   EXPECT_EQ(result.status, 0) << result.err;
 
-  // A listing redirected into the tree: the file being verified is left out too, while the
+  // A catalogue copied into the tree: the file being verified is left out too, while the
   // first catalogue is an ordinary file of it.
-  ProgramResult redirected =
-      run_tallysum({.args = {"-r", "-w", "0", "-o", "stdout"}, .directory = tree.path()});
-  tree.write("redirected.txt", redirected.out);
+  ProgramResult copied = run_tallysum(
+      {.args = {"-r", "-w", "0", "-o", elsewhere.at("copied.txt")}, .directory = tree.path()});
+  ASSERT_EQ(copied.status, 0) << copied.err;
+  tree.write("redirected.txt", read_file(elsewhere.at("copied.txt")));
   result = run_tallysum({.args = {"--verify", "redirected.txt"}, .directory = tree.path()});
   EXPECT_EQ(result.out, "") << result.err;
   EXPECT_EQ(result.status, 0);
@@ -321,6 +325,23 @@ TEST_F(VerifyScenario, WorkersReadTheFilesAndTheReportStaysTheSame) {
     EXPECT_EQ(result.out, report) << jobs;
   }
   EXPECT_EQ(lines_of(report).size(), 8u) << report;
+}
+
+// A name with a line feed and one with '?' in its place are two records, read back apart.
+TEST_F(VerifyScenario, EscapedNamesAreReadBackAndToldApart) {
+  if (kSeparator != '/') GTEST_SKIP() << "no control characters in names here";
+  tree.write("a\nb.txt", "line feed");
+  tree.write("a?b.txt", "question mark");
+  catalogue({"-r", "-w", "0", "-o", elsewhere.at("list.txt")});
+  ASSERT_NE(read_file(elsewhere.at("list.txt")).find("\n\\" + tree.at("a\\nb.txt")),
+            std::string::npos);
+  ProgramResult result = verify();
+  EXPECT_EQ(result.status, 0) << result.err << result.out;
+  EXPECT_EQ(tally_line_of(result.err),
+            "Verified 6 records: 6 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+  tree.write("a\nb.txt", "LINE FEED");
+  result = verify();
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("a\\nb.txt") + " (MD5)\n");
 }
 
 struct Stamps {

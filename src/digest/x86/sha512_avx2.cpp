@@ -32,6 +32,10 @@ inline __m256i ror64x4(__m256i x, int n) {
   return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
 }
 
+inline __m128i ror64x2(__m128i x, int n) {
+  return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
+}
+
 inline __m256i small_sigma0(__m256i x) {
   return _mm256_xor_si256(_mm256_xor_si256(ror64x4(x, 1), ror64x4(x, 8)), _mm256_srli_epi64(x, 7));
 }
@@ -171,14 +175,49 @@ __attribute__((noinline)) void block_rounds(std::uint64_t* state, const std::uin
   state[7] += h;
 }
 
+// A block on its own, as the last of a short message mostly is. Scheduled as half of a pair it
+// would cost a whole pair's schedule and the pair's table of constants; here its schedule is
+// made two words at a time in 128-bit registers, in the low half of the pair layout, so that
+// the same rounds read it.
+__attribute__((noinline)) void lone_block(std::uint64_t* state, const unsigned char* data) {
+  const __m128i swap = _mm_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
+  alignas(16) std::uint64_t words[40 * 4];
+  alignas(16) std::uint64_t wk[40 * 4];
+  auto load2 = [&](int at) { return _mm_load_si128(reinterpret_cast<const __m128i*>(words + at)); };
+  auto store_step = [&](int j, __m128i x) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4 * j), x);
+    __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha512RoundConstants + 2 * j));
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * j), _mm_add_epi64(x, k));
+  };
+  for (int j = 0; j < 8; ++j) {
+    store_step(j, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * j)),
+                                   swap));
+  }
+  for (int j = 8; j < 40; ++j) {
+    const int x = 4 * j;
+    __m128i w15 = _mm_alignr_epi8(load2(x - 7 * 4), load2(x - 8 * 4), 8);
+    __m128i w7 = _mm_alignr_epi8(load2(x - 3 * 4), load2(x - 4 * 4), 8);
+    __m128i w2 = load2(x - 4);
+    __m128i s0 =
+        _mm_xor_si128(_mm_xor_si128(ror64x2(w15, 1), ror64x2(w15, 8)), _mm_srli_epi64(w15, 7));
+    __m128i s1 =
+        _mm_xor_si128(_mm_xor_si128(ror64x2(w2, 19), ror64x2(w2, 61)), _mm_srli_epi64(w2, 6));
+    store_step(j, _mm_add_epi64(_mm_add_epi64(load2(x - 8 * 4), w7), _mm_add_epi64(s0, s1)));
+  }
+  block_rounds<false>(state, wk, nullptr);
+}
+
 }  // namespace
 
 void sha512_blocks_avx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
   if (blocks == 0) return;
+  if (blocks == 1) {
+    lone_block(state, data);
+    return;
+  }
   PairSchedule schedules[2];
   fill_constants(schedules[0]);
-  // A lone block is scheduled twice over; the second copy is simply not used.
-  load_steps(schedules[0], data, blocks >= 2 ? data + 128 : data);
+  load_steps(schedules[0], data, data + 128);
   remaining_steps(schedules[0], 8);
   if (blocks > 2) fill_constants(schedules[1]);
   for (int now = 0; blocks != 0; now ^= 1) {

@@ -43,7 +43,8 @@ bool PosixPlatform::disk_free_bytes(const std::string& path, std::uint64_t* free
   if (statvfs(path.c_str(), &info) != 0 && statvfs(parent_of(path).c_str(), &info) != 0) {
     return false;
   }
-  *free_bytes = static_cast<std::uint64_t>(info.f_bfree) * info.f_frsize;
+  // The blocks kept back for the superuser are no room for this run's records.
+  *free_bytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
   return true;
 }
 

@@ -9,7 +9,8 @@ bool Win32Platform::disk_free_bytes(const std::string& path, std::uint64_t* free
   if (root.empty() || !GetDiskFreeSpaceExW(root.c_str(), &available, &total, &total_free)) {
     return false;
   }
-  *free_bytes = total_free.QuadPart;
+  // What this user may still write, quotas counted, not what the disk has free for anyone.
+  *free_bytes = available.QuadPart;
   return true;
 }
 

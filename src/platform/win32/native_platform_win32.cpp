@@ -4,6 +4,9 @@ const char kSeparator = '\\';
 const bool kNamesIgnoreCase = true;
 const char kOptionPrefixes[] = "-+/";
 const char kLineEnd[] = "\r\n";
+const char kSystemName[] = "Windows";
+// The help file the unknown-option prompt pages.
+const char kManualPlace[] = "tallysum.txt beside tallysum.exe";
 
 Platform& native_platform() {
   static Win32Platform platform;
