@@ -198,9 +198,15 @@ bool is_upper_hex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
+// A wide name column is mostly padding: it is stepped over a block of spaces at a time.
 std::string without_trailing_spaces(std::string_view text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return std::string(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
+  constexpr std::string_view kBlock = "                ";
+  std::size_t end = text.size();
+  while (end >= kBlock.size() && text.substr(end - kBlock.size(), kBlock.size()) == kBlock) {
+    end -= kBlock.size();
+  }
+  while (end > 0 && text[end - 1] == ' ') --end;
+  return std::string(text.substr(0, end));
 }
 
 int number_at(std::string_view text, std::size_t at, std::size_t digits) {
@@ -377,11 +383,8 @@ bool split_any_record(const std::string& record, const Settings& settings,
 std::string record_name(const std::string& record, const std::vector<Column>& columns) {
   for (const Column& column : columns) {
     if (column.kind != ColumnKind::kName) continue;
-    std::string name =
-        record.substr(column.start + column.name_offset, column.length - 1 - column.name_offset);
-    std::size_t end = name.find_last_not_of(' ');
-    name.resize(end == std::string::npos ? 0 : end + 1);
-    return name;
+    return without_trailing_spaces(std::string_view(record).substr(
+        column.start + column.name_offset, column.length - 1 - column.name_offset));
   }
   return "";
 }
@@ -408,15 +411,24 @@ bool unescapes_cleanly(const std::string& text) {
 namespace {
 
 // The facts of `record` split into `columns`.
-RecordFacts facts_of(const std::string& record, const std::vector<Column>& columns) {
-  RecordFacts facts;
+// Filled in place: a record read after another keeps the room the last one took.
+void facts_of(const std::string& record, const std::vector<Column>& columns, RecordFacts* out) {
+  RecordFacts& facts = *out;
+  std::size_t digests = 0;
+  facts.stamps.clear();
+  facts.has_size = false;
+  facts.has_short_name = false;
+  facts.zone.clear();
+  facts.short_name.clear();
   facts.name = record_name(record, columns);
   const std::string_view all(record);
   for (const Column& column : columns) {
     const std::string_view text = all.substr(column.start, column.length - 1);
     switch (column.kind) {
       case ColumnKind::kDigest:
-        facts.digests.push_back({column.label, std::string(without_leading_spaces(text))});
+        if (digests == facts.digests.size()) facts.digests.emplace_back();
+        facts.digests[digests].kind = column.label;
+        facts.digests[digests++].text = without_leading_spaces(text);
         break;
       case ColumnKind::kSize:
         facts.has_size = true;
@@ -436,7 +448,7 @@ RecordFacts facts_of(const std::string& record, const std::vector<Column>& colum
         break;
     }
   }
-  return facts;
+  facts.digests.resize(digests);
 }
 
 }  // namespace
@@ -484,12 +496,12 @@ bool RecordLayouts::read(const std::string& line, RecordFacts* facts) const {
   if (!line.empty() && line[0] == '\\') {
     const std::string rest = line.substr(1);
     if (forms_->split(rest, &columns) && unescapes_cleanly(record_name(rest, columns))) {
-      *facts = facts_of(rest, columns);
+      facts_of(rest, columns, facts);
       return true;
     }
   }
   if (!forms_->split(line, &columns)) return false;
-  *facts = facts_of(line, columns);
+  facts_of(line, columns, facts);
   return true;
 }
 
