@@ -109,12 +109,14 @@ void apply_whole_file(LineSource* file, std::string* refused) {
 
 // Reading a FIFO or a device could block for ever, and a directory holds no lines: only a
 // regular file is read.
-bool read_configuration(const std::string& path, LineSource* file) {
-  return read_text_file(path, &file->text);
+bool read_configuration(const std::string& path, LineSource* file, std::string* why) {
+  return read_text_file(path, &file->text, why);
 }
 
-void report_unopenable_file() {
+// The message does not name the file, so the line with the system's reason does.
+void report_unopenable_file(const std::string& path, const std::string& why) {
   std::fputs("\nCouldn't open .ini file\n", stdout);
+  if (!why.empty()) std::fprintf(stdout, "%s: %s\n", printable_text(path).c_str(), why.c_str());
   std::fflush(stdout);
   if (os().read_key() == kKeyInterrupted) check_interrupt();
 }
@@ -154,8 +156,9 @@ std::string read_configuration_file(int argc, char** argv) {
   ConfigurationFile config;
   if (!find_configuration_file(program, &config)) return "";
   LineSource file;
-  if (!read_configuration(config.path, &file)) {
-    report_unopenable_file();
+  std::string why;
+  if (!read_configuration(config.path, &file, &why)) {
+    report_unopenable_file(config.path, why);
     return "";
   }
   std::string refused;

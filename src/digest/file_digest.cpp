@@ -13,7 +13,14 @@ namespace {
 constexpr std::size_t kReadSize = 1 << 16;
 constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
 
-enum class PassOutcome { kComplete, kFailed, kInterrupted, kShort };
+enum class PassOutcome { kComplete, kFailed, kInterrupted };
+
+struct Pass {
+  PassOutcome outcome = PassOutcome::kComplete;
+  // The whole file came in one read that asked for more and brought exactly its size: no
+  // byte can have been added or lost unseen since its facts were taken.
+  bool settled = false;
+};
 
 // Each thread reads into its own buffer, obtained once and kept.
 unsigned char* read_buffer() {
@@ -45,45 +52,45 @@ void update_all(DigestSet* set, std::uint64_t at, const unsigned char* bytes, st
   }
 }
 
-// Reads from `start` up to `limit` (or the end), feeding `set`. `expected` is how many bytes
-// the file's size promises; reaching it ends the pass without a further read, and a pass that
-// ends short of it reports kShort.
-PassOutcome read_pass(InputHandle input, DigestSet* set, std::uint64_t limit,
-                      std::uint64_t expected) {
-  const std::uint64_t start = set->request.start;
-  if (start >= limit) return expected == 0 ? PassOutcome::kComplete : PassOutcome::kShort;
-  // A position the system refuses would have the digest start at the wrong byte.
-  if (start != 0 && !os().seek_input(input, start)) return PassOutcome::kFailed;
-  if (expected != kToTheEnd && worth_splitting(set->request, expected, set->request.helpers)) {
-    SplitRead read = split_read(input, set, expected, *set->request.helpers);
-    if (read.interrupted) return PassOutcome::kInterrupted;
-    if (read.failed) return PassOutcome::kFailed;
-    return read.fed == expected ? PassOutcome::kComplete : PassOutcome::kShort;
-  }
-  unsigned char* buffer = read_buffer();
-  std::uint64_t done = 0;
-  while (done < expected || expected == kToTheEnd) {
-    if (os().interrupt_pending()) return PassOutcome::kInterrupted;
-    std::uint64_t left = limit - (start + done);
-    if (left == 0) break;
-    std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadSize));
-    bool failed = false;
-    std::size_t got = read_chunk(input, buffer, count, &failed);
-    if (failed) {
-      return os().interrupt_pending() ? PassOutcome::kInterrupted : PassOutcome::kFailed;
-    }
-    if (got == 0) break;
-    feed_digests(set, buffer, got);
-    done += got;
-  }
-  return expected != kToTheEnd && done != expected ? PassOutcome::kShort : PassOutcome::kComplete;
+PassOutcome failed_read() {
+  return os().interrupt_pending() ? PassOutcome::kInterrupted : PassOutcome::kFailed;
 }
 
-// The bytes a pass over a file of `size` bytes must deliver.
-std::uint64_t expected_bytes(const DigestRequest& request, std::int64_t size) {
-  std::uint64_t end =
-      std::min<std::uint64_t>(pass_limit(request), static_cast<std::uint64_t>(size));
-  return request.start < end ? end - request.start : 0;
+// Reads from the start offset up to `limit`, or until the input ends, feeding `set`. A
+// regular file's `size` (kToTheEnd: none) ends the reading once a read reaches it, without a
+// further call: a file that grew meanwhile shows in its facts afterwards. A size says nothing
+// about content on its own (a file of the system's own making reports 0 and has bytes), so a
+// read below it goes on until the input ends.
+Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint64_t size) {
+  const std::uint64_t start = set->request.start;
+  if (start >= limit) return Pass{};
+  // A position the system refuses would have the digest start at the wrong byte.
+  if (start != 0 && !os().seek_input(input, start)) return Pass{PassOutcome::kFailed};
+  const std::uint64_t end = std::min(limit, size);
+  if (end > start && worth_splitting(set->request, end - start, set->request.helpers)) {
+    SplitRead read = split_read(input, set, end - start, *set->request.helpers);
+    if (read.interrupted) return Pass{PassOutcome::kInterrupted};
+    return Pass{read.failed ? PassOutcome::kFailed : PassOutcome::kComplete};
+  }
+  unsigned char* buffer = read_buffer();
+  Pass pass;
+  std::uint64_t position = start;
+  for (int reads = 1; position < limit; ++reads) {
+    if (os().interrupt_pending()) return Pass{PassOutcome::kInterrupted};
+    std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(limit - position, kReadSize));
+    bool failed = false;
+    std::size_t got = read_chunk(input, buffer, count, &failed);
+    if (failed) return Pass{failed_read()};
+    if (got == 0) break;
+    feed_digests(set, buffer, got);
+    position += got;
+    if (position == size) {
+      pass.settled = reads == 1 && got < count;
+      break;
+    }
+  }
+  return pass;
 }
 
 bool same_file_state(const DirEntry& before, const DirEntry& after) {
@@ -99,35 +106,96 @@ DigestOutcome outcome_of(PassOutcome pass) {
       return DigestOutcome::kReadFailed;
     case PassOutcome::kInterrupted:
       return DigestOutcome::kInterrupted;
-    case PassOutcome::kShort:
-      return DigestOutcome::kChanged;
   }
   return DigestOutcome::kReadFailed;
 }
 
-// One open and one read of a file. `base` holds the facts the pass starts from; without them
-// (a second reading) they are taken from the open file itself.
-DigestOutcome one_reading(const Directory& dir, const std::string& name,
-                          const DigestRequest& request, bool have_base, DirEntry* base,
-                          DigestTexts* texts) {
-  InputHandle input = open_for_digest(dir, name);
-  if (input == nullptr) return DigestOutcome::kNotOpened;
-  if (!have_base && !os().input_facts(input, base)) {
+InputAccess access_for(const DigestRequest& request) {
+  return request.reset_times ? InputAccess::kReadAndRestoreTimes : InputAccess::kRead;
+}
+
+bool nothing_to_read(const DigestRequest& r) {
+  return !(r.md5 || r.sha1 || r.crc32 || r.sha256 || r.sha384 || r.sha512);
+}
+
+// The gate's word on `facts`, as the outcome of a file that is not to be read; kDone when it
+// is.
+DigestOutcome admitted(const FileGate& gate, const DirEntry& facts) {
+  switch (gate ? gate(facts) : Admission::kRead) {
+    case Admission::kRead:
+      return DigestOutcome::kDone;
+    case Admission::kReject:
+      return DigestOutcome::kRejected;
+    case Admission::kPutBack:
+      return DigestOutcome::kPutBack;
+  }
+  return DigestOutcome::kDone;
+}
+
+// Facts from the open file or a look-up carry the name the walk found the file by.
+void name_as_listed(const DirEntry& listed, DirEntry* facts) {
+  facts->name = listed.name;
+  facts->short_name = listed.short_name;
+}
+
+// A file that is not opened, because nothing is to be read of it or because it cannot be: its
+// facts come from one look-up, and `unread` is its outcome when the gate lets it through.
+DigestOutcome looked_up(const Directory& dir, const DirEntry& listed, const FileGate& gate,
+                        DigestOutcome unread, DirEntry* facts) {
+  switch (os().entry_facts(dir, listed.name, facts)) {
+    case Lookup::kFound:
+      break;
+    case Lookup::kGone:
+      return DigestOutcome::kGone;
+    case Lookup::kUnreadable:
+      return DigestOutcome::kUnreadable;
+  }
+  // A directory put in its place since it was listed is no file of the catalogue.
+  if ((facts->attributes & kAttrDirectory) != 0) return DigestOutcome::kGone;
+  name_as_listed(listed, facts);
+  DigestOutcome admission = admitted(gate, *facts);
+  return admission == DigestOutcome::kDone ? unread : admission;
+}
+
+// Whether the open file still has the size and last-write time it was reached with.
+bool still_as_reached(InputHandle input, const DirEntry& reached) {
+  DirEntry now;
+  return os().input_facts(input, &now) && same_file_state(reached, now);
+}
+
+// One open and one reading of a file, its facts taken from the open file before a byte is
+// read. The stamps go back through the same handle, and only over a file that did not change.
+DigestOutcome one_reading(const Directory& dir, const DirEntry& listed,
+                          const DigestRequest& request, const FileGate& gate,
+                          DigestResult* result) {
+  InputHandle input = open_for_digest(dir, listed.name, access_for(request));
+  if (input == nullptr) {
+    return looked_up(dir, listed, gate, DigestOutcome::kNotOpened, &result->facts);
+  }
+  DirEntry& facts = result->facts;
+  DigestOutcome outcome = DigestOutcome::kGone;  // no regular file, or not any more
+  if (os().input_facts(input, &facts)) {
+    name_as_listed(listed, &facts);
+    outcome = admitted(gate, facts);
+  }
+  if (outcome != DigestOutcome::kDone) {
     os().close_input(input);
-    return DigestOutcome::kChanged;
+    return outcome;
   }
   DigestSet set;
   start_digests(&set, request);
-  PassOutcome pass =
-      read_pass(input, &set, pass_limit(request), expected_bytes(request, base->size));
-  DirEntry after;
-  bool still = os().input_facts(input, &after);
-  os().close_input(input);
-  if (pass == PassOutcome::kComplete && !(still && same_file_state(*base, after))) {
-    pass = PassOutcome::kShort;
+  Pass pass = read_pass(input, &set, pass_limit(request), static_cast<std::uint64_t>(facts.size));
+  outcome = outcome_of(pass.outcome);
+  if (outcome != DigestOutcome::kInterrupted) {
+    bool unchanged = (pass.settled && !request.reset_times) || still_as_reached(input, facts);
+    if (outcome == DigestOutcome::kDone && !unchanged) outcome = DigestOutcome::kChanged;
+    if (request.reset_times) {
+      result->reset_failed = !(unchanged && os().set_input_times(input, facts));
+    }
   }
-  if (pass == PassOutcome::kComplete) finish_digests(&set, texts);
-  return outcome_of(pass);
+  os().close_input(input);
+  if (outcome == DigestOutcome::kDone) finish_digests(&set, &result->texts);
+  return outcome;
 }
 
 }  // namespace
@@ -213,16 +281,16 @@ std::uint64_t pass_limit(const DigestRequest& request) {
   return kToTheEnd;
 }
 
-InputHandle open_for_digest(const Directory& dir, const std::string& name) {
+InputHandle open_for_digest(const Directory& dir, const std::string& name, InputAccess access) {
   bool was_ansi = os().file_apis_are_ansi();
   if (!was_ansi) os().set_file_apis_ansi();
-  InputHandle input = os().open_file(dir, name, nullptr);
+  InputHandle input = os().open_file(dir, name, access, nullptr);
   if (input != nullptr) return input;
   os().set_file_apis_oem();
-  input = os().open_file(dir, name, nullptr);
+  input = os().open_file(dir, name, access, nullptr);
   if (was_ansi) os().set_file_apis_ansi();
   // A file another process holds open for writing refuses the normal open.
-  if (input == nullptr) input = os().open_file_shared(dir, name, nullptr);
+  if (input == nullptr) input = os().open_file_shared(dir, name, access, nullptr);
   return input;
 }
 
@@ -235,21 +303,18 @@ std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool*
   return static_cast<std::size_t>(got);
 }
 
-DigestResult digest_file(const Directory& dir, const DirEntry& listed,
-                         const DigestRequest& request) {
+DigestResult digest_file(const Directory& dir, const DirEntry& listed, const DigestRequest& request,
+                         const FileGate& gate) {
   DigestResult result;
-  result.facts = listed;
-  result.outcome = one_reading(dir, listed.name, request, true, &result.facts, &result.texts);
+  if (nothing_to_read(request)) {
+    result.outcome = looked_up(dir, listed, gate, DigestOutcome::kDone, &result.facts);
+    return result;
+  }
+  result.outcome = one_reading(dir, listed, request, gate, &result);
   if (result.outcome == DigestOutcome::kChanged) {
     // Read once more from what the file is now; a second change means it is being written.
-    DirEntry fresh = listed;
-    result.outcome = one_reading(dir, listed.name, request, false, &fresh, &result.texts);
-    if (result.outcome == DigestOutcome::kDone) result.facts = fresh;
-  }
-  // A file that cannot be opened because it is gone is no file of the catalogue any more.
-  DirEntry now;
-  if (result.outcome == DigestOutcome::kNotOpened && !os().entry_facts(dir, listed.name, &now)) {
-    result.outcome = DigestOutcome::kGone;
+    result = DigestResult{};
+    result.outcome = one_reading(dir, listed, request, gate, &result);
   }
   if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
   return result;
@@ -264,10 +329,15 @@ DigestResult whole_pass(InputHandle input, const DigestRequest& request) {
   if (input == nullptr) {
     result.outcome = DigestOutcome::kNotOpened;
   } else {
+    const bool known = os().input_facts(input, &result.facts);
+    if (!known) result.facts = DirEntry{};
     DigestSet set;
     start_digests(&set, request);
-    PassOutcome pass = read_pass(input, &set, pass_limit(request), kToTheEnd);
-    if (!os().input_facts(input, &result.facts)) result.facts = DirEntry{};
+    PassOutcome pass = read_pass(input, &set, pass_limit(request), kToTheEnd).outcome;
+    // Stamps that could not be taken are never written back.
+    if (request.reset_times && pass != PassOutcome::kInterrupted) {
+      result.reset_failed = !(known && os().set_input_times(input, result.facts));
+    }
     os().close_input(input);
     result.outcome = outcome_of(pass);
     if (pass == PassOutcome::kComplete) finish_digests(&set, &result.texts);
@@ -280,9 +350,9 @@ DigestResult whole_pass(InputHandle input, const DigestRequest& request) {
 
 DigestResult digest_stream(const Directory& dir, const std::string& carrier,
                            const std::string& stream, const DigestRequest& request) {
-  return whole_pass(os().open_stream(dir, carrier, stream), request);
+  return whole_pass(os().open_stream(dir, carrier, stream, access_for(request)), request);
 }
 
 DigestResult digest_path(const std::string& path, const DigestRequest& request) {
-  return whole_pass(os().open_path(path), request);
+  return whole_pass(os().open_path(path, nullptr), request);
 }

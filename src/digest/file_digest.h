@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "digest/digest_kinds.h"
@@ -27,16 +28,27 @@ struct DigestRequest {
   // Workers that may share the kinds of one large file with the reading thread; null: the
   // reading thread alone.
   WorkPool* helpers = nullptr;
+  // Put the stamps the file had when it was reached back through the handle it was read
+  // from, once it is read.
+  bool reset_times = false;
 };
 
 enum class DigestOutcome {
   kDone,
   kNotOpened,    // neither open could read it
-  kGone,         // it is no longer there: it vanished after it was listed
+  kGone,         // it is no file of the catalogue: it vanished, or is no regular file now
+  kUnreadable,   // it is there, but its facts cannot be taken
+  kRejected,     // the gate turned it away on its facts: nothing was read
+  kPutBack,      // the gate asked for it later: nothing was read
   kReadFailed,   // a read failed part-way
   kChanged,      // it changed while it was read, and again when it was read once more
   kInterrupted,  // an interrupt arrived: the caller ends the run
 };
+
+// What the caller makes of a file's facts, taken when the file is reached and before a byte
+// of it is read: read it, turn it away (a filter rejects it), or leave it for later.
+enum class Admission { kRead, kReject, kPutBack };
+using FileGate = std::function<Admission(const DirEntry& facts)>;
 
 // One text per requested kind (upper-case hexadecimal; CRC-32 as eight digits), empty for a
 // kind not requested. When the outcome is not kDone every requested kind holds its marker:
@@ -61,9 +73,12 @@ std::size_t kind_count(const DigestRequest& request);
 struct DigestResult {
   DigestOutcome outcome = DigestOutcome::kDone;
   DigestTexts texts;
-  // The file as the pass that counts found it: the listed facts, or fresh ones when it had to
-  // be read once more.
+  // The file as the reading that counts found it when it reached it, under its listed name:
+  // the facts the gate saw and the record shows.
   DirEntry facts;
+  // The stamps were asked back and could not be put back (or the file changed meanwhile, and
+  // stale stamps are never written over a change).
+  bool reset_failed = false;
 };
 
 // The contexts of every requested kind, fed in file order; MD5 stops at its end offset.
@@ -89,17 +104,23 @@ std::uint64_t pass_limit(const DigestRequest& request);
 
 // Opens `name` in `dir` for digest input in the ANSI code page, retrying in the OEM code page,
 // then with the shared open; nullptr when all fail.
-InputHandle open_for_digest(const Directory& dir, const std::string& name);
+InputHandle open_for_digest(const Directory& dir, const std::string& name,
+                            InputAccess access = InputAccess::kRead);
 // Bytes read; 0 at the end of the file and on a read error, which also sets *failed.
 std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool* failed);
 
-// One pass over a file of `dir` as listed: a file whose size or last-write time differs at the
-// end of the read from what the pass started from, or that gives fewer bytes than its size, is
-// read once more from fresh facts, and is reported kChanged when it changes again.
-DigestResult digest_file(const Directory& dir, const DirEntry& listed,
-                         const DigestRequest& request);
+// One pass over the file `listed` names in `dir` (its name, and its 8.3 name, are all that is
+// used of it). The facts are taken when the file is reached, from the open file (without a
+// digest to compute, from one look-up; the file is not opened), and `gate` (null: read
+// everything) decides on them before a byte is read. The file is read until the system says
+// it ended, or, for a regular file, until a read brings it to its size. A file whose size or
+// last-write time is no longer what it was reached with is read once more from fresh facts,
+// through the gate again, and is reported kChanged when it changes again.
+DigestResult digest_file(const Directory& dir, const DirEntry& listed, const DigestRequest& request,
+                         const FileGate& gate = nullptr);
 // One pass over the named stream `stream` of `carrier` in `dir` (`carrier` empty: of the
-// directory itself).
+// directory itself); with reset_times, the stamps its carrier had when it was opened go back
+// through the stream's own handle.
 DigestResult digest_stream(const Directory& dir, const std::string& carrier,
                            const std::string& stream, const DigestRequest& request);
 // One pass over a regular file named by a path (tests, the benchmark).

@@ -83,12 +83,12 @@ FileTimes DiskRecords::times_of(const DirEntry& f) const {
   return times;
 }
 
-void DiskRecords::take_file(const Directory& dir, const DirEntry& entry,
-                            const DigestResult& digest) {
-  // Vanished since the walk listed it: its catalogue record is missing.
-  if (digest.outcome == DigestOutcome::kGone) return;
+void DiskRecords::take_file(const Directory& dir, const DigestResult& digest) {
+  const DirEntry& entry = digest.facts;
   const std::string full_path = dir.path + entry.name;
   report_digest_outcome(digest.outcome, full_path);
+  // Vanished since the walk listed it, or no file now: its catalogue record is missing.
+  if (!gives_record(digest.outcome)) return;
   counters.file_count += 1;
   counters.byte_total += digest.facts.size;
 
@@ -152,9 +152,12 @@ void DiskRecords::take_stream(const std::string& text, const std::string& direct
 
 void DiskSink::file(const Directory& dir, const DirEntry& entry) {
   check_interrupt();
-  if (!records_.wanted(dir, entry)) return;
-  if (entry.size >= kLongReadSize) flush_before_long_wait();
-  records_.take_file(dir, entry, digest_file(dir, entry, file_digest_request()));
+  auto gate = [&](const DirEntry& facts) {
+    if (!records_.wanted(dir, facts)) return Admission::kReject;
+    if (facts.size >= kLongReadSize) flush_before_long_wait();
+    return Admission::kRead;
+  };
+  records_.take_file(dir, digest_file(dir, entry, file_digest_request(), gate));
 }
 
 void DiskSink::directory_streams(const Directory& parent, const std::string& name,
@@ -167,12 +170,11 @@ void OrderedDiskSink::directory_streams(const Directory& parent, const std::stri
   records_.take_directory_streams(parent, name, path, n);
 }
 
-bool OrderedDiskSink::wanted(const Directory& dir, const DirEntry& entry) {
-  return records_.wanted(dir, entry);
+bool OrderedDiskSink::wanted(const Directory& dir, const DirEntry& facts) {
+  return records_.wanted(dir, facts);
 }
 
-void OrderedDiskSink::digested(const Directory& dir, const DirEntry& entry,
-                               const DigestResult& digest) {
+void OrderedDiskSink::digested(const Directory& dir, const DigestResult& digest) {
   check_interrupt();
-  records_.take_file(dir, entry, digest);
+  records_.take_file(dir, digest);
 }

@@ -32,10 +32,12 @@ class DiskRecords {
  public:
   // `own_files`: full paths of the catalogue's own files, which the comparison leaves out.
   DiskRecords(const DiskView& view, std::vector<std::string> own_files, RecordMerge& merge);
-  // Whether the comparison takes the file: it passes the filters and is not the catalogue.
-  bool wanted(const Directory& dir, const DirEntry& entry) const;
-  // A wanted file, its digests made: its record and its streams' go to the merge.
-  void take_file(const Directory& dir, const DirEntry& entry, const DigestResult& digest);
+  // Whether the comparison takes a file with these facts: it passes the filters and is not
+  // the catalogue. Asked by whichever thread reaches the file.
+  bool wanted(const Directory& dir, const DirEntry& facts) const;
+  // A file's digest pass: its record and its streams' go to the merge, unless the pass found
+  // no file to compare.
+  void take_file(const Directory& dir, const DigestResult& digest);
   // The first `n` streams of the stream table, of the directory `name` of `parent` (empty:
   // `parent` itself) whose full path is `path`.
   void take_directory_streams(const Directory& parent, const std::string& name,
@@ -81,8 +83,8 @@ class OrderedDiskSink : public OrderedRecordWriters {
                          int n) override;
 
  protected:
-  bool wanted(const Directory& dir, const DirEntry& entry) override;
-  void digested(const Directory& dir, const DirEntry& entry, const DigestResult& digest) override;
+  bool wanted(const Directory& dir, const DirEntry& facts) override;
+  void digested(const Directory& dir, const DigestResult& digest) override;
 
  private:
   DiskRecords& records_;

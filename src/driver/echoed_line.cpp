@@ -69,7 +69,9 @@ class NamesOnDisk {
     Directory directory{dir, os().open_directory(dir, &why)};
     DirListing listing;
     if (directory.handle != nullptr && os().list_directory(directory, &listing, &why)) {
-      for (const DirEntry& entry : listing.entries) at->second.push_back(folded(entry.name));
+      for (std::size_t i = 0; i < listing.size(); ++i) {
+        at->second.push_back(folded(std::string(listing.name(i))));
+      }
     }
     if (directory.handle != nullptr) os().close_directory(directory.handle);
     std::sort(at->second.begin(), at->second.end());

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "digest/work_pool.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
+#include "output/catalogue_digest.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
@@ -187,18 +187,21 @@ std::size_t ordered_window(const WorkPool& workers) {
 
 void open_output_and_complete() {
   if (settings.output_target == 1) {
-    OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0);
+    std::string why;
+    OutputHandle file = open_output_file(settings.output_path, settings.append_output != 0, &why);
     if (file == nullptr) {
       std::fprintf(stderr,
                    settings.append_output ? "\ncan't open output file %s\n"
                                           : "\ncan't create output file %s\n",
                    settings.output_path.c_str());
       std::fprintf(stderr, "FILE: %s, LINE %d\n", kMainModule, __LINE__);
+      if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
       // Not 0: nothing was listed, and 0 would report that failure as success to every
       // script that calls the program.
       end_run_at_once(kOutputFile);
     }
     use_output_file(file, settings.output_path);
+    describe_output_files_with(catalogue_digest_lines);
   }
   complete_settings();
 }

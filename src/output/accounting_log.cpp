@@ -1,13 +1,13 @@
 #include "output/accounting_log.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "output/destinations.h"
 #include "platform/platform.h"
 #include "run/output_stream.h"
 #include "run/settings.h"
+#include "run/termination.h"
 
 namespace {
 
@@ -17,10 +17,15 @@ constexpr std::size_t kScanChunk = 1 << 16;
 constexpr const char* kEntryStartLine =
     "\n***********************************************************\n";
 
-[[noreturn]] void exit_error_opening(int line, const std::string& path) {
+// The status a log that cannot be prepared has always ended the process with, which the
+// table of reasons happens to name so.
+constexpr ExitReason kLogUnusable = kUserAborted;
+
+// `why`: the system's reason, on a line of its own after the message when there is one.
+[[noreturn]] void exit_error_opening(int line, const std::string& path, const std::string& why) {
   std::fprintf(stderr, "\n%s\n%d\nerror opening %s\n", kModule, line, path.c_str());
-  std::fflush(nullptr);
-  std::exit(1);
+  if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+  end_run_at_once(kLogUnusable);
 }
 
 bool is_padding(char c) {
@@ -51,18 +56,18 @@ std::uint64_t padding_start(InputHandle input, std::uint64_t size) {
 
 void trim_accounting_file(const std::string& path) {
   DirEntry facts;
-  if (!os().path_facts(path, &facts)) {
-    // A named pipe or a device has nothing to cut, and reading one could wait for ever.
-    if (os().is_directory(path)) exit_error_opening(__LINE__, path);
-    OutputHandle created = os().open_output(path, OutputMode::kAppend, nullptr);
-    if (created == nullptr) exit_error_opening(__LINE__, path);
+  std::string why;
+  if (!os().path_facts(path, &facts) || (facts.attributes & kAttrDirectory) != 0) {
+    // Missing, it is created; a directory the system refuses, in its own words; a device has
+    // nothing to cut, and reading one could wait for ever.
+    OutputHandle created = os().open_output(path, OutputMode::kAppend, &why);
+    if (created == nullptr) exit_error_opening(__LINE__, path, why);
     os().close_output(created);
     return;
   }
-  if ((facts.attributes & kAttrDirectory) != 0) exit_error_opening(__LINE__, path);
   if (facts.size <= 0) return;
-  InputHandle input = os().open_path(path);
-  if (input == nullptr) exit_error_opening(__LINE__, path);
+  InputHandle input = os().open_path(path, &why);
+  if (input == nullptr) exit_error_opening(__LINE__, path, why);
   const std::uint64_t size = static_cast<std::uint64_t>(facts.size);
   const std::uint64_t keep = padding_start(input, size);
   os().close_input(input);
@@ -70,7 +75,8 @@ void trim_accounting_file(const std::string& path) {
 }
 
 bool open_accounting_log(const std::string& path) {
-  if (!os().acquire_log_lock(path)) exit_error_opening(__LINE__, path);
+  std::string why;
+  if (!os().acquire_log_lock(path, &why)) exit_error_opening(__LINE__, path, why);
   trim_accounting_file(path);
   OutputHandle log = os().open_output(path, OutputMode::kAppend, nullptr);
   if (log == nullptr) {
@@ -80,6 +86,7 @@ bool open_accounting_log(const std::string& path) {
   }
   settings.accounting_file = log;
   settings.accounting_path = path;
+  start_log_entry();
   // Each piece of the entry is written as it comes: what is written survives a crash.
   write_log(kEntryStartLine);
   return true;

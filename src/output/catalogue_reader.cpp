@@ -38,6 +38,10 @@ std::string shown(const std::string& path) {
   return printable_text(path);
 }
 
+std::string cannot_open(const std::string& path, const std::string& why) {
+  return shown(path) + " cannot be opened or read" + (why.empty() ? "" : ": " + why);
+}
+
 }  // namespace
 
 // The lines of one file, read a piece at a time.
@@ -46,8 +50,9 @@ class CatalogueReader::Lines {
   ~Lines() {
     if (input_ != nullptr) os().close_input(input_);
   }
-  bool open(const std::string& path, std::uint64_t offset) {
-    input_ = os().open_path(path);
+  // False with the system's reason in `why` when the file cannot be opened.
+  bool open(const std::string& path, std::uint64_t offset, std::string* why) {
+    input_ = os().open_path(path, why);
     if (input_ == nullptr) return false;
     offset_ = offset;
     return offset == 0 || os().seek_input(input_, offset);
@@ -123,8 +128,9 @@ bool CatalogueReader::open(const std::vector<std::string>& paths, std::string* p
 // run's records: a record that happens to begin like one is still a record.
 bool CatalogueReader::prescan_first(std::string* problem) {
   Lines lines;
-  if (!lines.open(paths_[0], 0)) {
-    *problem = shown(paths_[0]) + " cannot be opened or read";
+  std::string why;
+  if (!lines.open(paths_[0], 0, &why)) {
+    *problem = cannot_open(paths_[0], why);
     return false;
   }
   struct Seen {
@@ -176,8 +182,9 @@ bool CatalogueReader::prescan_first(std::string* problem) {
 // another file follows; the last one may tell the adjusted name width.
 bool CatalogueReader::prescan_continuation(std::size_t i, std::string* problem) {
   Lines lines;
-  if (!lines.open(paths_[i], 0)) {
-    *problem = shown(paths_[i]) + " cannot be opened or read";
+  std::string why;
+  if (!lines.open(paths_[i], 0, &why)) {
+    *problem = cannot_open(paths_[i], why);
     return false;
   }
   std::string line;
@@ -205,8 +212,9 @@ bool CatalogueReader::prescan_continuation(std::size_t i, std::string* problem) 
 bool CatalogueReader::open_records(std::size_t index, std::uint64_t offset, std::string* problem) {
   file_ = index;
   lines_ = std::make_unique<Lines>();
-  if (lines_->open(paths_[index], offset)) return true;
-  *problem = shown(paths_[index]) + " cannot be opened or read";
+  std::string why;
+  if (lines_->open(paths_[index], offset, &why)) return true;
+  *problem = cannot_open(paths_[index], why);
   return false;
 }
 

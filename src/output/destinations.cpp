@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output/catalogue_digest.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
@@ -27,7 +28,7 @@ std::uint64_t disk_free_at_start = 0;
 int longest_record = 0;
 
 [[noreturn]] void end_with_write_error(const std::string& name) {
-  std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
+  report_write_error(name);
   terminate_run(kWriteError);
 }
 
@@ -67,7 +68,7 @@ bool file_ends_with(const std::string& path, const std::string& tail) {
       facts.size < static_cast<std::int64_t>(written.size())) {
     return false;
   }
-  InputHandle input = os().open_path(path);
+  InputHandle input = os().open_path(path, nullptr);
   if (input == nullptr) return false;
   std::string found(written.size(), '\0');
   bool same =
@@ -134,7 +135,7 @@ void remove_trailing_ctrl_z(const std::string& path) {
       facts.size <= 0) {
     return;
   }
-  InputHandle input = os().open_path(path);
+  InputHandle input = os().open_path(path, nullptr);
   if (input == nullptr) return;
   unsigned char last = 0;
   bool ends_with_ctrl_z = os().seek_input(input, static_cast<std::uint64_t>(facts.size) - 1) &&
@@ -143,10 +144,10 @@ void remove_trailing_ctrl_z(const std::string& path) {
   if (ends_with_ctrl_z) os().truncate_file(path, static_cast<std::uint64_t>(facts.size) - 1);
 }
 
-OutputHandle open_output_file(const std::string& path, bool append) {
-  if (!append) return os().open_output(path, OutputMode::kCreate, nullptr);
+OutputHandle open_output_file(const std::string& path, bool append, std::string* error) {
+  if (!append) return os().open_output(path, OutputMode::kCreate, error);
   remove_trailing_ctrl_z(path);
-  return os().open_output(path, OutputMode::kAppend, nullptr);
+  return os().open_output(path, OutputMode::kAppend, error);
 }
 
 void expand_dated_path(std::string* path) {
@@ -214,6 +215,8 @@ void note_record_length(std::size_t length) {
 void continue_on_new_disk() {
   std::string closing_line = continuation_line();
   close_full_disk_file(closing_line);
+  // The full disk leaves with the user: its file's digest is taken while it is still here.
+  if (settings.accounting_file != nullptr) note_catalogue_digest(settings.output_path);
   wait_for_new_disk(closing_line);
   start_disk();
   OutputHandle file = os().open_output(settings.output_path, OutputMode::kReplace, nullptr);

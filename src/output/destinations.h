@@ -8,8 +8,8 @@
 
 // Opens the output file to be created (or emptied), or, with `append`, to be added to at its
 // end with a trailing Ctrl-Z removed first. nullptr when it cannot be opened; the caller
-// reports that.
-OutputHandle open_output_file(const std::string& path, bool append);
+// reports that, with the system's reason from `error` when given.
+OutputHandle open_output_file(const std::string& path, bool append, std::string* error = nullptr);
 // Removes a 0x1A (an old end-of-text mark) that is the very last byte of the file, so that
 // appended records do not stand behind it. A missing or empty file is left alone.
 void remove_trailing_ctrl_z(const std::string& path);

@@ -67,11 +67,12 @@ void append_digests(std::string* out, const DigestTexts& texts) {
   }
 }
 
-void reset_times_after_reading(const Directory& dir, const DirEntry& entry) {
-  if (!settings.reset_access_time) return;
-  if (reset_file_times(dir, entry.name, entry) == 0) return;
+// The reading put the stamps back itself, through the handle it read from; what is left here
+// is to say when it could not.
+void report_reset(const std::string& full_path, const DigestResult& digest) {
+  if (!settings.reset_access_time || !digest.reset_failed) return;
   // Shown as the records show it: a line end in the name must not forge a line of its own.
-  const std::string shown = printable_text(dir.path + entry.name);
+  const std::string shown = printable_text(full_path);
   std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
   std::fprintf(message_stream, "\nCan't reset filetime for %s\n", shown.c_str());
 }
@@ -90,10 +91,10 @@ void append_details(std::string* out, const DirEntry& entry, const std::string& 
   }
 }
 
-bool passes(const Directory& dir, const DirEntry& entry) {
-  FileFacts facts{entry.size,       entry.creation,   entry.last_access,
-                  entry.last_write, entry.attributes, dir.path + entry.name};
-  return passes_filters(facts);
+bool passes(const Directory& dir, const DirEntry& facts) {
+  FileFacts file{facts.size,       facts.creation,   facts.last_access,
+                 facts.last_write, facts.attributes, dir.path + facts.name};
+  return passes_filters(file);
 }
 
 }  // namespace
@@ -106,6 +107,11 @@ std::string file_record_name(const Directory& dir, const DirEntry& entry) {
     return names.shown.substr(0, static_cast<std::size_t>(settings.name_width));
   }
   return names.shown;
+}
+
+bool gives_record(DigestOutcome outcome) {
+  return outcome != DigestOutcome::kGone && outcome != DigestOutcome::kRejected &&
+         outcome != DigestOutcome::kPutBack && outcome != DigestOutcome::kUnreadable;
 }
 
 int page_length() {
@@ -122,6 +128,7 @@ DigestRequest file_digest_request() {
   request.sha512 = settings.sha512 != 0;
   request.start = static_cast<std::uint64_t>(settings.start_offset);
   request.md5_end = static_cast<std::uint64_t>(settings.end_offset);
+  request.reset_times = settings.reset_access_time != 0;
   return request;
 }
 
@@ -130,9 +137,15 @@ void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
   switch (outcome) {
     case DigestOutcome::kDone:
     case DigestOutcome::kGone:
+    case DigestOutcome::kRejected:
+    case DigestOutcome::kPutBack:
       return;
     case DigestOutcome::kInterrupted:
       terminate_run(kInputFile);
+    case DigestOutcome::kUnreadable:
+      // As the walk says it of an entry whose kind it cannot tell.
+      what = "Can't read file ";
+      break;
     case DigestOutcome::kNotOpened:
       what = "Can't open file for reading, digest not computed: ";
       break;
@@ -154,10 +167,10 @@ void pause_when_due() {
 }
 
 // Everything of the record after its pause, the digest made.
-void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult digest) {
-  // Vanished since the walk listed it: no record and no count, as for a file never found.
-  if (digest.outcome == DigestOutcome::kGone) return;
+void write_record_of(const Directory& dir, DigestResult digest) {
+  const DirEntry& entry = digest.facts;
   const std::string full_path = dir.path + entry.name;
+  if (!gives_record(digest.outcome)) return report_digest_outcome(digest.outcome, full_path);
   const NameTexts names = name_texts(entry.name, full_path);
   std::string record;
   append_record_start(&record, names);
@@ -166,7 +179,7 @@ void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult d
   // column can be written.
   report_digest_outcome(digest.outcome, full_path);
   append_digests(&record, digest.texts);
-  reset_times_after_reading(dir, entry);
+  report_reset(full_path, digest);
   check_interrupt();
   records_on_disk += 1;
   if (settings.name_after_digest != 0) append_trailing_name(&record, names);
@@ -190,19 +203,24 @@ void write_record_of(const Directory& dir, const DirEntry& entry, DigestResult d
 
 void write_file_record(const Directory& dir, const DirEntry& entry) {
   check_interrupt();
-  if (!passes(dir, entry)) return;
-  pause_when_due();
-  if (entry.size >= kLongReadSize) flush_before_long_wait();
-  write_record_of(dir, entry, digest_file(dir, entry, file_digest_request()));
+  // The screen pauses before the file is read, once, however often the file is reached.
+  bool paused = false;
+  auto gate = [&](const DirEntry& facts) {
+    if (!passes(dir, facts)) return Admission::kReject;
+    if (!paused) pause_when_due();
+    paused = true;
+    if (facts.size >= kLongReadSize) flush_before_long_wait();
+    return Admission::kRead;
+  };
+  write_record_of(dir, digest_file(dir, entry, file_digest_request(), gate));
 }
 
-bool file_record_wanted(const Directory& dir, const DirEntry& entry) {
-  return passes(dir, entry);
+bool file_record_wanted(const Directory& dir, const DirEntry& facts) {
+  return passes(dir, facts);
 }
 
-void write_digested_record(const Directory& dir, const DirEntry& entry,
-                           const DigestResult& digest) {
+void write_digested_record(const Directory& dir, const DigestResult& digest) {
   check_interrupt();
-  pause_when_due();
-  write_record_of(dir, entry, digest);
+  if (gives_record(digest.outcome)) pause_when_due();
+  write_record_of(dir, digest);
 }

@@ -6,18 +6,24 @@
 #include "digest/file_digest.h"
 #include "platform/platform.h"
 
-// Applies the filters to `entry` of `dir` as the walk listed it, counts it, pauses the screen
-// when asked to, reads it once for every chosen digest, writes its record whole to the output
-// stream and then lists its named streams. A file a filter rejects gives no output and is not
-// counted; one that changes while it is read, or cannot be read, gets the markers of every
-// chosen digest and one line on the message stream.
+// Takes the facts of the file `entry` names in `dir` when it gets to it (from the open file),
+// applies the filters to them, pauses the screen when asked to, reads the file once for every
+// chosen digest, puts its stamps back when asked to, counts it, writes its record whole to
+// the output stream and then lists its named streams. A file a filter rejects is closed
+// unread, gives no output and is not counted; one that changes while it is read, or cannot be
+// read, gets the markers of every chosen digest and one line on the message stream.
 void write_file_record(const Directory& dir, const DirEntry& entry);
 
 // write_file_record in two halves, for a file read ahead of its record on another thread:
-// whether the filters keep the file, and the record of a kept file whose digest was made
-// already (from file_digest_request()). Together they write what write_file_record writes.
-bool file_record_wanted(const Directory& dir, const DirEntry& entry);
-void write_digested_record(const Directory& dir, const DirEntry& entry, const DigestResult& digest);
+// whether the filters keep a file with these facts (the gate of its digest_file, with the
+// request of file_digest_request()), and the record that digest gives, written in its turn.
+// Together they write what write_file_record writes.
+bool file_record_wanted(const Directory& dir, const DirEntry& facts);
+void write_digested_record(const Directory& dir, const DigestResult& digest);
+
+// False for the outcomes that leave a file out of the catalogue: vanished since the walk
+// listed it, no regular file, turned away by a filter, or not to be looked at now.
+bool gives_record(DigestOutcome outcome);
 
 // What the name column of `entry`'s record shows, without its padding and delimiter: the bare
 // name under name_only, else the full path shortened to the name width and cut to it.

@@ -47,19 +47,8 @@ const char* selected_stamps(int kind, bool fixed) {
 int times_by_handle(const Directory& dir, const std::string& name, FileTimes* times, int zulu) {
   os().set_file_apis_ansi();
   DirEntry facts;
-  if (!os().entry_facts(dir, name, &facts)) return 1;
+  if (os().entry_facts(dir, name, &facts) != Lookup::kFound) return 1;
   return convert_file_times(facts.creation, facts.last_access, facts.last_write, times, zulu);
-}
-
-int reset_file_times(const Directory& dir, const std::string& name, const DirEntry& found) {
-  constexpr std::uint32_t kProtected = kAttrReadOnly | kAttrSystem;
-  const std::uint32_t attributes = os().get_attributes(dir, name);
-  const bool unprotect = attributes != kInvalidAttributes && (attributes & kProtected) != 0;
-  if (unprotect) os().set_attributes(dir, name, attributes & ~kProtected);
-  os().set_file_apis_oem();
-  const bool done = os().set_file_times(dir, name, found);
-  if (unprotect) os().set_attributes(dir, name, attributes);
-  return done ? 0 : 1;
 }
 
 void make_zone_abbreviation() {

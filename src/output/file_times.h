@@ -1,4 +1,5 @@
-// Time stamps: conversion, the selection of the time columns, the access-time reset, zone texts.
+// Time stamps: conversion, the selection of the time columns, zone texts. (The access-time
+// reset is made by the reading itself, through the handle it reads from.)
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,6 @@
 // has the times of its carrier. 0 on success, 1 when they cannot be read (`times` is then left
 // as it was).
 int times_by_handle(const Directory& dir, const std::string& name, FileTimes* times, int zulu);
-// Puts the stamps of `found` back exactly as they were listed, after the file was read; a
-// read-only or system file keeps those attributes. 0 on success, 1 on failure.
-int reset_file_times(const Directory& dir, const std::string& name, const DirEntry& found);
 
 // At most three characters; "TZ0" when no zone name is known.
 extern std::string zone_abbreviation;

@@ -28,28 +28,28 @@ OrderedRecordWriters::~OrderedRecordWriters() {
   changed_.wait(lock, [this] { return drainers_ == 0; });
 }
 
+// The filters wait for the file's facts, which the thread that reaches it takes.
 void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
-  // The filters read only the entry and the settings, so they may run ahead; a file they
-  // reject takes no place in the window.
-  if (!wanted(dir, entry)) return;
   Item& item = next_slot();
   item.step = nullptr;
   item.dir = dir;
   item.entry = entry;
-  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     item.state = kWaiting;
+    item.long_read = false;
     waiting_.push_back(&item);
-    // A worker that is draining takes the file without being woken: one wake-up per idle
-    // worker rather than one per file.
-    if (drainers_ < workers_.size()) {
-      ++drainers_;
-      wake = true;
-    }
+    wake_drainer();
   }
-  if (wake) workers_.submit([this] { drain(); });
   run_ready();
+}
+
+// A worker that is draining takes the file without being woken: one wake-up per idle worker
+// rather than one per file.
+void OrderedRecordWriters::wake_drainer() {
+  if (drainers_ >= workers_.size()) return;
+  ++drainers_;
+  workers_.submit([this] { drain(); });
 }
 
 // The walk calls this only from a step, which already runs in its turn.
@@ -98,17 +98,40 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
   return item;
 }
 
-void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock) {
+Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main) {
+  if (!wanted(item.dir, facts)) return Admission::kReject;
+  if (facts.size < kLongReadSize) return Admission::kRead;
+  // Read here, a large file would hold back the records that are ready before it.
+  if (on_main) return Admission::kPutBack;
+  std::lock_guard<std::mutex> lock(mutex_);
+  item.long_read = true;
+  if (main_waiting_) changed_.notify_all();
+  return Admission::kRead;
+}
+
+void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock,
+                                        bool on_main) {
   lock.unlock();
-  DigestResult digest = digest_file(item.dir, item.entry, request_);
+  DigestResult digest = digest_file(item.dir, item.entry, request_, [&](const DirEntry& facts) {
+    return admission(item, facts, on_main);
+  });
   lock.lock();
+  if (digest.outcome == DigestOutcome::kPutBack) {
+    // Still the oldest file no thread has: it goes back to the front.
+    item.state = kWaiting;
+    item.long_read = true;
+    waiting_.push_front(&item);
+    wake_drainer();
+    return;
+  }
   item.digest = std::move(digest);
   item.state = kDone;
   if (main_waiting_) changed_.notify_all();
 }
 
 // The oldest item. While its file is still being read, this thread reads the next file that
-// no one has taken (the oldest itself when no worker has it) rather than sleep.
+// no one has taken (the oldest itself when no worker has it) rather than sleep, unless that
+// file is known to be large.
 void OrderedRecordWriters::run_front() {
   Item& item = ring_[head_];
   head_ = (head_ + 1) % capacity_;
@@ -119,16 +142,21 @@ void OrderedRecordWriters::run_front() {
     step();
     return;
   }
-  // A large file keeps the reader waiting: what is gathered goes out to a terminal or pipe
-  // first, as when one thread reads.
-  if (item.entry.size >= kLongReadSize) flush_before_long_wait();
   {
     std::unique_lock<std::mutex> lock(mutex_);
+    bool flushed = false;
     while (item.state != kDone) {
-      // A large file is left to the workers: read here it would hold back the records that
-      // are ready before it.
-      if (!waiting_.empty() && waiting_.front()->entry.size < kLongReadSize) {
-        digest_taken(*take_waiting(), lock);
+      // A large file keeps the reader waiting: what is gathered goes out to a terminal or
+      // pipe first, as when one thread reads.
+      if (item.long_read && !flushed) {
+        lock.unlock();
+        flush_before_long_wait();
+        lock.lock();
+        flushed = true;
+        continue;
+      }
+      if (!waiting_.empty() && !waiting_.front()->long_read) {
+        digest_taken(*take_waiting(), lock, true);
         continue;
       }
       main_waiting_ = true;
@@ -137,21 +165,20 @@ void OrderedRecordWriters::run_front() {
     }
     item.state = kFree;
   }
-  digested(item.dir, item.entry, item.digest);
+  digested(item.dir, item.digest);
 }
 
-bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& entry) {
-  return file_record_wanted(dir, entry);
+bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& facts) {
+  return file_record_wanted(dir, facts);
 }
 
-void OrderedRecordWriters::digested(const Directory& dir, const DirEntry& entry,
-                                    const DigestResult& digest) {
-  write_digested_record(dir, entry, digest);
+void OrderedRecordWriters::digested(const Directory& dir, const DigestResult& digest) {
+  write_digested_record(dir, digest);
 }
 
 void OrderedRecordWriters::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (Item* item = take_waiting()) digest_taken(*item, lock);
+  while (Item* item = take_waiting()) digest_taken(*item, lock, false);
   // Told under the lock: once the count is down the writers may be destroyed.
   --drainers_;
   changed_.notify_all();

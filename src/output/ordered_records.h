@@ -1,8 +1,10 @@
 // The record writers for a run that reads several files at once. The walk runs ahead of the
-// records by a fixed number of items; workers digest the files in that window, and the main
-// thread writes, strictly in walk order, everything a run reading one file at a time writes:
-// progress, records, resets, pauses, stream records, messages and counters. The output is
-// byte for byte the same; only the speed differs.
+// records by a fixed number of items; workers take the files in that window, each reaching
+// its file as a run reading one file at a time does (its facts from the open file, the filters
+// on them, the reading, the stamps put back), and the main thread writes, strictly in walk
+// order, everything a run reading one file at a time writes: progress, records, pauses,
+// stream records, messages and counters. Over a tree nobody changes the output is byte for
+// byte the same; only the speed differs.
 #pragma once
 
 #include <condition_variable>
@@ -35,11 +37,11 @@ class OrderedRecordWriters : public WalkSink {
   void finish();
 
  protected:
-  // Whether a file the walk hands on takes a place in the window; by default whether the
-  // filters keep it. Runs ahead, on the walking thread.
-  virtual bool wanted(const Directory& dir, const DirEntry& entry);
-  // A wanted file in its turn, its digest made; by default its record is written.
-  virtual void digested(const Directory& dir, const DirEntry& entry, const DigestResult& digest);
+  // Whether a file with these facts is read; by default whether the filters keep it. Asked
+  // by whichever thread reaches the file.
+  virtual bool wanted(const Directory& dir, const DirEntry& facts);
+  // A file's digest in its turn, on this thread; by default its record is written.
+  virtual void digested(const Directory& dir, const DigestResult& digest);
 
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
@@ -47,8 +49,9 @@ class OrderedRecordWriters : public WalkSink {
     State state = kFree;         // under mutex_
     std::function<void()> step;  // set: a step of the walk; empty: a file
     Directory dir;
-    DirEntry entry;
+    DirEntry entry;  // the file's name, as the walk handed it on
     DigestResult digest;
+    bool long_read = false;  // under mutex_: its reader found it large
   };
 
   Item& next_slot();
@@ -57,8 +60,13 @@ class OrderedRecordWriters : public WalkSink {
   bool front_ready();
   // The oldest file no thread has taken, now taken; nullptr when there is none. Under mutex_.
   Item* take_waiting();
-  // Digests a taken item outside the lock and marks it done.
-  void digest_taken(Item& item, std::unique_lock<std::mutex>& lock);
+  // Digests a taken item outside the lock and marks it done; on the main thread, a large file
+  // goes back to the workers unread.
+  void digest_taken(Item& item, std::unique_lock<std::mutex>& lock, bool on_main);
+  // What a thread makes of the file of `item` once it has its facts.
+  Admission admission(Item& item, const DirEntry& facts, bool on_main);
+  // Has a worker drain the files waiting unless enough do already. Under mutex_.
+  void wake_drainer();
   // On a worker: takes and digests files until none waits.
   void drain();
 

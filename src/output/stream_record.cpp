@@ -32,18 +32,18 @@ constexpr DigestKind kStreamOrder[] = {DigestKind::kMd5,    DigestKind::kCrc32,
                                        DigestKind::kSha384, DigestKind::kSha512};
 constexpr std::size_t kDirectoryStreamKinds = 3;
 
-StreamTimes read_stream_times(const Directory& dir, const std::string& carrier,
-                              const std::string& stream_path, int line, const char* module) {
-  StreamTimes result;
-  for (Stamp* stamp :
-       {&result.times.last_write, &result.times.last_access, &result.times.creation}) {
+// The carrier's stamps, as read just before the stream's digest; the unset stamp when they
+// cannot be read.
+FileTimes read_stream_times(const Directory& dir, const std::string& carrier,
+                            const std::string& stream_path, int line, const char* module) {
+  FileTimes result;
+  for (Stamp* stamp : {&result.last_write, &result.last_access, &result.creation}) {
     *stamp = Stamp{0, 0, 1980, 0, 0, 0};
   }
   os().set_file_apis_ansi();
-  if (os().entry_facts(dir, carrier, &result.found)) {
-    const DirEntry& f = result.found;
-    convert_file_times(f.creation, f.last_access, f.last_write, &result.times, settings.zulu);
-    result.read = true;
+  DirEntry found;
+  if (os().entry_facts(dir, carrier, &found) == Lookup::kFound) {
+    convert_file_times(found.creation, found.last_access, found.last_write, &result, settings.zulu);
     return result;
   }
   std::string message;
@@ -75,11 +75,10 @@ DigestKind the_kind(const DigestTexts& texts) {
   return DigestKind::kMd5;
 }
 
-void reset_stream_times(const Directory& dir, const std::string& carrier,
-                        const std::string& full_path, const StreamTimes& times) {
-  if (!settings.reset_access_time) return;
-  bool failed = !times.read || reset_file_times(dir, carrier, times.found) != 0;
-  if (!failed) return;
+// The reading put the carrier's stamps back through the stream's own handle; what is left
+// here is to say when it could not.
+void report_stream_reset(const std::string& full_path, bool reset_failed) {
+  if (!reset_failed) return;
   for (int i = 0; i < 2; ++i) {
     std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
                  printable_text(full_path).c_str());
@@ -104,7 +103,7 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
                               const StreamEntry& stream) {
   StreamRecord made = file_stream_record(dir, file, stream);
   report_digest_outcome(made.outcome, made.path);
-  reset_stream_times(dir, file.name, dir.path + file.name, made.times);
+  report_stream_reset(dir.path + file.name, made.reset_failed);
   made.text += "\n";
   // A digest that an interrupt cut short never reaches the output, and the counts cover
   // exactly the records written.
@@ -171,14 +170,15 @@ StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,
   const std::string suffix = stream_path_suffix(stream.name);
   made.path = dir.path + file.name + suffix;
   made.text = stream_name_column(file.name, suffix, made.path);
-  made.times =
+  const FileTimes times =
       read_stream_times(dir, file.name, made.path, kFileStreamFiletimeLine, kFileStreamModule);
   DigestResult digest =
       digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
   made.outcome = digest.outcome;
+  made.reset_failed = digest.reset_failed;
   const DigestKind kind = the_kind(digest.texts);
   FixedWidthRenderer(RecordKind::kFileStream, &made.text).digest(kind, text_of(digest.texts, kind));
-  if (!settings.path_only) append_file_stream_details(&made.text, stream, made.times.times, file);
+  if (!settings.path_only) append_file_stream_details(&made.text, stream, times, file);
   return made;
 }
 
@@ -187,11 +187,11 @@ StreamRecord directory_stream_record(const Directory& parent, const std::string&
   StreamRecord made;
   const std::string suffix = stream_path_suffix(stream.name);
   made.path = dir_path + suffix;
-  made.times = read_stream_times(parent, name, made.path, kDirectoryStreamFiletimeLine,
-                                 kDirectoryStreamModule);
+  const FileTimes times = read_stream_times(parent, name, made.path, kDirectoryStreamFiletimeLine,
+                                            kDirectoryStreamModule);
   made.text = stream_name_column(last_component(dir_path), suffix, made.path);
   made.outcome = append_directory_stream_digests(&made.text, parent, name, stream);
-  if (!settings.path_only) append_directory_stream_details(&made.text, stream, made.times.times);
+  if (!settings.path_only) append_directory_stream_details(&made.text, stream, times);
   return made;
 }
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "digest/file_digest.h"
-#include "output/file_times.h"
 #include "platform/platform.h"
 
 // Writes one record for each named stream of `entry` in `dir`, right below the file's own
@@ -19,21 +18,14 @@ void list_file_streams(const Directory& dir, const DirEntry& entry);
 void list_directory_streams(int n, const Directory& parent, const std::string& name,
                             const std::string& path);
 
-// The carrier's stamps, as read just before the stream's digest; `read` is false when they
-// could not be read, and then the record shows the unset stamp and nothing is written back.
-struct StreamTimes {
-  DirEntry found;
-  FileTimes times;
-  bool read = false;
-};
-
 // One stream's record made and not written, without its line end: what it shows, the
-// outcome of its digest, the stream's path as messages name it and the carrier's stamps.
+// outcome of its digest, the stream's path as messages name it, and whether the carrier's
+// stamps could not be put back.
 struct StreamRecord {
   std::string text;
   DigestOutcome outcome = DigestOutcome::kDone;
   std::string path;
-  StreamTimes times;
+  bool reset_failed = false;
 };
 // The record of the stream `stream` of `file` in `dir`, as list_file_streams writes it.
 StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dir_listing.h"
+
 // File times cross this layer as 100-nanosecond units since 1601-01-01 UTC.
 using FileTime = std::uint64_t;
 
@@ -32,8 +34,8 @@ constexpr std::uint32_t kAttrNormal = 0x80;
 constexpr std::uint32_t kAttrEncrypted = 0x4000;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
-// One entry of a directory: what the walk, the filters and the records know of a file before
-// it is read.
+// The facts of one file or directory: what the filters and the records know of it. A file's
+// are taken when it is reached, from the open file where it is opened.
 struct DirEntry {
   std::uint32_t attributes = 0;
   FileTime creation = 0;  // 0: the file system keeps no birth time
@@ -49,14 +51,13 @@ struct DirEntry {
   std::string short_name;  // 8.3 name; empty where the file system has none
 };
 
-// Every entry of one directory except "." and "..", in the order the program lists them.
-struct DirListing {
-  bool is_root = false;  // a drive or file-system root: it has no "." entry
-  std::vector<DirEntry> entries;
-  // Entries the directory names but whose facts cannot be read (not those that vanished
-  // between the listing and the look at them).
-  std::vector<std::string> unreadable;
-};
+// What a look-up of one entry found. kGone: it is not there, or is nothing the program lists
+// (a dangling link, a FIFO, a device); kUnreadable: it is there but cannot be examined.
+enum class Lookup { kFound, kGone, kUnreadable };
+
+// How a digest input is opened: for reading alone, or also so that set_input_times can put
+// the stamps back through the same handle.
+enum class InputAccess { kRead, kReadAndRestoreTimes };
 
 // One named stream of a file or directory, as the stream enumeration reports it.
 struct StreamEntry {
@@ -116,9 +117,13 @@ struct WriteResult {
     kFull,        // the disk or the quota is full
     kBrokenPipe,  // the reader of a pipe has gone
     kFailed,      // any other error
+    // An interrupt is pending and the output (a pipe or a terminal whose reader does not read)
+    // has taken nothing for half a second since it came: the run must not wait any longer.
+    kInterrupted,
   };
   Status status = kDone;
   std::size_t written = 0;
+  std::string error;  // the system's words for a failure, where it gave any
 };
 
 // Result of a key read: a byte value, kKeyEndOfInput, or kKeyInterrupted when an interrupt
@@ -152,13 +157,16 @@ class Platform {
   virtual DirHandle open_subdirectory(const Directory& parent, const std::string& name,
                                       std::string* error) = 0;
   virtual void close_directory(DirHandle dir) = 0;
-  // Every entry but "." and "..", sorted by name (byte order), with its facts. Links to files
-  // show as those files; links to directories, dangling links, FIFOs, sockets and devices are
-  // not listed. False when the directory cannot be read; `error` then says why.
+  // Every entry but "." and "..", with whether it is a directory, as the directory itself
+  // tells it: no look at an entry unless the directory leaves its kind open (a link, or a file
+  // system that does not say). Links to files show as files; links to directories, dangling
+  // links, FIFOs, sockets and devices are not listed. Sorted by name (byte order) where the
+  // system's order is arbitrary; in the system's own order where it keeps one. False when the
+  // directory cannot be read; `error` then says why.
   virtual bool list_directory(const Directory& dir, DirListing* listing, std::string* error) = 0;
-  // The facts of `name` in `dir` as they are now (`name` empty: the directory itself). False
-  // when it cannot be examined.
-  virtual bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) = 0;
+  // The facts of `name` in `dir` as they are now (`name` empty: the directory itself), links
+  // followed: one look-up, the file not opened.
+  virtual Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) = 0;
 
   // --- Paths ----------------------------------------------------------------------------------
   // Absolute, lexically normalised; a trailing separator is kept. False when the text cannot
@@ -180,32 +188,37 @@ class Platform {
   virtual int volume_kind(const std::string& path) = 0;
 
   // --- Input ----------------------------------------------------------------------------------
-  // A regular file of `dir` opened for reading; nullptr when it cannot be (`error` says why).
-  virtual InputHandle open_file(const Directory& dir, const std::string& name,
+  // A file of `dir` opened for reading; nullptr when it cannot be (`error` says why). What it
+  // is shows in input_facts. Opened for kReadAndRestoreTimes where the system allows it, else
+  // for reading alone (set_input_times then fails).
+  virtual InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
                                 std::string* error) = 0;
   // The second, more permissive open for a file another process holds open for writing.
   virtual InputHandle open_file_shared(const Directory& dir, const std::string& name,
-                                       std::string* error) = 0;
+                                       InputAccess access, std::string* error) = 0;
   // The named stream `stream` (its bare name, "summary") of `carrier` in `dir` (`carrier`
   // empty: of the directory itself).
   virtual InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                                  const std::string& stream) = 0;
-  // A regular file named by a path, for reading (configuration file, catalogue, log tail).
-  virtual InputHandle open_path(const std::string& path) = 0;
+                                  const std::string& stream, InputAccess access) = 0;
+  // A regular file named by a path, for reading (configuration file, catalogue, log tail);
+  // nullptr when it cannot be opened or is no regular file (`error`, when given, says why).
+  virtual InputHandle open_path(const std::string& path, std::string* error) = 0;
   // Bytes read; 0 at the end; -1 on a read error.
   virtual long long read_input(InputHandle input, void* buffer, std::size_t count) = 0;
   // Position at `offset` from the start; a position past the end is allowed.
   virtual bool seek_input(InputHandle input, std::uint64_t offset) = 0;
-  // Size and times of the open input as they are now, to tell whether it changed while it
-  // was read. A stream answers with its own size and its carrier's times.
+  // The facts of the open input as they are now: those a file is catalogued with, and, taken
+  // again after the reading, whether it changed meanwhile. False for anything but a regular
+  // file. A stream answers with its own size and its carrier's times.
   virtual bool input_facts(InputHandle input, DirEntry* facts) = 0;
+  // Writes the stamps of `found` back through the open input (a stream's: its carrier's),
+  // exactly as they were taken (to the nanosecond where the system keeps them), so that no
+  // name changed since can lead them elsewhere. A stamp of 0 and a creation time the system
+  // cannot set are left as they are.
+  virtual bool set_input_times(InputHandle input, const DirEntry& found) = 0;
   virtual void close_input(InputHandle input) = 0;
 
-  // --- Times and attributes -------------------------------------------------------------------
-  // Writes back the stamps of `found` exactly as they were listed (to the nanosecond where the
-  // system keeps them). A creation time the system cannot set is not a failure.
-  virtual bool set_file_times(const Directory& dir, const std::string& name,
-                              const DirEntry& found) = 0;
+  // --- Attributes -----------------------------------------------------------------------------
   virtual std::uint32_t get_attributes(const Directory& dir, const std::string& name) = 0;
   virtual bool set_attributes(const Directory& dir, const std::string& name,
                               std::uint32_t attributes) = 0;
@@ -223,6 +236,8 @@ class Platform {
                                    std::string* error) = 0;
   // The process's standard output, written like any output file; never closed.
   virtual OutputHandle standard_output() = 0;
+  // Standard error, likewise: for what must not wait on a reader that stopped reading.
+  virtual OutputHandle standard_error() = 0;
   // One write of `count` bytes: a single system call where the system allows, so that an
   // appending writer's piece lands whole at the end of the file.
   virtual WriteResult write_output(OutputHandle output, const char* data, std::size_t count) = 0;
@@ -277,8 +292,10 @@ class Platform {
 
   // --- Accounting log -------------------------------------------------------------------------
   // Holds `path` exclusively for this process until release_log_lock; false when another
-  // process holds it or it cannot be opened or created.
-  virtual bool acquire_log_lock(const std::string& path) = 0;
+  // process holds it, when it cannot be opened or created, or when it is a named pipe or a
+  // socket, which would carry the entries away instead of keeping them; `error` then says why.
+  // Never waits for the other end of a pipe.
+  virtual bool acquire_log_lock(const std::string& path, std::string* error) = 0;
   virtual void release_log_lock() = 0;
 };
 
@@ -301,3 +318,6 @@ extern const char kManualPlace[];     // where a user finds the manual of this b
 // "i686") and the width of an address in bits.
 extern const char kProcessorName[];
 constexpr int kBuildBits = static_cast<int>(sizeof(void*) * 8);
+// The most a write to a pipe or a terminal hands over in one call: a write of no more reaches
+// the reader whole or not at all, so an interrupt never leaves half a record there.
+extern const std::size_t kWholeWriteSize;

@@ -2,8 +2,8 @@
 
 #include "platform/platform.h"
 
-bool read_text_file(const std::string& path, std::string* text) {
-  InputHandle input = os().open_path(path);
+bool read_text_file(const std::string& path, std::string* text, std::string* error) {
+  InputHandle input = os().open_path(path, error);
   if (input == nullptr) return false;
   text->clear();
   char buffer[1 << 16];

@@ -3,5 +3,7 @@
 
 #include <string>
 
-// The whole content of the file at `path`, as bytes. False when it cannot be opened or read.
-bool read_text_file(const std::string& path, std::string* text);
+// The whole content of the file at `path`, as bytes. False when it cannot be opened or read;
+// `error`, when given, then says why the opening failed (it stays as it was after a failed
+// read, for which the system gives no words here).
+bool read_text_file(const std::string& path, std::string* text, std::string* error = nullptr);

@@ -30,12 +30,17 @@ void write_record(const std::string& text, int files, std::int64_t bytes);
 void write_output(const std::string& text);
 // A message for standard output, in its place among the records when they go there too.
 void write_stdout_message(const std::string& text);
+// A message for the message stream. After an interrupt, standard error may be the pipe that
+// stopped taking the records: the message then goes through the platform's write, which
+// gives up once the interrupt's grace has passed instead of holding the end of the run.
+void write_message(const std::string& text);
 
 // Before a wait that may be long (a large file's digest): a reader at a terminal or a pipe
 // gets what is gathered now rather than after the wait.
 void flush_before_long_wait();
 // Writes out everything gathered. A failure ends the run with a message naming the output and
-// reason 8 (a reader that left a pipe: as an interrupt does, without a message about a disk).
+// reason 8 (a reader that left a pipe, or one that stopped reading when an interrupt came: as
+// an interrupt does, without a message about a disk).
 void flush_output();
 // From now on text is only gathered, never written on the way: the run is ending and
 // finish_output writes it.
@@ -46,12 +51,21 @@ bool write_gathered_output();
 // What the termination routine uses: flushes and, for an output file, closes it. False when
 // something gathered did not reach the output; the counters then count only what did.
 bool finish_output();
-// True once the reader of a piped output has gone: nothing more can be written there.
-bool output_reader_gone();
+// True once nothing more can be written to the output: the reader of a pipe has gone, or it
+// took nothing while an interrupt waited. What is gathered then is dropped and counted out.
+bool output_abandoned();
 // What write-error messages call the output: the file's path or "(standard output)".
 std::string output_name();
+// "Error writing output file NAME" on the message stream, and on a line of its own the
+// system's reason when the write that failed gave one.
+void report_write_error(const std::string& name);
 
 // The accounting log's entry is written a piece at a time, each piece checked: a failure prints
-// one message naming the log and makes the run end with reason 8 when nothing else failed.
+// one message naming the log (and the system's reason), makes the run end with reason 8 when
+// nothing else failed, and writes nothing more to that log. When the entry's start is known
+// (start_log_entry), the log is cut back to it: the log ends with its last whole entry, not in
+// the middle of a line.
 void write_log(const std::string& text);
+// The log of the settings was just opened: its entry starts at the log's present end.
+void start_log_entry();
 bool log_write_failed();

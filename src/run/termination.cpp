@@ -12,6 +12,7 @@
 namespace {
 
 bool terminating = false;
+std::string (*describe_output_files)(const std::string&) = nullptr;
 
 struct Elapsed {
   int hours = 0;
@@ -78,7 +79,8 @@ std::string console_summary(const Elapsed& elapsed) {
 
 // A log entry of a run that did not end normally says how it ended: otherwise it would read
 // like a complete listing.
-std::string log_summary(const Elapsed& elapsed, ExitReason reason) {
+std::string log_summary(const Elapsed& elapsed, ExitReason reason,
+                        const std::string& output_files) {
   std::string out;
   if (settings.auto_width) append_format(&out, "  Name width adjusted to %d", settings.name_width);
   if (counters.record_length > 0) {
@@ -92,12 +94,15 @@ std::string log_summary(const Elapsed& elapsed, ExitReason reason) {
   }
   append_format(&out, "\n\n  Finished: %.24s\n", time_text(counters.end_time, true).c_str());
   append_elapsed(&out, elapsed);
+  out += output_files;
   out += "*****************************************************\n";
   return out;
 }
 
 void report_abnormal(ExitReason reason) {
-  std::fprintf(message_stream, "\nAbnormal termination. Reason: %s\n\n", exit_reason_text(reason));
+  std::string text;
+  append_format(&text, "\nAbnormal termination. Reason: %s\n\n", exit_reason_text(reason));
+  write_message(text);
 }
 
 void close_log() {
@@ -125,27 +130,36 @@ void close_log() {
     write_output(line);
   }
   const std::string name = output_name();
+  const std::string output_file = output_is_stdout() ? "" : name;
   // The records first: the file summary counts only those that reached the output.
   bool written = write_gathered_output();
   if (written && settings.output_target != 0 && settings.silent == 0) {
     write_output(file_summary(elapsed));
   }
   if (!finish_output()) written = false;
-  if (!written && !output_reader_gone() && reason != kWriteError) {
-    std::fprintf(message_stream, "\nError writing output file %s\n", name.c_str());
+  if (!written && !output_abandoned() && reason != kWriteError) {
+    report_write_error(name);
     if (reason == kNormalExit) {
       reason = kWriteError;
       report_abnormal(reason);
     }
+  }
+  // A reader that left, or stopped reading when an interrupt came, while the last records were
+  // written: the run did not end as a complete listing.
+  if (!written && output_abandoned() && reason == kNormalExit) {
+    reason = kInputFile;
+    report_abnormal(reason);
   }
   if (reason == kNormalExit && log_write_failed()) {
     reason = kWriteError;
     report_abnormal(reason);
   }
 
-  if (settings.silent == 0) std::fputs(console_summary(elapsed).c_str(), message_stream);
+  if (settings.silent == 0) write_message(console_summary(elapsed));
   if (settings.accounting_file != nullptr) {
-    write_log(log_summary(elapsed, reason));
+    const std::string output_files =
+        describe_output_files != nullptr ? describe_output_files(output_file) : "";
+    write_log(log_summary(elapsed, reason, output_files));
     if (reason == kNormalExit && log_write_failed()) {
       reason = kWriteError;
       report_abnormal(reason);
@@ -155,6 +169,10 @@ void close_log() {
   std::fflush(stdout);
   std::fflush(message_stream);
   std::exit(reason);
+}
+
+void describe_output_files_with(std::string (*lines)(const std::string& closed_file)) {
+  describe_output_files = lines;
 }
 
 [[noreturn]] void end_run_at_once(ExitReason reason) {

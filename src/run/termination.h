@@ -1,6 +1,8 @@
 // The end of every run: summaries to each destination, then the process ends.
 #pragma once
 
+#include <string>
+
 #include "run/run_state.h"
 
 // Writes the summaries, closes the output file and the accounting log and ends the process
@@ -10,6 +12,12 @@
 // ended normally ends with reason 8 instead of a summary that claims success. A failure met
 // while the summaries are written never re-enters this routine.
 [[noreturn]] void terminate_run(ExitReason reason);
+
+// What the accounting log's summary says of the run's output files, supplied by the layer that
+// writes them (their digests): once the output is finished and closed, `lines` is called with
+// the path of the output file (empty when the records went to standard output) and what it
+// returns stands before the summary's closing line. Asked only when a log is open.
+void describe_output_files_with(std::string (*lines)(const std::string& closed_file));
 
 // Ends the process at once with `reason` as exit status, writing nothing more: no summary, no
 // log entry. For the ends that come before a run has anything to sum up (a help page declined,

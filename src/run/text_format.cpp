@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -31,12 +32,54 @@ std::string upper_case_ascii(std::string text) {
   return text;
 }
 
-std::string printable_text(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `rest` and its code point; 0
+// when it is not one (a stray byte, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t utf8_sequence(std::string_view rest, char32_t* code) {
+  const auto lead = static_cast<unsigned char>(rest[0]);
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || rest.size() < length) return 0;
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(rest[i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (next & 0x3F);
   }
-  return text;
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return 0;
+  }
+  *code = value;
+  return length;
+}
+
+bool is_control(char32_t code) {
+  return code < 0x20 || (code >= 0x7F && code <= 0x9F);
+}
+
+}  // namespace
+
+std::string printable_text(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t code = 0;
+    std::size_t length = utf8_sequence(text.substr(at), &code);
+    if (length == 0) {
+      // A byte outside any UTF-8 sequence is taken as one character of an 8-bit code page,
+      // where 0x80-0x9F are the controls a terminal obeys.
+      code = static_cast<unsigned char>(text[at]);
+      length = 1;
+    }
+    if (is_control(code)) {
+      shown += '?';
+    } else {
+      shown.append(text, at, length);
+    }
+    at += length;
+  }
+  return shown;
 }
 
 std::string time_text(std::int64_t seconds, bool local) {

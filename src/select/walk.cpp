@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
-#include <unordered_map>
 #include <utility>
 
 #include "run/output_stream.h"
@@ -20,20 +18,6 @@ namespace {
 constexpr int kEscape = 27;
 constexpr int kCtrlC = 3;
 constexpr int kProgressDirectoryWidth = 60;
-// The counting pass keeps its listings for the main pass up to this many entries, so that
-// counting costs no second listing of the tree; a larger tree is listed again where the
-// budget ran out.
-constexpr std::size_t kKeptEntriesBudget = 1000000;
-
-// By path: a directory given twice as a search path is listed twice, and a directory the main
-// pass no longer reaches leaves nothing out of step.
-std::unordered_map<std::string, std::deque<DirListing>> kept_listings;
-std::size_t kept_entries = 0;
-bool keeping = true;  // until the budget runs out: the main pass takes the listings in order
-
-bool is_directory_entry(const DirEntry& entry) {
-  return (entry.attributes & kAttrDirectory) != 0;
-}
 
 bool counting() {
   return run.counting_pass != 0;
@@ -98,45 +82,34 @@ void close_in_walk_order(DirHandle handle, WalkSink& sink) {
   sink.in_walk_order([handle] { os().close_directory(handle); });
 }
 
-// The listing of `dir`: the one the counting pass kept, or a fresh one.
-bool listing_of(const Directory& dir, DirListing* listing, std::string* why) {
-  if (!counting()) {
-    auto kept = kept_listings.find(dir.path);
-    if (kept != kept_listings.end()) {
-      *listing = std::move(kept->second.front());
-      kept->second.pop_front();
-      if (kept->second.empty()) kept_listings.erase(kept);
-      return true;
-    }
-  }
-  if (!os().list_directory(dir, listing, why)) return false;
-  if (counting() && keeping) {
-    kept_entries += listing->entries.size();
-    keeping = kept_entries <= kKeptEntriesBudget;
-    if (keeping) kept_listings[dir.path].push_back(*listing);
-  }
-  return true;
-}
-
-void count_entry(const std::string& dir, const DirEntry& entry) {
+// The counting pass looks a file up for its size only: nothing is opened, and a file that
+// is gone or cannot be examined is left for the main pass to find and say.
+void count_entry(const Directory& dir, std::string_view name) {
   if (settings.output_target == 0) return;
+  DirEntry facts;
+  if (os().entry_facts(dir, std::string(name), &facts) != Lookup::kFound) return;
+  if ((facts.attributes & kAttrDirectory) != 0) return;
   run.precount_files += 1;
-  run.precount_bytes += entry.size;
+  run.precount_bytes += facts.size;
   if (settings.auto_width) {
-    run.longest_path = std::max(run.longest_path, static_cast<int>(dir.size() + entry.name.size()));
+    run.longest_path = std::max(run.longest_path, static_cast<int>(dir.path.size() + name.size()));
   }
 }
 
-void handle_entry(const Directory& dir, const DirEntry& entry, WalkSink& sink) {
+void handle_entry(const Directory& dir, const DirListing& listing, std::size_t i, WalkSink& sink) {
   sink.in_walk_order(poll_keyboard);
-  if (is_directory_entry(entry)) {
+  const std::string_view name = listing.name(i);
+  if (listing.is_directory(i)) {
     if (directory_streams_wanted() && settings.recurse == 0) {
-      list_streams_of(dir, entry.name, dir.path + entry.name, sink);
+      list_streams_of(dir, std::string(name), dir.path + std::string(name), sink);
     }
     return;
   }
-  if (counting()) return count_entry(dir.path, entry);
+  if (counting()) return count_entry(dir, name);
+  DirEntry entry;
+  entry.name = name;
   if (settings.exclude_given && is_excluded(entry.name)) return;
+  entry.short_name = listing.short_name(i);
   sink.file(dir, entry);
 }
 
@@ -145,8 +118,8 @@ void handle_entry(const Directory& dir, const DirEntry& entry, WalkSink& sink) {
 void scan_directory_files(const Directory& dir, const DirListing& listing, WalkSink& sink) {
   for (const std::string& pattern : settings.file_patterns) {
     if (!pattern.empty() && pattern[0] == '-') break;
-    for (const DirEntry* entry : entries_matching(listing, pattern))
-      handle_entry(dir, *entry, sink);
+    for_each_matching(listing, pattern,
+                      [&](std::size_t i) { handle_entry(dir, listing, i, sink); });
   }
 }
 
@@ -180,10 +153,29 @@ void erase_shown_progress() {
   erase_progress(progress_shown.count_chars);
 }
 
+// The subdirectories of `listing`, each walked at once; only their names are kept meanwhile.
+// False when there are none, and the listing is left whole.
+bool descend(const Directory& dir, DirListing* listing, WalkSink& sink) {
+  DirListing subdirectories;
+  for (std::size_t i = 0; i < listing->size(); ++i) {
+    if (listing->is_directory(i)) subdirectories.add(listing->name(i), true);
+  }
+  if (subdirectories.size() == 0) return false;
+  listing->clear();
+  for (std::size_t i = 0; i < subdirectories.size(); ++i) {
+    sink.in_walk_order(check_interrupt);
+    count_directory(sink);
+    walk_subdirectory(dir, std::string(subdirectories.name(i)), sink);
+  }
+  return true;
+}
+
 void walk_listed(const Directory& dir, WalkSink& sink) {
   DirListing listing;
   std::string why;
-  if (!listing_of(dir, &listing, &why)) return report_unreadable("directory", dir.path, why, sink);
+  if (!os().list_directory(dir, &listing, &why)) {
+    return report_unreadable("directory", dir.path, why, sink);
+  }
   for (const std::string& name : listing.unreadable) {
     report_unreadable("file", dir.path + name, "", sink);
   }
@@ -193,13 +185,10 @@ void walk_listed(const Directory& dir, WalkSink& sink) {
   }
   if (settings.recurse == 0) {
     count_directory(sink);
-  } else {
-    for (const DirEntry& entry : listing.entries) {
-      sink.in_walk_order(check_interrupt);
-      if (!is_directory_entry(entry)) continue;
-      count_directory(sink);
-      walk_subdirectory(dir, entry.name, sink);
-    }
+  } else if (descend(dir, &listing, sink) && !os().list_directory(dir, &listing, &why)) {
+    // The files come after everything below them, and are searched for when the walk gets to
+    // them: what the directory holds then is what is catalogued.
+    return report_unreadable("directory", dir.path, why, sink);
   }
   sink.in_walk_order([path = dir.path] { show_progress(path); });
   scan_directory_files(dir, listing, sink);

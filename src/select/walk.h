@@ -1,6 +1,8 @@
-// The directory walk: search paths and patterns into the files of a catalogue. Each directory
-// is listed once per pass; every entry's facts come from that listing, and everything in a
-// directory is reached through it, so no path length limits the depth of a tree.
+// The directory walk: search paths and patterns into the files of a catalogue. Each pass lists
+// a directory when it gets to it (with recursion, once for its subdirectories and again, after
+// them, for its files) and keeps nothing of it afterwards; the listing gives names and kinds,
+// and a file's facts are taken when its record is made. Everything in a directory is reached
+// through it, so no path length limits the depth of a tree.
 #pragma once
 
 #include <functional>
@@ -13,7 +15,8 @@
 class WalkSink {
  public:
   virtual ~WalkSink() = default;
-  // A file of `dir` that matched a pattern and no exclusion pattern.
+  // A file of `dir` that matched a pattern and no exclusion pattern; `entry` holds its name
+  // and 8.3 name only, the rest being taken when the file is reached.
   virtual void file(const Directory& dir, const DirEntry& entry) = 0;
   // The directory `name` of `parent` (empty: `parent` itself), whose full path without its
   // separator is `path`, carries `n` named streams, which the stream table now holds. Called

@@ -41,21 +41,20 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   return glob_match(pattern.substr(0, pattern.size() - 2), name);
 }
 
-std::vector<const DirEntry*> entries_matching(const DirListing& listing,
-                                              const std::string& pattern) {
-  std::vector<const DirEntry*> found;
+void for_each_matching(const DirListing& listing, const std::string& pattern,
+                       const std::function<void(std::size_t)>& visit) {
   if (pattern.find_first_of("*?") == std::string::npos) {
-    for (const DirEntry& entry : listing.entries) {
-      if (entry.name == pattern) return {&entry};
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+      if (listing.name(i) == pattern) return visit(i);
     }
   }
   // The system's own search also tries each 8.3 name, so "*.htm" picks "page.html" there;
   // users of those disks expect the same selection from this program.
-  for (const DirEntry& entry : listing.entries) {
-    if (wildcard_match(pattern, entry.name) ||
-        (!entry.short_name.empty() && wildcard_match(pattern, entry.short_name))) {
-      found.push_back(&entry);
+  for (std::size_t i = 0; i < listing.size(); ++i) {
+    const std::string_view short_name = listing.short_name(i);
+    if (wildcard_match(pattern, listing.name(i)) ||
+        (!short_name.empty() && wildcard_match(pattern, short_name))) {
+      visit(i);
     }
   }
-  return found;
 }

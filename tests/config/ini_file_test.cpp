@@ -145,13 +145,18 @@ TEST_F(IniFile, LinesOfAnyLengthAreReadWholeWithTheirLineEndsRemoved) {
   EXPECT_EQ(settings.streams, 1);  // the last line needs no line end
 }
 
-TEST_F(IniFile, AnUnopenableFileIsReportedAndWaitedOn) {
+TEST_F(IniFile, AnUnopenableFileIsReportedWithTheSystemsReasonAndWaitedOn) {
   dir.mkdir("cwd/tallysum.ini");
   dir.write("bin/tallysum.ini", "RECURSE=ON\n");  // found second: never read
   platform.keys = {'\n'};
+  std::string reason;
+  EXPECT_EQ(native_platform().open_path(dir.at("cwd/tallysum.ini"), &reason), nullptr);
+  ASSERT_FALSE(reason.empty());
   testing::internal::CaptureStdout();
   read_with();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nCouldn't open .ini file\n");
+  // The message names no file: the reason's line does.
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\nCouldn't open .ini file\n" + dir.at("cwd/tallysum.ini") + ": " + reason + "\n");
   EXPECT_EQ(platform.key_reads, 1);
   EXPECT_EQ(settings.recurse, 0);
 

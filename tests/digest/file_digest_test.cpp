@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -245,24 +246,142 @@ TEST(FileDigest, AFileRewrittenDuringThePassIsReadOnceMoreAndReportedWhenItChang
   EXPECT_EQ(once.facts.size, static_cast<std::int64_t>(fs.files[path].size()));
   EXPECT_NE(once.facts.last_write, listed.last_write);
 
-  // Rewritten during both passes: no digest passes for the file's.
+  // Rewritten during both passes (the first grows past its size and is read to its end): no
+  // digest passes for the file's.
   fs.opens.clear();
   const int made = fs.reads_of(path);
-  fs.rewrite_at_read[path] = {made + 2, made + 5};
+  fs.rewrite_at_read[path] = {made + 2, made + 7};
   DigestResult twice = digest_file(kDir, fs.listed(path), every_kind());
   EXPECT_EQ(twice.outcome, DigestOutcome::kChanged);
   EXPECT_EQ(fs.opens[path], 2);
   for (const KindCase& k : kinds()) EXPECT_EQ(twice.texts.*k.text, k.marker);
 
-  // A file that lost bytes since it was listed gives fewer than its size: read again.
+  // What the walk handed on counts for nothing: the facts are the open file's.
   fs.opens.clear();
   DirEntry stale = fs.listed(path);
   stale.size += 10;
-  DigestResult shrunk = digest_file(kDir, stale, every_kind());
-  EXPECT_EQ(shrunk.outcome, DigestOutcome::kDone);
-  EXPECT_EQ(fs.opens[path], 2);
-  EXPECT_EQ(shrunk.facts.size, static_cast<std::int64_t>(fs.files[path].size()));
+  stale.last_write -= 1;
+  DigestResult fresh = digest_file(kDir, stale, every_kind());
+  EXPECT_EQ(fresh.outcome, DigestOutcome::kDone);
+  EXPECT_EQ(fs.opens[path], 1);
+  EXPECT_EQ(fresh.facts.size, static_cast<std::int64_t>(fs.files[path].size()));
+  EXPECT_EQ(fresh.facts.last_write, fs.listed(path).last_write);
   EXPECT_EQ(fs.open_handles, 0);
+}
+
+// The gate sees the facts of the open file before a byte is read, and a file it turns away is
+// closed unread; a file read once more goes through the gate again, with its fresh facts.
+TEST(FileDigest, TheGateDecidesOnTheOpenFilesFactsBeforeAByteIsRead) {
+  MemoryPlatform fs;
+  const std::string path = kDir.path + "log";
+  fs.files[path] = pattern_bytes(200000, 8);
+  std::vector<std::int64_t> seen;
+  auto gate_of = [&](Admission answer, std::int64_t largest) {
+    return [&seen, answer, largest](const DirEntry& facts) {
+      seen.push_back(facts.size);
+      return facts.size <= largest ? Admission::kRead : answer;
+    };
+  };
+  for (Admission answer : {Admission::kReject, Admission::kPutBack}) {
+    seen.clear();
+    fs.reads = 0;
+    fs.log.clear();
+    DigestResult turned = digest_file(kDir, fs.listed(path), every_kind(), gate_of(answer, 0));
+    EXPECT_EQ(turned.outcome,
+              answer == Admission::kReject ? DigestOutcome::kRejected : DigestOutcome::kPutBack);
+    EXPECT_EQ(seen, std::vector<std::int64_t>{200000});
+    EXPECT_EQ(fs.reads, 0);
+    EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI " + path, "close"}));
+  }
+  // Grown during the first reading past what the gate lets through: the second reading is
+  // turned away on the new size, and the file is not catalogued with stale facts.
+  seen.clear();
+  fs.rewrite_at_read[path] = {fs.reads_of(path) + 2};
+  DigestResult grown =
+      digest_file(kDir, fs.listed(path), every_kind(), gate_of(Admission::kReject, 200000));
+  EXPECT_EQ(grown.outcome, DigestOutcome::kRejected);
+  EXPECT_EQ(seen, (std::vector<std::int64_t>{200000, 200001}));
+  EXPECT_EQ(fs.open_handles, 0);
+}
+
+// A size is no promise about content: a file reporting 0 or too much is read until the system
+// says it ended, and one whose first read fails gets the markers. A small regular file is one
+// open, one look at its facts, one read and one close.
+TEST(FileDigest, FilesAreReadUntilTheyEndAndASmallFileInOneRead) {
+  MemoryPlatform fs;
+  fs.files["/m/status"] = "Name: tallysum\nState: R\n";
+  fs.reported_size["/m/status"] = 0;
+  fs.files["/m/attribute"] = "20 bytes of content.";
+  fs.reported_size["/m/attribute"] = 4096;
+  for (const char* name : {"status", "attribute"}) {
+    DigestResult result = digest(fs, name, every_kind());
+    EXPECT_EQ(result.outcome, DigestOutcome::kDone) << name;
+    EXPECT_EQ(result.texts.sha256, digest_hex(Kind::kSha256, fs.files[kDir.path + name])) << name;
+  }
+  fs.files["/m/mem"] = "unreadable";
+  fs.reported_size["/m/mem"] = 0;
+  fs.fail_read_at["/m/mem"] = 0;
+  DigestResult mem = digest(fs, "mem", every_kind());
+  EXPECT_EQ(mem.outcome, DigestOutcome::kReadFailed);
+  EXPECT_EQ(mem.texts.md5, kMd5Marker);
+
+  fs.files["/m/small"] = pattern_bytes(1000, 3);
+  fs.reads = 0;
+  fs.facts_taken = 0;
+  fs.log.clear();
+  EXPECT_EQ(digest(fs, "small", every_kind()).texts.md5,
+            digest_hex(Kind::kMd5, fs.files["/m/small"]));
+  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI /m/small", "close"}));
+  EXPECT_EQ(fs.reads, 1);
+  EXPECT_EQ(fs.facts_taken, 1);
+  EXPECT_EQ(fs.open_handles, 0);
+}
+
+// The stamps go back through the handle that was read, before it is closed, and only over a
+// file that kept its size and write time: stale stamps never hide a change.
+TEST(FileDigest, StampsGoBackThroughTheReadHandleAndNeverOverAChange) {
+  MemoryPlatform fs;
+  const std::string path = kDir.path + "log";
+  fs.files[path] = pattern_bytes(200000, 5);
+  DigestRequest request = every_kind();
+  request.reset_times = true;
+  const std::string put_back = "times " + path + " " + std::to_string(fs.listed(path).last_write);
+  DigestResult plain = digest_file(kDir, fs.listed(path), request);
+  EXPECT_FALSE(plain.reset_failed);
+  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI " + path, put_back, "close"}));
+
+  // Changed during the first reading: only the second, unchanged, puts its own stamps back.
+  fs.log.clear();
+  fs.rewrite_at_read[path] = {fs.reads_of(path) + 2};
+  DigestResult changed = digest_file(kDir, fs.listed(path), request);
+  EXPECT_EQ(changed.outcome, DigestOutcome::kDone);
+  EXPECT_FALSE(changed.reset_failed);
+  const std::string second = "times " + path + " " + std::to_string(fs.listed(path).last_write);
+  EXPECT_EQ(fs.log, (std::vector<std::string>{"open ANSI " + path, "close", "open ANSI " + path,
+                                              second, "close"}));
+  // Changed during both: nothing is put back, and that is a failure to say.
+  fs.log.clear();
+  const int made = fs.reads_of(path);
+  fs.rewrite_at_read[path] = {made + 2, made + 7};
+  DigestResult twice = digest_file(kDir, fs.listed(path), request);
+  EXPECT_EQ(twice.outcome, DigestOutcome::kChanged);
+  EXPECT_TRUE(twice.reset_failed);
+  EXPECT_EQ(std::count_if(fs.log.begin(), fs.log.end(),
+                          [](const std::string& line) { return line.rfind("times", 0) == 0; }),
+            0);
+  // Turned away unread, or never opened: nothing to put back, nothing failed.
+  fs.log.clear();
+  EXPECT_FALSE(digest_file(kDir, fs.listed(path), request, [](const DirEntry&) {
+                 return Admission::kReject;
+               }).reset_failed);
+  fs.refuse_open.insert(path);
+  fs.refuse_shared.insert(path);
+  DigestResult locked = digest_file(kDir, fs.listed(path), request);
+  EXPECT_EQ(locked.outcome, DigestOutcome::kNotOpened);
+  EXPECT_FALSE(locked.reset_failed);
+  EXPECT_EQ(std::count_if(fs.log.begin(), fs.log.end(),
+                          [](const std::string& line) { return line.rfind("times", 0) == 0; }),
+            0);
 }
 
 TEST(FileDigest, InterruptStopsReadingAtOnce) {

@@ -31,49 +31,56 @@ class MemoryPlatform : public PassThroughPlatform {
   // The file is rewritten (content and last-write time) when its Nth read is made, counted
   // over the whole test; each entry is used once.
   std::map<std::string, std::vector<int>> rewrite_at_read;
+  // The size the facts of a file report, where it is not the size of its bytes (a file of the
+  // system's own making).
+  std::map<std::string, std::int64_t> reported_size;
   int interrupt_after_reads = -1;      // Ctrl-C once this many reads were made
   bool interrupt_fails_reads = false;  // a read that Ctrl-C interrupts fails
   bool ansi = true;
 
   // --- What the test inspects -------------------------------------------------------------
-  std::vector<std::string> log;         // "open ANSI name", "shared name", "seek N", "read N"...
+  std::vector<std::string> log;  // "open ANSI name", "shared name", "seek N", "times name"...
   std::vector<std::size_t> read_sizes;  // the count asked for by every read
   std::map<std::string, int> opens;     // successful opens per file
   int open_handles = 0;
   int reads = 0;
+  int facts_taken = 0;  // of open files
 
   // Reads made of a file so far.
   int reads_of(const std::string& path) { return reads_of_[path]; }
 
-  // The facts a listing would give for a file of `files`.
+  // The facts of a file of `files` as a look-up or the open file gives them.
   DirEntry listed(const std::string& path) {
     DirEntry entry;
     entry.name = path.substr(path.rfind('/') + 1);
     entry.size = static_cast<std::int64_t>(files[path].size());
+    if (reported_size.count(path) != 0) entry.size = reported_size[path];
     entry.last_write = version_[path];
     return entry;
   }
 
-  InputHandle open_file(const Directory& dir, const std::string& name, std::string*) override {
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess,
+                        std::string*) override {
     const std::string path = dir.path + name;
     log.push_back(std::string("open ") + (ansi ? "ANSI " : "OEM ") + path);
     if (files.count(path) == 0 || refuse_open.count(path) != 0) return nullptr;
     if (ansi && refuse_ansi_open.count(path) != 0) return nullptr;
     return make_handle(path);
   }
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess,
                                std::string*) override {
     const std::string path = dir.path + name;
     log.push_back("shared " + path);
     if (files.count(path) == 0 || refuse_shared.count(path) != 0) return nullptr;
     return make_handle(path);
   }
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
-    if (files.count(dir.path + name) == 0) return false;
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    log.push_back("look up " + dir.path + name);
+    if (files.count(dir.path + name) == 0) return Lookup::kGone;
     *facts = listed(dir.path + name);
-    return true;
+    return Lookup::kFound;
   }
-  InputHandle open_path(const std::string& path) override {
+  InputHandle open_path(const std::string& path, std::string*) override {
     if (files.count(path) == 0) return nullptr;
     return make_handle(path);
   }
@@ -111,7 +118,12 @@ class MemoryPlatform : public PassThroughPlatform {
     return true;
   }
   bool input_facts(InputHandle input, DirEntry* facts) override {
+    ++facts_taken;
     *facts = listed(from_handle(input)->path);
+    return true;
+  }
+  bool set_input_times(InputHandle input, const DirEntry& found) override {
+    log.push_back("times " + from_handle(input)->path + " " + std::to_string(found.last_write));
     return true;
   }
   void close_input(InputHandle input) override {

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "output/destinations.h"
@@ -178,7 +180,9 @@ TEST_F(TerminationDeathTest, OutputLostAtCloseEndsWithWriteErrorNotSuccess) {
         terminate_run(kNormalExit);
       },
       ExitedWithCode(kWriteError),
-      AllOf(HasSubstr("Error writing output file /dev/full"), HasSubstr("Reason: WRITE_ERROR")));
+      AllOf(HasSubstr(std::string("Error writing output file /dev/full\n") + std::strerror(ENOSPC) +
+                      "\n"),
+            HasSubstr("Reason: WRITE_ERROR")));
 
   // The same on standard output.
   settings.output_target = 0;
@@ -271,10 +275,11 @@ TEST_F(TerminationDeathTest, ALogThatCannotBeWrittenTurnsANormalEndIntoWriteErro
           terminate_run(reason);
         },
         ExitedWithCode(expected),
-        AllOf(HasSubstr("Error writing accounting file " + log_path),
+        AllOf(HasSubstr("Error writing accounting file " + log_path + "\n" +
+                        RecordPlatform::kDiskFull + "\n"),
               HasSubstr(std::string("Reason: ") + exit_reason_text(expected))));
   }
-  // A piece of the entry lost early fails the run as well, even if the summary gets through.
+  // A piece of the entry lost early fails the run as well, though the disk has room again.
   EXPECT_EXIT(
       {
         platform.limited_output = open_log(log_path);

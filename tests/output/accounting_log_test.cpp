@@ -13,6 +13,7 @@
 #include "run/output_stream.h"
 #include "run/settings.h"
 #include "support/death_test.h"
+#include "support/record_platform.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -66,16 +67,25 @@ TEST_F(AccountingLog, TrimRemovesOnlyTheTrailingRunOfPadding) {
   }
 }
 
-TEST_F(AccountingLog, TrimCreatesAMissingLogAndFailsAtOnceWhereItCannot) {
+// The system's own words for why a log cannot be opened: what the failure message adds.
+std::string reason_log_fails(const std::string& path) {
+  std::string reason;
+  EXPECT_EQ(native_platform().open_output(path, OutputMode::kAppend, &reason), nullptr);
+  EXPECT_FALSE(reason.empty());
+  return reason;
+}
+
+TEST_F(AccountingLog, TrimCreatesAMissingLogAndFailsAtOnceWithTheReasonWhereItCannot) {
   trim_accounting_file(dir.at("new-log"));
   EXPECT_EQ(read_file(dir.at("new-log")), "");
   std::string impossible = dir.at("no/such/dir/log");
-  EXPECT_EXIT(
-      trim_accounting_file(impossible), testing::ExitedWithCode(1),
-      ContainsPattern("\nGeneric7\n[0-9]+\nerror opening " + pattern_literal(impossible) + "\n"));
+  EXPECT_EXIT(trim_accounting_file(impossible), testing::ExitedWithCode(1),
+              ContainsPattern("\nGeneric7\n[0-9]+\nerror opening " + pattern_literal(impossible) +
+                              "\n" + pattern_literal(reason_log_fails(impossible)) + "\n"));
   dir.mkdir("a-directory");
   EXPECT_EXIT(trim_accounting_file(dir.at("a-directory")), testing::ExitedWithCode(1),
-              ContainsPattern("error opening " + pattern_literal(dir.at("a-directory")) + "\n"));
+              ContainsPattern("error opening " + pattern_literal(dir.at("a-directory")) + "\n" +
+                              pattern_literal(reason_log_fails(dir.at("a-directory"))) + "\n"));
 }
 
 TEST_F(AccountingLog, OpenTakesTheLockTrimsAndStartsAnEntry) {
@@ -131,6 +141,31 @@ TEST_F(AccountingLog, ALogHeldByAnotherRunEndsThisOneAtOnce) {
   EXPECT_EQ(read_file(dir.at("log")), "first run's entry\n");
 }
 
+// A full disk under the log: the entry it cut goes whole, and the log ends with its last whole
+// entry, as it did before the run, instead of in the middle of a line.
+TEST_F(AccountingLog, AFullDiskTakesBackTheEntryItCut) {
+  const std::string earlier = "an earlier entry\n" + kEntryEnd;
+  dir.write("log", earlier);
+  EXPECT_EXIT(
+      {
+        RecordPlatform full;
+        message_stream = stderr;
+        if (!open_accounting_log(dir.at("log"))) std::exit(2);
+        write_log("/usr/bin/tallysum -r /data\n");
+        full.limited_output = settings.accounting_file;
+        full.disk_room = 3;  // "\nSt" of the next piece, and no more
+        write_log("\nStarted Wed Jan 02 10:03:55 1980\n");
+        full.disk_room = -1;
+        write_log("  summary\n");  // room again, but a part of an entry would stand alone
+        close_accounting_log();
+        std::exit(log_write_failed() ? 0 : 3);
+      },
+      testing::ExitedWithCode(0),
+      ContainsPattern("\nError writing accounting file " + pattern_literal(dir.at("log")) + "\n" +
+                      RecordPlatform::kDiskFull + "\n"));
+  EXPECT_EQ(read_file(dir.at("log")), earlier);
+}
+
 // A log that can be prepared but not opened to be added to.
 class RefusingPlatform : public ScriptedPlatform {
  public:
@@ -158,23 +193,33 @@ TEST_F(AccountingLog, AnUnopenableStreamIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(read_file(dir.at("log")), "earlier\n");
 }
 
-// Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever.
-TEST_F(AccountingLog, NamedPipesAreOpenedWithoutBeingProbed) {
+// Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever,
+// and a log in a pipe would be carried away with no reader to keep it: the output file opens
+// there, the log is refused as the system's lock refuses it. Neither may wait for a reader: a
+// run that hangs there fails here.
+TEST_F(AccountingLog, NamedPipesAreOpenedWithoutBeingProbedButAreNoLog) {
 #ifdef _WIN32
   GTEST_SKIP() << "no named pipes in the file system on Windows";
 #else
   ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
-  // Neither opening may wait for a reader either: a run that hangs there fails here.
   EXPECT_EXIT(
       {
         alarm(10);
         OutputHandle output = open_output_file(dir.at("pipe"), true);
         if (output == nullptr) std::exit(2);
         os().close_output(output);
-        if (!open_accounting_log(dir.at("pipe"))) std::exit(3);
         std::exit(platform.truncations.empty() ? 0 : 4);
       },
       testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        alarm(10);
+        set_platform(nullptr);
+        open_accounting_log(dir.at("pipe"));
+      },
+      testing::ExitedWithCode(1),
+      ContainsPattern("\nGeneric7\n[0-9]+\nerror opening " + pattern_literal(dir.at("pipe")) +
+                      "\nIs a named pipe\n"));
 #endif
 }
 

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <string>
 
+#include "output/catalogue_digest.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
 #include "support/captured_streams.h"
 #include "support/death_test.h"
 #include "support/native_path.h"
+#include "support/reference_digest.h"
 #include "support/scripted_platform.h"
 #include "support/temp_dir.h"
 
@@ -323,6 +325,32 @@ TEST_F(Destinations, DiskChangeClosesWithTotalsAndContinuesInANewFile) {
   EXPECT_EQ(disk_capacity, 5000);
   EXPECT_EQ(records_on_disk, 1);
   EXPECT_EQ(platform.free_space_queries.back(), dir.path());
+}
+
+// Each disk of a continued catalogue leaves its digest for the run's log entry, in disk order:
+// the full disk's taken before it leaves the drive, the last one's once it is finished.
+TEST_F(Destinations, EachDiskOfAContinuedCatalogueLeavesItsDigestForTheLog) {
+  const std::string first_disk = dir.at("first-disk.txt");
+  EXPECT_EXIT(
+      {
+        open_removable_output("record 1\n");
+        counters.file_count = 1;
+        counters.byte_total = 10;
+        settings.accounting_file = os().open_output(dir.at("log"), OutputMode::kAppend, nullptr);
+        platform.keys = {'\n'};
+        platform.on_key = [&] { std::filesystem::rename(settings.output_path, first_disk); };
+        continue_on_new_disk();
+        write_output("record 2\n");
+        finish_output();
+        const std::string expected =
+            catalogue_digest_line(reference_digest("sha256", first_disk)) +
+            catalogue_digest_line(reference_digest("sha256", settings.output_path));
+        std::exit(catalogue_digest_lines(settings.output_path) == expected ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  // What the first disk held when it was digested.
+  EXPECT_EQ(read_file(first_disk),
+            as_written("record 1\n\n Processed 1 files, 10 bytes:  See continuation disk \n"));
 }
 
 TEST_F(Destinations, DiskChangeWaitsUntilTheFullDiskIsReallyReplaced) {

@@ -241,34 +241,4 @@ TEST_F(FileTimesTest, RunTimeTextsDescribeTheZoneAndTheMoment) {
   EXPECT_FALSE(run_time_texts(&plain));
 }
 
-TEST_F(FileTimesTest, ResetWritesTheSavedTimesAndKeepsAReadOnlyFileReadOnly) {
-  const Directory data{"/data/"};
-  DirEntry found;
-  found.creation = 1;
-  found.last_access = 2;
-  found.last_write = 3;
-  platform.attributes["/data/ro.txt"] = kAttrReadOnly | kAttrArchive;
-  EXPECT_EQ(reset_file_times(data, "ro.txt", found), 0);
-  ASSERT_EQ(platform.set_times_calls.size(), 1u);
-  const auto& call = platform.set_times_calls[0];
-  EXPECT_EQ(call.path, "/data/ro.txt");
-  EXPECT_EQ(call.creation, 1u);
-  EXPECT_EQ(call.access, 2u);
-  EXPECT_EQ(call.write, 3u);
-  EXPECT_EQ(call.attributes_then, kAttrArchive);  // writable while the times were set
-  EXPECT_EQ(platform.attributes["/data/ro.txt"], kAttrReadOnly | kAttrArchive);
-  EXPECT_TRUE(platform.oem_mode);
-
-  // A plain file's attributes are not touched; a refused time change is a failure.
-  platform.attributes["/data/plain.txt"] = kAttrNormal;
-  platform.set_times_succeeds = false;
-  EXPECT_EQ(reset_file_times(data, "plain.txt", found), 1);
-  EXPECT_EQ(platform.attribute_calls.size(), 2u);
-
-  // The attributes are restored after a failure too.
-  platform.attributes["/data/sys.txt"] = kAttrSystem;
-  EXPECT_EQ(reset_file_times(data, "sys.txt", found), 1);
-  EXPECT_EQ(platform.attributes["/data/sys.txt"], kAttrSystem);
-}
-
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 
 std::vector<std::string> listed_names(const DirListing& listing) {
   std::vector<std::string> names;
-  for (const DirEntry& entry : listing.entries) names.push_back(entry.name);
+  for (std::size_t i = 0; i < listing.size(); ++i) names.emplace_back(listing.name(i));
   return names;
 }
 
@@ -29,11 +29,13 @@ std::vector<std::string> list_names(Platform& platform, const Directory& dir) {
   return listed_names(listing);
 }
 
-const DirEntry* entry_named(const DirListing& listing, const std::string& name) {
-  for (const DirEntry& entry : listing.entries) {
-    if (entry.name == name) return &entry;
+// The names a listing marks as directories.
+std::vector<std::string> listed_directories(const DirListing& listing) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < listing.size(); ++i) {
+    if (listing.is_directory(i)) names.emplace_back(listing.name(i));
   }
-  return nullptr;
+  return names;
 }
 
 void set_times(const std::string& path, time_t access, long access_ns, time_t write,
@@ -120,7 +122,8 @@ TEST(Listing, EveryEntryButTheDotsInByteOrderHoweverOftenListedAndTheRootMarked)
   EXPECT_TRUE(listing.is_root);
 }
 
-TEST(Listing, EntriesCarryAttributesSizeAndTimesToTheNanosecond) {
+// The facts of a file come from one look-up or from the open file, and both say the same.
+TEST(Listing, LookUpsAndOpenFilesGiveAttributesSizeAndTimesToTheNanosecond) {
   TempDir dir;
   dir.write("data.bin", "12345");
   dir.write(".hidden", "");
@@ -133,6 +136,7 @@ TEST(Listing, EntriesCarryAttributesSizeAndTimesToTheNanosecond) {
   OpenDirectory open(platform, dir.path());
   DirListing listing;
   ASSERT_TRUE(platform.list_directory(open.dir(), &listing, nullptr));
+  EXPECT_EQ(listed_directories(listing), std::vector<std::string>{"sub"});
   struct Case {
     const char* name;
     std::uint32_t attributes;
@@ -150,26 +154,38 @@ TEST(Listing, EntriesCarryAttributesSizeAndTimesToTheNanosecond) {
   FileTime now = ticks(std::time(nullptr), 0);
   FileTime hour = 3600 * kFileTimeTicksPerSecond;
   for (const Case& c : cases) {
-    const DirEntry* entry = entry_named(listing, c.name);
-    ASSERT_NE(entry, nullptr) << c.name;
-    EXPECT_EQ(entry->attributes, c.attributes) << c.name;
-    EXPECT_EQ(entry->size, c.size) << c.name;
-    EXPECT_TRUE(entry->short_name.empty());
-    EXPECT_LT(entry->creation_ns, 100) << c.name;
-    if (c.access_ns >= 0) {
-      EXPECT_EQ(entry->last_access, c.access) << c.name;
-      EXPECT_EQ(entry->last_access_ns, c.access_ns) << c.name;
-      EXPECT_EQ(entry->last_write, c.write) << c.name;
-      EXPECT_EQ(entry->last_write_ns, c.write_ns) << c.name;
-    }
-    if (entry->creation != 0) {  // 0 where the file system keeps no birth time
-      EXPECT_GT(entry->creation, now - hour) << c.name;
-      EXPECT_LT(entry->creation, now + hour) << c.name;
+    DirEntry looked;
+    ASSERT_EQ(platform.entry_facts(open.dir(), c.name, &looked), Lookup::kFound) << c.name;
+    std::vector<DirEntry> facts = {looked};
+    InputHandle input = platform.open_file(open.dir(), c.name, InputAccess::kRead, nullptr);
+    DirEntry opened;
+    // A directory opens, and is no input: its facts are refused.
+    EXPECT_EQ(input != nullptr && platform.input_facts(input, &opened),
+              (c.attributes & kAttrDirectory) == 0)
+        << c.name;
+    if ((c.attributes & kAttrDirectory) == 0) facts.push_back(opened);
+    platform.close_input(input);
+    for (const DirEntry& entry : facts) {
+      EXPECT_EQ(entry.name, c.name);
+      EXPECT_EQ(entry.attributes, c.attributes) << c.name;
+      EXPECT_EQ(entry.size, c.size) << c.name;
+      EXPECT_TRUE(entry.short_name.empty());
+      EXPECT_LT(entry.creation_ns, 100) << c.name;
+      if (c.access_ns >= 0) {
+        EXPECT_EQ(entry.last_access, c.access) << c.name;
+        EXPECT_EQ(entry.last_access_ns, c.access_ns) << c.name;
+        EXPECT_EQ(entry.last_write, c.write) << c.name;
+        EXPECT_EQ(entry.last_write_ns, c.write_ns) << c.name;
+      }
+      if (entry.creation != 0) {  // 0 where the file system keeps no birth time
+        EXPECT_GT(entry.creation, now - hour) << c.name;
+        EXPECT_LT(entry.creation, now + hour) << c.name;
+      }
     }
   }
 }
 
-TEST(Listing, FileLinksShowTheirTargetOthersAreLeftOut) {
+TEST(Listing, FileLinksShowAsTheirTargetOthersAreLeftOut) {
   TempDir dir;
   dir.write("real.txt", "0123456789");
   dir.mkdir("sub");
@@ -183,12 +199,17 @@ TEST(Listing, FileLinksShowTheirTargetOthersAreLeftOut) {
   DirListing listing;
   ASSERT_TRUE(platform.list_directory(open.dir(), &listing, nullptr));
   EXPECT_EQ(listed_names(listing), (std::vector<std::string>{"link.txt", "real.txt", "sub"}));
+  EXPECT_EQ(listed_directories(listing), std::vector<std::string>{"sub"});
   EXPECT_TRUE(listing.unreadable.empty());
-  const DirEntry* link = entry_named(listing, "link.txt");
-  ASSERT_NE(link, nullptr);
-  EXPECT_EQ(link->size, 10);
-  EXPECT_EQ(link->last_write, ticks(1300000000, 0));
-  EXPECT_EQ(link->last_write_ns, 42);
+  DirEntry link;
+  ASSERT_EQ(platform.entry_facts(open.dir(), "link.txt", &link), Lookup::kFound);
+  EXPECT_EQ(link.name, "link.txt");
+  EXPECT_EQ(link.size, 10);
+  EXPECT_EQ(link.last_write, ticks(1300000000, 0));
+  EXPECT_EQ(link.last_write_ns, 42);
+  for (const char* name : {"dangling", "loop", "missing"}) {
+    EXPECT_EQ(platform.entry_facts(open.dir(), name, &link), Lookup::kGone) << name;
+  }
 }
 
 TEST(Listing, SpecialFilesAreNeverListedNorOpened) {
@@ -210,17 +231,22 @@ TEST(Listing, SpecialFilesAreNeverListedNorOpened) {
     if (!platform.list_directory(open.dir(), &listing, nullptr)) return 1;
     if (listed_names(listing) != std::vector<std::string>{"plain"}) return 2;
     DirEntry facts;
-    return platform.entry_facts(open.dir(), "pipe", &facts) ? 3 : 0;
+    return platform.entry_facts(open.dir(), "pipe", &facts) != Lookup::kGone ? 3 : 0;
   });
   close(sock);
   EXPECT_EQ(status, 0);
 }
 
-TEST(Listing, EntriesThatCannotBeExaminedAreReportedAndUnreadableDirectoriesSaySo) {
+// Reading a directory's names needs no look at its entries: in a directory others may read
+// but not search, its files are listed all the same (each then cannot be examined), and only
+// a link, whose kind the directory leaves open, is reported unreadable.
+TEST(Listing, NamesAreListedWithoutALookAtEachEntryAndUnreadableDirectoriesSaySo) {
   TempDir dir;
   ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
   dir.write("listable/a", "1");
   dir.write("listable/b", "2");
+  dir.mkdir("listable/d");
+  ASSERT_EQ(symlink("a", dir.at("listable/l").c_str()), 0);
   dir.mkdir("closed");
   ASSERT_EQ(chmod(dir.at("listable").c_str(), 0744), 0);  // others may read, not search
   ASSERT_EQ(chmod(dir.at("closed").c_str(), 0700), 0);
@@ -232,13 +258,16 @@ TEST(Listing, EntriesThatCannotBeExaminedAreReportedAndUnreadableDirectoriesSayS
     DirListing listing;
     std::string error;
     if (!platform.list_directory(listable.dir(), &listing, &error)) return 1;
-    if (!listing.entries.empty()) return 2;
-    if (listing.unreadable != std::vector<std::string>{"a", "b"}) return 3;
+    if (listed_names(listing) != std::vector<std::string>{"a", "b", "d"}) return 2;
+    if (listed_directories(listing) != std::vector<std::string>{"d"}) return 3;
+    if (listing.unreadable != std::vector<std::string>{"l"}) return 4;
+    DirEntry facts;
+    if (platform.entry_facts(listable.dir(), "a", &facts) != Lookup::kUnreadable) return 5;
     OpenDirectory closed(platform, dir.at("closed"));
-    if (closed.is_open() || closed.error() != "Permission denied") return 4;
+    if (closed.is_open() || closed.error() != "Permission denied") return 6;
     return platform.list_directory(Directory{dir.at("closed/"), nullptr}, &listing, &error) ||
                    error != "Permission denied"
-               ? 5
+               ? 7
                : 0;
   });
   EXPECT_EQ(status, 0);
@@ -303,9 +332,11 @@ TEST(Listing, TreesDeeperThanTheLongestPathAreWalkedWhole) {
   DirListing listing;
   ASSERT_TRUE(platform.list_directory(current, &listing, nullptr));
   ASSERT_EQ(listed_names(listing), std::vector<std::string>{"bottom.txt"});
-  EXPECT_EQ(listing.entries[0].size, 13);
+  DirEntry facts;
+  ASSERT_EQ(platform.entry_facts(current, "bottom.txt", &facts), Lookup::kFound);
+  EXPECT_EQ(facts.size, 13);
   std::string error;
-  InputHandle input = platform.open_file(current, "bottom.txt", &error);
+  InputHandle input = platform.open_file(current, "bottom.txt", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   char buffer[64] = {};
   EXPECT_EQ(platform.read_input(input, buffer, sizeof buffer), 13);
@@ -316,7 +347,7 @@ TEST(Listing, TreesDeeperThanTheLongestPathAreWalkedWhole) {
   }
 }
 
-TEST(Listing, EntryFactsAreTheListedFactsAsTheyAreNow) {
+TEST(Listing, EntryFactsAreTheFactsAsTheyAreNow) {
   TempDir dir;
   dir.write("f", "abc");
   dir.mkdir(".d");
@@ -324,25 +355,23 @@ TEST(Listing, EntryFactsAreTheListedFactsAsTheyAreNow) {
   set_times(dir.at("f"), 1000000000, 1, 1100000000, 123456789);
   PosixPlatform platform;
   OpenDirectory open(platform, dir.path());
-  DirListing listing;
-  ASSERT_TRUE(platform.list_directory(open.dir(), &listing, nullptr));
   DirEntry facts;
-  ASSERT_TRUE(platform.entry_facts(open.dir(), "f", &facts));
+  ASSERT_EQ(platform.entry_facts(open.dir(), "f", &facts), Lookup::kFound);
   EXPECT_EQ(facts.name, "f");
   EXPECT_EQ(facts.size, 3);
-  EXPECT_EQ(facts.last_write, entry_named(listing, "f")->last_write);
+  EXPECT_EQ(facts.last_write, ticks(1100000000, 1234567));
   EXPECT_EQ(facts.last_write_ns, 89);
   dir.write("f", "abcdef");
-  ASSERT_TRUE(platform.entry_facts(open.dir(), "link", &facts));
+  ASSERT_EQ(platform.entry_facts(open.dir(), "link", &facts), Lookup::kFound);
   EXPECT_EQ(facts.size, 6);
-  EXPECT_NE(facts.last_write, entry_named(listing, "f")->last_write);
+  EXPECT_NE(facts.last_write, ticks(1100000000, 1234567));
   OpenDirectory hidden(platform, dir.at(".d"));
-  ASSERT_TRUE(platform.entry_facts(hidden.dir(), "", &facts));  // the directory itself
+  ASSERT_EQ(platform.entry_facts(hidden.dir(), "", &facts), Lookup::kFound);  // the directory
   EXPECT_EQ(facts.attributes, kAttrDirectory | kAttrHidden);
   // Without a handle, with or without the separator at the end of the directory's path.
   for (const std::string& path : {dir.path() + "/", dir.path()}) {
-    ASSERT_TRUE(platform.entry_facts(Directory{path, nullptr}, "f", &facts)) << path;
+    ASSERT_EQ(platform.entry_facts(Directory{path, nullptr}, "f", &facts), Lookup::kFound) << path;
     EXPECT_EQ(facts.size, 6);
   }
-  EXPECT_FALSE(platform.entry_facts(open.dir(), "missing", &facts));
+  EXPECT_EQ(platform.entry_facts(open.dir(), "missing", &facts), Lookup::kGone);
 }

@@ -44,7 +44,7 @@ TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   PosixPlatform platform;
   OpenDirectory open(platform, dir.path());
   std::string error;
-  InputHandle input = platform.open_file(open.dir(), "small", &error);
+  InputHandle input = platform.open_file(open.dir(), "small", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 4), "0123456789");
   ASSERT_TRUE(platform.seek_input(input, 7));
@@ -52,16 +52,19 @@ TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   ASSERT_TRUE(platform.seek_input(input, 100));  // past the end: reads end at once
   EXPECT_EQ(read_all(platform, input), "");
   platform.close_input(input);
-  EXPECT_EQ(drain(platform, platform.open_file(open.dir(), "big", nullptr)), big);
-  EXPECT_EQ(drain(platform, platform.open_file_shared(open.dir(), "small", nullptr)), "0123456789");
-  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"))), "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_file(open.dir(), "big", InputAccess::kRead, nullptr)),
+            big);
   EXPECT_EQ(
-      drain(platform, platform.open_file(Directory{open.dir().path, nullptr}, "small", nullptr)),
+      drain(platform, platform.open_file_shared(open.dir(), "small", InputAccess::kRead, nullptr)),
       "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_path(dir.at("small"), nullptr)), "0123456789");
+  EXPECT_EQ(drain(platform, platform.open_file(Directory{open.dir().path, nullptr}, "small",
+                                               InputAccess::kRead, nullptr)),
+            "0123456789");
   error.clear();
-  EXPECT_EQ(platform.open_file(open.dir(), "missing", &error), nullptr);
+  EXPECT_EQ(platform.open_file(open.dir(), "missing", InputAccess::kRead, &error), nullptr);
   EXPECT_EQ(error, "No such file or directory");
-  EXPECT_EQ(platform.open_file_shared(open.dir(), "missing", nullptr), nullptr);
+  EXPECT_EQ(platform.open_file_shared(open.dir(), "missing", InputAccess::kRead, nullptr), nullptr);
 }
 
 TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndCheck) {
@@ -75,8 +78,9 @@ TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndChe
     int failures = 0;
     for (const char* name : {"pipe", "sub"}) {
       for (bool shared : {false, true}) {
-        InputHandle input = shared ? platform.open_file_shared(open.dir(), name, nullptr)
-                                   : platform.open_file(open.dir(), name, nullptr);
+        InputHandle input =
+            shared ? platform.open_file_shared(open.dir(), name, InputAccess::kRead, nullptr)
+                   : platform.open_file(open.dir(), name, InputAccess::kRead, nullptr);
         DirEntry facts;
         if (input != nullptr && platform.input_facts(input, &facts)) ++failures;
         platform.close_input(input);
@@ -84,7 +88,7 @@ TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndChe
     }
     for (const std::string& path :
          {dir.at("pipe"), std::string("/dev/null"), dir.at("sub"), dir.at("missing")}) {
-      if (platform.open_path(path) != nullptr) ++failures;
+      if (platform.open_path(path, nullptr) != nullptr) ++failures;
     }
     return failures;
   });
@@ -98,7 +102,7 @@ TEST(DigestInput, FactsOfAnOpenFileShowChangesMadeWhileItIsRead) {
   ASSERT_EQ(utimensat(AT_FDCWD, dir.at(".notes").c_str(), times, 0), 0);
   PosixPlatform platform;
   OpenDirectory open(platform, dir.path());
-  InputHandle input = platform.open_file(open.dir(), ".notes", nullptr);
+  InputHandle input = platform.open_file(open.dir(), ".notes", InputAccess::kRead, nullptr);
   ASSERT_NE(input, nullptr);
   DirEntry facts;
   ASSERT_TRUE(platform.input_facts(input, &facts));
@@ -151,10 +155,11 @@ TEST(DigestInput, NamedStreamsReadTheAttributeValues) {
       {open.dir(), "nofile", "summary", "<none>"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(drain(platform, platform.open_stream(c.dir, c.carrier, c.stream)), c.content)
+    EXPECT_EQ(drain(platform, platform.open_stream(c.dir, c.carrier, c.stream, InputAccess::kRead)),
+              c.content)
         << c.carrier << ":" << c.stream;
   }
-  InputHandle stream = platform.open_stream(open.dir(), "f.txt", "summary");
+  InputHandle stream = platform.open_stream(open.dir(), "f.txt", "summary", InputAccess::kRead);
   ASSERT_NE(stream, nullptr);
   ASSERT_TRUE(platform.seek_input(stream, 1));
   EXPECT_EQ(read_all(platform, stream, 1), "bc");
@@ -171,7 +176,7 @@ TEST(DigestInput, AStreamsFactsAreItsOwnSizeAndItsCarriersTimes) {
   ASSERT_EQ(utimensat(AT_FDCWD, dir.at("f").c_str(), times, 0), 0);
   PosixPlatform platform;
   OpenDirectory open(platform, dir.path());
-  InputHandle stream = platform.open_stream(open.dir(), "f", "s");
+  InputHandle stream = platform.open_stream(open.dir(), "f", "s", InputAccess::kRead);
   ASSERT_NE(stream, nullptr);
   DirEntry facts;
   ASSERT_TRUE(platform.input_facts(stream, &facts));
@@ -202,11 +207,14 @@ TEST(DigestInput, EveryListedStreamOpensToItsOwnValue) {
   for (const StreamEntry& stream : streams) {
     std::string name = stream.name.substr(1, stream.name.size() - 1 - 6);  // no ":" nor ":$DATA"
     names.push_back(name);
-    std::string content = drain(platform, platform.open_stream(open.dir(), "f", name));
+    std::string content =
+        drain(platform, platform.open_stream(open.dir(), "f", name, InputAccess::kRead));
     EXPECT_EQ(static_cast<std::int64_t>(content.size()), stream.size) << stream.name;
   }
   EXPECT_EQ(names, (std::vector<std::string>{"DosStream.s:$DATA", "only", "s"}));
-  EXPECT_EQ(drain(platform, platform.open_stream(open.dir(), "f", "s")), "plain");
-  EXPECT_EQ(drain(platform, platform.open_stream(open.dir(), "f", "DosStream.s:$DATA")),
+  EXPECT_EQ(drain(platform, platform.open_stream(open.dir(), "f", "s", InputAccess::kRead)),
+            "plain");
+  EXPECT_EQ(drain(platform,
+                  platform.open_stream(open.dir(), "f", "DosStream.s:$DATA", InputAccess::kRead)),
             "served ten");
 }

@@ -72,7 +72,8 @@ TEST(NamedStreams, LargestValuesAreListedAndReadWhole) {
     ASSERT_TRUE(platform.list_streams(entry.open.dir(), entry.name, &streams));
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].size, static_cast<std::int64_t>(value.size())) << file;
-    EXPECT_EQ(content_of(platform, platform.open_stream(entry.open.dir(), entry.name, "big")),
+    EXPECT_EQ(content_of(platform, platform.open_stream(entry.open.dir(), entry.name, "big",
+                                                        InputAccess::kRead)),
               value)
         << file;
   }
@@ -146,13 +147,15 @@ TEST(NamedStreams, AFileWhoseNameHoldsAColonIsNeverTakenForAStream) {
   ASSERT_TRUE(set_xattr(dir.at("a:b"), "user.c", "the sibling's stream"));
   PosixPlatform platform;
   OpenDirectory open(platform, dir.path());
-  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a", "b")), "the stream");
-  EXPECT_EQ(content_of(platform, platform.open_file(open.dir(), "a:b", nullptr)),
-            "the sibling file");
-  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a:b", "c")),
+  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a", "b", InputAccess::kRead)),
+            "the stream");
+  EXPECT_EQ(
+      content_of(platform, platform.open_file(open.dir(), "a:b", InputAccess::kRead, nullptr)),
+      "the sibling file");
+  EXPECT_EQ(content_of(platform, platform.open_stream(open.dir(), "a:b", "c", InputAccess::kRead)),
             "the sibling's stream");
-  EXPECT_EQ(platform.open_stream(open.dir(), "a", "b:c"), nullptr);
-  EXPECT_EQ(platform.open_stream(open.dir(), "a", "c"), nullptr);
+  EXPECT_EQ(platform.open_stream(open.dir(), "a", "b:c", InputAccess::kRead), nullptr);
+  EXPECT_EQ(platform.open_stream(open.dir(), "a", "c", InputAccess::kRead), nullptr);
   using Listing = std::vector<std::pair<std::string, std::int64_t>>;
   EXPECT_EQ(listed(platform, open.dir(), "a"), (Listing{{":b:$DATA", 10}}));
   EXPECT_EQ(listed(platform, open.dir(), "a:b"), (Listing{{":c:$DATA", 20}}));
@@ -173,14 +176,16 @@ TEST(NamedStreams, ReadByPathWhenTheCarrierCannotBeOpened) {
                     static_cast<rlim_t>(open.dir().handle->fd + 1)};
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 9;
     for (const Directory& through : {open.dir(), Directory{open.dir().path, nullptr}}) {
-      if (content_of(platform, platform.open_stream(through, "f", "s")) != "by path") return 1;
-      InputHandle input = platform.open_stream(through, "f", "t");
+      if (content_of(platform, platform.open_stream(through, "f", "s", InputAccess::kRead)) !=
+          "by path")
+        return 1;
+      InputHandle input = platform.open_stream(through, "f", "t", InputAccess::kRead);
       DirEntry facts;
       if (!platform.input_facts(input, &facts) || facts.size != 6) return 2;
       if (content_of(platform, input) != "served") return 3;
       std::vector<StreamEntry> streams;
       if (!platform.list_streams(through, "f", &streams) || streams.size() != 2) return 4;
-      if (platform.open_stream(through, "missing", "s") != nullptr) return 5;
+      if (platform.open_stream(through, "missing", "s", InputAccess::kRead) != nullptr) return 5;
     }
     return 0;
   });

@@ -95,15 +95,23 @@ TEST(DriverScenario, CountingPassRunsOnlyForAnOutputFileAndEvenWhenSilent) {
   EXPECT_EQ(records_naming(read_file(tree.at("list3.txt")), {"a.txt", "b.txt"}).size(), 2u);
 }
 
-TEST(DriverScenario, OutputFileFailuresEndAtOnce) {
+TEST(DriverScenario, OutputFileFailuresEndAtOnceAndSayWhy) {
   TempDir tree;
   tree.write("data/a.txt", "1");
   ProgramResult missing_dir =
       run_tallysum({.args = {tree.at("data"), "-o", tree.at("nowhere/list.txt")}});
   EXPECT_EQ(missing_dir.status, 3);  // a failure, not a completed run
-  EXPECT_NE(missing_dir.err.find("\ncan't create output file " + tree.at("nowhere/list.txt") +
-                                 "\nFILE: Tallysum, LINE "),
-            std::string::npos)
+  const std::size_t message = missing_dir.err.find(
+      "\ncan't create output file " + tree.at("nowhere/list.txt") + "\nFILE: Tallysum, LINE ");
+  EXPECT_NE(message, std::string::npos) << missing_dir.err;
+  // The system's words on the line after the program's.
+  std::string reason;
+  EXPECT_EQ(
+      native_platform().open_output(tree.at("nowhere/list.txt"), OutputMode::kCreate, &reason),
+      nullptr);
+  ASSERT_FALSE(reason.empty());
+  const std::size_t after = missing_dir.err.find('\n', missing_dir.err.find("LINE ", message));
+  EXPECT_EQ(missing_dir.err.compare(after, reason.size() + 2, "\n" + reason + "\n"), 0)
       << missing_dir.err;
   EXPECT_EQ(missing_dir.out, "");
   EXPECT_EQ(missing_dir.err.find("Counting files"), std::string::npos);

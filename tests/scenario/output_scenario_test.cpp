@@ -2,6 +2,7 @@
 // run leaves in the files it was pointed at.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -10,12 +11,13 @@
 
 #include "platform/platform.h"
 #include "support/c_library.h"
+#include "support/reference_digest.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-const std::string kEntryStart = "\n" + std::string(59, '*') + "\n";
+const std::string kEntryStart = std::string("\n") + std::string(59, '*') + "\n";
 const std::string kEntryEnd = std::string(53, '*') + "\n";
 
 std::string utc_date() {
@@ -130,6 +132,30 @@ TEST_F(OutputScenario, TwoRunsWithOneLogGiveTwoWholeEntries) {
   EXPECT_EQ(ends[1] + as_written("\n" + kEntryEnd).size(), text.size());
 }
 
+// The log keeps the digest of each catalogue a run finished, on the line before the entry's
+// closing asterisks: of the file as the run left it, and after an appending run of the whole
+// file with what was there before.
+TEST_F(OutputScenario, TheLogKeepsTheDigestOfEachFinishedCatalogue) {
+  const std::string log = tree.at("runs.log");
+  const std::string list = tree.at("list.out");
+  std::vector<std::string> digests;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-o", list}, std::vector<std::string>{"-a", "-o", list}}) {
+    ProgramResult result = run_here(args, {"ACCT=" + log});
+    ASSERT_EQ(result.status, 0) << result.err;
+    digests.push_back(reference_digest("sha256", list));
+    ASSERT_EQ(digests.back().size(), 64u) << kReferenceSource;
+    const std::string end = as_written("  Catalogue SHA-256: " + digests.back() + "\n" + kEntryEnd);
+    const std::string text = read_file(log);
+    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), end.size())), end) << text;
+  }
+  EXPECT_NE(digests[0], digests[1]);  // the first run's file is not what the second left
+  // A run whose records went to standard output wrote no catalogue.
+  ProgramResult console = run_here({}, {"ACCT=" + log});
+  ASSERT_EQ(console.status, 0) << console.err;
+  EXPECT_EQ(offsets_of(read_file(log), "Catalogue SHA-256").size(), 2u);
+}
+
 TEST_F(OutputScenario, OnlyPaddingAtTheVeryEndOfTheLogIsRemoved) {
   using namespace std::string_literals;
   struct Case {
@@ -157,7 +183,7 @@ TEST_F(OutputScenario, ALogHeldByARunningRunEndsTheSecondAtOnce) {
   std::string log = tree.at("busy.log");
   tree.write("busy.log", "first run's entry\n");
   // Held as a run holds it, through the native layer, by this process.
-  ASSERT_TRUE(native_platform().acquire_log_lock(log));
+  ASSERT_TRUE(native_platform().acquire_log_lock(log, nullptr));
   ProgramResult result = run_here({"-o", tree.at("list.out")}, {"ACCT=" + log});
   native_platform().release_log_lock();
   EXPECT_EQ(result.status, 1);
@@ -227,6 +253,39 @@ TEST_F(OutputScenario, SignalsAndALeavingReaderEndTheRunWithWholeRecords) {
     EXPECT_EQ(result.out.back(), '\n') << signal;
     EXPECT_TRUE(contains(result.out, "a.txt")) << signal;
     EXPECT_FALSE(contains(result.out, "b.big")) << signal << result.out;
+  }
+#endif
+}
+
+// A reader that stopped reading must not keep an interrupted run from ending: the records it
+// never took are counted out of the summaries, as on a full disk, and the log entry ends whole.
+TEST_F(OutputScenario, AnInterruptEndsARunWhoseReaderStoppedReading) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no signals here, and Ctrl-C reaches only a program with a console";
+#else
+  // Wide records, enough to fill the pipe several times over.
+  for (int i = 0; i < 400; ++i) tree.write("many/file_" + std::to_string(i) + ".txt", "x");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string log = tree.at("stalled.log");
+    std::filesystem::remove(log);
+    ProgramResult result = run_tallysum({.args = {tree.at("many"), "-w", "200"},
+                                         .directory = tree.path(),
+                                         .environment = {"ACCT=" + log},
+                                         .signal = signal,
+                                         .output_unread = true});
+    EXPECT_EQ(result.status, 2) << signal << result.err;  // -1: it waited until it was killed
+    EXPECT_TRUE(contains(result.err, "Abnormal termination. Reason: INPUT_FILE")) << signal;
+    EXPECT_FALSE(contains(result.err, "Error writing")) << signal << result.err;
+    const std::size_t reached = records_naming(result.out, {"file_"}).size();
+    EXPECT_GT(reached, 0u) << signal;
+    EXPECT_LT(reached, 400u) << signal;
+    EXPECT_EQ(result.out.back(), '\n') << signal;  // whole records only
+    const std::string totals = "1 directory, " + std::to_string(reached) + " files, " +
+                               std::to_string(reached) + " bytes: ";
+    EXPECT_TRUE(contains(result.err, totals)) << signal << result.err;
+    const std::string entry = read_file(log);
+    EXPECT_TRUE(contains(entry, totals)) << signal << entry;
+    EXPECT_EQ(entry.substr(entry.size() - as_written(kEntryEnd).size()), as_written(kEntryEnd));
   }
 #endif
 }

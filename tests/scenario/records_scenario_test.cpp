@@ -156,6 +156,33 @@ TEST(RecordsScenario, ByteRangesAndSizeLimitsPastFourGibAreExact) {
       << past_the_end.err;
 }
 
+// With no digest chosen a file is not read at all, however large; and a size is no promise
+// about content: a file of the system's own making that reports 0 bytes is read to its end,
+// and one whose first read fails gets the markers and its message, not the empty digest.
+TEST(RecordsScenario, NothingChosenReadsNothingAndAReportedSizeIsNoPromise) {
+  TempDir tree;
+  std::ofstream(tree.at("huge.bin"), std::ios::binary).close();
+  std::error_code error;
+  std::filesystem::resize_file(tree.at("huge.bin"), std::uintmax_t{1} << 40, error);
+  // Wine refuses to extend a file this far.
+  if (error) GTEST_SKIP() << "no file of a terabyte can be made here: " << error.message();
+  ProgramResult nothing = run_tallysum({.args = {tree.path(), "-c", "-2", "-m"}});
+  EXPECT_EQ(nothing.status, 0) << nothing.err;
+  EXPECT_NE(nothing.out.find("huge.bin                  1099511627776 "), std::string::npos)
+      << nothing.out;
+#ifndef _WIN32
+  ProgramResult own = run_tallysum({.args = {"/proc/self", "-f", "status", "mem"}});
+  EXPECT_EQ(own.status, 0) << own.err;
+  const std::string marker = "- ERROR - FILE POSSIBLY LOCKED -";
+  EXPECT_NE(own.out.find("\nstatus  "), std::string::npos) << own.out;
+  EXPECT_EQ(own.out.find(kMd5Empty), std::string::npos) << own.out;
+  EXPECT_NE(own.out.find("\nmem                       " + in40(marker) + " \n"), std::string::npos)
+      << own.out;
+  EXPECT_NE(own.err.find("Read error, digest not computed: /proc/self/mem\n"), std::string::npos)
+      << own.err;
+#endif
+}
+
 TEST(RecordsScenario, TimesShowLocalTimeAndTheZoneAbbreviation) {
   TempDir tree;
   make_tree(tree);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "select/wildcard.h"
 
 TEST(PatternMatch, ShellRulesOverWholeNames) {
@@ -68,19 +72,14 @@ TEST(PatternMatch, ShellRulesOverWholeNames) {
 
 TEST(FilePatterns, SelectByLongOr83NameAndAnExactNameFirst) {
   DirListing listing;
-  auto add = [&](const char* name, const char* short_name) {
-    DirEntry entry;
-    entry.name = name;
-    entry.short_name = short_name;
-    listing.entries.push_back(entry);
-  };
-  add("index.html", "INDEX~1.HTM");
-  add("notes", "");
-  add("Notes.TXT", "");
-  add("page.htm", "");
+  listing.add("index.html", false, "INDEX~1.HTM");
+  listing.add("notes", false);
+  listing.add("Notes.TXT", false);
+  listing.add("page.htm", false);
   auto names = [&](const std::string& pattern) {
     std::string joined;
-    for (const DirEntry* entry : entries_matching(listing, pattern)) joined += entry->name + ";";
+    for_each_matching(listing, pattern,
+                      [&](std::size_t i) { joined += std::string(listing.name(i)) + ";"; });
     return joined;
   };
   EXPECT_EQ(names("*.htm"), "index.html;page.htm;");  // the first by its 8.3 name
@@ -91,4 +90,34 @@ TEST(FilePatterns, SelectByLongOr83NameAndAnExactNameFirst) {
   EXPECT_EQ(names("notes.txt"), "Notes.TXT;");      // and else the one equal without case
   EXPECT_EQ(names("INDEX~1.HTM"), "index.html;");
   EXPECT_EQ(names("*.doc"), "");
+}
+
+// A listing keeps every name whole in its blocks, however many there are and however long:
+// names, 8.3 names and kinds come back as added, sorting orders them by their bytes, and a
+// name too long to keep is named as unreadable rather than cut.
+TEST(FilePatterns, AListingKeepsEveryNameWholeAcrossItsBlocks) {
+  DirListing listing;
+  std::vector<std::string> names;
+  for (int i = 0; i < 20000; ++i) {
+    std::string name = std::to_string((i * 7919) % 20000) + std::string(i % 300, 'n');
+    if (i % 5 == 0) name += "\xc3\xa9";  // bytes above 0x7F sort after every ASCII one
+    names.push_back(name);
+    listing.add(name, i % 3 == 0, i % 4 == 0 ? "SHORT~" + std::to_string(i) : "");
+  }
+  listing.add(std::string(40000, 'x'), false);
+  ASSERT_EQ(listing.size(), names.size());
+  EXPECT_EQ(listing.unreadable.size(), 1u);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    ASSERT_EQ(listing.name(i), names[i]) << i;
+    ASSERT_EQ(listing.is_directory(i), i % 3 == 0) << i;
+    ASSERT_EQ(listing.short_name(i), i % 4 == 0 ? "SHORT~" + std::to_string(i) : "") << i;
+  }
+  listing.sort_by_name();
+  std::vector<std::string> sorted;
+  for (std::size_t i = 0; i < listing.size(); ++i) sorted.emplace_back(listing.name(i));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(sorted, names);
+  listing.clear();
+  EXPECT_EQ(listing.size(), 0u);
+  EXPECT_TRUE(listing.unreadable.empty());
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ namespace {
 std::vector<std::string> handed_on;
 const TempDir* current_tree = nullptr;
 std::string vanish_after;  // a directory to remove once the first file is handed on
+// Runs with the relative name of every file handed on: the tree changing under the walk.
+std::function<void(const std::string&)> when_handed_on;
 
 // Records what the walk hands on, relative to the tree and with '/' between its names,
 // instead of writing records.
@@ -29,6 +32,7 @@ class Recorder : public WalkSink {
     std::string relative = dir.path.substr(current_tree->path().size() + 1) + entry.name;
     std::replace(relative.begin(), relative.end(), kSeparator, '/');
     handed_on.push_back(relative);
+    if (when_handed_on) when_handed_on(relative);
     if (!vanish_after.empty()) {
       std::filesystem::remove_all(current_tree->at(vanish_after));
       vanish_after.clear();
@@ -40,14 +44,20 @@ class Recorder : public WalkSink {
   }
 };
 
-// Counts the listings the walk makes and refuses the subdirectories named in `refused`.
+// Counts the listings and look-ups the walk makes and refuses the subdirectories named in
+// `refused`.
 class ListingCounter : public ScriptedPlatform {
  public:
   int listings = 0;
+  int look_ups = 0;
   std::vector<std::string> refused;
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override {
     ++listings;
     return native_platform().list_directory(dir, listing, error);
+  }
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    ++look_ups;
+    return native_platform().entry_facts(dir, name, facts);
   }
   DirHandle open_subdirectory(const Directory& parent, const std::string& name,
                               std::string* error) override {
@@ -72,6 +82,7 @@ class WalkTest : public ::testing::Test {
     run = RunState{};
     run.counting_pass = 0;
     handed_on.clear();
+    when_handed_on = nullptr;
     current_tree = &tree;
   }
   void walk() { walk_directory(tree.path() + kSeparator, recorder); }
@@ -222,21 +233,70 @@ TEST_F(WalkTest, UnreadableDirectoriesAreNamedAndCountedAndTheRestIsWalked) {
   EXPECT_EQ(counters.directory_count, 2);
 }
 
-TEST_F(WalkTest, TheMainPassTakesTheCountingPassListingsInsteadOfListingAgain) {
+// Each pass lists a directory when it gets to it, and a directory's files only after
+// everything below it, so a file made where the walk has not yet got to is catalogued. The
+// walk looks at no file: only the counting pass looks up the files it counts, for their size.
+TEST_F(WalkTest, EachPassListsADirectoryWhenItGetsToItAndLooksAtNoFile) {
   tree.write("A/one.txt", "1");
   tree.write("B/two.txt", "22");
   tree.write("three.txt", "333");
+  tree.write("skip.dat", "4444");
   ListingCounter platform;
   settings.recurse = 1;
   settings.output_target = 1;
+  settings.file_patterns = {"*.txt"};
   run.counting_pass = 1;
   walk();
-  EXPECT_EQ(platform.listings, 3);
   EXPECT_EQ(run.precount_files, 3);
+  EXPECT_EQ(run.precount_bytes, 6);
+  EXPECT_EQ(platform.look_ups, 3);
+  EXPECT_EQ(platform.listings, 4) << "the top twice: for its subdirectories, then its files";
+
+  tree.write("A/made.txt", "after the count");
+  when_handed_on = [&](const std::string& name) {
+    if (name == "A/one.txt") tree.write("late.txt", "while A was walked");
+  };
   run.counting_pass = 0;
+  platform.look_ups = 0;
   walk();
-  EXPECT_EQ(platform.listings, 3) << "no directory listed a second time";
-  EXPECT_EQ(handed_on, (Strings{"A/one.txt", "B/two.txt", "three.txt"}));
+  EXPECT_EQ(platform.listings, 8);
+  EXPECT_EQ(platform.look_ups, 0);
+  EXPECT_EQ(handed_on, (Strings{"A/made.txt", "A/one.txt", "B/two.txt", "late.txt", "three.txt"}));
+}
+
+// A terminal obeys the C1 controls as it obeys the C0 ones: CSI (U+009B) and NEL (U+0085) in
+// UTF-8, and on a system whose names are bytes, the lone byte 0x9B of an 8-bit code page. The
+// same bytes inside other characters ("\u0100", "\u20AC") are text and stay.
+TEST_F(WalkTest, ProgressShowsEveryControlCharacterAsAQuestionMark) {
+  std::vector<std::pair<std::string, std::string>> names = {
+      {"c1\xC2\x9B"
+       "2J\xC2\x85",
+       "c1?2J?"},
+      {"text\xC4\x80\xE2\x82\xAC", "text\xC4\x80\xE2\x82\xAC"},
+  };
+#ifndef _WIN32
+  names.push_back(
+      {"raw\x9B"
+       "31m\x85\x1B",
+       "raw?31m??"});
+  names.push_back({"latin\xE9\xC2", "latin\xE9\xC2"});  // no control, no UTF-8: as it is
+#endif
+  // Made from the UTF-8 spelling, which a plain string is not taken as on every system.
+  for (const auto& [name, shown] : names) {
+    std::filesystem::create_directory(std::filesystem::path(tree.path()) /
+                                      std::u8string(name.begin(), name.end()));
+  }
+  settings.recurse = 1;
+  settings.output_target = 1;  // progress is shown for an output file
+  CapturedStreams streams;
+  walk();
+  const std::string progress = streams.messages();
+  for (const auto& [name, shown] : names) {
+    EXPECT_NE(progress.find(tree.at(shown) + kSeparator + " "), std::string::npos) << progress;
+    if (name != shown) {
+      EXPECT_EQ(progress.find(name), std::string::npos) << progress;
+    }
+  }
 }
 
 TEST_F(WalkTest, EscOrTypedCtrlCEndsTheRunAndOtherKeysAreIgnored) {

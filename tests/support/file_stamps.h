@@ -17,3 +17,6 @@ bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write);
 bool read_change_stamp(const std::string& path, DiskStamp* change);
 // Whether the system keeps the nanoseconds below the 100-ns unit of a FileTime.
 extern const bool kStampsKeepSubTicks;
+// Whether opening a file leaves its access time alone, as the systems do (Wine's server reads
+// the start of every file it opens, which moves the time on a Linux disk).
+bool opening_keeps_access_time();

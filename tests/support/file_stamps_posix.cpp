@@ -25,3 +25,7 @@ bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write) {
   *write = DiskStamp{info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
   return true;
 }
+
+bool opening_keeps_access_time() {
+  return true;
+}

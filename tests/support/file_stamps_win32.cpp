@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
 #include "support/file_stamps.h"
+#include "temp_tree.h"
 
 const bool kStampsKeepSubTicks = false;
 
@@ -63,4 +64,8 @@ bool read_change_stamp(const std::string& path, DiskStamp* change) {
   const auto ticks = static_cast<std::uint64_t>(info.ChangeTime.QuadPart);
   *change = stamp_of(FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)});
   return true;
+}
+
+bool opening_keeps_access_time() {
+  return !running_under_wine();
 }

@@ -29,7 +29,7 @@ class PassThroughPlatform : public Platform {
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override {
     return native_platform().list_directory(dir, listing, error);
   }
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
     return native_platform().entry_facts(dir, name, facts);
   }
   bool full_path(const std::string& path, std::string* out) override {
@@ -51,20 +51,20 @@ class PassThroughPlatform : public Platform {
     return native_platform().find_name_ignoring_case(directory, name);
   }
   int volume_kind(const std::string& path) override { return native_platform().volume_kind(path); }
-  InputHandle open_file(const Directory& dir, const std::string& name,
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
                         std::string* error) override {
-    return native_platform().open_file(dir, name, error);
+    return native_platform().open_file(dir, name, access, error);
   }
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess access,
                                std::string* error) override {
-    return native_platform().open_file_shared(dir, name, error);
+    return native_platform().open_file_shared(dir, name, access, error);
   }
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override {
-    return native_platform().open_stream(dir, carrier, stream);
+                          const std::string& stream, InputAccess access) override {
+    return native_platform().open_stream(dir, carrier, stream, access);
   }
-  InputHandle open_path(const std::string& path) override {
-    return native_platform().open_path(path);
+  InputHandle open_path(const std::string& path, std::string* error) override {
+    return native_platform().open_path(path, error);
   }
   long long read_input(InputHandle input, void* buffer, std::size_t count) override {
     return native_platform().read_input(input, buffer, count);
@@ -75,11 +75,10 @@ class PassThroughPlatform : public Platform {
   bool input_facts(InputHandle input, DirEntry* facts) override {
     return native_platform().input_facts(input, facts);
   }
-  void close_input(InputHandle input) override { native_platform().close_input(input); }
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override {
-    return native_platform().set_file_times(dir, name, found);
+  bool set_input_times(InputHandle input, const DirEntry& found) override {
+    return native_platform().set_input_times(input, found);
   }
+  void close_input(InputHandle input) override { native_platform().close_input(input); }
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override {
     return native_platform().get_attributes(dir, name);
   }
@@ -96,6 +95,7 @@ class PassThroughPlatform : public Platform {
     return native_platform().open_output(path, mode, error);
   }
   OutputHandle standard_output() override { return native_platform().standard_output(); }
+  OutputHandle standard_error() override { return native_platform().standard_error(); }
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override {
     return native_platform().write_output(output, data, count);
   }
@@ -138,8 +138,8 @@ class PassThroughPlatform : public Platform {
   bool show_help_file(const std::string& help_path) override {
     return native_platform().show_help_file(help_path);
   }
-  bool acquire_log_lock(const std::string& path) override {
-    return native_platform().acquire_log_lock(path);
+  bool acquire_log_lock(const std::string& path, std::string* error) override {
+    return native_platform().acquire_log_lock(path, error);
   }
   void release_log_lock() override { native_platform().release_log_lock(); }
 };

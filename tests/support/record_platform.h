@@ -1,11 +1,13 @@
 // A platform double for the record writers: the facts, attributes and time stamps of files are
 // scripted by the test, every attempt to change a file is logged, and the zone is fixed.
-// Digest input is refused, so digest columns show their marker texts. Keys, clock and disks
-// come from ScriptedPlatform.
+// Digest input is refused, so digest columns show their marker texts, except for the files
+// given a content, which open and read from memory with their scripted facts. Keys, clock and
+// disks come from ScriptedPlatform.
 #pragma once
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,13 @@
 
 class RecordPlatform : public ScriptedPlatform {
  public:
+  static constexpr const char* kDiskFull = "Disk full";
+
   RecordPlatform() { zone = ZoneInfo{}; }
 
-  // The facts of each file by its full path, as a listing gives them.
+  // The facts of each file by its full path, as a look-up or the open file gives them.
   std::map<std::string, DirEntry> entries;
+  std::map<std::string, std::string> contents;  // files that open, by their full path
   std::map<std::string, std::uint32_t> attributes;
   bool set_times_succeeds = true;
   bool interrupt_on_set_times = false;  // Ctrl-C arrives while the times are put back
@@ -32,7 +37,7 @@ class RecordPlatform : public ScriptedPlatform {
 
   // Output writes to `limited_output` (nullptr: every output) take at most `write_piece` bytes
   // a call and report the rest short (0: no limit); once `disk_room` bytes have gone in, the
-  // disk reports itself full (-1: never).
+  // disk reports itself full (-1: never), in the words of kDiskFull.
   OutputHandle limited_output = nullptr;
   std::size_t write_piece = 0;
   std::int64_t disk_room = -1;
@@ -40,27 +45,54 @@ class RecordPlatform : public ScriptedPlatform {
 
   void add_file(const std::string& path, const DirEntry& entry) { entries[path] = entry; }
 
-  InputHandle open_file(const Directory&, const std::string&, std::string*) override {
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess,
+                        std::string*) override {
+    auto found = contents.find(dir.path + name);
+    if (found == contents.end()) return nullptr;
+    Reader* reader = new Reader{found->first, 0};
+    readers.insert(reader);
+    return reinterpret_cast<InputHandle>(reader);
+  }
+  InputHandle open_file_shared(const Directory&, const std::string&, InputAccess,
+                               std::string*) override {
     return nullptr;
   }
-  InputHandle open_file_shared(const Directory&, const std::string&, std::string*) override {
+  InputHandle open_stream(const Directory&, const std::string&, const std::string&,
+                          InputAccess) override {
     return nullptr;
   }
-  InputHandle open_stream(const Directory&, const std::string&, const std::string&) override {
-    return nullptr;
+  long long read_input(InputHandle input, void* buffer, std::size_t count) override {
+    if (!own(input)) return ScriptedPlatform::read_input(input, buffer, count);
+    Reader* reader = reinterpret_cast<Reader*>(input);
+    const std::string& bytes = contents[reader->path];
+    std::size_t n = std::min(count, bytes.size() - std::min(bytes.size(), reader->offset));
+    std::copy_n(bytes.data() + reader->offset, n, static_cast<char*>(buffer));
+    reader->offset += n;
+    return static_cast<long long>(n);
   }
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
-    auto found = entries.find(dir.path + name);
-    if (found == entries.end()) return false;
-    *facts = found->second;
+  bool input_facts(InputHandle input, DirEntry* facts) override {
+    if (!own(input)) return ScriptedPlatform::input_facts(input, facts);
+    *facts = entries[reinterpret_cast<Reader*>(input)->path];
     return true;
   }
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override {
-    set_times_calls.push_back({dir.path + name, found.creation, found.last_access, found.last_write,
-                               get_attributes(dir, name)});
+  bool set_input_times(InputHandle input, const DirEntry& found) override {
+    const std::string& path = reinterpret_cast<Reader*>(input)->path;
+    set_times_calls.push_back(
+        {path, found.creation, found.last_access, found.last_write, attributes[path]});
     if (interrupt_on_set_times) interrupted = true;
     return set_times_succeeds;
+  }
+  // Inputs it did not open itself (a log or catalogue named by its path) are the base's.
+  void close_input(InputHandle input) override {
+    if (!own(input)) return ScriptedPlatform::close_input(input);
+    readers.erase(reinterpret_cast<Reader*>(input));
+    delete reinterpret_cast<Reader*>(input);
+  }
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+    auto found = entries.find(dir.path + name);
+    if (found == entries.end()) return Lookup::kGone;
+    *facts = found->second;
+    return Lookup::kFound;
   }
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override {
     auto found = attributes.find(dir.path + name);
@@ -88,9 +120,18 @@ class RecordPlatform : public ScriptedPlatform {
     if (disk_room >= 0) disk_room -= static_cast<std::int64_t>(result.written);
     if (result.status != WriteResult::kDone || result.written == count) return result;
     result.status = disk_room == 0 ? WriteResult::kFull : WriteResult::kShort;
+    if (disk_room == 0) result.error = kDiskFull;
     return result;
   }
   void set_file_apis_ansi() override { oem_mode = false; }
   void set_file_apis_oem() override { oem_mode = true; }
   bool file_apis_are_ansi() override { return !oem_mode; }
+
+ private:
+  struct Reader {
+    std::string path;
+    std::size_t offset;
+  };
+  bool own(InputHandle input) const { return readers.count(reinterpret_cast<Reader*>(input)) != 0; }
+  std::set<Reader*> readers;
 };

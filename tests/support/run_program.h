@@ -21,6 +21,9 @@ struct ProgramRun {
   // standard output's pipe is closed instead, as a reader that leaves does).
   int signal = 0;
   std::string signal_when;
+  // Standard output's pipe is read only once the program has ended: a reader that stopped.
+  // `signal`, when set, is sent as soon as the pipe is full, so the program waits for room.
+  bool output_unread = false;
 };
 
 // The environment holds PATH, TZ=UTC0 and the given entries only, so nothing of the

@@ -50,7 +50,10 @@ ProgramResult run_tallysum(const ProgramRun& how) {
     _exit(127);
   }
   close(in[0]);
-  close(out[1]);
+  // Kept while the output is unread, to see the pipe through the program's eyes: full is when
+  // this end takes nothing more.
+  int probe = how.output_unread ? out[1] : -1;
+  if (probe < 0) close(out[1]);
   close(err[1]);
   signal(SIGPIPE, SIG_IGN);
   if (!how.input.empty()) {
@@ -60,17 +63,28 @@ ProgramResult run_tallysum(const ProgramRun& how) {
   close(in[1]);
 
   ProgramResult result;
-  bool out_open = true, err_open = true;
+  bool out_open = !how.output_unread, err_open = true;
   bool signalled = how.signal == 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeout_seconds);
   while (out_open || err_open) {
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{out_open ? out[0] : -1, POLLIN, 0}, {err[0], POLLIN, 0}};
     int ready = poll(fds, 2, 200);
     if (ready > 0) {
       if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
       if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
     }
-    if (!signalled && result.out.find(how.signal_when) != std::string::npos) {
+    if (probe >= 0) {
+      pollfd room = {probe, POLLOUT, 0};
+      if (poll(&room, 1, 0) == 0 && !signalled) {
+        kill(pid, how.signal);
+        signalled = true;
+      }
+      if (signalled) {
+        close(probe);
+        probe = -1;
+      }
+    }
+    if (!signalled && !how.output_unread && result.out.find(how.signal_when) != std::string::npos) {
       // SIGPIPE stands for a reader that leaves: the pipe is closed, the program is not told.
       if (how.signal == SIGPIPE) {
         close(out[0]);
@@ -86,10 +100,13 @@ ProgramResult run_tallysum(const ProgramRun& how) {
       break;
     }
   }
-  if (out[0] >= 0) close(out[0]);
+  if (probe >= 0) close(probe);
   close(err[0]);
   int status = 0;
   waitpid(pid, &status, 0);
+  // What reached the reader that never read, now that nothing more can come.
+  for (bool open = how.output_unread; open;) drain(out[0], &result.out, &open);
+  if (out[0] >= 0) close(out[0]);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }

@@ -130,8 +130,9 @@ class ScriptedPlatform : public PassThroughPlatform {
     shown.push_back(path);
     return true;
   }
-  bool acquire_log_lock(const std::string& path) override {
+  bool acquire_log_lock(const std::string& path, std::string* error) override {
     locks.push_back(path);
+    if (!lock_free && error != nullptr) *error = "In use by another process";
     return lock_free;
   }
   void release_log_lock() override { ++releases; }

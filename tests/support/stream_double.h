@@ -74,11 +74,11 @@ class StreamDouble : public PassThroughPlatform {
   bool enable_stream_privileges() override { return privileges_granted; }
 
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override {
+                          const std::string& stream, InputAccess) override {
     opened_streams.push_back(path_of(dir, carrier) + ":" + stream);
     auto found = values_.find(path_of(dir, carrier) + ":" + stream);
     if (found == values_.end()) return nullptr;
-    auto* reader = new Reader{found->second, 0};
+    auto* reader = new Reader{found->second, 0, path_of(dir, carrier)};
     readers_.insert(reader);
     return reinterpret_cast<InputHandle>(reader);
   }
@@ -97,11 +97,23 @@ class StreamDouble : public PassThroughPlatform {
     as_reader(input)->offset = static_cast<std::size_t>(offset);
     return true;
   }
+  // A stream has its own size and its carrier's times.
   bool input_facts(InputHandle input, DirEntry* facts) override {
     if (!ours(input)) return native_platform().input_facts(input, facts);
+    if (!times_readable) return false;
+    Times t = times_[as_reader(input)->carrier];
     *facts = DirEntry{};
     facts->size = static_cast<std::int64_t>(as_reader(input)->data.size());
+    facts->creation = t.creation;
+    facts->last_access = t.last_access;
+    facts->last_write = t.last_write;
     return true;
+  }
+  bool set_input_times(InputHandle input, const DirEntry& found) override {
+    if (!ours(input)) return native_platform().set_input_times(input, found);
+    times_written.push_back(
+        {as_reader(input)->carrier, {found.creation, found.last_access, found.last_write}});
+    return times_writable;
   }
   void close_input(InputHandle input) override {
     if (!ours(input)) return native_platform().close_input(input);
@@ -109,9 +121,9 @@ class StreamDouble : public PassThroughPlatform {
     delete as_reader(input);
   }
 
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override {
     ++time_reads_;
-    if (!times_readable) return false;
+    if (!times_readable) return Lookup::kUnreadable;
     auto found = times_.find(path_of(dir, name));
     Times t = found != times_.end() ? found->second : Times{};
     *facts = DirEntry{};
@@ -119,18 +131,8 @@ class StreamDouble : public PassThroughPlatform {
     facts->creation = t.creation;
     facts->last_access = t.last_access;
     facts->last_write = t.last_write;
-    return true;
+    return Lookup::kFound;
   }
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override {
-    times_written.push_back(
-        {path_of(dir, name), {found.creation, found.last_access, found.last_write}});
-    return times_writable;
-  }
-  std::uint32_t get_attributes(const Directory&, const std::string&) override {
-    return kAttrNormal;
-  }
-  bool set_attributes(const Directory&, const std::string&, std::uint32_t) override { return true; }
   bool interrupt_pending() override {
     return interrupt_after_time_reads >= 0 && time_reads_ >= interrupt_after_time_reads;
   }
@@ -139,6 +141,7 @@ class StreamDouble : public PassThroughPlatform {
   struct Reader {
     std::string data;
     std::size_t offset;
+    std::string carrier;  // the path of the file or directory that carries the stream
   };
   static Reader* as_reader(InputHandle input) { return reinterpret_cast<Reader*>(input); }
   bool ours(InputHandle input) const { return readers_.count(as_reader(input)) != 0; }

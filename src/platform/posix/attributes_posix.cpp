@@ -1,5 +1,5 @@
-// Times and attribute bits of an entry, reached through its directory. Links are followed, as
-// the listing follows them.
+// Attribute bits of an entry, reached through its directory. Links are followed, as the
+// listing follows them.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -7,37 +7,12 @@
 
 namespace {
 
-// A zero time means "leave this stamp as it is".
-struct timespec to_timespec(FileTime time, std::uint8_t below_tick) {
-  struct timespec stamp {};
-  if (time == 0) {
-    stamp.tv_nsec = UTIME_OMIT;
-    return stamp;
-  }
-  std::int64_t seconds = 0;
-  long nanoseconds = 0;
-  posix::from_file_time(time, below_tick, &seconds, &nanoseconds);
-  stamp.tv_sec = static_cast<time_t>(seconds);
-  stamp.tv_nsec = nanoseconds;
-  return stamp;
-}
-
 // The name the hidden bit is read from: the entry's, or the directory's own for the directory.
 std::string_view shown_name(const Directory& dir, const std::string& name) {
   return name.empty() ? posix::base_name(dir.path) : std::string_view(name);
 }
 
 }  // namespace
-
-// The creation time cannot be set on Linux; leaving it as it is counts as success.
-bool PosixPlatform::set_file_times(const Directory& dir, const std::string& name,
-                                   const DirEntry& found) {
-  struct timespec times[2] = {to_timespec(found.last_access, found.last_access_ns),
-                              to_timespec(found.last_write, found.last_write_ns)};
-  posix::EntryRef ref = posix::entry_ref(dir, name);
-  if (ref.name.empty()) return futimens(ref.fd, times) == 0;
-  return utimensat(ref.fd, ref.name.c_str(), times, 0) == 0;
-}
 
 std::uint32_t PosixPlatform::get_attributes(const Directory& dir, const std::string& name) {
   posix::EntryRef ref = posix::entry_ref(dir, name);

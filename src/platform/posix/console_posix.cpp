@@ -1,6 +1,7 @@
 // Console keys and the requests to end the run. Keys are read one byte at a time without echo; the
 // terminal keeps ISIG so that Ctrl-C still arrives as a signal, and gets its own settings
 // back when the process exits.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -19,9 +20,16 @@ namespace {
 // atomic is both safe in a handler and free of a data race.
 std::atomic<int> interrupt_requested{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+int wake_pipe[2] = {-1, -1};
 
 void on_interrupt(int) {
   interrupt_requested = 1;
+  if (wake_pipe[1] >= 0) {
+    const int saved = errno;
+    ssize_t ignored = write(wake_pipe[1], "!", 1);  // a full pipe wakes its readers already
+    (void)ignored;
+    errno = saved;
+  }
 }
 
 struct TerminalState {
@@ -77,6 +85,10 @@ void switch_to_key_mode() {
 }  // namespace
 
 namespace posix {
+
+int interrupt_wake_fd() {
+  return wake_pipe[0];
+}
 
 bool leave_key_mode() {
   bool was_switched = terminal.switched;
@@ -138,6 +150,9 @@ int PosixPlatform::read_key() {
 // SIGPIPE would kill the process in the middle of a record; ignored, a reader that left a
 // pipe shows as EPIPE on the write, which the run reports.
 void PosixPlatform::install_interrupt_handler() {
+  if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    wake_pipe[0] = wake_pipe[1] = -1;
+  }
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);

@@ -23,8 +23,8 @@ struct InputFile {
 namespace {
 
 // O_NONBLOCK does nothing to a regular file; it only keeps the open from waiting for a writer
-// when a FIFO took the name since the listing. Nothing else is asked before the read: the
-// facts taken at the end refuse anything that is not a regular file.
+// when a FIFO took the name since the listing. Nothing is asked before the open: the facts
+// taken of the open file refuse anything that is not a regular file.
 constexpr int kInputFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 InputHandle input_of(int fd, const std::string& name, std::string* error) {
@@ -38,6 +38,21 @@ InputHandle input_of(int fd, const std::string& name, std::string* error) {
   return input;
 }
 
+// A zero time means "leave this stamp as it is".
+struct timespec to_timespec(FileTime time, std::uint8_t below_tick) {
+  struct timespec stamp {};
+  if (time == 0) {
+    stamp.tv_nsec = UTIME_OMIT;
+    return stamp;
+  }
+  std::int64_t seconds = 0;
+  long nanoseconds = 0;
+  posix::from_file_time(time, below_tick, &seconds, &nanoseconds);
+  stamp.tv_sec = static_cast<time_t>(seconds);
+  stamp.tv_nsec = nanoseconds;
+  return stamp;
+}
+
 long long read_memory(InputFile* input, void* buffer, std::size_t count) {
   if (input->position >= input->data.size()) return 0;
   std::size_t available = input->data.size() - static_cast<std::size_t>(input->position);
@@ -49,7 +64,9 @@ long long read_memory(InputFile* input, void* buffer, std::size_t count) {
 
 }  // namespace
 
-InputHandle PosixPlatform::open_file(const Directory& dir, const std::string& name,
+// A descriptor opened for reading is enough for the owner to set the stamps, so the access
+// asked for changes nothing here.
+InputHandle PosixPlatform::open_file(const Directory& dir, const std::string& name, InputAccess,
                                      std::string* error) {
   if (name.empty()) {
     errno = EISDIR;
@@ -61,12 +78,12 @@ InputHandle PosixPlatform::open_file(const Directory& dir, const std::string& na
 
 // Linux has no sharing modes that could refuse the first open, so the second is the same.
 InputHandle PosixPlatform::open_file_shared(const Directory& dir, const std::string& name,
-                                            std::string* error) {
-  return open_file(dir, name, error);
+                                            InputAccess access, std::string* error) {
+  return open_file(dir, name, access, error);
 }
 
 InputHandle PosixPlatform::open_stream(const Directory& dir, const std::string& carrier,
-                                       const std::string& stream) {
+                                       const std::string& stream, InputAccess) {
   auto* input = new InputFile;
   input->stream = true;
   input->name = carrier.empty() ? std::string(posix::base_name(dir.path)) : carrier;
@@ -80,15 +97,17 @@ InputHandle PosixPlatform::open_stream(const Directory& dir, const std::string& 
 
 // Only a regular file: a FIFO named in a configuration could otherwise hold the run, and the
 // descriptor is checked rather than the name so that nothing can change in between.
-InputHandle PosixPlatform::open_path(const std::string& path) {
+InputHandle PosixPlatform::open_path(const std::string& path, std::string* error) {
   int fd = open(path.c_str(), kInputFlags);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return input_of(fd, path, error);
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
+    if (error != nullptr)
+      *error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
     return nullptr;
   }
-  return input_of(fd, std::string(posix::base_name(path)), nullptr);
+  return input_of(fd, std::string(posix::base_name(path)), error);
 }
 
 long long PosixPlatform::read_input(InputHandle input, void* buffer, std::size_t count) {
@@ -125,6 +144,18 @@ bool PosixPlatform::input_facts(InputHandle input, DirEntry* facts) {
   if (status.kind != posix::FileKind::kRegular) return false;
   *facts = posix::entry_of(status, input->name);
   return true;
+}
+
+// The creation time cannot be set on Linux; leaving it as it is counts as success. A stream's
+// stamps are its carrier's, put back through the carrier's own descriptor; a carrier reached
+// only by path has none, and a path is exactly what must not be trusted here.
+bool PosixPlatform::set_input_times(InputHandle input, const DirEntry& found) {
+  if (input == nullptr) return false;
+  int fd = input->stream ? input->carrier.fd : input->fd;
+  if (fd < 0) return false;
+  struct timespec times[2] = {to_timespec(found.last_access, found.last_access_ns),
+                              to_timespec(found.last_write, found.last_write_ns)};
+  return futimens(fd, times) == 0;
 }
 
 void PosixPlatform::close_input(InputHandle input) {

@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "platform/posix/posix_platform.h"
 
 const char kSeparator = '/';
@@ -8,6 +10,7 @@ const char kLineEnd[] = "\n";
 const char kSystemName[] = "Linux";
 // Installed with the program, and beside it in the build directory.
 const char kManualPlace[] = "man tallysum, or tallysum.1 beside the program";
+const std::size_t kWholeWriteSize = PIPE_BUF;
 
 // Never destroyed: a digest worker may still be reading through it while the process ends.
 Platform& native_platform() {

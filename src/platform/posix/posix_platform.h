@@ -22,7 +22,7 @@ class PosixPlatform : public Platform {
                               std::string* error) override;
   void close_directory(DirHandle dir) override;
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override;
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
 
   bool full_path(const std::string& path, std::string* out) override;
   std::string current_directory() override;
@@ -34,19 +34,19 @@ class PosixPlatform : public Platform {
                                       const std::string& name) override;
   int volume_kind(const std::string& path) override;
 
-  InputHandle open_file(const Directory& dir, const std::string& name, std::string* error) override;
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
+                        std::string* error) override;
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess access,
                                std::string* error) override;
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override;
-  InputHandle open_path(const std::string& path) override;
+                          const std::string& stream, InputAccess access) override;
+  InputHandle open_path(const std::string& path, std::string* error) override;
   long long read_input(InputHandle input, void* buffer, std::size_t count) override;
   bool seek_input(InputHandle input, std::uint64_t offset) override;
   bool input_facts(InputHandle input, DirEntry* facts) override;
+  bool set_input_times(InputHandle input, const DirEntry& found) override;
   void close_input(InputHandle input) override;
 
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override;
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override;
   bool set_attributes(const Directory& dir, const std::string& name,
                       std::uint32_t attributes) override;
@@ -57,6 +57,7 @@ class PosixPlatform : public Platform {
 
   OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override;
   OutputHandle standard_output() override;
+  OutputHandle standard_error() override;
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override;
   std::int64_t output_size(OutputHandle output) override;
   bool cut_output(OutputHandle output, std::uint64_t size) override;
@@ -85,7 +86,7 @@ class PosixPlatform : public Platform {
   std::string find_help_file(const std::string& program_path) override;
   bool show_help_file(const std::string& help_path) override;
 
-  bool acquire_log_lock(const std::string& path) override;
+  bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
  private:
@@ -145,6 +146,11 @@ std::string normalise_path(const std::string& cwd, const std::string& path);
 // Whether the block device MAJOR:MINOR (or, for a partition, its disk) is flagged removable
 // in the sysfs tree at `sysfs_root` ("/sys" on a real system).
 bool device_is_removable(const std::string& sysfs_root, unsigned major, unsigned minor);
+
+// The read end of a pipe that receives a byte whenever a request to end arrives, on whichever
+// thread the signal lands: a wait in poll() that includes it ends at once. -1 until the
+// handler is installed.
+int interrupt_wake_fd();
 
 // Gives the terminal its own settings back for a program that shares it; true when the
 // key-reading settings were in force, so that enter_key_mode() takes them again afterwards.

@@ -8,10 +8,41 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 HANDLE interrupt_event = nullptr;  // set with the flag, so that a key wait ends at once
+// The thread in a write that may wait on its reader, 0 when none is.
+std::atomic<DWORD> waiting_writer{0};
+std::atomic<bool> watchdog_started{false};
+
+// A reader that is only slow still gets the records; one that stopped does not stop the run.
+constexpr DWORD kInterruptGraceMs = 500;
+constexpr DWORD kWatchIntervalMs = 50;
+
+// Runs from the first interrupt to the end of the process: after the grace, every write that
+// waits on its reader is cancelled, including those the ending itself begins.
+DWORD WINAPI cancel_waiting_writes(void*) {
+  Sleep(kInterruptGraceMs);
+  for (;;) {
+    const DWORD writer = waiting_writer.load();
+    if (writer != 0) {
+      HANDLE thread = OpenThread(THREAD_TERMINATE, FALSE, writer);
+      if (thread != nullptr) {
+        if (waiting_writer.load() == writer) CancelSynchronousIo(thread);
+        CloseHandle(thread);
+      }
+    }
+    Sleep(kWatchIntervalMs);
+  }
+}
+
+void start_watchdog() {
+  if (watchdog_started.exchange(true)) return;
+  HANDLE thread = CreateThread(nullptr, 0, cancel_waiting_writes, nullptr, 0, nullptr);
+  if (thread != nullptr) CloseHandle(thread);
+}
 
 BOOL WINAPI on_control(DWORD kind) {
   interrupted = true;
   if (interrupt_event != nullptr) SetEvent(interrupt_event);
+  start_watchdog();
   if (kind == CTRL_CLOSE_EVENT || kind == CTRL_LOGOFF_EVENT || kind == CTRL_SHUTDOWN_EVENT) {
     // The system ends the process when this returns: wait instead, so the run can finish its
     // records and its log entry; the process ends from the main thread (or at the system's
@@ -53,6 +84,18 @@ int read_console_key(HANDLE input) {
 }
 
 }  // namespace
+
+namespace win32 {
+
+void begin_waiting_write() {
+  waiting_writer = GetCurrentThreadId();
+}
+
+void end_waiting_write() {
+  waiting_writer = 0;
+}
+
+}  // namespace win32
 
 bool Win32Platform::stdin_is_terminal() {
   static const bool terminal = [] {

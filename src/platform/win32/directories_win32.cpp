@@ -1,9 +1,6 @@
 // Directories and their entries. A directory is held as its extended path, so an entry is
-// reached by appending its name and a tree may be deeper than 260 characters. Entries come
-// sorted by the bytes of their UTF-8 names, as on Linux, so one tree gives one catalogue on
-// both systems whatever order the file system keeps.
-#include <algorithm>
-
+// reached by appending its name and a tree may be deeper than 260 characters. Entries come in
+// the order the file system keeps (NTFS's own, which Windows users and their catalogues know).
 #include "platform/win32/system_win32.h"
 
 namespace {
@@ -20,30 +17,38 @@ bool gone(DWORD error) {
 }
 
 // A link to a file listed as the file: its target's facts under the link's own name.
-win32::Facts follow_link(const std::wstring& path, DirEntry* entry) {
+Lookup follow_link(const std::wstring& path, DirEntry* entry) {
   HANDLE handle = win32::open_existing(path, FILE_READ_ATTRIBUTES, kShareAll);
   if (handle == INVALID_HANDLE_VALUE) {
-    return gone(GetLastError()) ? win32::Facts::kGone : win32::Facts::kUnreadable;
+    return gone(GetLastError()) ? Lookup::kGone : Lookup::kUnreadable;
   }
   DirEntry target;
   bool ok = win32::facts_by_handle(handle, &target);
   CloseHandle(handle);
-  if (!ok) return win32::Facts::kUnreadable;
-  if ((target.attributes & kAttrDirectory) != 0) return win32::Facts::kGone;
+  if (!ok) return Lookup::kUnreadable;
+  if ((target.attributes & kAttrDirectory) != 0) return Lookup::kGone;
   target.name = entry->name;
   target.short_name = entry->short_name;
   *entry = target;
-  return win32::Facts::kFound;
+  return Lookup::kFound;
 }
 
-win32::Facts listed_entry(const std::wstring& path, const WIN32_FIND_DATAW& found,
-                          DirEntry* entry) {
+Lookup found_entry(const std::wstring& path, const WIN32_FIND_DATAW& found, DirEntry* entry) {
   win32::fill_entry(found, entry);
   // With a reparse point, the search keeps its tag in dwReserved0.
-  if (!win32::is_link(found.dwFileAttributes, found.dwReserved0)) return win32::Facts::kFound;
+  if (!win32::is_link(found.dwFileAttributes, found.dwReserved0)) return Lookup::kFound;
   // A linked directory is never entered, so no walk can loop.
-  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return win32::Facts::kGone;
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Lookup::kGone;
   return follow_link(path, entry);
+}
+
+// What the listing makes of an entry the search found: its kind comes with the search, except
+// for a link, which the listing follows to tell a file from a directory or nothing.
+Lookup listed_entry(const std::wstring& path, const WIN32_FIND_DATAW& found, bool* directory) {
+  *directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!win32::is_link(found.dwFileAttributes, found.dwReserved0)) return Lookup::kFound;
+  DirEntry entry;
+  return found_entry(path, found, &entry);
 }
 
 DirHandle directory_at(std::wstring path, std::string* error) {
@@ -111,15 +116,15 @@ void fill_entry(const WIN32_FIND_DATAW& found, DirEntry* entry) {
   entry->short_name = to_utf8(found.cAlternateFileName);
 }
 
-Facts entry_facts_at(const std::wstring& path, DirEntry* facts) {
+Lookup entry_facts_at(const std::wstring& path, DirEntry* facts) {
   WIN32_FIND_DATAW found;
   HANDLE search =
       FindFirstFileExW(path.c_str(), FindExInfoStandard, &found, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
-    return gone(GetLastError()) ? Facts::kGone : Facts::kUnreadable;
+    return gone(GetLastError()) ? Lookup::kGone : Lookup::kUnreadable;
   }
   FindClose(search);
-  return listed_entry(path, found, facts);
+  return found_entry(path, found, facts);
 }
 
 }  // namespace win32
@@ -142,6 +147,7 @@ void Win32Platform::close_directory(DirHandle dir) {
 }
 
 bool Win32Platform::list_directory(const Directory& dir, DirListing* listing, std::string* error) {
+  listing->clear();
   std::wstring base = win32::entry_path(dir, "");
   if (base.empty()) {
     if (error != nullptr) *error = win32::error_text(ERROR_INVALID_NAME);
@@ -156,23 +162,22 @@ bool Win32Platform::list_directory(const Directory& dir, DirListing* listing, st
     if (error != nullptr) *error = win32::error_text(GetLastError());
     return false;
   }
-  listing->entries.clear();
-  listing->unreadable.clear();
   bool saw_dot = false;
   do {
     if (is_dot_name(found.cFileName)) {
       saw_dot = true;
       continue;
     }
-    DirEntry entry;
-    switch (listed_entry(base + found.cFileName, found, &entry)) {
-      case win32::Facts::kFound:
-        listing->entries.push_back(std::move(entry));
+    bool directory = false;
+    switch (listed_entry(base + found.cFileName, found, &directory)) {
+      case Lookup::kFound:
+        listing->add(win32::to_utf8(found.cFileName), directory,
+                     win32::to_utf8(found.cAlternateFileName));
         break;
-      case win32::Facts::kUnreadable:
+      case Lookup::kUnreadable:
         listing->unreadable.push_back(win32::to_utf8(found.cFileName));
         break;
-      case win32::Facts::kGone:
+      case Lookup::kGone:
         break;
     }
   } while (FindNextFileW(search, &found));
@@ -180,28 +185,28 @@ bool Win32Platform::list_directory(const Directory& dir, DirListing* listing, st
   FindClose(search);
   if (last != ERROR_NO_MORE_FILES) {
     if (error != nullptr) *error = win32::error_text(last);
+    listing->clear();
     return false;
   }
   // The system gives "." everywhere but at the root of a volume.
   listing->is_root = !saw_dot;
-  std::sort(listing->entries.begin(), listing->entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-  std::sort(listing->unreadable.begin(), listing->unreadable.end());
   return true;
 }
 
-bool Win32Platform::entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) {
+Lookup Win32Platform::entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) {
   std::wstring path = win32::entry_path(dir, name);
-  if (path.empty()) return false;
+  if (path.empty()) return Lookup::kGone;
   if (name.empty()) {
     // FindFirstFileW cannot name a root; the directory's own handle answers for any.
     HANDLE handle = win32::open_existing(path, FILE_READ_ATTRIBUTES, kShareAll);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE) {
+      return gone(GetLastError()) ? Lookup::kGone : Lookup::kUnreadable;
+    }
     bool ok = win32::facts_by_handle(handle, facts);
     CloseHandle(handle);
     facts->name.clear();
     facts->short_name.clear();
-    return ok;
+    return ok ? Lookup::kFound : Lookup::kUnreadable;
   }
-  return win32::entry_facts_at(path, facts) == win32::Facts::kFound;
+  return win32::entry_facts_at(path, facts);
 }

@@ -5,18 +5,39 @@
 
 struct InputFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  bool stream = false;  // a named stream: its size is not the file's
 };
 
 namespace {
 
 constexpr DWORD kLargestRead = 1u << 30;
 
-InputHandle open_input(const std::wstring& path, DWORD share, std::string* error) {
+FILETIME as_filetime(FileTime time) {
+  FILETIME out;
+  out.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+  out.dwHighDateTime = static_cast<DWORD>(time >> 32);
+  return out;
+}
+
+// The stamps are put back through the handle the file is read from, which needs the right to
+// write attributes; where that is refused (a read-only share, an access list that grants
+// reading alone) the file is still read, and only the putting back fails.
+HANDLE open_for_input(const std::wstring& path, DWORD share, InputAccess access) {
+  if (access == InputAccess::kReadAndRestoreTimes) {
+    HANDLE handle = win32::open_existing(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES, share,
+                                         FILE_FLAG_SEQUENTIAL_SCAN);
+    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED) return handle;
+  }
+  return win32::open_existing(path, GENERIC_READ, share, FILE_FLAG_SEQUENTIAL_SCAN);
+}
+
+InputHandle open_input(const std::wstring& path, DWORD share, InputAccess access,
+                       std::string* error) {
   if (path.empty()) {
     if (error != nullptr) *error = win32::error_text(ERROR_INVALID_NAME);
     return nullptr;
   }
-  HANDLE handle = win32::open_existing(path, GENERIC_READ, share, FILE_FLAG_SEQUENTIAL_SCAN);
+  HANDLE handle = open_for_input(path, share, access);
   if (handle == INVALID_HANDLE_VALUE) {
     if (error != nullptr) *error = win32::error_text(GetLastError());
     return nullptr;
@@ -37,18 +58,18 @@ InputHandle open_input(const std::wstring& path, DWORD share, std::string* error
 }  // namespace
 
 InputHandle Win32Platform::open_file(const Directory& dir, const std::string& name,
-                                     std::string* error) {
-  return open_input(win32::entry_path(dir, name), FILE_SHARE_READ, error);
+                                     InputAccess access, std::string* error) {
+  return open_input(win32::entry_path(dir, name), FILE_SHARE_READ, access, error);
 }
 
 InputHandle Win32Platform::open_file_shared(const Directory& dir, const std::string& name,
-                                            std::string* error) {
+                                            InputAccess access, std::string* error) {
   return open_input(win32::entry_path(dir, name),
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, error);
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, access, error);
 }
 
 InputHandle Win32Platform::open_stream(const Directory& dir, const std::string& carrier,
-                                       const std::string& stream) {
+                                       const std::string& stream, InputAccess access) {
   // "carrier:stream" is the system's own way to name a stream; neither part may hold a
   // colon of its own, so no other file or stream can be reached this way.
   if (!win32::is_plain_name(stream)) return nullptr;
@@ -56,11 +77,14 @@ InputHandle Win32Platform::open_stream(const Directory& dir, const std::string& 
   if (path.empty()) return nullptr;
   path += L':';
   path += win32::to_wide(stream);
-  return open_input(path, FILE_SHARE_READ, nullptr);
+  InputHandle input = open_input(path, FILE_SHARE_READ, access, nullptr);
+  if (input != nullptr) input->stream = true;
+  return input;
 }
 
-InputHandle Win32Platform::open_path(const std::string& path) {
-  return open_input(win32::system_path(path), FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr);
+InputHandle Win32Platform::open_path(const std::string& path, std::string* error) {
+  return open_input(win32::system_path(path), FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    InputAccess::kRead, error);
 }
 
 long long Win32Platform::read_input(InputHandle input, void* buffer, std::size_t count) {
@@ -78,14 +102,26 @@ bool Win32Platform::seek_input(InputHandle input, std::uint64_t offset) {
 }
 
 bool Win32Platform::input_facts(InputHandle input, DirEntry* facts) {
+  if (!win32::facts_by_handle(input->handle, facts)) return false;
+  if (!input->stream) return true;
   // The times are the file's; the size is the open stream's own, which for a named stream
   // differs from what the file information reports for the main data.
   LARGE_INTEGER size;
-  if (!win32::facts_by_handle(input->handle, facts) || !GetFileSizeEx(input->handle, &size)) {
-    return false;
-  }
+  if (!GetFileSizeEx(input->handle, &size)) return false;
   facts->size = size.QuadPart;
   return true;
+}
+
+// A stream's stamps are its file's: set through the stream's handle, they land on the file.
+bool Win32Platform::set_input_times(InputHandle input, const DirEntry& found) {
+  if (input == nullptr) return false;
+  FILETIME creation = as_filetime(found.creation);
+  FILETIME access = as_filetime(found.last_access);
+  FILETIME write = as_filetime(found.last_write);
+  // A stamp of 0 was never known: leave that one as it is rather than set it to 1601.
+  return SetFileTime(input->handle, found.creation != 0 ? &creation : nullptr,
+                     found.last_access != 0 ? &access : nullptr,
+                     found.last_write != 0 ? &write : nullptr) != 0;
 }
 
 void Win32Platform::close_input(InputHandle input) {

@@ -1,6 +1,7 @@
 // Output files written in whole pieces. An appending file is opened with the right to append
 // only, so the system puts every write at the end of the file as it is at that moment, however
 // many runs append to it at once.
+#include <algorithm>
 #include <limits>
 
 #include "platform/win32/system_win32.h"
@@ -15,10 +16,14 @@ namespace {
 
 // Standard output is looked up at each use, as the Linux layer writes to descriptor 1: the
 // handle is whatever the process's standard output is now, not what it was at the first write.
+// Standard error likewise.
 OutputFileState standard_state{INVALID_HANDLE_VALUE, L"", false};
+OutputFileState error_state{INVALID_HANDLE_VALUE, L"", false};
 
 HANDLE handle_of(OutputHandle output) {
-  return output == &standard_state ? GetStdHandle(STD_OUTPUT_HANDLE) : output->handle;
+  if (output == &standard_state) return GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == &error_state) return GetStdHandle(STD_ERROR_HANDLE);
+  return output->handle;
 }
 
 bool cut_handle(HANDLE handle, std::uint64_t size) {
@@ -74,18 +79,33 @@ OutputHandle Win32Platform::standard_output() {
   return &standard_state;
 }
 
+OutputHandle Win32Platform::standard_error() {
+  return &error_state;
+}
+
+// A pipe or a console is written in pieces of at most kWholeWriteSize, each of which may wait
+// for its reader and is cancelled when an interrupt's grace has passed (console_win32.cpp).
 WriteResult Win32Platform::write_output(OutputHandle output, const char* data, std::size_t count) {
   WriteResult result;
-  DWORD wanted = count < std::numeric_limits<DWORD>::max() ? static_cast<DWORD>(count)
-                                                           : std::numeric_limits<DWORD>::max();
-  DWORD written = 0;
   const HANDLE handle = handle_of(output);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     result.status = WriteResult::kFailed;
     return result;
   }
-  if (!WriteFile(handle, data, wanted, &written, nullptr)) {
-    result.status = win32::write_status(GetLastError());
+  const bool waits = GetFileType(handle) != FILE_TYPE_DISK;
+  const std::size_t piece = waits ? std::min(count, kWholeWriteSize) : count;
+  DWORD wanted = piece < std::numeric_limits<DWORD>::max() ? static_cast<DWORD>(piece)
+                                                           : std::numeric_limits<DWORD>::max();
+  DWORD written = 0;
+  if (waits) win32::begin_waiting_write();
+  const BOOL wrote = WriteFile(handle, data, wanted, &written, nullptr);
+  const DWORD error = wrote ? ERROR_SUCCESS : GetLastError();
+  if (waits) win32::end_waiting_write();
+  if (!wrote && error == ERROR_OPERATION_ABORTED && interrupt_pending()) {
+    result.status = WriteResult::kInterrupted;
+  } else if (!wrote) {
+    result.status = win32::write_status(error);
+    result.error = win32::error_text(error);
   } else if (written < count) {
     result.status = WriteResult::kShort;
   }
@@ -114,7 +134,7 @@ bool Win32Platform::cut_output(OutputHandle output, std::uint64_t size) {
 }
 
 bool Win32Platform::close_output(OutputHandle output) {
-  if (output == standard_output()) return true;
+  if (output == standard_output() || output == standard_error()) return true;
   bool ok = CloseHandle(output->handle) != 0;
   delete output;
   return ok;

@@ -21,8 +21,14 @@ void fill_entry(const WIN32_FIND_DATAW& found, DirEntry* entry);
 
 // Facts of the entry at `path` (system form). A link to a file shows as that file; a link to
 // a directory, a dangling link and anything that is not a file or directory give kGone.
-enum class Facts { kFound, kGone, kUnreadable };
-Facts entry_facts_at(const std::wstring& path, DirEntry* facts);
+Lookup entry_facts_at(const std::wstring& path, DirEntry* facts);
+
+// Around a write to a pipe or a console, which waits while the reader does not read: once an
+// interrupt has come and its grace has passed, a write still waiting is cancelled, so that a
+// reader that stopped cannot hold the run. The writer calls the first before the write and the
+// second after it.
+void begin_waiting_write();
+void end_waiting_write();
 
 // The root of the volume that holds `path` (system form or not), "C:\"; empty on failure.
 std::wstring volume_root(const std::string& path);

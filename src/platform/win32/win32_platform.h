@@ -28,7 +28,7 @@ class Win32Platform : public Platform {
                               std::string* error) override;
   void close_directory(DirHandle dir) override;
   bool list_directory(const Directory& dir, DirListing* listing, std::string* error) override;
-  bool entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
+  Lookup entry_facts(const Directory& dir, const std::string& name, DirEntry* facts) override;
 
   bool full_path(const std::string& path, std::string* out) override;
   std::string current_directory() override;
@@ -40,19 +40,19 @@ class Win32Platform : public Platform {
                                       const std::string& name) override;
   int volume_kind(const std::string& path) override;
 
-  InputHandle open_file(const Directory& dir, const std::string& name, std::string* error) override;
-  InputHandle open_file_shared(const Directory& dir, const std::string& name,
+  InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
+                        std::string* error) override;
+  InputHandle open_file_shared(const Directory& dir, const std::string& name, InputAccess access,
                                std::string* error) override;
   InputHandle open_stream(const Directory& dir, const std::string& carrier,
-                          const std::string& stream) override;
-  InputHandle open_path(const std::string& path) override;
+                          const std::string& stream, InputAccess access) override;
+  InputHandle open_path(const std::string& path, std::string* error) override;
   long long read_input(InputHandle input, void* buffer, std::size_t count) override;
   bool seek_input(InputHandle input, std::uint64_t offset) override;
   bool input_facts(InputHandle input, DirEntry* facts) override;
+  bool set_input_times(InputHandle input, const DirEntry& found) override;
   void close_input(InputHandle input) override;
 
-  bool set_file_times(const Directory& dir, const std::string& name,
-                      const DirEntry& found) override;
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override;
   bool set_attributes(const Directory& dir, const std::string& name,
                       std::uint32_t attributes) override;
@@ -63,6 +63,7 @@ class Win32Platform : public Platform {
 
   OutputHandle open_output(const std::string& path, OutputMode mode, std::string* error) override;
   OutputHandle standard_output() override;
+  OutputHandle standard_error() override;
   WriteResult write_output(OutputHandle output, const char* data, std::size_t count) override;
   std::int64_t output_size(OutputHandle output) override;
   bool cut_output(OutputHandle output, std::uint64_t size) override;
@@ -91,7 +92,7 @@ class Win32Platform : public Platform {
   std::string find_help_file(const std::string& program_path) override;
   bool show_help_file(const std::string& help_path) override;
 
-  bool acquire_log_lock(const std::string& path) override;
+  bool acquire_log_lock(const std::string& path, std::string* error) override;
   void release_log_lock() override;
 
  private:

@@ -35,7 +35,7 @@ TEST(Win32Input, ReadsSeeksAndReportsAFile) {
   Win32Platform platform;
   Directory dir{tree.path(), nullptr};
   std::string error;
-  InputHandle input = platform.open_file(dir, "small", &error);
+  InputHandle input = platform.open_file(dir, "small", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 3), "0123456789");
   ASSERT_TRUE(platform.seek_input(input, 6));
@@ -47,15 +47,15 @@ TEST(Win32Input, ReadsSeeksAndReportsAFile) {
   ASSERT_TRUE(platform.input_facts(input, &facts));
   EXPECT_EQ(facts.size, 10);
   DirEntry listed;
-  ASSERT_TRUE(platform.entry_facts(dir, "small", &listed));
+  ASSERT_EQ(platform.entry_facts(dir, "small", &listed), Lookup::kFound);
   EXPECT_EQ(facts.last_write, listed.last_write);
   platform.close_input(input);
 
-  input = platform.open_file(dir, "big", &error);
+  input = platform.open_file(dir, "big", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 65536), big);
   platform.close_input(input);
-  input = platform.open_path(tree.at("big"));
+  input = platform.open_path(tree.at("big"), nullptr);
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(read_all(platform, input, 4096), big);
   platform.close_input(input);
@@ -69,13 +69,13 @@ TEST(Win32Input, OnlyFilesOpenAndAFailureSaysWhy) {
   Directory dir{tree.path(), nullptr};
   for (const char* name : {"sub", "missing", "a:stream", "..\\a", ""}) {
     std::string error;
-    InputHandle input = platform.open_file(dir, name, &error);
+    InputHandle input = platform.open_file(dir, name, InputAccess::kRead, &error);
     EXPECT_EQ(input, nullptr) << name;
     if (input != nullptr) platform.close_input(input);
     EXPECT_FALSE(error.empty()) << name;
   }
-  EXPECT_EQ(platform.open_path(tree.at("sub")), nullptr);
-  EXPECT_EQ(platform.open_path("NUL"), nullptr);  // a device, not a file
+  EXPECT_EQ(platform.open_path(tree.at("sub"), nullptr), nullptr);
+  EXPECT_EQ(platform.open_path("NUL", nullptr), nullptr);  // a device, not a file
 }
 
 TEST(Win32Input, TheSharedOpenReadsAFileAnotherWriterHolds) {
@@ -89,10 +89,10 @@ TEST(Win32Input, TheSharedOpenReadsAFileAnotherWriterHolds) {
   Directory dir{tree.path(), nullptr};
   std::string error;
   // The normal open lets others read only, which a writer already holding the file refuses.
-  InputHandle input = platform.open_file(dir, "busy.log", &error);
+  InputHandle input = platform.open_file(dir, "busy.log", InputAccess::kRead, &error);
   EXPECT_EQ(input, nullptr);
   if (input != nullptr) platform.close_input(input);
-  input = platform.open_file_shared(dir, "busy.log", &error);
+  input = platform.open_file_shared(dir, "busy.log", InputAccess::kRead, &error);
   ASSERT_NE(input, nullptr) << error;
   EXPECT_EQ(read_all(platform, input, 4), "line one\r\n");
   platform.close_input(input);
@@ -108,8 +108,8 @@ TEST(Win32Streams, ListingWorksWhereverTheVolumeKeepsStreams) {
   ASSERT_TRUE(platform.list_streams(dir, "carrier", &streams));
   EXPECT_TRUE(streams.empty());  // the main data is no named stream
   EXPECT_FALSE(platform.list_streams(dir, "missing", &streams));
-  EXPECT_EQ(platform.open_stream(dir, "carrier", "a:b"), nullptr);
-  EXPECT_EQ(platform.open_stream(dir, "carrier", "..\\x"), nullptr);
+  EXPECT_EQ(platform.open_stream(dir, "carrier", "a:b", InputAccess::kRead), nullptr);
+  EXPECT_EQ(platform.open_stream(dir, "carrier", "..\\x", InputAccess::kRead), nullptr);
   EXPECT_TRUE(platform.enable_stream_privileges());
   if (!volume_keeps_streams(tree.wide(""))) {
     GTEST_SKIP() << "this volume keeps no named streams (Wine has none)";
@@ -119,7 +119,7 @@ TEST(Win32Streams, ListingWorksWhereverTheVolumeKeepsStreams) {
   ASSERT_EQ(streams.size(), 1u);
   EXPECT_EQ(streams[0].name, ":summary:$DATA");
   EXPECT_EQ(streams[0].size, 12);
-  InputHandle input = platform.open_stream(dir, "carrier", "summary");
+  InputHandle input = platform.open_stream(dir, "carrier", "summary", InputAccess::kRead);
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(read_all(platform, input, 5), "stream data!");
   DirEntry facts;

@@ -143,9 +143,9 @@ TEST(Win32LogLock, OneHolderAtATimeWhileItsOwnWritesGoThrough) {
   TempTree tree;
   Win32Platform first;
   Win32Platform second;
-  ASSERT_TRUE(first.acquire_log_lock(tree.at("acct.log")));
-  EXPECT_TRUE(first.acquire_log_lock(tree.at("acct.log")));  // held already: no conflict
-  EXPECT_FALSE(second.acquire_log_lock(tree.at("acct.log")));
+  ASSERT_TRUE(first.acquire_log_lock(tree.at("acct.log"), nullptr));
+  EXPECT_TRUE(first.acquire_log_lock(tree.at("acct.log"), nullptr));  // held already: no conflict
+  EXPECT_FALSE(second.acquire_log_lock(tree.at("acct.log"), nullptr));
   // The holder still reads and writes the log through a handle of its own.
   std::string error;
   OutputHandle log = first.open_output(tree.at("acct.log"), OutputMode::kAppend, &error);
@@ -154,6 +154,6 @@ TEST(Win32LogLock, OneHolderAtATimeWhileItsOwnWritesGoThrough) {
   EXPECT_TRUE(first.close_output(log));
   EXPECT_EQ(tree.read("acct.log"), "entry\r\n");
   first.release_log_lock();
-  EXPECT_TRUE(second.acquire_log_lock(tree.at("acct.log")));
+  EXPECT_TRUE(second.acquire_log_lock(tree.at("acct.log"), nullptr));
   second.release_log_lock();
 }
