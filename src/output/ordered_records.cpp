@@ -99,7 +99,7 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
 }
 
 Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main) {
-  if (!file_record_wanted(item.dir, facts)) return Admission::kReject;
+  if (!wanted(item.dir, facts)) return Admission::kReject;
   if (facts.size < kLongReadSize) return Admission::kRead;
   // Read here, a large file would hold back the records that are ready before it.
   if (on_main) return Admission::kPutBack;
@@ -165,7 +165,15 @@ void OrderedRecordWriters::run_front() {
     }
     item.state = kFree;
   }
-  write_digested_record(item.dir, item.digest);
+  digested(item.dir, item.digest);
+}
+
+bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& facts) {
+  return file_record_wanted(dir, facts);
+}
+
+void OrderedRecordWriters::digested(const Directory& dir, const DigestResult& digest) {
+  write_digested_record(dir, digest);
 }
 
 void OrderedRecordWriters::drain() {
