@@ -23,6 +23,7 @@
 #include "run/termination.h"
 #include "run/text_format.h"
 #include "select/path_lists.h"
+#include "select/wildcard.h"
 
 namespace {
 
@@ -177,24 +178,45 @@ std::string from_root_advice() {
          "--root DIR.\n";
 }
 
+// A relative search path that names no directory here is read as a file pattern: verified
+// from inside the tree it names, "data" becomes a pattern of the current directory.
+bool some_pattern_selects(const std::string& name, char separator) {
+  const std::string base = name.substr(name.rfind(separator) + 1);
+  return std::any_of(settings.file_patterns.begin(), settings.file_patterns.end(),
+                     [&base](const std::string& pattern) { return wildcard_match(pattern, base); });
+}
+
 // A catalogue verified from the wrong directory would report its records missing and walk
-// whatever lies here. A record that names a whole path outside every search path can never
-// be met by the walk, so one such record is enough to stop.
+// whatever lies here. A record that names a whole path outside every search path, or one
+// that no file pattern selects, can never be met by the walk, so one such record is enough
+// to stop.
 void check_record_lies_here(const MergeRecord& record, std::size_t number, NameStyle style,
                             const std::string& shown) {
   const char separator = name_separator(style);
   const std::string& name = record.facts.name;
   if (!whole_path_name(name, separator)) return;
-  for (const std::string& path : settings.search_paths) {
-    if (lies_under(name, style == NameStyle::kThisSystem ? path : neutral_name(path), separator)) {
-      return;
+  const bool under_a_search_path = std::any_of(
+      settings.search_paths.begin(), settings.search_paths.end(), [&](const std::string& path) {
+        return lies_under(name, style == NameStyle::kThisSystem ? path : neutral_name(path),
+                          separator);
+      });
+  std::string why;
+  if (!under_a_search_path) {
+    why = "lies outside the directories this verification walks (" + search_paths_text() + ")";
+  } else if (!some_pattern_selects(name, separator)) {
+    std::string patterns;
+    for (std::size_t i = 0; i < settings.file_patterns.size() && i < 3; ++i) {
+      patterns += ", " + settings.file_patterns[i];
     }
+    if (settings.file_patterns.size() > 3) patterns += ", ...";
+    why = "is not selected by the file patterns this verification reads (" +
+          printable_text(patterns.substr(2)) + ")";
+  } else {
+    return;
   }
-  refuse(catalogue_problem(shown, "its record " + std::to_string(number) + ", " + name +
-                                      ", lies outside the directories this verification "
-                                      "walks (" +
-                                      search_paths_text() + ")") +
-         from_root_advice());
+  refuse(
+      catalogue_problem(shown, "its record " + std::to_string(number) + ", " + name + ", " + why) +
+      from_root_advice());
 }
 
 // Bare names of a walk without recursion lie right in the search paths: when none of the

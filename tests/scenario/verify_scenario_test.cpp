@@ -437,18 +437,25 @@ TEST_F(VerifyScenario, AnInterruptEndsAVerification) {
 }
 
 // However many words an echoed line holds, reading it back ends: here they are patterns that
-// match nothing.
+// match nothing, but for the last, which selects every file.
 TEST_F(VerifyScenario, AnEchoedLineOfThousandsOfWordsIsReadBack) {
   catalogue({"-r", "-w", "0", "-o", elsewhere.at("list.txt")});
   std::string text = read_file(elsewhere.at("list.txt"));
   std::string words;
   for (int i = 0; i < 4000; ++i) words += " w" + std::to_string(i);
-  text.insert(text.find(" -r "), words);
+  text.insert(text.find(" -r "), words + " *");
   elsewhere.write("list.txt", text);
   ProgramResult result = verify();
-  EXPECT_EQ(result.status, 1) << result.err.substr(0, 400);
+  EXPECT_EQ(result.status, 0) << result.err.substr(0, 400);
   EXPECT_EQ(tally_line_of(result.err),
-            "Verified 4 records: 0 unchanged, 0 changed, 4 missing, 0 new, 0 unreadable");
+            "Verified 4 records: 4 unchanged, 0 changed, 0 missing, 0 new, 0 unreadable");
+  // Without it, no word selects the catalogue's first record: the verification stops there.
+  elsewhere.write("list.txt", text.replace(text.find(" * -r "), 2, ""));
+  result = verify();
+  EXPECT_EQ(result.status, 10) << result.err.substr(0, 400);
+  EXPECT_NE(result.err.find("file patterns this verification reads (w0, w1, w2, ...)"),
+            std::string::npos)
+      << result.err.substr(0, 400);
 }
 
 // Relative search paths are taken from --root, else from here; a catalogue verified from the
@@ -457,6 +464,12 @@ TEST_F(VerifyScenario, ACatalogueVerifiesFromAnywhereGivenItsRoot) {
   catalogue({"-r", "-w", "0", "-o", elsewhere.at("full.txt")}, "full.txt");
   catalogue({"-o", elsewhere.at("bare.txt")}, "bare.txt");
   catalogue({tree.path(), "-r", "-w", "0", "-o", elsewhere.at("absolute.txt")}, "absolute.txt");
+  // From inside "sub", the search path "sub" names no directory and reads as a file pattern.
+  catalogue({"sub", "-r", "-w", "0", "-o", elsewhere.at("named.txt")}, "named.txt");
+  ProgramResult inside =
+      run_tallysum({.args = {"--verify", elsewhere.at("named.txt")}, .directory = tree.at("sub")});
+  EXPECT_EQ(inside.status, 10) << inside.err;
+  EXPECT_NE(inside.err.find("--root DIR"), std::string::npos) << inside.err;
   for (const char* name : {"full.txt", "bare.txt"}) {
     for (const std::string& from : {tree.at("sub"), elsewhere.path()}) {
       ProgramResult result =
