@@ -205,9 +205,9 @@ int name_options(int count) {
 
 // Options beyond the letters: the last page has room for them above the closing banner.
 int long_options(int count) {
-  say("--verify catalogue: compare a catalogue written with -o file or -O file\n");
-  say("      with the disk now: one CHANGED, MISSING, NEW or UNREADABLE line for each\n");
-  say("      difference; exit status 0 if none, 1 if any, 10 if it can't be matched\n");
+  say("--verify catalogue [options] [--root dir]: compare a catalogue with the disk\n");
+  say("      now: a CHANGED (columns), MISSING, NEW or UNREADABLE line per difference;\n");
+  say("      exit status 0 if none, 1 if any, 10 if it can't be matched\n");
   return after_group(count, 3);
 }
 

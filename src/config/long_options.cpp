@@ -1,22 +1,14 @@
 #include "config/long_options.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "run/output_stream.h"
 #include "run/settings.h"
-#include "run/termination.h"
 
 namespace {
 
 // More workers than this only cost memory and switching.
 constexpr int kMaxJobs = 1024;
-
-[[noreturn]] void long_option_error(const std::string& text) {
-  std::fprintf(message_stream, "%s\n", text.c_str());
-  terminate_run(kIllegalOption);
-}
 
 // A whole decimal number from 1 to kMaxJobs; anything else (a sign, a fraction, trailing text,
 // too large a number) is refused rather than half read.
@@ -55,17 +47,18 @@ bool is_long_option(const char* arg) {
   return std::strncmp(arg, "--", 2) == 0;
 }
 
-int parse_long_option(int argc, char** argv, int index) {
+int parse_long_option(int argc, char** argv, int index, std::string* problem) {
   const std::string arg = argv[index];
   if (names(arg, "--jobs")) {
     std::string value;
     int jobs = 0;
     if (!take_value(argc, argv, &index, "--jobs", &value) || !read_job_count(value, &jobs)) {
-      long_option_error("Option --jobs needs a number of workers from 1 to " +
-                        std::to_string(kMaxJobs));
+      *problem = "Option --jobs needs a number of workers from 1 to " + std::to_string(kMaxJobs);
+      return index;
     }
     settings.jobs = jobs;
     return index;
   }
-  long_option_error("Unknown option " + arg);
+  *problem = "Unknown option " + arg;
+  return index;
 }

@@ -42,9 +42,16 @@ bool begins_long_option(const char* text) {
   return is_long_option(text);
 }
 
-// Set while a catalogue's command line is read back: its options describe records already
-// written, and nothing of theirs may be opened again.
-bool open_no_files = false;
+// A problem that ends a quiet parse: it unwinds the parse to parse_option_words, which
+// returns it instead of ending the run.
+struct OptionProblem {
+  std::string text;
+};
+
+// Set while parse_option_words reads words into a record of the caller's: nothing is opened,
+// shown or asked, letters that would only show help are passed over and noted here, and a
+// problem is thrown instead of ending the run.
+OptionOutcome* quiet_parse = nullptr;
 
 bool equals_ignoring_case(const std::string& a, const char* b) {
   std::size_t i = 0;
@@ -62,26 +69,43 @@ bool equals_ignoring_case(const std::string& a, const char* b) {
   terminate_run(kIllegalOption);
 }
 
-[[noreturn]] void value_missing(char letter, OnMissing on_missing) {
-  std::fprintf(message_stream, "Option -%c needs a value\n", letter);
+// Every syntax error ends here: one line on the message stream (the help screen after it when
+// asked) and reason 5, or, in a quiet parse, the line handed back to its caller.
+[[noreturn]] void option_error(const std::string& text, OnMissing on_missing) {
+  if (quiet_parse != nullptr) throw OptionProblem{text};
+  std::fprintf(message_stream, "%s\n", text.c_str());
   if (on_missing == OnMissing::kHelp) help_then_exit();
   terminate_run(kIllegalOption);
+}
+
+std::string letter_text(const char* format, char letter) {
+  std::string text;
+  append_format(&text, format, letter);
+  return text;
+}
+
+[[noreturn]] void value_missing(char letter, OnMissing on_missing) {
+  option_error(letter_text("Option -%c needs a value", letter), on_missing);
 }
 
 // The value was there but began with '-': most likely the user left it out and this is the
 // next option, so say that rather than only that a value is missing.
 [[noreturn]] void value_is_option(char letter, OnMissing on_missing) {
-  std::fprintf(message_stream, "Option -%c needs a value, not another option\n", letter);
-  if (on_missing == OnMissing::kHelp) help_then_exit();
-  terminate_run(kIllegalOption);
+  option_error(letter_text("Option -%c needs a value, not another option", letter), on_missing);
 }
 
 // A number the setting cannot hold is refused rather than cut down to one it can: a clamped
 // offset, limit or width silently answers another question than the one asked.
 [[noreturn]] void value_too_large(char letter, const std::string& largest) {
-  std::fprintf(message_stream, "Option -%c needs a value no greater than %s\n", letter,
-               largest.c_str());
-  terminate_run(kIllegalOption);
+  option_error(letter_text("Option -%c needs a value no greater than ", letter) + largest,
+               OnMissing::kPlain);
+}
+
+// A letter that only shows help or a notice: a quiet parse notes it and goes on.
+bool passed_over(const Cursor& at) {
+  if (quiet_parse == nullptr) return false;
+  quiet_parse->passed_over.push_back(std::string("-") + at.arg[at.pos]);
+  return true;
 }
 
 std::uint64_t byte_offset_value(char letter, const std::string& text) {
@@ -152,7 +176,7 @@ void replace_accounting_log(Cursor& at) {
     return;
   }
   std::string path = absolute_path(take_value(at, OnMissing::kHelp, true));
-  if (open_no_files) return;
+  if (quiet_parse != nullptr) return;
   if (settings.accounting_file != nullptr) {
     std::string note;
     append_format(&note, "Accounting file overridden by option -1 file pointing to %s\n",
@@ -203,9 +227,9 @@ void take_range(Cursor& at) {
   }
   if (settings.end_offset != 0 && settings.end_is_count == 1) {
     if (settings.end_offset > kLargestByteCount - settings.start_offset) {
-      std::fprintf(message_stream, "Option -D needs a start plus count no greater than %s\n",
-                   std::to_string(kLargestByteCount).c_str());
-      terminate_run(kIllegalOption);
+      option_error(
+          "Option -D needs a start plus count no greater than " + std::to_string(kLargestByteCount),
+          OnMissing::kPlain);
     }
     settings.end_offset += settings.start_offset;
   }
@@ -282,6 +306,7 @@ void take_exclusions(Cursor& at) {
   // one.
   if (at.index + 1 >= at.argc ||
       (begins_option(at.argv[at.index + 1]) && at.argv[at.index + 1][0] != '+')) {
+    if (quiet_parse != nullptr) throw OptionProblem{"Option -x needs a list of patterns"};
     show_help_screen();
     end_run_at_once(kIllegalOption);
   }
@@ -294,8 +319,8 @@ void take_exclusions(Cursor& at) {
 void take_patterns(Cursor& at) {
   take_list(at, [](const std::string& pattern) {
     if (pattern.find(kSeparator) != std::string::npos) {
-      std::fprintf(message_stream, "Can't have a %c in the file type option\n", kSeparator);
-      terminate_run(kIllegalOption);
+      option_error(letter_text("Can't have a %c in the file type option", kSeparator),
+                   OnMissing::kPlain);
     }
     add_file_pattern(pattern);
   });
@@ -322,9 +347,10 @@ void take_age_or_date(Cursor& at, bool older) {
   int month = 0, day = 0, year = 0;
   // One reading serves both tests, so the age count and the instant name the same day.
   if (!parse_date_layout(date, &month, &day, &year)) {
-    std::fprintf(message_stream, "Option -%c needs a date such as mm-dd-yyyy, not \"%s\"\n",
-                 older ? 'g' : 'l', value.c_str());
-    terminate_run(kIllegalOption);
+    option_error(
+        letter_text("Option -%c needs a date such as mm-dd-yyyy, not \"", older ? 'g' : 'l') +
+            value + "\"",
+        OnMissing::kPlain);
   }
   days = static_cast<int>(days_since_date(month, day, year));
   (older ? settings.older_date : settings.newer_date) = date_to_file_time(month, day, year);
@@ -368,6 +394,7 @@ void take_attribute_masks(Cursor& at) {
 }
 
 void unknown_letter(const Cursor& at) {
+  if (passed_over(at)) return;
   std::fputs("Wait for help to appear\n", stdout);
   std::fflush(stdout);
   std::string program = at.argc > 0 ? at.argv[0] : "";
@@ -474,9 +501,11 @@ void apply_letter(Cursor& at) {
       take_dos_name(at);
       break;
     case '?':
-      help_then_exit();
+      if (!passed_over(at)) help_then_exit();
+      break;
     case '@':
-      write_sha2_notice();
+      if (!passed_over(at)) write_sha2_notice();
+      break;
     case 'A':
       take_name_after_digest(at);
       break;
@@ -542,6 +571,10 @@ int parse_option_argument(int argc, char** argv, int index) {
 }
 
 [[noreturn]] void extra_item(const char* item) {
+  if (quiet_parse != nullptr) {
+    throw OptionProblem{"There appears to be an extra or eroneous item \"" + std::string(item) +
+                        "\" at the end of the command line"};
+  }
   std::printf("\nThere appears to be an extra or eroneous item \"%s\"\n", item);
   std::fputs("at the end of the command line\n", stdout);
   std::fputs("Please check your syntax, and correct to problem.\n", stdout);
@@ -556,18 +589,16 @@ void open_environment_log() {
   open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
 }
 
-// Only --verify exists, and it makes a run of its own: it must come first, with nothing but
-// its catalogue after it.
-[[noreturn]] void misplaced_long_option(const char*) {
-  std::fprintf(message_stream, "%s must be the first argument, followed only by a catalogue\n",
-               kVerifyOption);
-  terminate_run(kIllegalOption);
-}
-
-// --verify stands only first; every other long option where the letters may stand.
+// --verify makes a run of its own and stands only first; every other long option stands where
+// the letters may.
 int long_option(int argc, char** argv, int index) {
-  if (std::string(argv[index]) == kVerifyOption) misplaced_long_option(argv[index]);
-  return parse_long_option(argc, argv, index);
+  if (std::string(argv[index]) == kVerifyOption) {
+    option_error(std::string(kVerifyOption) + " must be the first argument", OnMissing::kPlain);
+  }
+  std::string problem;
+  index = parse_long_option(argc, argv, index, &problem);
+  if (!problem.empty()) option_error(problem, OnMissing::kPlain);
+  return index;
 }
 
 void read_arguments(int argc, char** argv) {
@@ -658,18 +689,27 @@ bool begins_option(const char* text) {
   return text[0] != '\0' && std::strchr(kOptionPrefixes, text[0]) != nullptr;
 }
 
-void parse_echoed_command_line(int argc, char** argv) {
-  open_no_files = true;
-  read_arguments(argc, argv);
-  open_no_files = false;
-}
-
-bool verify_requested(int argc, char** argv, std::string* catalogue) {
-  if (argc < 2 || std::string(argv[1]) != kVerifyOption) return false;
-  if (argc != 3 || argv[2][0] == '\0') {
-    std::fprintf(message_stream, "Usage: %s CATALOGUE, and no other argument\n", kVerifyOption);
-    terminate_run(kIllegalOption);
+OptionOutcome parse_option_words(const std::vector<std::string>& words, Settings* into) {
+  std::vector<std::string> copy = words;
+  std::vector<char*> argv;
+  for (std::string& word : copy) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  OptionOutcome outcome;
+  // The letters and the path lists fill the one global record: `into` takes its place while
+  // the words are read, and the run's own record is back before anything else can look.
+  struct Lent {
+    Settings* record;
+    explicit Lent(Settings* r) : record(r) { std::swap(settings, *record); }
+    ~Lent() {
+      std::swap(settings, *record);
+      quiet_parse = nullptr;
+    }
+  } lent(into);
+  quiet_parse = &outcome;
+  try {
+    read_arguments(static_cast<int>(copy.size()), argv.data());
+  } catch (const OptionProblem& problem) {
+    outcome.problem = problem.text;
   }
-  *catalogue = argv[2];
-  return true;
+  return outcome;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "run/settings.h"
 
@@ -13,22 +14,28 @@
 // begins an absolute path). Every syntax error ends the run with reason 5; -?, -@ and some
 // errors show the help screen or the SHA-2 notice first.
 // An argument beginning with "--" is read only as a long option; --verify makes a run of its
-// own (verify_requested), so met here it ends the run with reason 5 like an unknown one, and
+// own (verify_request.h), so met here it ends the run with reason 5 like an unknown one, and
 // --help or --version anywhere is answered before anything else is read or opened.
 void parse_command_line(int argc, char** argv);
 
-// The one long option: `tallysum --verify CATALOGUE`.
+// `tallysum --verify CATALOGUE`.
 inline constexpr const char* kVerifyOption = "--verify";
-// True when the arguments ask for a verification, with the catalogue's name in `catalogue`.
-// Ends the run with reason 5 when --verify comes with anything but one catalogue name.
-bool verify_requested(int argc, char** argv, std::string* catalogue);
 // True when the argument begins an option: it begins with one of the platform's option
 // prefixes ('/' among them only where it cannot begin an absolute path).
 bool begins_option(const char* text);
-// Reads a command line that a catalogue echoes, as parse_command_line reads the arguments,
-// but without the environment's log and the configuration file, and without opening the
-// accounting log an option names: the words alone decide, and nothing is written.
-void parse_echoed_command_line(int argc, char** argv);
+
+// What a quiet parse found. `problem` is empty when the words were read whole; otherwise it
+// is the line that would have ended a run, and the record holds what was read before it.
+struct OptionOutcome {
+  std::string problem;
+  std::vector<std::string> passed_over;  // "-?", "-@", "-k": letters that would only show help
+  bool ok() const { return problem.empty(); }
+};
+// Reads `words` (words[0] the program's path) into `into` as parse_command_line reads the
+// arguments, from whatever `into` holds, but without the environment's log and the
+// configuration file, without opening anything an option names, showing nothing and asking
+// nothing: the words alone decide, and the run goes on whatever they say.
+OptionOutcome parse_option_words(const std::vector<std::string>& words, Settings* into);
 
 // The decimal number at the start of `text`, digits only, up to the first non-digit; 0 when
 // no digit comes first; saturates at the largest signed 32-bit value.

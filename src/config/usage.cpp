@@ -23,6 +23,7 @@ struct UsageLine {
 constexpr UsageLine kLongOptions[] = {
     {"--jobs N", "read files with N workers (default: one per processor)"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
+    {"--root DIR", "where --verify takes relative search paths from"},
     {"--help", "this summary"},
     {"--version", "version, build and the digest kernels in use"},
 };

@@ -9,6 +9,7 @@
 
 #include "config/completion.h"
 #include "config/options.h"
+#include "config/verify_request.h"
 #include "digest/work_pool.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
@@ -93,38 +94,37 @@ void counting_pass() {
 constexpr std::chrono::milliseconds kWorkersRestLimit{5000};
 
 // Never destroyed: the run ends through std::exit, possibly while a worker still reads.
-WorkPool* run_workers = nullptr;
+WorkPool* started_workers = nullptr;
 
 void bring_workers_to_rest() {
-  run_workers->come_to_rest(kWorkersRestLimit);
+  started_workers->come_to_rest(kWorkersRestLimit);
 }
 
 // The run's workers, or nullptr when the system would start none.
 WorkPool* start_workers(int jobs) {
-  run_workers = new WorkPool(jobs);
-  if (run_workers->size() == 0) {
+  started_workers = new WorkPool(jobs);
+  if (started_workers->size() == 0) {
     std::fputs("No worker thread could be started: files are read one at a time\n", message_stream);
     return nullptr;
   }
   // Runs when the process ends (every end of a run goes through std::exit), before the
   // state the workers use is destroyed.
   std::atexit(bring_workers_to_rest);
-  return run_workers;
+  return started_workers;
 }
 
 // One file at a time on this thread, or, with more than one job, the files of a window read
 // by workers and their records written here in walk order.
 void main_pass() {
-  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
-  WorkPool* workers = jobs > 1 ? start_workers(jobs) : nullptr;
+  WorkPool* workers = run_workers();
   if (workers == nullptr) {
     RecordWriters writers;
     walk_all_search_paths(writers);
     return;
   }
-  // The window follows the workers that started, not those asked for.
-  auto* writers = new OrderedRecordWriters(
-      *workers, kWindowPerWorker * static_cast<std::size_t>(workers->size()));
+  // Never destroyed, as the workers.
+  static OrderedRecordWriters* writers =
+      new OrderedRecordWriters(*workers, ordered_window(*workers));
   walk_all_search_paths(*writers);
   writers->finish();
 }
@@ -137,12 +137,10 @@ void main_pass() {
   os().secure_standard_streams();
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   os().install_interrupt_handler();
-  std::string catalogue;
-  if (verify_requested(static_cast<int>(run.argv.size()), words.data(), &catalogue)) {
-    run_verify(catalogue);
-  }
-
-  apply_environment();
+  // A verification reads nothing of the environment: RESET and SILENT must not shape it.
+  VerifyRequest verify;
+  const bool verifying = verify_requested(static_cast<int>(run.argv.size()), words.data(), &verify);
+  if (!verifying) apply_environment();
   os().set_file_apis_ansi();
   counters.start_time = os().now_seconds();
   make_zone_abbreviation();
@@ -151,6 +149,7 @@ void main_pass() {
   use_standard_output();
   message_stream = stderr;
   run.progress_on_terminal = os().stderr_is_terminal();
+  if (verifying) run_verify(verify);
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
   write_command_line_to_log();
@@ -159,11 +158,7 @@ void main_pass() {
   // completed run.
   if (!write_run_header()) end_run_at_once(kOtherExit);
 
-  if (settings.file_patterns.empty()) add_file_pattern("*.*");
-  if (settings.search_paths.empty()) add_search_path(os().current_directory());
-  run.record_width = compute_record_width();
-  counters.record_length = estimate_record_length();
-  run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
+  prepare_search();
 
   if (settings.immediate == 0 && settings.output_target != 0) {
     counting_pass();
@@ -181,10 +176,29 @@ void main_pass() {
 
 }  // namespace
 
+void prepare_search() {
+  if (settings.file_patterns.empty()) add_file_pattern("*.*");
+  if (settings.search_paths.empty()) add_search_path(os().current_directory());
+  run.record_width = compute_record_width();
+  counters.record_length = estimate_record_length();
+  run.volume_kind = settings.search_paths.empty() ? 1 : os().volume_kind(settings.search_paths[0]);
+}
+
 void walk_all_search_paths(WalkSink& sink) {
   for (std::size_t i = 0; i < settings.search_paths.size(); ++i) {
     walk_directory(prepared_search_path(settings.search_paths[i]), sink);
   }
+}
+
+WorkPool* run_workers() {
+  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
+  if (jobs <= 1) return nullptr;
+  static WorkPool* workers = start_workers(jobs);
+  return workers;
+}
+
+std::size_t ordered_window(const WorkPool& workers) {
+  return kWindowPerWorker * static_cast<std::size_t>(workers.size());
 }
 
 [[noreturn]] void run_program(int argc, char** argv) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "output/file_times.h"
@@ -10,8 +12,6 @@
 namespace {
 
 constexpr std::size_t kUnbounded = std::string::npos;
-constexpr char kStarted[] = "Started ";
-constexpr char kAutoWidth[] = " AUTOWIDTH -Mw= ";
 // The trailing name's leading spaces are cut from a source of this many.
 constexpr std::size_t kSpacesSource = 258;
 constexpr std::size_t kSizeWidth = 12;
@@ -23,45 +23,18 @@ struct ColumnRule {
   ColumnKind kind = ColumnKind::kName;
   std::size_t min = 0;
   std::size_t max = kUnbounded;
-  std::size_t hex_digits = 0;   // kDigest: the digest's length in hexadecimal
-  std::string shape;            // '9' a digit, 'D' the delimiter, anything else itself
-  std::string literal;          // kComment: exactly this, its delimiter included
-  std::size_t name_offset = 0;  // kName: spaces written before the name
+  std::size_t hex_digits = 0;            // kDigest: the digest's length in hexadecimal
+  std::string shape;                     // '9' a digit, 'D' the delimiter, anything else itself
+  std::string literal;                   // kComment: exactly this, its delimiter included
+  std::size_t name_offset = 0;           // kName: spaces written before the name
+  DigestKind digest = DigestKind::kMd5;  // kDigest: which one
+  const char* label = "";                // kDigest: the digest's name
+  char stamp = 0;                        // kTime, kAccessTime: the stamp's letter
+  bool seconds = false;
+  bool year_first = false;
 };
 
 using Layout = std::vector<ColumnRule>;
-
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
-
-bool starts_with(const std::string& text, const char* head) {
-  return text.rfind(head, 0) == 0;
-}
-
-bool is_header_at(const std::vector<std::string>& lines, std::size_t i) {
-  return (i == 0 || lines[i - 1].empty()) && starts_with(lines[i], kStarted) &&
-         i + 2 < lines.size() && lines[i + 2].empty();
-}
-
-int read_auto_width(const std::string& line) {
-  int width = 0;
-  for (std::size_t i = sizeof kAutoWidth - 1;
-       i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])); ++i) {
-    width = std::min(width * 10 + (line[i] - '0'), 1 << 20);
-  }
-  return width;
-}
 
 ColumnRule fixed_column(ColumnKind kind, std::size_t width) {
   ColumnRule rule;
@@ -79,9 +52,11 @@ ColumnRule name_column(std::size_t min, std::size_t max, std::size_t offset) {
   return rule;
 }
 
-ColumnRule digest_column(std::size_t width, std::size_t hex_digits) {
+ColumnRule digest_column(std::size_t width, std::size_t hex_digits, DigestKind kind) {
   ColumnRule rule = fixed_column(ColumnKind::kDigest, width);
   rule.hex_digits = hex_digits;
+  rule.digest = kind;
+  rule.label = digest_kind(kind).name;
   return rule;
 }
 
@@ -100,13 +75,18 @@ ColumnRule short_name_column() {
 }
 
 ColumnRule time_column(char letter, bool fixed_form, const Settings& s) {
-  std::string shape = !fixed_form && s.year_first_dates ? "9999/99/99" : "99/99/9999";
+  const bool year_first = !fixed_form && s.year_first_dates;
+  const bool seconds = fixed_form || s.time_kind == '3' || s.time_seconds;
+  std::string shape = year_first ? "9999/99/99" : "99/99/9999";
   shape += "D99:99";
-  if (fixed_form || s.time_kind == '3' || s.time_seconds) shape += ":99";
+  if (seconds) shape += ":99";
   shape += letter;
   ColumnRule rule =
       fixed_column(letter == 'a' ? ColumnKind::kAccessTime : ColumnKind::kTime, shape.size());
   rule.shape = shape;
+  rule.stamp = letter;
+  rule.seconds = seconds;
+  rule.year_first = year_first;
   return rule;
 }
 
@@ -151,12 +131,12 @@ Layout file_layout(const Settings& s) {
     layout.push_back(comment);
   }
   if (s.name_after_digest == 0) add_file_name(&layout, s, false);
-  if (s.md5) layout.push_back(digest_column(s.name_width < 8 ? 32 : 40, 32));
-  if (s.sha1) layout.push_back(digest_column(40, 40));
-  if (s.crc32) layout.push_back(digest_column(40, 8));
-  if (s.sha256) layout.push_back(digest_column(65, 64));
-  if (s.sha384) layout.push_back(digest_column(97, 96));
-  if (s.sha512) layout.push_back(digest_column(129, 128));
+  if (s.md5) layout.push_back(digest_column(s.name_width < 8 ? 32 : 40, 32, DigestKind::kMd5));
+  if (s.sha1) layout.push_back(digest_column(40, 40, DigestKind::kSha1));
+  if (s.crc32) layout.push_back(digest_column(40, 8, DigestKind::kCrc32));
+  if (s.sha256) layout.push_back(digest_column(65, 64, DigestKind::kSha256));
+  if (s.sha384) layout.push_back(digest_column(97, 96, DigestKind::kSha384));
+  if (s.sha512) layout.push_back(digest_column(129, 128, DigestKind::kSha512));
   if (s.name_after_digest != 0) add_file_name(&layout, s, true);
   if (s.path_only) return layout;
   layout.push_back(size_column());
@@ -168,13 +148,15 @@ Layout file_layout(const Settings& s) {
 
 // One digest: MD5, else CRC-32, else SHA-1, else the first SHA-2 kind, right-aligned in 40.
 ColumnRule file_stream_digest(const Settings& s) {
-  if (s.md5) return digest_column(40, 32);
-  if (s.crc32) return digest_column(40, 8);
-  if (s.sha1) return digest_column(40, 40);
-  if (s.sha256) return digest_column(64, 64);
-  if (s.sha384) return digest_column(96, 96);
-  if (s.sha512) return digest_column(128, 128);
-  return digest_column(40, 0);
+  if (s.md5) return digest_column(40, 32, DigestKind::kMd5);
+  if (s.crc32) return digest_column(40, 8, DigestKind::kCrc32);
+  if (s.sha1) return digest_column(40, 40, DigestKind::kSha1);
+  if (s.sha256) return digest_column(64, 64, DigestKind::kSha256);
+  if (s.sha384) return digest_column(96, 96, DigestKind::kSha384);
+  if (s.sha512) return digest_column(128, 128, DigestKind::kSha512);
+  ColumnRule none = digest_column(40, 0, DigestKind::kMd5);
+  none.label = "";
+  return none;
 }
 
 Layout file_stream_layout(const Settings& s) {
@@ -190,9 +172,9 @@ Layout file_stream_layout(const Settings& s) {
 
 Layout directory_stream_layout(const Settings& s) {
   Layout layout{stream_name_rule(s)};
-  if (s.md5) layout.push_back(digest_column(40, 32));
-  if (s.crc32) layout.push_back(digest_column(40, 8));
-  if (s.sha1) layout.push_back(digest_column(40, 40));
+  if (s.md5) layout.push_back(digest_column(40, 32, DigestKind::kMd5));
+  if (s.crc32) layout.push_back(digest_column(40, 8, DigestKind::kCrc32));
+  if (s.sha1) layout.push_back(digest_column(40, 40, DigestKind::kSha1));
   if (s.path_only) return layout;
   layout.push_back(size_column());
   if (s.time_kind != '0' && s.show_times) {
@@ -210,6 +192,46 @@ Layout directory_stream_layout(const Settings& s) {
 std::string_view without_leading_spaces(std::string_view text) {
   std::size_t first = text.find_first_not_of(' ');
   return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+bool is_upper_hex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// A wide name column is mostly padding: it is stepped over a block of spaces at a time.
+std::string without_trailing_spaces(std::string_view text) {
+  constexpr std::string_view kBlock = "                ";
+  std::size_t end = text.size();
+  while (end >= kBlock.size() && text.substr(end - kBlock.size(), kBlock.size()) == kBlock) {
+    end -= kBlock.size();
+  }
+  while (end > 0 && text[end - 1] == ' ') --end;
+  return std::string(text.substr(0, end));
+}
+
+int number_at(std::string_view text, std::size_t at, std::size_t digits) {
+  int value = 0;
+  for (std::size_t i = at; i < at + digits && i < text.size(); ++i)
+    value = value * 10 + (text[i] - '0');
+  return value;
+}
+
+// The fields of a time column, read by its shape: the date (month first or year first), the
+// delimiter, hours, minutes and, where shown, seconds.
+StampColumn stamp_column(std::string_view text, const Column& column) {
+  StampColumn stamp;
+  stamp.letter = column.stamp;
+  stamp.seconds = column.seconds;
+  Stamp& s = stamp.stamp;
+  if (column.year_first) {
+    s.year = number_at(text, 0, 4), s.month = number_at(text, 5, 2), s.day = number_at(text, 8, 2);
+  } else {
+    s.month = number_at(text, 0, 2), s.day = number_at(text, 3, 2), s.year = number_at(text, 6, 4);
+  }
+  s.hour = number_at(text, 11, 2);
+  s.minute = number_at(text, 14, 2);
+  if (column.seconds) s.second = number_at(text, 17, 2);
+  return stamp;
 }
 
 bool all_hex(std::string_view text) {
@@ -290,7 +312,9 @@ class Splitter {
 
  private:
   bool take(std::size_t k, std::size_t pos, std::size_t length) {
-    out_->push_back({layout_[k].kind, pos, length, layout_[k].name_offset});
+    const ColumnRule& rule = layout_[k];
+    out_->push_back({rule.kind, pos, length, rule.name_offset, rule.label, rule.stamp, rule.seconds,
+                     rule.year_first});
     if (from(k + 1, pos + length)) return true;
     out_->pop_back();
     return false;
@@ -304,40 +328,33 @@ class Splitter {
 
 }  // namespace
 
-std::vector<CatalogueRun> read_catalogue(const std::string& text) {
-  const std::vector<std::string> lines = split_lines(text);
-  std::vector<CatalogueRun> runs;
-  std::size_t i = 0;
-  while (i < lines.size()) {
-    if (!is_header_at(lines, i)) {
-      ++i;
-      continue;
+// The layouts of the three forms, in the order file, file stream, directory stream.
+struct RecordLayouts::Forms {
+  Layout layouts[3];
+  char delimiter = ' ';
+
+  bool split(const std::string& record, std::vector<Column>* columns) const {
+    for (const Layout& layout : layouts) {
+      columns->clear();
+      if (Splitter(record, layout, delimiter, columns).from(0, 0)) return true;
     }
-    CatalogueRun run;
-    run.started_line = lines[i];
-    run.command_line = lines[i + 1];
-    // The first record follows an empty line too, so it is never taken for a header.
-    for (i += 3; i < lines.size() && !lines[i].empty(); ++i) run.records.push_back(lines[i]);
-    for (; i < lines.size() && !is_header_at(lines, i); ++i) {
-      if (starts_with(lines[i], kAutoWidth)) run.auto_width = read_auto_width(lines[i]);
-    }
-    runs.push_back(std::move(run));
+    return false;
   }
-  return runs;
+};
+
+RecordLayouts::RecordLayouts(const Settings& settings) : forms_(std::make_unique<Forms>()) {
+  forms_->layouts[0] = file_layout(settings);
+  forms_->layouts[1] = file_stream_layout(settings);
+  forms_->layouts[2] = directory_stream_layout(settings);
+  forms_->delimiter = settings.delimiter;
 }
 
-std::vector<std::string> command_words(const std::string& command_line) {
-  std::vector<std::string> words;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t space = command_line.find(' ', start);
-    if (space == std::string::npos) {
-      if (start < command_line.size()) words.push_back(command_line.substr(start));
-      return words;
-    }
-    words.push_back(command_line.substr(start, space - start));
-    start = space + 1;
-  }
+RecordLayouts::~RecordLayouts() = default;
+
+bool RecordLayouts::shows_times() const {
+  const Layout& file = forms_->layouts[0];
+  return std::any_of(file.begin(), file.end(),
+                     [](const ColumnRule& rule) { return rule.kind == ColumnKind::kTime; });
 }
 
 bool split_record(const std::string& record, RecordForm form, const Settings& settings,
@@ -360,42 +377,134 @@ bool split_record(const std::string& record, RecordForm form, const Settings& se
 
 bool split_any_record(const std::string& record, const Settings& settings,
                       std::vector<Column>* columns) {
-  for (RecordForm form :
-       {RecordForm::kFile, RecordForm::kFileStream, RecordForm::kDirectoryStream}) {
-    if (split_record(record, form, settings, columns)) return true;
-  }
-  return false;
+  return RecordLayouts(settings).forms_->split(record, columns);
 }
 
 std::string record_name(const std::string& record, const std::vector<Column>& columns) {
   for (const Column& column : columns) {
     if (column.kind != ColumnKind::kName) continue;
-    std::string name =
-        record.substr(column.start + column.name_offset, column.length - 1 - column.name_offset);
-    std::size_t end = name.find_last_not_of(' ');
-    name.resize(end == std::string::npos ? 0 : end + 1);
-    return name;
+    return without_trailing_spaces(std::string_view(record).substr(
+        column.start + column.name_offset, column.length - 1 - column.name_offset));
   }
   return "";
 }
 
-std::string without_access_columns(const std::string& record, const std::vector<Column>& columns) {
-  std::string kept;
-  std::size_t pos = 0;
-  for (const Column& column : columns) {
-    if (column.kind != ColumnKind::kAccessTime) continue;
-    kept.append(record, pos, column.start - pos);
-    pos = column.start + column.length;
-  }
-  kept.append(record, pos, std::string::npos);
-  return kept;
+bool is_digest_marker(const std::string& text) {
+  return !text.empty() && !all_hex(text);
 }
 
-bool shows_digest_marker(const std::string& record, const std::vector<Column>& columns) {
+bool unescapes_cleanly(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') continue;
+    if (i + 1 == text.size()) return false;
+    const char kind = text[++i];
+    if (kind == '\\' || kind == 'n' || kind == 't' || kind == 'r') continue;
+    if (kind != 'x' || i + 2 >= text.size() || !is_upper_hex(text[i + 1]) ||
+        !is_upper_hex(text[i + 2])) {
+      return false;
+    }
+    i += 2;
+  }
+  return true;
+}
+
+namespace {
+
+// The facts of `record` split into `columns`.
+// Filled in place: a record read after another keeps the room the last one took.
+void facts_of(const std::string& record, const std::vector<Column>& columns, RecordFacts* out) {
+  RecordFacts& facts = *out;
+  std::size_t digests = 0;
+  facts.stamps.clear();
+  facts.has_size = false;
+  facts.has_short_name = false;
+  facts.zone.clear();
+  facts.short_name.clear();
+  facts.name = record_name(record, columns);
   const std::string_view all(record);
-  return std::any_of(columns.begin(), columns.end(), [&](const Column& column) {
-    if (column.kind != ColumnKind::kDigest) return false;
-    std::string_view text = without_leading_spaces(all.substr(column.start, column.length - 1));
-    return !text.empty() && !all_hex(text);
-  });
+  for (const Column& column : columns) {
+    const std::string_view text = all.substr(column.start, column.length - 1);
+    switch (column.kind) {
+      case ColumnKind::kDigest:
+        if (digests == facts.digests.size()) facts.digests.emplace_back();
+        facts.digests[digests].kind = column.label;
+        facts.digests[digests++].text = without_leading_spaces(text);
+        break;
+      case ColumnKind::kSize:
+        facts.has_size = true;
+        facts.size = std::strtoll(std::string(text).c_str(), nullptr, 10);
+        break;
+      case ColumnKind::kTime:
+        facts.stamps.push_back(stamp_column(text, column));
+        break;
+      case ColumnKind::kZone:
+        facts.zone = std::string(without_leading_spaces(text));
+        break;
+      case ColumnKind::kShortName:
+        facts.has_short_name = true;
+        facts.short_name = without_trailing_spaces(without_leading_spaces(text));
+        break;
+      default:
+        break;
+    }
+  }
+  facts.digests.resize(digests);
+}
+
+}  // namespace
+
+namespace {
+
+const Stamp& stamp_of(const FileTimes& times, char letter) {
+  return letter == 'c' ? times.creation : times.last_write;
+}
+
+}  // namespace
+
+void RecordLayouts::file_facts(const ShownValues& values, RecordFacts* out) const {
+  RecordFacts& facts = *out;
+  facts.digests.clear();
+  facts.stamps.clear();
+  facts.name = values.name;
+  for (const ColumnRule& rule : forms_->layouts[0]) {
+    switch (rule.kind) {
+      case ColumnKind::kDigest:
+        facts.digests.push_back({rule.label, text_of(*values.digests, rule.digest)});
+        break;
+      case ColumnKind::kSize:
+        facts.has_size = true;
+        facts.size = values.size;
+        break;
+      case ColumnKind::kTime:
+        facts.stamps.push_back({rule.stamp, stamp_of(*values.times, rule.stamp), rule.seconds});
+        break;
+      case ColumnKind::kZone:
+        facts.zone = std::string(without_leading_spaces(values.zone));
+        break;
+      case ColumnKind::kShortName:
+        facts.has_short_name = true;
+        facts.short_name = without_trailing_spaces(without_leading_spaces(values.short_name));
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool RecordLayouts::read(const std::string& line, RecordFacts* facts) const {
+  std::vector<Column>& columns = columns_;
+  if (!line.empty() && line[0] == '\\') {
+    const std::string rest = line.substr(1);
+    if (forms_->split(rest, &columns) && unescapes_cleanly(record_name(rest, columns))) {
+      facts_of(rest, columns, facts);
+      return true;
+    }
+  }
+  if (!forms_->split(line, &columns)) return false;
+  facts_of(line, columns, facts);
+  return true;
+}
+
+bool read_record(const std::string& line, const Settings& settings, RecordFacts* facts) {
+  return RecordLayouts(settings).read(line, facts);
 }

@@ -1,30 +1,16 @@
-// Reading back what a run wrote: the runs of a catalogue, and the columns of its records.
+// Reading back what a run wrote: the columns of a catalogue's records and what they say.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "digest/file_digest.h"
+#include "select/file_dates.h"
+
 struct Settings;
-
-// One run of a catalogue: its header, its records and what its end says of them.
-struct CatalogueRun {
-  std::string started_line;          // "Started ...", without the line end
-  std::string command_line;          // the echoed command line; empty when none was echoed
-  std::vector<std::string> records;  // every record line, without its line end
-  int auto_width = 0;                // the name width of an "AUTOWIDTH" line; 0 when none
-};
-
-// The runs of a catalogue in file order. A run begins with its header (an empty line, the
-// "Started" line, the command-line line, an empty line); its records run up to the first
-// empty line, which begins its summary. Text before the first header belongs to no run. Line
-// ends of either platform are accepted.
-std::vector<CatalogueRun> read_catalogue(const std::string& text);
-
-// The echoed command line split back into its words. The header writes every word followed
-// by one space, so a word that held a space comes back as several: the caller has to find
-// out from the records whether the words still describe them.
-std::vector<std::string> command_words(const std::string& command_line);
 
 enum class ColumnKind { kComment, kName, kDigest, kSize, kTime, kAccessTime, kZone, kShortName };
 
@@ -34,6 +20,10 @@ struct Column {
   std::size_t start = 0;
   std::size_t length = 0;
   std::size_t name_offset = 0;  // kName: spaces written before the name itself
+  const char* label = "";       // kDigest: the digest's name ("MD5", "SHA-256")
+  char stamp = 0;               // kTime, kAccessTime: 'c', 'w' or 'a'
+  bool seconds = false;         // kTime, kAccessTime: the time of day shows seconds
+  bool year_first = false;      // kTime, kAccessTime: the date is written year first
 };
 
 // The three record forms: a file's, a file stream's and a directory stream's.
@@ -53,8 +43,75 @@ bool split_any_record(const std::string& record, const Settings& settings,
 // The name column as the record shows it: without the spaces written before the name, the
 // delimiter and the trailing blanks. Empty when the record has no name column.
 std::string record_name(const std::string& record, const std::vector<Column>& columns);
-// The record without its last-access columns: the part that reading the file leaves alone.
-std::string without_access_columns(const std::string& record, const std::vector<Column>& columns);
-// True when a digest column shows a marker (a file that could not be read) in place of a
-// digest.
-bool shows_digest_marker(const std::string& record, const std::vector<Column>& columns);
+
+// A time column's stamp.
+struct StampColumn {
+  char letter = 'w';  // 'c' creation, 'w' last write
+  Stamp stamp;
+  bool seconds = false;  // the column shows seconds
+};
+struct DigestColumn {
+  const char* kind = "";  // "MD5", "SHA-1", "CRC-32", "SHA-256", "SHA-384", "SHA-512"
+  std::string text;       // as shown, without the padding
+};
+
+// A record reduced to what a verification compares: what a catalogue's line says, or what
+// the disk says now, in the layout of the same settings. The last-access stamps are left
+// out: reading a file moves them.
+struct RecordFacts {
+  // The name column's text as written: without its padding and delimiter, in the escaped
+  // form where the line was escaped.
+  std::string name;
+  std::vector<DigestColumn> digests;
+  bool has_size = false;
+  std::int64_t size = 0;
+  std::vector<StampColumn> stamps;
+  std::string zone;        // the zone column without its padding; empty when there is none
+  std::string short_name;  // the short-name column without its padding
+  bool has_short_name = false;
+};
+
+// The facts of a catalogue's line as a run with `settings` writes records, in whichever of
+// the three forms it fits. A line that begins with '\' is read as an escaped record when the
+// rest of it fits and its name column unescapes cleanly, and as it stands otherwise. False
+// when the line fits no form.
+bool read_record(const std::string& line, const Settings& settings, RecordFacts* facts);
+
+// What the disk says of a file now: the values its record would show.
+struct ShownValues {
+  std::string name;  // as the name column shows it, without padding
+  const DigestTexts* digests = nullptr;
+  std::int64_t size = 0;
+  const FileTimes* times = nullptr;  // converted as the record converts them
+  std::string zone;                  // the zone column's text
+  std::string short_name;            // the short-name column's text
+};
+
+// The layouts of the three record forms under one run's settings, made once for the many
+// records read or compared with them.
+class RecordLayouts {
+ public:
+  explicit RecordLayouts(const Settings& settings);
+  ~RecordLayouts();
+  RecordLayouts(const RecordLayouts&) = delete;
+  RecordLayouts& operator=(const RecordLayouts&) = delete;
+  // As read_record.
+  bool read(const std::string& line, RecordFacts* facts) const;
+  // The facts of a file record showing `values`: what read() gives for the line such a
+  // record would be, without making the line.
+  void file_facts(const ShownValues& values, RecordFacts* facts) const;
+  // Whether a file record shows a time column other than the last access.
+  bool shows_times() const;
+
+ private:
+  struct Forms;
+  friend bool split_any_record(const std::string&, const Settings&, std::vector<Column>*);
+  std::unique_ptr<Forms> forms_;
+  mutable std::vector<Column> columns_;  // reused from record to record
+};
+
+// True when the name column's text is a clean escaped name: every '\' begins "\\", "\n",
+// "\t", "\r" or "\x" with two upper-case hexadecimal digits.
+bool unescapes_cleanly(const std::string& text);
+// True when a digest text is a marker (a file that could not be read), not a digest.
+bool is_digest_marker(const std::string& text);

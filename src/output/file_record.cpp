@@ -100,6 +100,21 @@ bool passes(const Directory& dir, const DirEntry& facts) {
 
 }  // namespace
 
+std::string file_record_name(const Directory& dir, const DirEntry& entry) {
+  const NameTexts names = name_texts(entry.name, dir.path + entry.name);
+  if (settings.name_only) return names.bare;
+  if (settings.name_width > 8 &&
+      names.shown.size() > static_cast<std::size_t>(settings.name_width)) {
+    return names.shown.substr(0, static_cast<std::size_t>(settings.name_width));
+  }
+  return names.shown;
+}
+
+bool gives_record(DigestOutcome outcome) {
+  return outcome != DigestOutcome::kGone && outcome != DigestOutcome::kRejected &&
+         outcome != DigestOutcome::kPutBack && outcome != DigestOutcome::kUnreadable;
+}
+
 int page_length() {
   return run.record_width >= 80 ? 12 : 24;
 }
@@ -150,13 +165,6 @@ namespace {
 
 void pause_when_due() {
   if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
-}
-
-// Outcomes that leave a file out of the catalogue: vanished since the walk listed it, no
-// regular file, turned away by a filter, or not to be looked at now.
-bool gives_record(DigestOutcome outcome) {
-  return outcome != DigestOutcome::kGone && outcome != DigestOutcome::kRejected &&
-         outcome != DigestOutcome::kPutBack && outcome != DigestOutcome::kUnreadable;
 }
 
 // Everything of the record after its pause, the digest made.

@@ -21,6 +21,14 @@ void write_file_record(const Directory& dir, const DirEntry& entry);
 bool file_record_wanted(const Directory& dir, const DirEntry& facts);
 void write_digested_record(const Directory& dir, const DigestResult& digest);
 
+// False for the outcomes that leave a file out of the catalogue: vanished since the walk
+// listed it, no regular file, turned away by a filter, or not to be looked at now.
+bool gives_record(DigestOutcome outcome);
+
+// What the name column of `entry`'s record shows, without its padding and delimiter: the bare
+// name under name_only, else the full path shortened to the name width and cut to it.
+std::string file_record_name(const Directory& dir, const DirEntry& entry);
+
 // A file this large takes long enough to read that the records before it should reach a
 // terminal or pipe first.
 constexpr std::int64_t kLongReadSize = 1 << 20;

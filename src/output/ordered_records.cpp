@@ -104,7 +104,7 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
 }
 
 Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main) {
-  if (!file_record_wanted(item.dir, facts)) return Admission::kReject;
+  if (!wanted(item.dir, facts)) return Admission::kReject;
   if (facts.size < kLongReadSize) return Admission::kRead;
   // Read here, a large file would hold back the records that are ready before it.
   if (on_main) return Admission::kPutBack;
@@ -179,7 +179,15 @@ void OrderedRecordWriters::run_front() {
     item.state = kFree;
   }
   erase_read_progress();
-  write_digested_record(item.dir, item.digest);
+  digested(item.dir, item.digest);
+}
+
+bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& facts) {
+  return file_record_wanted(dir, facts);
+}
+
+void OrderedRecordWriters::digested(const Directory& dir, const DigestResult& digest) {
+  write_digested_record(dir, digest);
 }
 
 void OrderedRecordWriters::wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock) {

@@ -37,6 +37,13 @@ class OrderedRecordWriters : public WalkSink {
   // Writes everything still waiting, in order; after the walk.
   void finish();
 
+ protected:
+  // Whether a file with these facts is read; by default whether the filters keep it. Asked
+  // by whichever thread reaches the file.
+  virtual bool wanted(const Directory& dir, const DirEntry& facts);
+  // A file's digest in its turn, on this thread; by default its record is written.
+  virtual void digested(const Directory& dir, const DigestResult& digest);
+
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {

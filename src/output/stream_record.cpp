@@ -77,8 +77,8 @@ DigestKind the_kind(const DigestTexts& texts) {
 
 // The reading put the carrier's stamps back through the stream's own handle; what is left
 // here is to say when it could not.
-void report_stream_reset(const std::string& full_path, const DigestResult& digest) {
-  if (!digest.reset_failed) return;
+void report_stream_reset(const std::string& full_path, bool reset_failed) {
+  if (!reset_failed) return;
   for (int i = 0; i < 2; ++i) {
     std::fprintf(message_stream, "\nCan't reset filetime for %s\n",
                  printable_text(full_path).c_str());
@@ -101,49 +101,38 @@ void append_file_stream_details(std::string* record, const StreamEntry& stream,
 
 void write_file_stream_record(const Directory& dir, const DirEntry& file,
                               const StreamEntry& stream) {
-  const std::string full_path = dir.path + file.name;
-  const std::string suffix = stream_path_suffix(stream.name);
-  const std::string stream_path = full_path + suffix;
-  std::string record = stream_name_column(file.name, suffix, stream_path);
-  FileTimes times =
-      read_stream_times(dir, file.name, stream_path, kFileStreamFiletimeLine, kFileStreamModule);
-  DigestResult digest =
-      digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
-  report_digest_outcome(digest.outcome, stream_path);
-  const DigestKind kind = the_kind(digest.texts);
-  FixedWidthRenderer(RecordKind::kFileStream, &record).digest(kind, text_of(digest.texts, kind));
-  report_stream_reset(full_path, digest);
-  if (!settings.path_only) append_file_stream_details(&record, stream, times, file);
-  record += "\n";
+  StreamRecord made = file_stream_record(dir, file, stream);
+  report_digest_outcome(made.outcome, made.path);
+  report_stream_reset(dir.path + file.name, made.reset_failed);
+  made.text += "\n";
   // A digest that an interrupt cut short never reaches the output, and the counts cover
   // exactly the records written.
   check_interrupt();
   counters.file_count += 1;
   counters.byte_total += stream.size;
-  write_record(record, 1, stream.size);
+  write_record(made.text, 1, stream.size);
   if (!settings.path_only) {
     records_on_disk += 1;
-    note_record_length(record.size());
+    note_record_length(made.text.size());
   }
 }
 
 // Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
-void append_directory_stream_digests(std::string* record, const Directory& parent,
-                                     const std::string& name, const StreamEntry& stream,
-                                     const std::string& stream_path) {
+DigestOutcome append_directory_stream_digests(std::string* record, const Directory& parent,
+                                              const std::string& name, const StreamEntry& stream) {
   const DigestRequest all = file_digest_request();
   DigestRequest request;  // the whole stream
   request.md5 = all.md5;
   request.crc32 = all.crc32;
   request.sha1 = all.sha1;
-  if (kind_count(request) == 0) return;
+  if (kind_count(request) == 0) return DigestOutcome::kDone;
   DigestResult digest = digest_stream(parent, name, stream_bare_name(stream.name), request);
-  report_digest_outcome(digest.outcome, stream_path);
   FixedWidthRenderer line(RecordKind::kDirectoryStream, record);
   for (std::size_t i = 0; i < kDirectoryStreamKinds; ++i) {
     const DigestKind kind = kStreamOrder[i];
     if (wants(request, kind)) line.digest(kind, text_of(digest.texts, kind));
   }
+  return digest.outcome;
 }
 
 void append_directory_stream_details(std::string* record, const StreamEntry& stream,
@@ -164,21 +153,47 @@ std::string last_component(const std::string& path) {
 
 void write_directory_stream_record(const Directory& parent, const std::string& name,
                                    const std::string& dir_path, const StreamEntry& stream) {
-  const std::string suffix = stream_path_suffix(stream.name);
-  const std::string stream_path = dir_path + suffix;
-  FileTimes times = read_stream_times(parent, name, stream_path, kDirectoryStreamFiletimeLine,
-                                      kDirectoryStreamModule);
-  std::string record = stream_name_column(last_component(dir_path), suffix, stream_path);
-  append_directory_stream_digests(&record, parent, name, stream, stream_path);
-  if (!settings.path_only) append_directory_stream_details(&record, stream, times);
-  record += "\n";
+  StreamRecord made = directory_stream_record(parent, name, dir_path, stream);
+  report_digest_outcome(made.outcome, made.path);
+  made.text += "\n";
   check_interrupt();
   counters.file_count += 1;
   counters.byte_total += stream.size;
-  write_record(record, 1, stream.size);
+  write_record(made.text, 1, stream.size);
 }
 
 }  // namespace
+
+StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,
+                                const StreamEntry& stream) {
+  StreamRecord made;
+  const std::string suffix = stream_path_suffix(stream.name);
+  made.path = dir.path + file.name + suffix;
+  made.text = stream_name_column(file.name, suffix, made.path);
+  const FileTimes times =
+      read_stream_times(dir, file.name, made.path, kFileStreamFiletimeLine, kFileStreamModule);
+  DigestResult digest =
+      digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
+  made.outcome = digest.outcome;
+  made.reset_failed = digest.reset_failed;
+  const DigestKind kind = the_kind(digest.texts);
+  FixedWidthRenderer(RecordKind::kFileStream, &made.text).digest(kind, text_of(digest.texts, kind));
+  if (!settings.path_only) append_file_stream_details(&made.text, stream, times, file);
+  return made;
+}
+
+StreamRecord directory_stream_record(const Directory& parent, const std::string& name,
+                                     const std::string& dir_path, const StreamEntry& stream) {
+  StreamRecord made;
+  const std::string suffix = stream_path_suffix(stream.name);
+  made.path = dir_path + suffix;
+  const FileTimes times = read_stream_times(parent, name, made.path, kDirectoryStreamFiletimeLine,
+                                            kDirectoryStreamModule);
+  made.text = stream_name_column(last_component(dir_path), suffix, made.path);
+  made.outcome = append_directory_stream_digests(&made.text, parent, name, stream);
+  if (!settings.path_only) append_directory_stream_details(&made.text, stream, times);
+  return made;
+}
 
 void list_file_streams(const Directory& dir, const DirEntry& entry) {
   try {

@@ -181,6 +181,9 @@ class Platform {
   // be made absolute.
   virtual bool full_path(const std::string& path, std::string* out) = 0;
   virtual std::string current_directory() = 0;
+  // Makes `path` the current directory, against which relative paths are made absolute. False
+  // when it is no directory that can be entered.
+  virtual bool change_directory(const std::string& path) = 0;
   virtual std::string module_path() = 0;  // the running program's own file
   virtual bool is_directory(const std::string& path) = 0;
   // Facts of a regular file or directory named by a path (links followed). False when it is

@@ -49,7 +49,6 @@ struct LogState {
 OutputState out;
 LogState log_entry;
 bool log_failed = false;
-std::vector<std::string>* collected = nullptr;
 
 OutputHandle handle() {
   return out.handle != nullptr ? out.handle : os().standard_output();
@@ -225,19 +224,13 @@ std::string output_name() {
   return out.handle == nullptr ? "(standard output)" : out.name;
 }
 
-void collect_output_in(std::vector<std::string>* records) {
-  collected = records;
-}
-
 void write_record(const std::string& text, int files, std::int64_t bytes) {
-  if (collected != nullptr) return collected->push_back(text);
   append_text(&out.buffer, text);
   out.pieces.push_back(Piece{out.buffer.size(), files, bytes});
   flush_when_due();
 }
 
 void write_output(const std::string& text) {
-  if (collected != nullptr) return collected->push_back(text);
   append_text(&out.buffer, text);
   out.pieces.push_back(Piece{out.buffer.size(), 0, 0});
   flush_when_due();

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -24,11 +23,6 @@ void use_standard_output();
 void use_output_file(OutputHandle file, const std::string& name);
 // True when the output stream is standard output.
 bool output_is_stdout();
-
-// While `records` is set, every text the output stream is given is appended to it, one element
-// per record or text, instead of being written: a verification collects the records a run
-// would write. nullptr writes to the output stream again.
-void collect_output_in(std::vector<std::string>* records);
 
 // One whole record, with the files and bytes it added to the run counters.
 void write_record(const std::string& text, int files, std::int64_t bytes);

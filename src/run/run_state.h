@@ -40,6 +40,9 @@ extern RunState run;
 enum ExitReason {
   kNormalExit = 0,
   kUserAborted = 1,
+  // A verification or comparison that found a difference: its status, not a reason of the
+  // run's own table.
+  kDifferencesFound = 1,
   kInputFile = 2,
   kOutputFile = 3,
   kParameterFile = 4,

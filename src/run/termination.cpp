@@ -13,8 +13,6 @@ namespace {
 
 bool terminating = false;
 std::string (*describe_output_files)(const std::string&) = nullptr;
-ExitReason rerouted_option_reason = kIllegalOption;
-std::string reroute_note;
 
 struct Elapsed {
   int hours = 0;
@@ -119,10 +117,6 @@ void close_log() {
 [[noreturn]] void terminate_run(ExitReason reason) {
   if (terminating) std::_Exit(reason);  // a failure inside the summaries: end at once
   terminating = true;
-  if (reason == kIllegalOption && !reroute_note.empty()) {
-    std::fputs(reroute_note.c_str(), message_stream);
-    reason = rerouted_option_reason;
-  }
   hold_output();
 
   if (counters.start_time == 0) counters.start_time = os().now_seconds();
@@ -188,9 +182,4 @@ void describe_output_files_with(std::string (*lines)(const std::string& closed_f
 
 void check_interrupt() {
   if (os().interrupt_pending()) terminate_run(kInputFile);
-}
-
-void reroute_option_errors(ExitReason reason, const std::string& note) {
-  rerouted_option_reason = reason;
-  reroute_note = note;
 }

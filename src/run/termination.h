@@ -27,8 +27,3 @@ void describe_output_files_with(std::string (*lines)(const std::string& closed_f
 // Ends the run with reason 2 when an interrupt has arrived; called at safe points, so that
 // nothing is cut in the middle of a record.
 void check_interrupt();
-
-// While `note` is not empty, an option error (reason 5) is not the user's: the options being
-// read are a catalogue's. terminate_run then writes `note` to the message stream and ends with
-// `reason` instead. An empty note puts option errors back to reason 5.
-void reroute_option_errors(ExitReason reason, const std::string& note);

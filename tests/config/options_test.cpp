@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "config/verify_request.h"
 #include "output/accounting_log.h"
 #include "select/filters.h"
 #include "support/c_library.h"
@@ -404,49 +405,97 @@ std::vector<char*> words_of(std::vector<std::string>& args) {
   return argv;
 }
 
-TEST_F(Options, VerifyIsARunOfItsOwnWithOneCatalogue) {
-  const std::pair<std::vector<std::string>, const char*> cases[] = {
-      {{"/bin/tallysum", "--verify", "list.txt"}, "list.txt"},
-      {{"/bin/tallysum", "-r"}, nullptr},
-      {{"/bin/tallysum", "-r", "--verify", "list.txt"}, nullptr},  // parse_command_line's error
-      {{"/bin/tallysum"}, nullptr},
+TEST_F(Options, VerifyTakesItsCataloguesThenTheOptionsThatFollowThem) {
+  struct Case {
+    std::vector<std::string> args;
+    bool verify;
+    VerifyRequest expected;
   };
-  for (auto [args, catalogue] : cases) {
-    std::string found = "unchanged";
-    std::vector<char*> argv = words_of(args);
-    EXPECT_EQ(verify_requested(static_cast<int>(args.size()), argv.data(), &found),
-              catalogue != nullptr)
-        << args.back();
-    EXPECT_EQ(found, catalogue != nullptr ? catalogue : "unchanged");
+  const Case cases[] = {
+      {{"/bin/tallysum", "--verify", "list.txt"}, true, {{"list.txt"}, "", {}, {}}},
+      {{"/bin/tallysum", "--verify", "A", "B", "-r", "-p", "d", "--root", "/x", "--jobs", "2",
+        "-B"},
+       true,
+       {{"A", "B"}, "/x", {"-r", "-p", "d", "-B"}, {"--jobs", "2"}}},
+      {{"/bin/tallysum", "--verify", "A", "--root=/y", "--jobs=3", "--other"},
+       true,
+       {{"A"}, "/y", {"--other"}, {"--jobs=3"}}},
+      {{"/bin/tallysum", "-r"}, false, {}},
+      {{"/bin/tallysum", "-r", "--verify", "list.txt"}, false, {}},  // parse_command_line's error
+      {{"/bin/tallysum"}, false, {}},
+  };
+  for (Case c : cases) {
+    VerifyRequest found;
+    std::vector<char*> argv = words_of(c.args);
+    ASSERT_EQ(verify_requested(static_cast<int>(c.args.size()), argv.data(), &found), c.verify)
+        << c.args.back();
+    EXPECT_EQ(found.catalogues, c.expected.catalogues);
+    EXPECT_EQ(found.root, c.expected.root);
+    EXPECT_EQ(found.record_options, c.expected.record_options);
+    EXPECT_EQ(found.run_options, c.expected.run_options);
   }
-  for (std::vector<std::string> args : {std::vector<std::string>{"/bin/tallysum", "--verify"},
-                                        {"/bin/tallysum", "--verify", "a", "b"},
-                                        {"/bin/tallysum", "--verify", ""}}) {
+  const std::pair<std::vector<std::string>, const char*> refused[] = {
+      {{"/bin/tallysum", "--verify"}, "^No catalogue to verify\nUsage: --verify CATALOGUE"},
+      {{"/bin/tallysum", "--verify", "-r"}, "^No catalogue to verify"},
+      {{"/bin/tallysum", "--verify", ""}, "^A catalogue's name is empty"},
+      {{"/bin/tallysum", "--verify", "a", "--root"}, "^Option --root needs a directory"},
+  };
+  for (auto [args, message] : refused) {
     std::vector<char*> argv = words_of(args);
-    std::string found;
+    VerifyRequest found;
     EXPECT_EXIT(verify_requested(static_cast<int>(args.size()), argv.data(), &found),
-                testing::ExitedWithCode(5), ContainsPattern("^Usage: --verify CATALOGUE"))
-        << args.size();
+                testing::ExitedWithCode(5), ContainsPattern(message))
+        << args.back();
   }
 }
 
-TEST_F(Options, AnEchoedCommandLineOpensNothingAndReadsNoEnvironment) {
+// A catalogue's words are read into a record of their own: nothing is opened, shown or asked,
+// the run's own settings stay as they were, and a problem comes back instead of ending the run.
+TEST_F(Options, QuietlyParsedWordsOpenNothingAskNothingAndEndNothing) {
   TempDir dir;
   platform.current = dir.path();
   set_environment("ACCT", dir.at("environment.log").c_str());
-  std::vector<std::string> args = {
-      "/bin/tallysum", dir.path(), "-r", "-1", dir.at("option.log"), "-O", dir.at("list.txt")};
-  std::vector<char*> argv = words_of(args);
-  parse_echoed_command_line(static_cast<int>(args.size()), argv.data());
+  Settings record = settings;
+  CapturedStreams capture;
+  OptionOutcome outcome =
+      parse_option_words({"/bin/tallysum", dir.path(), "-r", "-1", dir.at("option.log"), "-O",
+                          dir.at("list.txt"), "-?", "-Rk@P", "--jobs", "3"},
+                         &record);
   set_environment("ACCT", nullptr);
-  EXPECT_EQ(settings.accounting_file, nullptr);
-  EXPECT_EQ(settings.recurse, 1);
-  EXPECT_EQ(settings.output_target, 1);
-  EXPECT_EQ(settings.append_output, 1);
-  EXPECT_EQ(settings.search_paths, std::vector<std::string>{dir.path()});
+  EXPECT_TRUE(outcome.ok()) << outcome.problem;
+  EXPECT_EQ(outcome.passed_over, (std::vector<std::string>{"-?", "-k", "-@"}));
+  EXPECT_EQ(record.accounting_file, nullptr);
+  EXPECT_EQ(record.recurse, 1);
+  EXPECT_EQ(record.reset_access_time, 1);
+  EXPECT_EQ(record.pause, 1);
+  EXPECT_EQ(record.output_target, 1);
+  EXPECT_EQ(record.append_output, 1);
+  EXPECT_EQ(record.jobs, 3);
+  EXPECT_EQ(record.search_paths, std::vector<std::string>{dir.path()});
+  EXPECT_EQ(settings.recurse, 0);
+  EXPECT_TRUE(settings.search_paths.empty());
+  EXPECT_TRUE(platform.shown.empty());
+  EXPECT_EQ(capture.messages(), "");
   for (const char* name : {"environment.log", "option.log", "list.txt"}) {
     EXPECT_FALSE(std::filesystem::exists(dir.at(name))) << name;
   }
+
+  const std::pair<std::vector<std::string>, const char*> problems[] = {
+      {{"-r", "-x"}, "Option -x needs a list of patterns"},
+      {{"-r", "extra"}, "There appears to be an extra or eroneous item \"extra\" at the end"},
+      {{"-w"}, "Option -w needs a value"},
+      {{"-G99999999999999999999"}, "Option -G needs a value no greater than"},
+      {{"--jobs", "0"}, "Option --jobs needs a number of workers from 1 to 1024"},
+      {{"--verify", "x"}, "--verify must be the first argument"},
+      {{"-l", "xx-yy"}, "Option -l needs a date such as mm-dd-yyyy, not \"xx-yy\""},
+  };
+  for (auto [words, problem] : problems) {
+    words.insert(words.begin(), "/bin/tallysum");
+    Settings other = settings;
+    outcome = parse_option_words(words, &other);
+    EXPECT_NE(outcome.problem.find(problem), std::string::npos) << words[1] << outcome.problem;
+  }
+  EXPECT_EQ(capture.messages(), "");
   // The ordinary parse still opens the log an option names.
   reset_settings();
   parse_args({"-1", dir.at("option.log")});

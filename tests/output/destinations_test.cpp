@@ -458,31 +458,4 @@ TEST_F(Destinations, FailedWriteEndsTheRunWithReasonEight) {
               "Error writing output file /dev/full\n");
 }
 
-TEST_F(Destinations, CollectedRecordsStayInMemoryWholeUntilCollectingEnds) {
-#ifdef _WIN32
-  GTEST_SKIP() << "no device that is always full";
-#endif
-  settings.output_path = "/dev/full";
-  OutputHandle full = native_platform().open_output("/dev/full", OutputMode::kCreate, nullptr);
-  ASSERT_NE(full, nullptr);
-  use_output_file(full, "/dev/full");
-  message_stream = stderr;
-  std::vector<std::string> records;
-  collect_output_in(&records);
-  write_record("first record\n", 1, 13);
-  write_output("second record\n");
-  flush_output();
-  collect_output_in(nullptr);
-  EXPECT_EQ(records, (std::vector<std::string>{"first record\n", "second record\n"}));
-  // A full disk would have ended the run: nothing reached it while collecting.
-  EXPECT_EXIT(
-      {
-        write_output("third record\n");
-        flush_output();
-      },
-      testing::ExitedWithCode(8), "Error writing output file /dev/full");
-  finish_output();  // closes the file, which nothing else holds
-  use_standard_output();
-}
-
 }  // namespace

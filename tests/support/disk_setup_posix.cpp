@@ -1,8 +1,11 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "support/disk_setup.h"
@@ -11,6 +14,24 @@ const std::size_t kSystemPathLimit = PATH_MAX;
 
 bool make_fifo(const std::string& path) {
   return mkfifo(path.c_str(), 0600) == 0;
+}
+
+bool mount_read_only(const std::string& dir, const std::string& at, std::string* why) {
+  if (mount(dir.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  // A bind mount takes the read-only flag only when it is mounted again.
+  if (mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+    *why = std::strerror(errno);
+    umount2(at.c_str(), MNT_DETACH);
+    return false;
+  }
+  return true;
+}
+
+void unmount(const std::string& at) {
+  umount2(at.c_str(), MNT_DETACH);
 }
 
 bool make_deep_tree(const std::string& root, const std::string& level, int depth,

@@ -18,6 +18,13 @@ bool make_fifo(const std::string&) {
   return false;
 }
 
+bool mount_read_only(const std::string&, const std::string&, std::string* why) {
+  *why = "the system has no bind mounts";
+  return false;
+}
+
+void unmount(const std::string&) {}
+
 bool make_deep_tree(const std::string& root, const std::string& level, int depth,
                     const std::string& leaf) {
   std::wstring path = extended(root);

@@ -12,6 +12,9 @@ struct DiskStamp {
 
 bool set_stamps(const std::string& path, DiskStamp access, DiskStamp write);
 bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write);
+// When the file's own facts last changed (a write of its stamps among them); false where the
+// system keeps no such stamp.
+bool read_change_stamp(const std::string& path, DiskStamp* change);
 // Whether the system keeps the nanoseconds below the 100-ns unit of a FileTime.
 extern const bool kStampsKeepSubTicks;
 // Whether opening a file leaves its access time alone, as the systems do (Wine's server reads

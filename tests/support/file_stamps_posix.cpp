@@ -11,6 +11,13 @@ bool set_stamps(const std::string& path, DiskStamp access, DiskStamp write) {
   return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+bool read_change_stamp(const std::string& path, DiskStamp* change) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return false;
+  *change = DiskStamp{info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+  return true;
+}
+
 bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return false;

@@ -54,6 +54,18 @@ bool read_stamps(const std::string& path, DiskStamp* access, DiskStamp* write) {
   return read;
 }
 
+bool read_change_stamp(const std::string& path, DiskStamp* change) {
+  HANDLE file = open_for(path, FILE_READ_ATTRIBUTES);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILE_BASIC_INFO info{};
+  const bool read = GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info) != 0;
+  CloseHandle(file);
+  if (!read) return false;
+  const auto ticks = static_cast<std::uint64_t>(info.ChangeTime.QuadPart);
+  *change = stamp_of(FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)});
+  return true;
+}
+
 bool opening_keeps_access_time() {
   return !running_under_wine();
 }

@@ -38,6 +38,9 @@ class PassThroughPlatform : public Platform {
     return native_platform().full_path(path, out);
   }
   std::string current_directory() override { return native_platform().current_directory(); }
+  bool change_directory(const std::string& path) override {
+    return native_platform().change_directory(path);
+  }
   std::string module_path() override { return native_platform().module_path(); }
   bool is_directory(const std::string& path) override {
     return native_platform().is_directory(path);

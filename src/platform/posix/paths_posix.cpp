@@ -109,6 +109,10 @@ std::string PosixPlatform::current_directory() {
   return buffer;
 }
 
+bool PosixPlatform::change_directory(const std::string& path) {
+  return chdir(path.c_str()) == 0;
+}
+
 std::string PosixPlatform::module_path() {
   return read_link("/proc/self/exe").value_or("");
 }

@@ -111,6 +111,10 @@ std::string Win32Platform::current_directory() {
       grown_text([](wchar_t* out, DWORD size) { return GetCurrentDirectoryW(size, out); }));
 }
 
+bool Win32Platform::change_directory(const std::string& path) {
+  return SetCurrentDirectoryW(win32::to_wide(path).c_str()) != 0;
+}
+
 std::string Win32Platform::module_path() {
   // GetModuleFileNameW cuts the name to the buffer and says so only through the length.
   std::wstring buffer(MAX_PATH, L'\0');

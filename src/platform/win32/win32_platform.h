@@ -32,6 +32,7 @@ class Win32Platform : public Platform {
 
   bool full_path(const std::string& path, std::string* out) override;
   std::string current_directory() override;
+  bool change_directory(const std::string& path) override;
   std::string module_path() override;
   bool is_directory(const std::string& path) override;
   bool path_facts(const std::string& path, DirEntry* facts) override;

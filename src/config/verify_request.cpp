@@ -1,0 +1,63 @@
+#include "config/verify_request.h"
+
+#include <cstdio>
+
+#include "config/long_options.h"
+#include "config/options.h"
+#include "run/output_stream.h"
+#include "run/termination.h"
+
+namespace {
+
+constexpr char kRootOption[] = "--root";
+constexpr char kJobsOption[] = "--jobs";
+
+[[noreturn]] void verify_usage(const char* problem) {
+  std::fprintf(message_stream, "%s\nUsage: %s CATALOGUE... [OPTIONS] [--root DIR] [--jobs N]\n",
+               problem, kVerifyOption);
+  terminate_run(kIllegalOption);
+}
+
+// "--name" or "--name=value".
+bool is_long(const std::string& word, const std::string& name) {
+  return word == name || word.rfind(name + "=", 0) == 0;
+}
+
+// The value of "--name=value" or of the word after "--name"; advances `i` past what it took.
+bool long_value(int argc, char** argv, int* i, const std::string& name, std::string* value) {
+  const std::string word = argv[*i];
+  if (word.size() > name.size()) {
+    *value = word.substr(name.size() + 1);
+    return true;
+  }
+  if (*i + 1 >= argc) return false;
+  *i += 1;
+  *value = argv[*i];
+  return true;
+}
+
+}  // namespace
+
+bool verify_requested(int argc, char** argv, VerifyRequest* request) {
+  if (argc < 2 || std::string(argv[1]) != kVerifyOption) return false;
+  int i = 2;
+  for (; i < argc && !begins_option(argv[i]) && !is_long_option(argv[i]); ++i) {
+    if (argv[i][0] == '\0') verify_usage("A catalogue's name is empty");
+    request->catalogues.push_back(argv[i]);
+  }
+  if (request->catalogues.empty()) verify_usage("No catalogue to verify");
+  for (; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (is_long(word, kRootOption)) {
+      if (!long_value(argc, argv, &i, kRootOption, &request->root) || request->root.empty()) {
+        verify_usage("Option --root needs a directory");
+      }
+    } else if (is_long(word, kJobsOption)) {
+      request->run_options.push_back(word);
+      if (word == kJobsOption && i + 1 < argc) request->run_options.push_back(argv[++i]);
+    } else {
+      request->record_options.push_back(word);
+    }
+  }
+  return true;
+}
