@@ -10,6 +10,11 @@
 
 namespace {
 
+// Files the walk hands on that are shown to the workers together: a lock taken and a worker
+// woken for each file cost more than the reading of a small file. The records' thread shows
+// them early when it must wait for one.
+constexpr std::size_t kWakeBatch = 16;
+
 // How often the progress of a large file is looked at while the records wait for it.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
@@ -39,20 +44,31 @@ void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
   item.step = nullptr;
   item.dir = dir;
   item.entry = entry;
-  {
+  item.long_read = false;
+  item.state = kWaiting;
+  staged_.push_back(&item);
+  if (staged_.size() >= kWakeBatch) {
     std::lock_guard<std::mutex> lock(mutex_);
-    item.state = kWaiting;
-    item.long_read = false;
-    waiting_.push_back(&item);
-    wake_drainer();
+    publish_staged();
   }
   run_ready();
 }
 
+void OrderedRecordWriters::publish_staged() {
+  if (staged_.empty()) return;
+  waiting_.insert(waiting_.end(), staged_.begin(), staged_.end());
+  staged_.clear();
+  wake_drainer();
+}
+
 // A worker that is draining takes the file without being woken: one wake-up per idle worker
-// rather than one per file.
+// rather than one per file. One more joins only when those draining fall behind: on small
+// files two that take turns at the lock cost more than the second gains.
 void OrderedRecordWriters::wake_drainer() {
   if (drainers_ >= workers_.size()) return;
+  if (drainers_ > 0 && waiting_.size() < kWakeBatch * static_cast<std::size_t>(drainers_ + 1)) {
+    return;
+  }
   ++drainers_;
   workers_.submit([this] { drain(); });
 }
@@ -84,11 +100,10 @@ OrderedRecordWriters::Item& OrderedRecordWriters::next_slot() {
   return item;
 }
 
+// Asked after every file the walk hands on: without the lock, which the workers take as often.
 bool OrderedRecordWriters::front_ready() {
   const Item& item = ring_[head_];
-  if (item.step) return true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return item.state == kDone;
+  return item.step || item.state.load(std::memory_order_acquire) == kDone;
 }
 
 void OrderedRecordWriters::run_ready() {
@@ -111,7 +126,7 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
   std::lock_guard<std::mutex> lock(mutex_);
   item.long_read = true;
   item.size = static_cast<std::uint64_t>(facts.size);
-  if (main_waiting_) changed_.notify_all();
+  if (awaited_ == &item) changed_.notify_all();
   return Admission::kRead;
 }
 
@@ -135,7 +150,7 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   }
   item.digest = std::move(digest);
   item.state = kDone;
-  if (main_waiting_) changed_.notify_all();
+  if (awaited_ == &item) changed_.notify_all();
 }
 
 // The oldest item. While its file is still being read, this thread reads the next file that
@@ -151,8 +166,10 @@ void OrderedRecordWriters::run_front() {
     step();
     return;
   }
-  {
+  // Mostly a worker has read it already, and the lock is left to the workers.
+  if (item.state.load(std::memory_order_acquire) != kDone) {
     std::unique_lock<std::mutex> lock(mutex_);
+    publish_staged();
     bool flushed = false;
     while (item.state != kDone) {
       // A large file keeps the reader waiting: what is gathered goes out to a terminal or
@@ -172,12 +189,12 @@ void OrderedRecordWriters::run_front() {
         wait_for_long_read(item, lock);
         continue;
       }
-      main_waiting_ = true;
+      awaited_ = &item;
       changed_.wait(lock);
-      main_waiting_ = false;
+      awaited_ = nullptr;
     }
-    item.state = kFree;
   }
+  item.state = kFree;
   erase_read_progress();
   digested(item.dir, item.digest);
 }
@@ -196,9 +213,9 @@ void OrderedRecordWriters::wait_for_long_read(Item& item, std::unique_lock<std::
   show_read_progress(item.progress.reached.load(std::memory_order_relaxed), size);
   lock.lock();
   if (item.state == kDone) return;
-  main_waiting_ = true;
+  awaited_ = &item;
   changed_.wait_for(lock, kProgressInterval);
-  main_waiting_ = false;
+  awaited_ = nullptr;
 }
 
 void OrderedRecordWriters::drain() {

@@ -7,6 +7,7 @@
 // byte the same; only the speed differs.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "digest/file_digest.h"
 #include "digest/work_pool.h"
@@ -47,7 +49,9 @@ class OrderedRecordWriters : public WalkSink {
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {
-    State state = kFree;         // under mutex_
+    // Changed under mutex_; kDone is stored after the digest, so that a thread that reads it
+    // without the lock finds the digest whole.
+    std::atomic<State> state{kFree};
     std::function<void()> step;  // set: a step of the walk; empty: a file
     Directory dir;
     DirEntry entry;  // the file's name, as the walk handed it on
@@ -71,6 +75,8 @@ class OrderedRecordWriters : public WalkSink {
   // Waits for the oldest item, a large file that a worker reads, showing how far it has come.
   // Under mutex_.
   void wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock);
+  // Moves the staged files to those waiting, where the workers find them. Under mutex_.
+  void publish_staged();
   // Has a worker drain the files waiting unless enough do already. Under mutex_.
   void wake_drainer();
   // On a worker: takes and digests files until none waits.
@@ -84,7 +90,8 @@ class OrderedRecordWriters : public WalkSink {
   std::size_t count_ = 0;  // items waiting for their turn
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Item*> waiting_;  // files published and not taken, in walk order; under mutex_
-  int drainers_ = 0;           // workers draining; under mutex_
-  bool main_waiting_ = false;  // the main thread sleeps until an item is done; under mutex_
+  std::vector<Item*> staged_;      // files handed on and not yet published, in walk order
+  std::deque<Item*> waiting_;      // files published and not taken, in walk order; under mutex_
+  int drainers_ = 0;               // workers draining; under mutex_
+  const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
 };
