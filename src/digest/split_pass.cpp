@@ -147,7 +147,8 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
   // This thread takes a kind too; a single kind goes to a helper, so that the next piece is
   // read while this one is digested.
   const int wanted = lanes == 1 ? 1 : lanes - 1;
-  for (int i = std::min(wanted, helpers.size()); i > 0; --i) {
+  // More helpers than processors would only take turns at them.
+  for (int i = std::min({wanted, helpers.size(), processor_count()}); i > 0; --i) {
     helpers.submit_first([pass] { help(pass); });
   }
 

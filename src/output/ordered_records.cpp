@@ -66,7 +66,7 @@ void OrderedRecordWriters::publish_staged() {
 // files two that take turns at the lock cost more than the second gains.
 void OrderedRecordWriters::wake_drainer() {
   if (drainers_ >= workers_.size()) return;
-  if (drainers_ > 0 && waiting_.size() < kWakeBatch * static_cast<std::size_t>(drainers_ + 1)) {
+  if (drainers_ > 0 && waiting_.size() < 2 * kWakeBatch * static_cast<std::size_t>(drainers_)) {
     return;
   }
   ++drainers_;
