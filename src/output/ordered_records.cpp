@@ -15,6 +15,11 @@ namespace {
 // them early when it must wait for one.
 constexpr std::size_t kWakeBatch = 16;
 
+// A small file whose reading takes longer than this waited for the disk, not for a processor:
+// more reads in flight then pay, however many processors there are. A cached one takes a few
+// microseconds.
+constexpr std::chrono::microseconds kSlowRead{50};
+
 // How often the progress of a large file is looked at while the records wait for it.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
@@ -31,6 +36,7 @@ OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window
     : workers_(workers),
       request_(shared_request(workers)),
       capacity_(window == 0 ? 1 : window),
+      processors_(processor_count()),
       ring_(new Item[capacity_]) {}
 
 OrderedRecordWriters::~OrderedRecordWriters() {
@@ -62,12 +68,14 @@ void OrderedRecordWriters::publish_staged() {
 }
 
 // A worker that is draining takes the file without being woken: one wake-up per idle worker
-// rather than one per file. One more joins only when those draining fall behind: on small
-// files two that take turns at the lock cost more than the second gains.
+// rather than one per file. One more joins only when a batch waits untaken, and, while reads
+// come from the cache, only while this thread and those draining leave a processor free:
+// threads that take turns at the processors and the lock cost more than they gain.
 void OrderedRecordWriters::wake_drainer() {
   if (drainers_ >= workers_.size()) return;
-  if (drainers_ > 0 && waiting_.size() < 2 * kWakeBatch * static_cast<std::size_t>(drainers_)) {
-    return;
+  if (drainers_ > 0) {
+    if (waiting_.size() < kWakeBatch) return;
+    if (!slow_reads_ && drainers_ + 1 >= processors_) return;
   }
   ++drainers_;
   workers_.submit([this] { drain(); });
@@ -132,6 +140,7 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
 
 void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock,
                                         bool on_main) {
+  const auto started = std::chrono::steady_clock::now();
   lock.unlock();
   DigestRequest request = request_;
   item.progress.reached = 0;
@@ -147,6 +156,9 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
     waiting_.push_front(&item);
     wake_drainer();
     return;
+  }
+  if (!on_main && !item.long_read) {
+    slow_reads_ = std::chrono::steady_clock::now() - started > kSlowRead;
   }
   item.digest = std::move(digest);
   item.state = kDone;

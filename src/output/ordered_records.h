@@ -85,13 +85,16 @@ class OrderedRecordWriters : public WalkSink {
   WorkPool& workers_;
   const DigestRequest request_;
   const std::size_t capacity_;
+  const int processors_;
   std::unique_ptr<Item[]> ring_;
   std::size_t head_ = 0;   // the oldest item
   std::size_t count_ = 0;  // items waiting for their turn
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Item*> staged_;      // files handed on and not yet published, in walk order
-  std::deque<Item*> waiting_;      // files published and not taken, in walk order; under mutex_
-  int drainers_ = 0;               // workers draining; under mutex_
+  std::vector<Item*> staged_;  // files handed on and not yet published, in walk order
+  std::deque<Item*> waiting_;  // files published and not taken, in walk order; under mutex_
+  int drainers_ = 0;           // workers draining; under mutex_
+  // The latest small file a worker read waited for the disk; under mutex_.
+  bool slow_reads_ = false;
   const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
 };
