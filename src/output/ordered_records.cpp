@@ -20,6 +20,10 @@ constexpr std::size_t kWakeBatch = 16;
 // microseconds.
 constexpr std::chrono::microseconds kSlowRead{50};
 
+// Slow reads one after the other that show a disk: a thread that lost its processor for a
+// while makes one read slow now and then.
+constexpr int kSlowReadsInARow = 4;
+
 // How often the progress of a large file is looked at while the records wait for it.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
@@ -75,7 +79,7 @@ void OrderedRecordWriters::wake_drainer() {
   if (drainers_ >= workers_.size()) return;
   if (drainers_ > 0) {
     if (waiting_.size() < kWakeBatch) return;
-    if (!slow_reads_ && drainers_ + 1 >= processors_) return;
+    if (slow_reads_ < kSlowReadsInARow && drainers_ + 1 >= processors_) return;
   }
   ++drainers_;
   workers_.submit([this] { drain(); });
@@ -158,7 +162,8 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
     return;
   }
   if (!on_main && !item.long_read) {
-    slow_reads_ = std::chrono::steady_clock::now() - started > kSlowRead;
+    const bool slow = std::chrono::steady_clock::now() - started > kSlowRead;
+    slow_reads_ = slow ? slow_reads_ + 1 : 0;
   }
   item.digest = std::move(digest);
   item.state = kDone;

@@ -94,7 +94,8 @@ class OrderedRecordWriters : public WalkSink {
   std::vector<Item*> staged_;  // files handed on and not yet published, in walk order
   std::deque<Item*> waiting_;  // files published and not taken, in walk order; under mutex_
   int drainers_ = 0;           // workers draining; under mutex_
-  // The latest small file a worker read waited for the disk; under mutex_.
-  bool slow_reads_ = false;
+  // The small files that workers read last that waited for the disk, one after the other;
+  // under mutex_.
+  int slow_reads_ = 0;
   const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
 };
