@@ -21,7 +21,7 @@ struct UsageLine {
 
 // One line per long option, in the order a user meets them.
 constexpr UsageLine kLongOptions[] = {
-    {"--jobs N", "read files with N workers (default: one per processor)"},
+    {"--jobs N", "read with N workers (default: per processor, at least 8)"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
     {"--root DIR", "where --verify takes relative search paths from"},
     {"--help", "this summary"},

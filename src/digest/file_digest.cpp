@@ -93,6 +93,7 @@ Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint
     if (got == 0) break;
     feed_digests(set, buffer, got);
     position += got;
+    note_reached(set->request, position);
     if (position == size) {
       pass.settled = reads == 1 && got < count;
       break;
@@ -287,6 +288,12 @@ void mark_digests(const DigestRequest& request, DigestTexts* texts) {
 std::uint64_t pass_limit(const DigestRequest& request) {
   if (request.md5 && request.md5_end != 0 && kind_count(request) == 1) return request.md5_end;
   return kToTheEnd;
+}
+
+void note_reached(const DigestRequest& request, std::uint64_t reached) {
+  if (request.progress == nullptr) return;
+  request.progress->reached.store(reached, std::memory_order_relaxed);
+  if (request.progress->tick) request.progress->tick(reached);
 }
 
 InputHandle open_for_digest(const Directory& dir, const std::string& name, InputAccess access) {

@@ -3,6 +3,7 @@
 // the run: it returns an outcome, and the record writers say what it means.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,13 @@
 #include "platform/platform.h"
 
 class WorkPool;
+
+// How far the reading of one file has come, for those who show it: the file offset read up to,
+// stored after every read; `tick`, when set, is called by the reading thread after each.
+struct ReadProgress {
+  std::atomic<std::uint64_t> reached{0};
+  std::function<void(std::uint64_t reached)> tick;
+};
 
 // The digests one pass computes and the bytes they cover: every kind from `start` to the end
 // of the file, MD5 only up to (not including) `md5_end` when that is not 0. A start at or past
@@ -31,6 +39,8 @@ struct DigestRequest {
   // Put the stamps the file had when it was reached back through the handle it was read
   // from, once it is read.
   bool reset_times = false;
+  // Where the reading reports how far it has come; null: nowhere.
+  ReadProgress* progress = nullptr;
 };
 
 enum class DigestOutcome {
@@ -101,6 +111,9 @@ void mark_digests(const DigestRequest& request, DigestTexts* texts);
 // The offset up to which a pass must read: the end of the file, or MD5's end when MD5 alone
 // is asked for.
 std::uint64_t pass_limit(const DigestRequest& request);
+
+// Tells the request's progress, if any, that the reading reached the offset `reached`.
+void note_reached(const DigestRequest& request, std::uint64_t reached);
 
 // Opens `name` in `dir` for digest input in the ANSI code page, retrying in the OEM code page,
 // then with the shared open; nullptr when all fail.

@@ -126,10 +126,17 @@ std::size_t fill_slot(InputHandle input, Slot& slot, std::uint64_t left, SplitRe
   return size;
 }
 
+// CRC-32 alone runs faster than a read copies its bytes: a second thread would only add the
+// hand-over.
+bool crc32_alone(const DigestRequest& request) {
+  return request.crc32 && kind_count(request) == 1;
+}
+
 }  // namespace
 
 bool worth_splitting(const DigestRequest& request, std::uint64_t bytes, const WorkPool* helpers) {
-  return helpers != nullptr && kind_count(request) > 1 && bytes >= kSplitThreshold;
+  return helpers != nullptr && kind_count(request) > 0 && !crc32_alone(request) &&
+         bytes >= kSplitThreshold;
 }
 
 SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, WorkPool& helpers) {
@@ -137,7 +144,11 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
   pass->lanes = lanes_of(*set);
   for (Slot& slot : pass->slots) slot.bytes.reset(new unsigned char[kSlotSize]);
   const int lanes = static_cast<int>(pass->lanes.size());
-  for (int i = std::min(lanes - 1, helpers.size()); i > 0; --i) {
+  // This thread takes a kind too; a single kind goes to a helper, so that the next piece is
+  // read while this one is digested.
+  const int wanted = lanes == 1 ? 1 : lanes - 1;
+  // More helpers than processors would only take turns at them.
+  for (int i = std::min({wanted, helpers.size(), processor_count()}); i > 0; --i) {
     helpers.submit_first([pass] { help(pass); });
   }
 
@@ -165,6 +176,7 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
     slot.pending = lanes;
     pass->filled += 1;
     result.fed += size;
+    note_reached(set->request, set->position + result.fed);
     pass->changed.notify_all();
   }
   (result.failed || result.interrupted ? pass->stopped : pass->ended) = true;

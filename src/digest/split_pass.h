@@ -1,7 +1,8 @@
-// One large file, several digests, several threads: one reader fills a small ring of buffers
-// and each chosen kind runs over them in file order on whichever thread is free, the reader
-// included, so that the pass finishes even when no worker comes to help. A buffer is read
-// again only when every kind is done with it.
+// One large file, several threads: one reader fills a small ring of buffers and each chosen
+// kind runs over them in file order on whichever thread is free, the reader included, so that
+// the pass finishes even when no worker comes to help. A buffer is read again only when every
+// kind is done with it. With a single kind the reader keeps the next read in flight while a
+// worker digests.
 #pragma once
 
 #include <cstdint>

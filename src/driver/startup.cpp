@@ -1,5 +1,6 @@
 #include "driver/startup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +36,11 @@ constexpr char kBaseModule[] = "Base";
 // Files and steps the walk may run ahead of the records, per worker: enough to keep every
 // worker busy between the main thread's turns, and a fixed bound whatever the tree.
 constexpr std::size_t kWindowPerWorker = 32;
+// Workers by default where there is more than one processor: on a cold disk each waits for
+// its file's open and first read, and more reads in flight than processors let the disk serve
+// them in the order it likes. Over cached files the extra workers stay asleep: one joins only
+// when the files handed on pile up (see OrderedRecordWriters).
+constexpr int kDefaultReadsInFlight = 8;
 
 // The main pass hands what it selects to the record writers.
 class RecordWriters : public WalkSink {
@@ -148,6 +154,7 @@ void main_pass() {
   apply_defaults();
   use_standard_output();
   message_stream = stderr;
+  run.progress_on_terminal = os().stderr_is_terminal();
   if (verifying) run_verify(verify);
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());
@@ -190,7 +197,10 @@ void walk_all_search_paths(WalkSink& sink) {
 }
 
 WorkPool* run_workers() {
-  const int jobs = settings.jobs != 0 ? settings.jobs : processor_count();
+  const int processors = processor_count();
+  const int jobs = settings.jobs != 0 ? settings.jobs
+                   : processors > 1   ? std::max(processors, kDefaultReadsInFlight)
+                                      : 1;
   if (jobs <= 1) return nullptr;
   static WorkPool* workers = start_workers(jobs);
   return workers;

@@ -14,6 +14,7 @@
 #include "run/termination.h"
 #include "run/text_format.h"
 #include "select/filters.h"
+#include "select/progress.h"
 
 namespace {
 
@@ -205,14 +206,24 @@ void write_file_record(const Directory& dir, const DirEntry& entry) {
   check_interrupt();
   // The screen pauses before the file is read, once, however often the file is reached.
   bool paused = false;
+  std::uint64_t long_read = 0;  // the size of a file large enough to show its progress
   auto gate = [&](const DirEntry& facts) {
     if (!passes(dir, facts)) return Admission::kReject;
     if (!paused) pause_when_due();
     paused = true;
     if (facts.size >= kLongReadSize) flush_before_long_wait();
+    long_read = facts.size >= kLongReadSize ? static_cast<std::uint64_t>(facts.size) : 0;
     return Admission::kRead;
   };
-  write_record_of(dir, digest_file(dir, entry, file_digest_request(), gate));
+  DigestRequest request = file_digest_request();
+  ReadProgress progress;
+  progress.tick = [&](std::uint64_t reached) {
+    if (long_read != 0) show_read_progress(reached, long_read);
+  };
+  if (progress_drawn()) request.progress = &progress;
+  DigestResult digest = digest_file(dir, entry, request, gate);
+  erase_read_progress();
+  write_record_of(dir, std::move(digest));
 }
 
 bool file_record_wanted(const Directory& dir, const DirEntry& facts) {

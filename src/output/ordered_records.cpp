@@ -1,12 +1,31 @@
 #include "output/ordered_records.h"
 
+#include <chrono>
 #include <utility>
 
 #include "output/file_record.h"
 #include "output/stream_record.h"
 #include "run/output_stream.h"
+#include "select/progress.h"
 
 namespace {
+
+// Files the walk hands on that are shown to the workers together: a lock taken and a worker
+// woken for each file cost more than the reading of a small file. The records' thread shows
+// them early when it must wait for one.
+constexpr std::size_t kWakeBatch = 16;
+
+// A small file whose reading takes longer than this waited for the disk, not for a processor:
+// more reads in flight then pay, however many processors there are. A cached one takes a few
+// microseconds.
+constexpr std::chrono::microseconds kSlowRead{50};
+
+// Slow reads one after the other that show a disk: a thread that lost its processor for a
+// while makes one read slow now and then.
+constexpr int kSlowReadsInARow = 4;
+
+// How often the progress of a large file is looked at while the records wait for it.
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 // The workers also share the kinds of a large file among themselves.
 DigestRequest shared_request(WorkPool& workers) {
@@ -21,6 +40,7 @@ OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window
     : workers_(workers),
       request_(shared_request(workers)),
       capacity_(window == 0 ? 1 : window),
+      processors_(processor_count()),
       ring_(new Item[capacity_]) {}
 
 OrderedRecordWriters::~OrderedRecordWriters() {
@@ -34,20 +54,33 @@ void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
   item.step = nullptr;
   item.dir = dir;
   item.entry = entry;
-  {
+  item.long_read = false;
+  item.state = kWaiting;
+  staged_.push_back(&item);
+  if (staged_.size() >= kWakeBatch) {
     std::lock_guard<std::mutex> lock(mutex_);
-    item.state = kWaiting;
-    item.long_read = false;
-    waiting_.push_back(&item);
-    wake_drainer();
+    publish_staged();
   }
   run_ready();
 }
 
+void OrderedRecordWriters::publish_staged() {
+  if (staged_.empty()) return;
+  waiting_.insert(waiting_.end(), staged_.begin(), staged_.end());
+  staged_.clear();
+  wake_drainer();
+}
+
 // A worker that is draining takes the file without being woken: one wake-up per idle worker
-// rather than one per file.
+// rather than one per file. One more joins only when a batch waits untaken, and, while reads
+// come from the cache, only while this thread and those draining leave a processor free:
+// threads that take turns at the processors and the lock cost more than they gain.
 void OrderedRecordWriters::wake_drainer() {
   if (drainers_ >= workers_.size()) return;
+  if (drainers_ > 0) {
+    if (waiting_.size() < kWakeBatch) return;
+    if (slow_reads_ < kSlowReadsInARow && drainers_ + 1 >= processors_) return;
+  }
   ++drainers_;
   workers_.submit([this] { drain(); });
 }
@@ -79,11 +112,10 @@ OrderedRecordWriters::Item& OrderedRecordWriters::next_slot() {
   return item;
 }
 
+// Asked after every file the walk hands on: without the lock, which the workers take as often.
 bool OrderedRecordWriters::front_ready() {
   const Item& item = ring_[head_];
-  if (item.step) return true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return item.state == kDone;
+  return item.step || item.state.load(std::memory_order_acquire) == kDone;
 }
 
 void OrderedRecordWriters::run_ready() {
@@ -105,14 +137,19 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
   if (on_main) return Admission::kPutBack;
   std::lock_guard<std::mutex> lock(mutex_);
   item.long_read = true;
-  if (main_waiting_) changed_.notify_all();
+  item.size = static_cast<std::uint64_t>(facts.size);
+  if (awaited_ == &item) changed_.notify_all();
   return Admission::kRead;
 }
 
 void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock,
                                         bool on_main) {
+  const auto started = std::chrono::steady_clock::now();
   lock.unlock();
-  DigestResult digest = digest_file(item.dir, item.entry, request_, [&](const DirEntry& facts) {
+  DigestRequest request = request_;
+  item.progress.reached = 0;
+  if (progress_drawn()) request.progress = &item.progress;
+  DigestResult digest = digest_file(item.dir, item.entry, request, [&](const DirEntry& facts) {
     return admission(item, facts, on_main);
   });
   lock.lock();
@@ -124,9 +161,13 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
     wake_drainer();
     return;
   }
+  if (!on_main && !item.long_read) {
+    const bool slow = std::chrono::steady_clock::now() - started > kSlowRead;
+    slow_reads_ = slow ? slow_reads_ + 1 : 0;
+  }
   item.digest = std::move(digest);
   item.state = kDone;
-  if (main_waiting_) changed_.notify_all();
+  if (awaited_ == &item) changed_.notify_all();
 }
 
 // The oldest item. While its file is still being read, this thread reads the next file that
@@ -142,8 +183,10 @@ void OrderedRecordWriters::run_front() {
     step();
     return;
   }
-  {
+  // Mostly a worker has read it already, and the lock is left to the workers.
+  if (item.state.load(std::memory_order_acquire) != kDone) {
     std::unique_lock<std::mutex> lock(mutex_);
+    publish_staged();
     bool flushed = false;
     while (item.state != kDone) {
       // A large file keeps the reader waiting: what is gathered goes out to a terminal or
@@ -159,12 +202,17 @@ void OrderedRecordWriters::run_front() {
         digest_taken(*take_waiting(), lock, true);
         continue;
       }
-      main_waiting_ = true;
+      if (item.long_read && item.state == kTaken && progress_drawn()) {
+        wait_for_long_read(item, lock);
+        continue;
+      }
+      awaited_ = &item;
       changed_.wait(lock);
-      main_waiting_ = false;
+      awaited_ = nullptr;
     }
-    item.state = kFree;
   }
+  item.state = kFree;
+  erase_read_progress();
   digested(item.dir, item.digest);
 }
 
@@ -174,6 +222,17 @@ bool OrderedRecordWriters::wanted(const Directory& dir, const DirEntry& facts) {
 
 void OrderedRecordWriters::digested(const Directory& dir, const DigestResult& digest) {
   write_digested_record(dir, digest);
+}
+
+void OrderedRecordWriters::wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock) {
+  const std::uint64_t size = item.size;
+  lock.unlock();
+  show_read_progress(item.progress.reached.load(std::memory_order_relaxed), size);
+  lock.lock();
+  if (item.state == kDone) return;
+  awaited_ = &item;
+  changed_.wait_for(lock, kProgressInterval);
+  awaited_ = nullptr;
 }
 
 void OrderedRecordWriters::drain() {

@@ -7,13 +7,16 @@
 // byte the same; only the speed differs.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "digest/file_digest.h"
 #include "digest/work_pool.h"
@@ -46,12 +49,16 @@ class OrderedRecordWriters : public WalkSink {
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {
-    State state = kFree;         // under mutex_
+    // Changed under mutex_; kDone is stored after the digest, so that a thread that reads it
+    // without the lock finds the digest whole.
+    std::atomic<State> state{kFree};
     std::function<void()> step;  // set: a step of the walk; empty: a file
     Directory dir;
     DirEntry entry;  // the file's name, as the walk handed it on
     DigestResult digest;
     bool long_read = false;  // under mutex_: its reader found it large
+    std::uint64_t size = 0;  // under mutex_: a large file's size
+    ReadProgress progress;   // how far its reader has come
   };
 
   Item& next_slot();
@@ -65,6 +72,11 @@ class OrderedRecordWriters : public WalkSink {
   void digest_taken(Item& item, std::unique_lock<std::mutex>& lock, bool on_main);
   // What a thread makes of the file of `item` once it has its facts.
   Admission admission(Item& item, const DirEntry& facts, bool on_main);
+  // Waits for the oldest item, a large file that a worker reads, showing how far it has come.
+  // Under mutex_.
+  void wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock);
+  // Moves the staged files to those waiting, where the workers find them. Under mutex_.
+  void publish_staged();
   // Has a worker drain the files waiting unless enough do already. Under mutex_.
   void wake_drainer();
   // On a worker: takes and digests files until none waits.
@@ -73,12 +85,17 @@ class OrderedRecordWriters : public WalkSink {
   WorkPool& workers_;
   const DigestRequest request_;
   const std::size_t capacity_;
+  const int processors_;
   std::unique_ptr<Item[]> ring_;
   std::size_t head_ = 0;   // the oldest item
   std::size_t count_ = 0;  // items waiting for their turn
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::vector<Item*> staged_;  // files handed on and not yet published, in walk order
   std::deque<Item*> waiting_;  // files published and not taken, in walk order; under mutex_
   int drainers_ = 0;           // workers draining; under mutex_
-  bool main_waiting_ = false;  // the main thread sleeps until an item is done; under mutex_
+  // The small files that workers read last that waited for the disk, one after the other;
+  // under mutex_.
+  int slow_reads_ = 0;
+  const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
 };

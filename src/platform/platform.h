@@ -271,6 +271,9 @@ class Platform {
   // --- Console --------------------------------------------------------------------------------
   // Asked once; the answer holds for the run.
   virtual bool stdin_is_terminal() = 0;
+  // Whether standard error is a terminal, where text drawn over itself with backspaces makes
+  // sense; asked once, the answer holds for the run.
+  virtual bool stderr_is_terminal() = 0;
   // True when a key is waiting; never true when standard input is not a terminal. Cheap
   // enough to ask once per directory entry.
   virtual bool key_waiting() = 0;

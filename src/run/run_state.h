@@ -28,6 +28,8 @@ struct RunState {
   int precount_files = 0;
   std::int64_t precount_bytes = 0;
   int longest_path = 0;
+  // Standard error is a terminal: only there is progress drawn.
+  bool progress_on_terminal = false;
   int record_width = 0;
   std::string module_path;        // the program's full path (argument 0)
   std::vector<std::string> argv;  // the command line as echoed, argument 0 replaced

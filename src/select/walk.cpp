@@ -10,6 +10,7 @@
 #include "run/termination.h"
 #include "run/text_format.h"
 #include "select/pattern_match.h"
+#include "select/progress.h"
 #include "select/streams.h"
 #include "select/wildcard.h"
 
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int kEscape = 27;
 constexpr int kCtrlC = 3;
-constexpr int kProgressDirectoryWidth = 60;
 
 bool counting() {
   return run.counting_pass != 0;
@@ -31,15 +31,6 @@ std::string without_trailing_separator(const std::string& dir) {
   if (dir.size() > 1 && dir.back() == kSeparator) return dir.substr(0, dir.size() - 1);
   return dir;
 }
-
-// The progress text of the directory whose files are being written, so that its erasing
-// removes exactly what was shown. Directories never nest here: a directory's progress goes
-// up only after everything below it is done.
-struct ProgressShown {
-  int count_chars = 0;
-  int dir_chars = 0;
-};
-ProgressShown progress_shown;
 
 // One line on the message stream for what the walk cannot read; counted for the summary. The
 // counting pass stays quiet: the main pass meets the same and says it once.
@@ -134,25 +125,6 @@ void walk_subdirectory(const Directory& parent, const std::string& name, WalkSin
   close_in_walk_order(sub.handle, sink);
 }
 
-// The count is read when the step runs: the files written so far, in walk order.
-void show_progress(const std::string& path) {
-  progress_shown = ProgressShown{};
-  if (settings.output_target == 0) return;
-  if (settings.immediate == 0 && settings.silent == 0 && !counting()) {
-    progress_shown.count_chars =
-        std::fprintf(message_stream, " %6ld ", static_cast<long>(counters.file_count));
-  }
-  // A name reaching a terminal raw could set its title or clear its screen.
-  progress_shown.dir_chars =
-      std::fprintf(message_stream, "%.*s ", kProgressDirectoryWidth, printable_text(path).c_str());
-}
-
-void erase_shown_progress() {
-  if (settings.output_target == 0) return;
-  erase_progress(progress_shown.dir_chars);
-  erase_progress(progress_shown.count_chars);
-}
-
 // The subdirectories of `listing`, each walked at once; only their names are kept meanwhile.
 // False when there are none, and the listing is left whole.
 bool descend(const Directory& dir, DirListing* listing, WalkSink& sink) {
@@ -220,12 +192,4 @@ bool abort_key_pressed() {
   int key = os().read_key();
   if (key == kKeyInterrupted) check_interrupt();
   return key == kCtrlC || key == kEscape;
-}
-
-void erase_progress(int n) {
-  if (n <= 0) return;
-  std::string text(static_cast<std::size_t>(n), '\b');
-  text.append(static_cast<std::size_t>(n), ' ');
-  text.append(static_cast<std::size_t>(n), '\b');
-  std::fputs(text.c_str(), message_stream);
 }

@@ -37,5 +37,3 @@ void walk_directory(const std::string& dir, WalkSink& sink);
 bool is_excluded(const std::string& name);
 // Polls the keyboard: true for Esc or a typed Ctrl-C; any other key is consumed.
 bool abort_key_pressed();
-// Removes `n` characters of progress text from the console.
-void erase_progress(int n);

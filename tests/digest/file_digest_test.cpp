@@ -401,8 +401,8 @@ TEST(FileDigest, InterruptStopsReadingAtOnce) {
   EXPECT_EQ(fs.reads, 1);
 }
 
-// One reader, each kind on whichever worker is free: every subset of kinds, offsets, MD5's end
-// and the failures give what one thread alone gives.
+// One reader, each kind on whichever worker is free: every subset of kinds (a single one
+// too), offsets, MD5's end and the failures give what one thread alone gives.
 TEST(FileDigest, ALargeFileSharedAmongWorkersGivesTheTextsAndOutcomesOfOneThread) {
   MemoryPlatform fs;
   WorkPool pool(3);
@@ -417,7 +417,8 @@ TEST(FileDigest, ALargeFileSharedAmongWorkersGivesTheTextsAndOutcomesOfOneThread
   const std::vector<Case> cases = {
       {{0, 1}, 0, 0},        {{2, 5}, 0, 0},        {{0, 1, 2, 3, 4, 5}, 0, 0},
       {{0, 3, 4}, 12345, 0}, {{0, 1}, 100, 200},    {{0, 2, 5}, 70000, 3000000},
-      {{1, 4}, size - 5, 0}, {{0, 1}, 0, size + 9},
+      {{1, 4}, size - 5, 0}, {{0, 1}, 0, size + 9}, {{0}, 0, 0},
+      {{4}, 12345, 0},       {{0}, 100, 200},       {{2}, size - 5, 0},
   };
   for (const Case& c : cases) {
     DigestRequest request;

@@ -130,6 +130,7 @@ class OrderedRecordsTest : public ::testing::Test {
     complete_settings();
     settings.output_target = 1;  // progress shows on the message stream
     run = RunState{};
+    run.progress_on_terminal = true;
     run.counting_pass = 0;
     run.record_width = 80;
     run.volume_kind = os().volume_kind(tree.path());

@@ -95,6 +95,39 @@ TEST(DriverScenario, CountingPassRunsOnlyForAnOutputFileAndEvenWhenSilent) {
   EXPECT_EQ(records_naming(read_file(tree.at("list3.txt")), {"a.txt", "b.txt"}).size(), 2u);
 }
 
+TEST(DriverScenario, ProgressIsDrawnOnATerminalOnlyAndShowsHowFarALargeFileIs) {
+  TempDir tree;
+  tree.write("data/small.txt", "1");
+  tree.write("data/large.bin", std::string(std::size_t{3} << 20, 'x'));
+  const std::string shown_dir = tree.at("data") + kSeparator + " ";
+  const std::regex read_progress(" of 3,145,728 bytes [0-9]+%, run [0-9]+%");
+
+  ProgramResult piped = run_tallysum({.args = {tree.at("data"), "-o", tree.at("piped.txt")}});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err.find('\b'), std::string::npos) << piped.err;
+  EXPECT_EQ(piped.err.find(shown_dir), std::string::npos) << piped.err;
+  EXPECT_EQ(piped.err.find(" of 3,145,728 bytes"), std::string::npos) << piped.err;
+  EXPECT_NE(piped.err.find("2 files to process"), std::string::npos) << piped.err;
+#ifdef _WIN32
+  GTEST_SKIP() << "no pseudo-terminal to give standard error here";
+#else
+  for (const char* jobs : {"1", "2"}) {
+    ProgramResult drawn =
+        run_tallysum({.args = {tree.at("data"), "-o", tree.at("drawn.txt"), "--jobs", jobs},
+                      .error_on_terminal = true});
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_NE(drawn.err.find(shown_dir), std::string::npos) << drawn.err;
+    EXPECT_EQ(records_naming(read_file(tree.at("drawn.txt")), {"small.txt", "large.bin"}),
+              records_naming(read_file(tree.at("piped.txt")), {"small.txt", "large.bin"}));
+    // A single reader shows the large file's progress as soon as it has read a piece of it;
+    // with workers the records may find it read already.
+    if (std::string(jobs) == "1") {
+      EXPECT_TRUE(std::regex_search(drawn.err, read_progress)) << drawn.err;
+    }
+  }
+#endif
+}
+
 TEST(DriverScenario, OutputFileFailuresEndAtOnceAndSayWhy) {
   TempDir tree;
   tree.write("data/a.txt", "1");

@@ -16,15 +16,15 @@
 
 namespace {
 
-// A run's text with what differs between any two runs (the clock, the echoed job count) made
-// the same.
+// A run's text with what differs between any two runs (the clock, the echoed --jobs) made the
+// same.
 std::string without_clock(const std::string& text) {
   static const std::regex kStarted("Started [^\n]*");
   static const std::regex kElapsed("Elapsed: [^\n]*");
-  static const std::regex kJobs("--jobs [0-9]+");
+  static const std::regex kJobs(" --jobs [0-9]+");
   std::string out = std::regex_replace(text, kStarted, "Started");
   out = std::regex_replace(out, kElapsed, "Elapsed");
-  return std::regex_replace(out, kJobs, "--jobs");
+  return std::regex_replace(out, kJobs, "");
 }
 
 // Four directories of files of many sizes, one large enough to be shared among workers.
@@ -46,7 +46,7 @@ void make_jobs_tree(const TempDir& tree) {
   tree.write("top.txt", "top");
 }
 
-// One worker and four give the same output, error text, output file and status.
+// One worker, four and the default give the same output, error text, output file and status.
 void expect_jobs_change_nothing(const TempDir& tree) {
   TempDir place;
   const std::string list = place.at("list.txt");
@@ -57,23 +57,26 @@ void expect_jobs_change_nothing(const TempDir& tree) {
       {"-r", "-o", list},
   };
   for (const auto& options : option_sets) {
-    ProgramResult results[2];
-    std::string files[2];
-    const char* jobs[2] = {"1", "4"};
-    for (int i = 0; i < 2; ++i) {
+    ProgramResult results[3];
+    std::string files[3];
+    const char* jobs[3] = {"1", "4", nullptr};
+    for (int i = 0; i < 3; ++i) {
       std::vector<std::string> args = {tree.path()};
       args.insert(args.end(), options.begin(), options.end());
-      args.insert(args.end(), {"--jobs", jobs[i]});
+      if (jobs[i] != nullptr) args.insert(args.end(), {"--jobs", jobs[i]});
       results[i] = run_tallysum({.args = args});
       if (options.back() == list) files[i] = read_file(list);
     }
     const std::string what = options.back();
     EXPECT_EQ(results[0].status, 0) << what << results[0].err;
-    EXPECT_EQ(results[1].status, results[0].status) << what;
-    EXPECT_EQ(without_clock(results[1].out), without_clock(results[0].out)) << what;
-    EXPECT_EQ(without_clock(results[1].err), without_clock(results[0].err)) << what;
-    EXPECT_EQ(without_clock(files[1]), without_clock(files[0])) << what;
     EXPECT_GE(lines_of(results[0].out + files[0]).size(), 60u) << what;
+    for (int i = 1; i < 3; ++i) {
+      const std::string run = what + (jobs[i] != nullptr ? " --jobs 4" : " default jobs");
+      EXPECT_EQ(results[i].status, results[0].status) << run;
+      EXPECT_EQ(without_clock(results[i].out), without_clock(results[0].out)) << run;
+      EXPECT_EQ(without_clock(results[i].err), without_clock(results[0].err)) << run;
+      EXPECT_EQ(without_clock(files[i]), without_clock(files[0])) << run;
+    }
   }
 }
 

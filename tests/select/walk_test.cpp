@@ -11,6 +11,7 @@
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
+#include "select/progress.h"
 #include "support/captured_streams.h"
 #include "support/disk_setup.h"
 #include "support/scripted_platform.h"
@@ -287,7 +288,8 @@ TEST_F(WalkTest, ProgressShowsEveryControlCharacterAsAQuestionMark) {
                                       std::u8string(name.begin(), name.end()));
   }
   settings.recurse = 1;
-  settings.output_target = 1;  // progress is shown for an output file
+  settings.output_target = 1;  // progress is shown for an output file, on a terminal
+  run.progress_on_terminal = true;
   CapturedStreams streams;
   walk();
   const std::string progress = streams.messages();
@@ -297,6 +299,50 @@ TEST_F(WalkTest, ProgressShowsEveryControlCharacterAsAQuestionMark) {
       EXPECT_EQ(progress.find(name), std::string::npos) << progress;
     }
   }
+}
+
+// What a terminal line shows after `drawn`: a backspace steps back, a character overwrites.
+std::string terminal_line(const std::string& drawn) {
+  std::string line;
+  std::size_t cursor = 0;
+  for (char c : drawn) {
+    if (c == '\b') {
+      if (cursor > 0) --cursor;
+      continue;
+    }
+    if (cursor == line.size())
+      line += c;
+    else
+      line[cursor] = c;
+    ++cursor;
+  }
+  return line;
+}
+
+TEST_F(WalkTest, ALargeFilesProgressIsRedrawnSeldomAndLeavesNothingBehind) {
+  settings.output_target = 1;
+  run.progress_on_terminal = true;
+  run.precount_bytes = 4000;
+  CapturedStreams streams;
+  show_progress(tree.path());
+  for (std::uint64_t reached = 1; reached <= 1000; ++reached) show_read_progress(reached, 2000);
+  const std::string drawn = streams.messages();
+  // One draw, however fast the reads come; a slow machine may let a second through.
+  const std::size_t draws = std::count(drawn.begin(), drawn.end(), '%') / 2;
+  EXPECT_GE(draws, 1u) << drawn;
+  EXPECT_LE(draws, 3u) << drawn;
+  EXPECT_NE(drawn.find(" 1 of 2,000 bytes 0%, run 0%"), std::string::npos) << drawn;
+  erase_shown_progress();
+  EXPECT_EQ(terminal_line(streams.messages()).find_first_not_of(' '), std::string::npos)
+      << streams.messages();
+
+  // Without a terminal nothing at all is drawn.
+  run.progress_on_terminal = false;
+  CapturedStreams piped;
+  show_progress(tree.path());
+  show_read_progress(1000, 2000);
+  erase_shown_progress();
+  EXPECT_EQ(piped.messages(), "");
 }
 
 TEST_F(WalkTest, EscOrTypedCtrlCEndsTheRunAndOtherKeysAreIgnored) {

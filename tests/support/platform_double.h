@@ -121,6 +121,7 @@ class PassThroughPlatform : public Platform {
   void set_file_apis_oem() override { native_platform().set_file_apis_oem(); }
   bool file_apis_are_ansi() override { return native_platform().file_apis_are_ansi(); }
   bool stdin_is_terminal() override { return native_platform().stdin_is_terminal(); }
+  bool stderr_is_terminal() override { return native_platform().stderr_is_terminal(); }
   bool key_waiting() override { return native_platform().key_waiting(); }
   int read_key() override { return native_platform().read_key(); }
   void install_interrupt_handler() override { native_platform().install_interrupt_handler(); }

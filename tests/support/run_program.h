@@ -24,6 +24,9 @@ struct ProgramRun {
   // Standard output's pipe is read only once the program has ended: a reader that stopped.
   // `signal`, when set, is sent as soon as the pipe is full, so the program waits for room.
   bool output_unread = false;
+  // Standard error is a pseudo-terminal, as at a console (not on Windows, where it stays a
+  // pipe); what the program draws there is in `err`, line ends untranslated.
+  bool error_on_terminal = false;
 };
 
 // The environment holds PATH, TZ=UTC0 and the given entries only, so nothing of the

@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,11 +23,27 @@ void drain(int fd, std::string* into, bool* open) {
   }
 }
 
+// A pseudo-terminal as a pipe: [0] the side the test reads, [1] the program's terminal, raw,
+// so that its line ends arrive as written.
+bool open_terminal(int ends[2]) {
+  int reader = -1, terminal = -1;
+  if (openpty(&reader, &terminal, nullptr, nullptr, nullptr) != 0) return false;
+  termios mode;
+  if (tcgetattr(terminal, &mode) == 0) {
+    cfmakeraw(&mode);
+    tcsetattr(terminal, TCSANOW, &mode);
+  }
+  ends[0] = reader;
+  ends[1] = terminal;
+  return true;
+}
+
 }  // namespace
 
 ProgramResult run_tallysum(const ProgramRun& how) {
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  if (pipe(in) != 0 || pipe(out) != 0) return {};
+  if (how.error_on_terminal ? !open_terminal(err) : pipe(err) != 0) return {};
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
@@ -71,7 +89,8 @@ ProgramResult run_tallysum(const ProgramRun& how) {
     int ready = poll(fds, 2, 200);
     if (ready > 0) {
       if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
-      if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
+      if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+        drain(err[0], &result.err, &err_open);
     }
     if (probe >= 0) {
       pollfd room = {probe, POLLOUT, 0};

@@ -91,6 +91,7 @@ class ScriptedPlatform : public PassThroughPlatform {
   std::string current_directory() override { return current; }
   std::string module_path() override { return module; }
   bool stdin_is_terminal() override { return false; }
+  bool stderr_is_terminal() override { return false; }
   bool key_waiting() override { return !keys.empty(); }
   int read_key() override {
     ++key_reads;

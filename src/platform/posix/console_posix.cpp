@@ -101,6 +101,11 @@ void enter_key_mode() {
 
 }  // namespace posix
 
+bool PosixPlatform::stderr_is_terminal() {
+  static const bool terminal = isatty(STDERR_FILENO) == 1;
+  return terminal;
+}
+
 bool PosixPlatform::stdin_is_terminal() {
   if (stdin_terminal_ < 0) stdin_terminal_ = input_is_terminal() ? 1 : 0;
   return stdin_terminal_ == 1;

@@ -72,6 +72,7 @@ class PosixPlatform : public Platform {
   bool file_apis_are_ansi() override { return file_apis_ansi_; }
 
   bool stdin_is_terminal() override;
+  bool stderr_is_terminal() override;
   bool key_waiting() override;
   int read_key() override;
   void install_interrupt_handler() override;

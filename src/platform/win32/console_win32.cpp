@@ -105,6 +105,14 @@ bool Win32Platform::stdin_is_terminal() {
   return terminal;
 }
 
+bool Win32Platform::stderr_is_terminal() {
+  static const bool terminal = [] {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+  }();
+  return terminal;
+}
+
 bool Win32Platform::key_waiting() {
   if (!stdin_is_terminal()) return false;
   HANDLE input = input_handle();

@@ -78,6 +78,7 @@ class Win32Platform : public Platform {
   bool file_apis_are_ansi() override;
 
   bool stdin_is_terminal() override;
+  bool stderr_is_terminal() override;
   bool key_waiting() override;
   int read_key() override;
   void install_interrupt_handler() override;
