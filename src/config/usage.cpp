@@ -24,6 +24,7 @@ constexpr UsageLine kLongOptions[] = {
     {"--jobs N", "read files with N workers (default: one per processor)"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
     {"--root DIR", "where --verify takes relative search paths from"},
+    {"--compare OLD NEW", "what differs between two catalogues, no disk read"},
     {"--help", "this summary"},
     {"--version", "version, build and the digest kernels in use"},
 };

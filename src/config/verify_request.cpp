@@ -13,8 +13,10 @@ constexpr char kRootOption[] = "--root";
 constexpr char kJobsOption[] = "--jobs";
 
 [[noreturn]] void verify_usage(const char* problem) {
-  std::fprintf(message_stream, "%s\nUsage: %s CATALOGUE... [OPTIONS] [--root DIR] [--jobs N]\n",
-               problem, kVerifyOption);
+  std::fprintf(message_stream,
+               "%s\nUsage: %s CATALOGUE... [OPTIONS] [--root DIR] [--jobs N]\n"
+               "       %s OLD NEW [OPTIONS]\n",
+               problem, kVerifyOption, kCompareOption);
   terminate_run(kIllegalOption);
 }
 
@@ -39,16 +41,23 @@ bool long_value(int argc, char** argv, int* i, const std::string& name, std::str
 }  // namespace
 
 bool verify_requested(int argc, char** argv, VerifyRequest* request) {
-  if (argc < 2 || std::string(argv[1]) != kVerifyOption) return false;
+  if (argc < 2) return false;
+  request->compare = std::string(argv[1]) == kCompareOption;
+  if (!request->compare && std::string(argv[1]) != kVerifyOption) return false;
   int i = 2;
   for (; i < argc && !begins_option(argv[i]) && !is_long_option(argv[i]); ++i) {
     if (argv[i][0] == '\0') verify_usage("A catalogue's name is empty");
     request->catalogues.push_back(argv[i]);
   }
   if (request->catalogues.empty()) verify_usage("No catalogue to verify");
+  if (request->compare && request->catalogues.size() != 2) {
+    verify_usage("--compare takes two catalogues, the older first");
+  }
   for (; i < argc; ++i) {
     const std::string word = argv[i];
-    if (is_long(word, kRootOption)) {
+    if (is_long(word, kRootOption) && request->compare) {
+      verify_usage("--compare reads no disk: --root has no meaning in it");
+    } else if (is_long(word, kRootOption)) {
       if (!long_value(argc, argv, &i, kRootOption, &request->root) || request->root.empty()) {
         verify_usage("Option --root needs a directory");
       }

@@ -11,6 +11,7 @@
 #include "config/options.h"
 #include "config/verify_request.h"
 #include "digest/work_pool.h"
+#include "driver/compare.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
 #include "output/catalogue_digest.h"
@@ -148,6 +149,7 @@ void main_pass() {
   apply_defaults();
   use_standard_output();
   message_stream = stderr;
+  if (verifying && verify.compare) run_compare(verify);
   if (verifying) run_verify(verify);
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());

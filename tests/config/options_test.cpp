@@ -420,6 +420,9 @@ TEST_F(Options, VerifyTakesItsCataloguesThenTheOptionsThatFollowThem) {
       {{"/bin/tallysum", "--verify", "A", "--root=/y", "--jobs=3", "--other"},
        true,
        {{"A"}, "/y", {"--other"}, {"--jobs=3"}}},
+      {{"/bin/tallysum", "--compare", "old", "new", "-m"},
+       true,
+       {{"old", "new"}, "", {"-m"}, {}, true}},
       {{"/bin/tallysum", "-r"}, false, {}},
       {{"/bin/tallysum", "-r", "--verify", "list.txt"}, false, {}},  // parse_command_line's error
       {{"/bin/tallysum"}, false, {}},
@@ -433,12 +436,16 @@ TEST_F(Options, VerifyTakesItsCataloguesThenTheOptionsThatFollowThem) {
     EXPECT_EQ(found.root, c.expected.root);
     EXPECT_EQ(found.record_options, c.expected.record_options);
     EXPECT_EQ(found.run_options, c.expected.run_options);
+    EXPECT_EQ(found.compare, c.expected.compare) << c.args[1];
   }
   const std::pair<std::vector<std::string>, const char*> refused[] = {
       {{"/bin/tallysum", "--verify"}, "^No catalogue to verify\nUsage: --verify CATALOGUE"},
       {{"/bin/tallysum", "--verify", "-r"}, "^No catalogue to verify"},
       {{"/bin/tallysum", "--verify", ""}, "^A catalogue's name is empty"},
       {{"/bin/tallysum", "--verify", "a", "--root"}, "^Option --root needs a directory"},
+      {{"/bin/tallysum", "--compare", "old"}, "^--compare takes two catalogues"},
+      {{"/bin/tallysum", "--compare", "a", "b", "c"}, "^--compare takes two catalogues"},
+      {{"/bin/tallysum", "--compare", "a", "b", "--root", "/x"}, "^--compare reads no disk"},
   };
   for (auto [args, message] : refused) {
     std::vector<char*> argv = words_of(args);

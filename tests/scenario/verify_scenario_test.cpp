@@ -79,6 +79,49 @@ TEST_F(VerifyScenario, EachDifferenceIsReportedOnceInWalkOrderWithTheColumnsThat
   EXPECT_EQ(read_file(elsewhere.at("list.txt")), written);
 }
 
+// Two catalogues of the same tree, a year apart: the same lines as a verification, the digest
+// kinds only one holds left out and said so, and catalogues that cannot be matched refused.
+TEST_F(VerifyScenario, TwoCataloguesAreComparedOnTheColumnsBothHold) {
+  catalogue({"-r", "-w", "0", "-m", "-o", elsewhere.at("old.txt")}, "old.txt");
+  catalogue({"-c", "-r", "-w", "0", "-o", elsewhere.at("crc.txt")}, "crc.txt");
+  catalogue({"-m", "-o", elsewhere.at("bare.txt")}, "bare.txt");
+  tree.write("b.txt", "BRAVO");
+  std::remove(tree.at("sub/c.txt").c_str());
+  tree.write("e.txt", "echo");
+  catalogue({"-r", "-w", "0", "-m", "-B", "-o", elsewhere.at("new.txt")}, "new.txt");
+  auto compare = [this](const char* older, const char* newer) {
+    return run_tallysum({.args = {"--compare", elsewhere.at(older), elsewhere.at(newer)}});
+  };
+
+  ProgramResult result = compare("old.txt", "new.txt");
+  EXPECT_EQ(result.out, "MISSING " + tree.at("sub/c.txt") + "\nCHANGED " + tree.at("b.txt") +
+                            " (last write, MD5)\nNEW " + tree.at("e.txt") + "\n");
+  EXPECT_NE(result.err.find("Left out of the comparison, held only by " + elsewhere.at("new.txt") +
+                            ": SHA-1\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("Compared 5 records: 2 unchanged, 1 changed, 1 missing, 1 new, "
+                            "0 unreadable\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.status, 1);
+
+  result = compare("new.txt", "new.txt");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  const std::pair<const char*, const char*> unmatched[] = {
+      {"crc.txt", "no digest kind in common (CRC-32 against MD5, SHA-1)"},
+      {"bare.txt", "one shows bare names and the other paths"},
+  };
+  for (const auto& [older, why] : unmatched) {
+    result = compare(older, "new.txt");
+    EXPECT_EQ(result.status, 10) << older << result.err;
+    EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << older;
+  }
+}
+
 TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   catalogue({"-r", "-w", "0", "-ta", "-o", elsewhere.at("list.txt")});
   for (int pass = 0; pass < 2; ++pass) {
