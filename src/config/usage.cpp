@@ -22,6 +22,7 @@ struct UsageLine {
 // One line per long option, in the order a user meets them.
 constexpr UsageLine kLongOptions[] = {
     {"--jobs N", "read files with N workers (default: one per processor)"},
+    {"--format csv|json", "records as CSV with a header row, or JSON Lines"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
     {"--root DIR", "where --verify takes relative search paths from"},
     {"--compare OLD NEW", "what differs between two catalogues, no disk read"},

@@ -494,6 +494,9 @@ TEST_F(Options, QuietlyParsedWordsOpenNothingAskNothingAndEndNothing) {
       {{"-G99999999999999999999"}, "Option -G needs a value no greater than"},
       {{"--jobs", "0"}, "Option --jobs needs a number of workers from 1 to 1024"},
       {{"--verify", "x"}, "--verify must be the first argument"},
+      {{"--compare", "x", "y"}, "--compare must be the first argument"},
+      {{"--format", "xml"}, "Option --format needs csv, json or fixed"},
+      {{"--format"}, "Option --format needs csv, json or fixed"},
       {{"-l", "xx-yy"}, "Option -l needs a date such as mm-dd-yyyy, not \"xx-yy\""},
   };
   for (auto [words, problem] : problems) {
