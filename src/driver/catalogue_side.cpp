@@ -5,6 +5,7 @@
 
 #include "config/completion.h"
 #include "config/options.h"
+#include "output/data_catalogue.h"
 #include "platform/platform.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
@@ -58,6 +59,7 @@ Settings record_settings(const std::vector<std::string>& given,
                          NameStyle style, const std::string& shown) {
   Settings record = settings;
   OptionOutcome outcome = parse_option_words(option_words(given, head, style, shown), &record);
+  if (head.format != RecordFormat::kFixedWidth) record.record_format = head.format;
   if (!outcome.ok() && !given.empty()) refuse_options(outcome.problem);
   if (!outcome.ok()) {
     refuse(catalogue_problem(
@@ -134,10 +136,36 @@ std::string catalogue_problem(const std::string& shown, const std::string& why) 
   return text;
 }
 
+namespace {
+
+// A data catalogue's columns say how its records look, but not which directories its run
+// walked nor how.
+Settings data_settings(const std::vector<std::string>& given,
+                       const std::vector<std::string>& run_options, const CatalogueHead& head,
+                       bool columns_suffice, const std::string& shown) {
+  if (!given.empty()) {
+    return record_settings(given, run_options, head, NameStyle::kThisSystem, shown);
+  }
+  if (!columns_suffice) {
+    refuse(catalogue_problem(shown,
+                             "it holds data records, which do not say which "
+                             "directories its run walked") +
+           "Give the options it was written with after its name: tallysum --verify " + shown +
+           " -r -m -p DIR ...\n");
+  }
+  Settings record = settings;
+  settings_from_columns(head.columns, head.format, &record);
+  return record;
+}
+
+}  // namespace
+
 void read_catalogue_settings(const std::vector<std::string>& given,
                              const std::vector<std::string>& run_options, const CatalogueHead& head,
-                             NameStyle style, const std::string& shown) {
-  settings = record_settings(given, run_options, head, style, shown);
+                             NameStyle style, const std::string& shown, bool columns_suffice) {
+  settings = head.format == RecordFormat::kFixedWidth
+                 ? record_settings(given, run_options, head, style, shown)
+                 : data_settings(given, run_options, head, columns_suffice, shown);
   complete_as_the_run_did(head, shown);
 }
 
@@ -151,6 +179,7 @@ char name_separator(NameStyle style) {
 }
 
 bool whole_path_name(const std::string& name, char separator, const Settings& s) {
+  if (s.record_format != RecordFormat::kFixedWidth) return is_absolute_name(name, separator);
   const bool may_be_cut = s.name_width > 8 && name.size() >= static_cast<std::size_t>(s.name_width);
   return !s.name_only && !may_be_cut && name.find("...") == std::string::npos &&
          is_absolute_name(name, separator);
@@ -164,7 +193,7 @@ CatalogueRecords::CatalogueRecords(CatalogueReader& reader, const Settings& s, N
       left_out_(std::move(left_out)),
       shown_(std::move(shown)),
       check_(std::move(check)),
-      layouts_(s) {}
+      layouts_(s, reader.head().columns) {}
 
 bool CatalogueRecords::next(MergeRecord* record) {
   if (ahead_.empty()) return read(record);

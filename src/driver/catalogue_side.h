@@ -26,10 +26,12 @@ std::string catalogue_problem(const std::string& shown, const std::string& why);
 // them and made read-only: nothing is written, reset, paused for or asked. `given`: the
 // options that follow the catalogue's name, which stand in for its echoed command line;
 // `run_options` (--jobs) shape the reading, not the records. Ends the run when they cannot be
-// read. Works on the global settings and leaves the result there.
+// read. A data catalogue (CSV or JSON) echoes no command line: without `given`, its columns
+// stand for the options when `columns_suffice` (no disk is walked), and it is refused
+// otherwise. Works on the global settings and leaves the result there.
 void read_catalogue_settings(const std::vector<std::string>& given,
                              const std::vector<std::string>& run_options, const CatalogueHead& head,
-                             NameStyle style, const std::string& shown);
+                             NameStyle style, const std::string& shown, bool columns_suffice);
 
 // The name style of the catalogue's writer, as its echoed program path shows it.
 NameStyle catalogue_name_style(const CatalogueHead& head);

@@ -124,7 +124,7 @@ void open_side(const VerifyRequest& request, std::size_t index, Side* side) {
   }
   side->style = catalogue_name_style(side->head);
   const Settings defaults = settings;
-  read_catalogue_settings(request.record_options, {}, side->head, side->style, side->shown);
+  read_catalogue_settings(request.record_options, {}, side->head, side->style, side->shown, true);
   side->written_with = settings;
   settings = defaults;
 }
@@ -140,7 +140,10 @@ void open_side(const VerifyRequest& request, std::size_t index, Side* side) {
 Held columns_to_compare(const Side& old_side, const Side& new_side) {
   const Settings& a = old_side.written_with;
   const Settings& b = new_side.written_with;
-  if ((a.name_only != 0) != (b.name_only != 0)) {
+  // A data record always shows the whole path.
+  const bool a_bare = a.name_only != 0 && a.record_format == RecordFormat::kFixedWidth;
+  const bool b_bare = b.name_only != 0 && b.record_format == RecordFormat::kFixedWidth;
+  if (a_bare != b_bare) {
     cannot_match(old_side, new_side, "one shows bare names and the other paths (-n)");
   }
   const Held old_held = held_by(a);

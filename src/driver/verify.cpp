@@ -201,7 +201,7 @@ void advise_whole_names(const DiskRecords& records) {
   }
   enter_root(request.root, shown);
   const NameStyle style = catalogue_name_style(head);
-  read_catalogue_settings(request.record_options, request.run_options, head, style, shown);
+  read_catalogue_settings(request.record_options, request.run_options, head, style, shown, false);
   prepare_search();
   run.counting_pass = 0;
 

@@ -16,20 +16,20 @@ constexpr DigestColumnName kDigestColumns[] = {
     {DigestKind::kSha384, "sha384"}, {DigestKind::kSha512, "sha512"},
 };
 
-bool chosen(DigestKind kind) {
+bool chosen(DigestKind kind, const Settings& s = settings) {
   switch (kind) {
     case DigestKind::kMd5:
-      return settings.md5 != 0;
+      return s.md5 != 0;
     case DigestKind::kSha1:
-      return settings.sha1 != 0;
+      return s.sha1 != 0;
     case DigestKind::kCrc32:
-      return settings.crc32 != 0;
+      return s.crc32 != 0;
     case DigestKind::kSha256:
-      return settings.sha256 != 0;
+      return s.sha256 != 0;
     case DigestKind::kSha384:
-      return settings.sha384 != 0;
+      return s.sha384 != 0;
     case DigestKind::kSha512:
-      return settings.sha512 != 0;
+      return s.sha512 != 0;
   }
   return false;
 }
@@ -52,6 +52,20 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
   const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
+}
+
+// The date of a day counted from 1970-01-01.
+void civil_from_days(std::int64_t z, Stamp* date) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  date->year = static_cast<int>(yoe + era * 400 + (month <= 2));
+  date->month = month;
+  date->day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
 }
 
 std::int64_t calendar_seconds(const CalendarTime& t) {
@@ -83,18 +97,32 @@ bool data_records() {
 }
 
 std::vector<std::string> data_columns() {
+  return data_columns(settings);
+}
+
+std::vector<std::string> data_columns(const Settings& s) {
   std::vector<std::string> columns{"name"};
-  if (settings.streams) columns.push_back("stream");
+  if (s.streams) columns.push_back("stream");
   for (const DigestColumnName& digest : kDigestColumns) {
-    if (chosen(digest.kind)) columns.push_back(digest.name);
+    if (chosen(digest.kind, s)) columns.push_back(digest.name);
   }
   columns.push_back("size");
-  if (settings.path_only) return columns;
-  for (const char* letter = selected_stamps(settings.time_kind, false); *letter; ++letter) {
+  if (s.path_only) return columns;
+  for (const char* letter = selected_stamps(s.time_kind, false); *letter; ++letter) {
     columns.push_back(stamp_column(*letter));
   }
-  if (settings.dos_name) columns.push_back("short_name");
+  if (s.dos_name) columns.push_back("short_name");
   return columns;
+}
+
+bool digest_column_kind(const std::string& column, DigestKind* kind) {
+  for (const DigestColumnName& digest : kDigestColumns) {
+    if (column == digest.name) {
+      *kind = digest.kind;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string data_header_row() {
@@ -150,6 +178,43 @@ std::string iso_time(FileTime raw, bool zulu) {
                 static_cast<unsigned>(raw % kFileTimeTicksPerSecond), offset < 0 ? '-' : '+',
                 static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
   return text;
+}
+
+bool read_iso_time(const std::string& text, Stamp* utc) {
+  // 2005-10-20T14:03:07.1234567-04:00: the fields by position, the fraction of any length.
+  const std::size_t zone = text.find_first_of("+-Z", 19);
+  if (text.size() < 20 || zone == std::string::npos || text[4] != '-' || text[10] != 'T') {
+    return false;
+  }
+  auto number = [&text](std::size_t at, std::size_t digits) {
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      if (i >= text.size() || text[i] < '0' || text[i] > '9') return -1;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const int fields[] = {number(0, 4),  number(5, 2),  number(8, 2),
+                        number(11, 2), number(14, 2), number(17, 2)};
+  int offset = 0;
+  if (text[zone] != 'Z') {
+    const int hours = number(zone + 1, 2);
+    const int minutes = number(zone + 4, 2);
+    if (hours < 0 || minutes < 0 || text.size() != zone + 6) return false;
+    offset = (hours * 60 + minutes) * 60 * (text[zone] == '-' ? -1 : 1);
+  }
+  for (int field : fields) {
+    if (field < 0) return false;
+  }
+  const std::int64_t seconds = days_from_civil(fields[0], fields[1], fields[2]) * 86400 +
+                               fields[3] * 3600 + fields[4] * 60 + fields[5] - offset;
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t in_day = seconds - days * 86400;
+  civil_from_days(days, utc);
+  utc->hour = static_cast<int>(in_day / 3600);
+  utc->minute = static_cast<int>(in_day / 60 % 60);
+  utc->second = static_cast<int>(in_day % 60);
+  return true;
 }
 
 std::string csv_field(const std::string& text) {

@@ -11,6 +11,8 @@
 #include "digest/file_digest.h"
 #include "select/file_dates.h"
 
+struct Settings;
+
 // What one data record shows.
 struct DataFields {
   std::string name;    // the file's (or the stream's carrier's) full path, as the system gives it
@@ -28,6 +30,10 @@ bool data_records();
 // streams), the digest kinds ("md5", "sha1", "crc32", "sha256", "sha384", "sha512"), "size",
 // the chosen stamps ("creation", "last_write", "last_access"), "short_name".
 std::vector<std::string> data_columns();
+// The same for records written with `s`.
+std::vector<std::string> data_columns(const Settings& s);
+// The digest kind a column is named for; false for a column that names none.
+bool digest_column_kind(const std::string& column, DigestKind* kind);
 
 // The CSV header row with its line end; empty for JSON Lines, whose records name their keys.
 std::string data_header_row();
@@ -38,6 +44,10 @@ std::string data_record(const DataFields& fields);
 // A time as ISO 8601 with its UTC offset ("2005-10-20T14:03:07.1234567-04:00"), in local
 // time or, with `zulu`, UTC ("+00:00"); empty for a time never set.
 std::string iso_time(FileTime raw, bool zulu);
+
+// The UTC date and time that an ISO 8601 text of iso_time names; false when the text is not
+// of that form.
+bool read_iso_time(const std::string& text, Stamp* utc);
 
 // A field quoted as CSV needs it: within double quotes, its quotes doubled, when it holds a
 // comma, a quote or a line end; as it stands otherwise.

@@ -101,6 +101,7 @@ bool passes(const Directory& dir, const DirEntry& facts) {
 }  // namespace
 
 std::string file_record_name(const Directory& dir, const DirEntry& entry) {
+  if (data_records()) return dir.path + entry.name;
   const NameTexts names = name_texts(entry.name, dir.path + entry.name);
   if (settings.name_only) return names.bare;
   if (settings.name_width > 8 &&

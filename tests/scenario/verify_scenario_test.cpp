@@ -122,6 +122,56 @@ TEST_F(VerifyScenario, TwoCataloguesAreComparedOnTheColumnsBothHold) {
   }
 }
 
+// CSV and JSON catalogues are read back as the fixed-width one is: verified with the options
+// that follow their name in any zone (their times name instants), compared with each other,
+// and an edited copy (one digest changed, one row removed) is caught.
+TEST_F(VerifyScenario, DataCataloguesAreVerifiedAndComparedAndAnEditedOneIsCaught) {
+#ifndef _WIN32
+  tree.write("we,ird \"q\"\nname.txt", "odd");
+#endif
+  for (const char* format : {"csv", "json"}) {
+    const std::string name = std::string("list.") + format;
+    ProgramResult written =
+        run_tallysum({.args = {"-r", "-m", "-B", "--format", format, "-o", elsewhere.at(name)},
+                      .directory = tree.path()});
+    ASSERT_EQ(written.status, 0) << written.err;
+    ProgramResult result = run_tallysum({.args = {"--verify", elsewhere.at(name), "-r", "-m", "-B"},
+                                         .directory = tree.path(),
+                                         .environment = {"TZ=EST5EDT"}});
+    EXPECT_EQ(result.out, "") << format;
+    EXPECT_EQ(result.status, 0) << format << result.err;
+    result = verify(name);
+    EXPECT_EQ(result.status, 10) << format;
+    EXPECT_NE(result.err.find("do not say which directories its run walked"), std::string::npos)
+        << result.err;
+  }
+  ProgramResult result =
+      run_tallysum({.args = {"--compare", elsewhere.at("list.json"), elsewhere.at("list.csv")}});
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  std::string edited;
+  for (const std::string& line : lines_of(read_file(elsewhere.at("list.csv")))) {
+    if (line.find("d.txt") != std::string::npos) continue;
+    std::string row = line;
+    // b.txt's MD5 ("bravo") turned into that of "BRAVO".
+    const std::size_t at = row.find("FD9AB41E47A9EF4F6477A8A000BF404F");
+    if (at != std::string::npos) row.replace(at, 32, "7C2AE9A55A2F2D6E7B2A0E5E3B23B4D1");
+    edited += row + "\n";
+  }
+  ASSERT_NE(edited, read_file(elsewhere.at("list.csv")));
+  elsewhere.write("edited.csv", edited);
+  result =
+      run_tallysum({.args = {"--compare", elsewhere.at("list.json"), elsewhere.at("edited.csv")}});
+  EXPECT_EQ(result.out,
+            "CHANGED " + tree.at("b.txt") + " (MD5)\nMISSING " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1) << result.err;
+  result = run_tallysum({.args = {"--verify", elsewhere.at("edited.csv"), "-r", "-m", "-B"},
+                         .directory = tree.path()});
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("b.txt") + " (MD5)\nNEW " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1) << result.err;
+}
+
 TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   catalogue({"-r", "-w", "0", "-ta", "-o", elsewhere.at("list.txt")});
   for (int pass = 0; pass < 2; ++pass) {
