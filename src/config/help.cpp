@@ -210,7 +210,8 @@ int long_options(int count) {
   say("      exit status 0 if none, 1 if any, 10 if it can't be matched\n");
   say("--compare old new [options]: the same lines for two catalogues, no disk read\n");
   say("--format csv|json: records as CSV with a header row or as JSON Lines, full paths\n");
-  return after_group(count, 5);
+  say("--log file with either: whether the run's log entry shows the catalogue altered\n");
+  return after_group(count, 6);
 }
 
 }  // namespace

@@ -24,10 +24,10 @@ constexpr UsageLine kLongOptions[] = {
     {"--jobs N", "read files with N workers (default: one per processor)"},
     {"--format csv|json", "records as CSV with a header row, or JSON Lines"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
-    {"--root DIR", "where --verify takes relative search paths from"},
     {"--compare OLD NEW", "what differs between two catalogues, no disk read"},
-    {"--help", "this summary"},
-    {"--version", "version, build and the digest kernels in use"},
+    {"  --root DIR", "with --verify: where relative search paths start"},
+    {"  --log FILE", "with either: whether the log shows a catalogue edited"},
+    {"--help, --version", "this summary; version, build and digest kernels in use"},
 };
 
 // The one-letter options by what they do; the paged screen of -? and the manual say more.

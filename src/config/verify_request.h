@@ -16,11 +16,14 @@ struct VerifyRequest {
   std::vector<std::string> record_options;
   // --jobs N, which shapes the verification and not the records.
   std::vector<std::string> run_options;
+  // The accounting log that keeps the catalogues' digests: --log FILE, else the log ACCT
+  // names; empty: none.
+  std::string log;
   // --compare: two catalogues, the older first, and no disk.
   bool compare = false;
 };
 
 // True when argv[1] is --verify or --compare, with what follows it in `request`: the names up
 // to the first option, then the options. Ends the run with reason 5 when no name follows,
-// --compare is not given two, or --root has no directory (or is given to --compare).
+// --compare is not given two, --root or --log has no value, or --root is given to --compare.
 bool verify_requested(int argc, char** argv, VerifyRequest* request);

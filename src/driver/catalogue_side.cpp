@@ -6,11 +6,13 @@
 #include "config/completion.h"
 #include "config/options.h"
 #include "output/data_catalogue.h"
+#include "output/log_entry.h"
 #include "platform/platform.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/termination.h"
 #include "run/text_format.h"
+#include "select/path_lists.h"
 
 namespace {
 
@@ -167,6 +169,20 @@ void read_catalogue_settings(const std::vector<std::string>& given,
                  ? record_settings(given, run_options, head, style, shown)
                  : data_settings(given, run_options, head, columns_suffice, shown);
   complete_as_the_run_did(head, shown);
+}
+
+bool catalogue_altered(const std::string& log, const CatalogueHead& head,
+                       const std::vector<std::string>& paths, const std::string& label) {
+  if (log.empty()) return false;
+  LogVerdict verdict = LogVerdict::kNoEntry;
+  std::string problem;
+  if (!check_against_log(absolute_path(log), head.has_header ? head.started_line : "", paths,
+                         &verdict, &problem)) {
+    // A log that cannot be read holds no entry this can rely on.
+    std::fprintf(message_stream, "%s\n", problem.c_str());
+  }
+  std::fprintf(message_stream, "%s%s\n", log_verdict_text(verdict), label.c_str());
+  return verdict == LogVerdict::kAltered;
 }
 
 NameStyle catalogue_name_style(const CatalogueHead& head) {

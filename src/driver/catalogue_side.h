@@ -33,6 +33,12 @@ void read_catalogue_settings(const std::vector<std::string>& given,
                              const std::vector<std::string>& run_options, const CatalogueHead& head,
                              NameStyle style, const std::string& shown, bool columns_suffice);
 
+// When `log` names the accounting log, says on the message stream whether the catalogue
+// (its files `paths`) matches the entry of the run that wrote it, `label` after the verdict;
+// true when it was altered since. A log that cannot be read is said so and has no entry.
+bool catalogue_altered(const std::string& log, const CatalogueHead& head,
+                       const std::vector<std::string>& paths, const std::string& label);
+
 // The name style of the catalogue's writer, as its echoed program path shows it.
 NameStyle catalogue_name_style(const CatalogueHead& head);
 

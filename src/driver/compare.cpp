@@ -108,15 +108,18 @@ struct Side {
   Settings written_with;
   NameStyle style = NameStyle::kThisSystem;
   std::unique_ptr<CatalogueRecords> records;
+  bool altered = false;  // since its log entry was written
 };
 
 void open_side(const VerifyRequest& request, std::size_t index, Side* side) {
   side->shown = printable_text(request.catalogues[index]);
   std::string problem;
-  if (!side->reader.open({absolute_path(request.catalogues[index])}, &problem)) {
+  const std::string path = absolute_path(request.catalogues[index]);
+  if (!side->reader.open({path}, &problem)) {
     refuse(catalogue_problem(side->shown, problem));
   }
   side->head = side->reader.head();
+  side->altered = catalogue_altered(request.log, side->head, {path}, " (" + side->shown + ")");
   if (side->head.earlier_runs > 0) {
     std::fprintf(message_stream, "Skipped %zu earlier run%s of %s: comparing its last run\n",
                  side->head.earlier_runs, side->head.earlier_runs == 1 ? "" : "s",
@@ -198,6 +201,7 @@ void say_zones(const Side& old_side, const std::deque<MergeRecord>& old_first, c
   Side new_side;
   open_side(request, 0, &old_side);
   open_side(request, 1, &new_side);
+  const bool altered = old_side.altered || new_side.altered;
   const Held both = columns_to_compare(old_side, new_side);
   const NameStyle style = compared_style(old_side, new_side);
   for (Side* side : {&old_side, &new_side}) {
@@ -226,5 +230,5 @@ void say_zones(const Side& old_side, const std::deque<MergeRecord>& old_first, c
   merge.finish();
   flush_output();
   std::fprintf(message_stream, "%s\n", tally_line(merge.tally(), "Compared").c_str());
-  end_run_at_once(merge.tally().differs() ? kDifferencesFound : kNormalExit);
+  end_run_at_once(merge.tally().differs() || altered ? kDifferencesFound : kNormalExit);
 }

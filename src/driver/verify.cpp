@@ -195,6 +195,7 @@ void advise_whole_names(const DiskRecords& records) {
   std::string problem;
   if (!reader.open(paths, &problem)) refuse(catalogue_problem(shown, problem));
   const CatalogueHead& head = reader.head();
+  const bool altered = catalogue_altered(request.log, head, paths, "");
   if (head.earlier_runs > 0) {
     std::fprintf(message_stream, "Skipped %zu earlier run%s of %s: verifying its last run\n",
                  head.earlier_runs, head.earlier_runs == 1 ? "" : "s", shown.c_str());
@@ -223,5 +224,5 @@ void advise_whole_names(const DiskRecords& records) {
   flush_output();
   std::fprintf(message_stream, "%s\n", tally_line(merge.tally()).c_str());
   advise_whole_names(records);
-  end_run_at_once(merge.tally().differs() ? kDifferencesFound : kNormalExit);
+  end_run_at_once(merge.tally().differs() || altered ? kDifferencesFound : kNormalExit);
 }

@@ -172,6 +172,60 @@ TEST_F(VerifyScenario, DataCataloguesAreVerifiedAndComparedAndAnEditedOneIsCaugh
   EXPECT_EQ(result.status, 1) << result.err;
 }
 
+// The log kept apart from the catalogues shows an edit of one: a digest changed and a record
+// removed, or only its summary touched, which alone ends the verification with status 1.
+TEST_F(VerifyScenario, TheLogShowsWhetherACatalogueWasAlteredSinceItWasWritten) {
+  const std::string log = elsewhere.at("runs.log");
+  catalogue({"-r", "-w", "0", "-m", "-o", elsewhere.at("list.txt"), "-1", log});
+  auto verify_with_log = [&](const std::string& name) {
+    return run_tallysum(
+        {.args = {"--verify", elsewhere.at(name), "--log", log}, .directory = tree.path()});
+  };
+  ProgramResult result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue matches its log entry\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 0);
+  // Appended: the last run's entry holds the digest of the whole file.
+  catalogue({"-r", "-w", "0", "-m", "-O", elsewhere.at("list.txt"), "-1", log});
+  result = run_tallysum({.args = {"--verify", elsewhere.at("list.txt")},
+                         .directory = tree.path(),
+                         .environment = {"ACCT=" + log}});
+  EXPECT_NE(result.err.find("Catalogue matches its log entry\n"), std::string::npos) << result.err;
+  EXPECT_EQ(result.status, 0);
+
+  const std::string text = read_file(elsewhere.at("list.txt"));
+  elsewhere.write("copy.txt", text);
+  result = verify_with_log("copy.txt");
+  EXPECT_EQ(result.err.rfind("No log entry for this catalogue\n", 0), 0U) << result.err;
+
+  std::string edited = text;
+  // In the last run: b.txt's MD5 ("bravo") made that of "BRAVO", and d.txt's record removed.
+  const std::size_t digest = edited.rfind("FD9AB41E47A9EF4F6477A8A000BF404F");
+  ASSERT_NE(digest, std::string::npos);
+  edited.replace(digest, 32, "7C2AE9A55A2F2D6E7B2A0E5E3B23B4D1");
+  const std::size_t record = edited.rfind(tree.at("d.txt"));
+  edited.erase(record, edited.find('\n', record) + 1 - record);
+  elsewhere.write("list.txt", edited);
+  result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("b.txt") + " (MD5)\nNEW " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1);
+
+  std::string summary_only = text;
+  summary_only.replace(summary_only.rfind("Elapsed"), 7, "ELAPSED");
+  elsewhere.write("list.txt", summary_only);
+  result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 1);
+  result = run_tallysum(
+      {.args = {"--compare", elsewhere.at("copy.txt"), elsewhere.at("list.txt"), "--log", log}});
+  EXPECT_NE(result.err.find("Catalogue altered since it was written (" + elsewhere.at("list.txt") +
+                            ")\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.status, 1);
+}
+
 TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
   catalogue({"-r", "-w", "0", "-ta", "-o", elsewhere.at("list.txt")});
   for (int pass = 0; pass < 2; ++pass) {
