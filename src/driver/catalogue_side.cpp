@@ -1,6 +1,7 @@
 #include "driver/catalogue_side.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "config/completion.h"
@@ -183,6 +184,19 @@ bool catalogue_altered(const std::string& log, const CatalogueHead& head,
   }
   std::fprintf(message_stream, "%s%s\n", log_verdict_text(verdict), label.c_str());
   return verdict == LogVerdict::kAltered;
+}
+
+bool header_zone(const std::string& started, long* offset_seconds, bool* daylight) {
+  const std::size_t colon = started.rfind(':');
+  const std::size_t close = started.rfind(')');
+  if (colon == std::string::npos || close == std::string::npos || close < colon) return false;
+  char* end = nullptr;
+  const std::string hours = started.substr(colon + 1, close - colon - 1);
+  const long value = std::strtol(hours.c_str(), &end, 10);
+  if (end == hours.c_str()) return false;
+  *offset_seconds = value * 3600;
+  *daylight = *end == '*';
+  return true;
 }
 
 NameStyle catalogue_name_style(const CatalogueHead& head) {

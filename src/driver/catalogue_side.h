@@ -39,6 +39,10 @@ void read_catalogue_settings(const std::vector<std::string>& given,
 bool catalogue_altered(const std::string& log, const CatalogueHead& head,
                        const std::vector<std::string>& paths, const std::string& label);
 
+// "(EST/EDT:5*)" at the end of a "Started" line: the writer's standard offset in hours west
+// of Greenwich, and whether its zone had a daylight rule. False when the line has none.
+bool header_zone(const std::string& started, long* offset_seconds, bool* daylight);
+
 // The name style of the catalogue's writer, as its echoed program path shows it.
 NameStyle catalogue_name_style(const CatalogueHead& head);
 

@@ -21,9 +21,6 @@
 
 namespace {
 
-// The records looked at before the merge, for the zone their times are written in.
-constexpr std::size_t kFirstRecords = 32;
-
 // The columns a catalogue's records hold, by the names a CHANGED line gives them.
 struct Held {
   std::vector<std::string> digests;
@@ -109,6 +106,7 @@ struct Side {
   NameStyle style = NameStyle::kThisSystem;
   std::unique_ptr<CatalogueRecords> records;
   bool altered = false;  // since its log entry was written
+  long to_utc = 0;       // seconds its times are moved by to name UTC
 };
 
 void open_side(const VerifyRequest& request, std::size_t index, Side* side) {
@@ -174,24 +172,47 @@ NameStyle compared_style(const Side& a, const Side& b) {
   return a.style == NameStyle::kThisSystem ? b.style : a.style;
 }
 
-std::string first_zone(const std::deque<MergeRecord>& first) {
-  for (const MergeRecord& record : first) {
-    if (!record.facts.zone.empty()) return record.facts.zone;
-  }
-  return "";
+// The offset west of Greenwich a catalogue's times are local at: a data catalogue's and a
+// UTC one's name instants already; a fixed-width one's header says its writer's standard
+// offset. False when it does not tell.
+bool written_offset(const Side& side, long* offset, bool* daylight) {
+  *offset = 0;
+  *daylight = false;
+  const Settings& s = side.written_with;
+  if (s.record_format != RecordFormat::kFixedWidth || s.zulu != 0) return true;
+  return header_zone(side.head.started_line, offset, daylight);
 }
 
-// Times are compared as written: a catalogue of another zone shows other local times for
-// the same instants, which is said once rather than read as a change of every file.
-void say_zones(const Side& old_side, const std::deque<MergeRecord>& old_first, const Side& new_side,
-               const std::deque<MergeRecord>& new_first, const Held& both) {
-  const std::string was = first_zone(old_first);
-  const std::string now = first_zone(new_first);
-  if (both.stamps.empty() || was.empty() || now.empty() || was == now) return;
+// Catalogues written in two zones show other local times for the same instants: each side's
+// times are then taken to UTC at its zone's standard offset, and that is said once.
+void align_zones(Side* old_side, Side* new_side, const Held& both) {
+  long was = 0;
+  long now = 0;
+  bool was_daylight = false;
+  bool now_daylight = false;
+  if (both.stamps.empty() || !written_offset(*old_side, &was, &was_daylight) ||
+      !written_offset(*new_side, &now, &now_daylight) ||
+      (was == now && was_daylight == now_daylight)) {
+    return;
+  }
+  old_side->to_utc = was;
+  new_side->to_utc = now;
   std::fprintf(message_stream,
-               "Zone: %s's records say %s, %s's %s; their times are compared as written\n",
-               old_side.shown.c_str(), printable_text(was).c_str(), new_side.shown.c_str(),
-               printable_text(now).c_str());
+               "Zone: %s's times are local %ld hours west of Greenwich, %s's %ld; they are "
+               "compared as the instants they name at those standard offsets\n",
+               old_side->shown.c_str(), was / 3600, new_side->shown.c_str(), now / 3600);
+}
+
+// A record as compared: only the columns both hold, its times as instants where the zones
+// differ.
+void prepare(const Side& side, const Held& both, RecordFacts* facts) {
+  keep_only(both, facts);
+  if (side.to_utc == 0) return;
+  for (StampColumn& column : facts->stamps) {
+    if (!stamp_unset(column.stamp)) {
+      column.stamp = stamp_at(stamp_seconds(column.stamp) + side.to_utc);
+    }
+  }
 }
 
 }  // namespace
@@ -209,8 +230,7 @@ void say_zones(const Side& old_side, const std::deque<MergeRecord>& old_first, c
         side->reader, side->written_with, style == NameStyle::kThisSystem ? side->style : style,
         std::set<std::string>{}, side->shown);
   }
-  say_zones(old_side, old_side.records->read_ahead(kFirstRecords), new_side,
-            new_side.records->read_ahead(kFirstRecords), both);
+  align_zones(&old_side, &new_side, both);
   // Catalogues of two systems list a directory's entries in two orders.
   const bool by_directory = style == NameStyle::kThisSystem && old_side.style == new_side.style &&
                             !search_paths_overlap(old_side.written_with) &&
@@ -218,13 +238,13 @@ void say_zones(const Side& old_side, const std::deque<MergeRecord>& old_first, c
   RecordMerge merge(
       [&old_side, &both](MergeRecord* record) {
         if (!old_side.records->next(record)) return false;
-        keep_only(both, &record->facts);
+        prepare(old_side, both, &record->facts);
         return true;
       },
       [](const std::string& line) { write_output(line + "\n"); }, by_directory);
   MergeRecord record;
   while (new_side.records->next(&record)) {
-    keep_only(both, &record.facts);
+    prepare(new_side, both, &record.facts);
     merge.add_newer(std::move(record));
   }
   merge.finish();

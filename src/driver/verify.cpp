@@ -84,21 +84,6 @@ void check_bare_names_lie_here(const std::deque<MergeRecord>& first, const std::
          from_root_advice());
 }
 
-// "(EST/EDT:5*)" at the end of the "Started" line: the writer's standard offset in hours west
-// of Greenwich, and whether its zone had a daylight rule.
-bool header_zone(const std::string& started, long* offset_seconds, bool* daylight) {
-  const std::size_t colon = started.rfind(':');
-  const std::size_t close = started.rfind(')');
-  if (colon == std::string::npos || close == std::string::npos || close < colon) return false;
-  char* end = nullptr;
-  const std::string hours = started.substr(colon + 1, close - colon - 1);
-  const long value = std::strtol(hours.c_str(), &end, 10);
-  if (end == hours.c_str()) return false;
-  *offset_seconds = value * 3600;
-  *daylight = *end == '*';
-  return true;
-}
-
 // The zone column is compared once, not per record: a catalogue of another system names the
 // same zone its own way, and one of another zone shows other local times for the same
 // instants.

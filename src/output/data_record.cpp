@@ -44,32 +44,8 @@ FileTime raw_stamp(const FileTimes& times, char letter) {
                          : times.raw_last_access;
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t y, int m, int d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-// The date of a day counted from 1970-01-01.
-void civil_from_days(std::int64_t z, Stamp* date) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  date->year = static_cast<int>(yoe + era * 400 + (month <= 2));
-  date->month = month;
-  date->day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-}
-
 std::int64_t calendar_seconds(const CalendarTime& t) {
-  return days_from_civil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+  return stamp_seconds(Stamp{t.month, t.day, t.year, t.hour, t.minute, t.second});
 }
 
 // Whether `text` holds a whole UTF-8 sequence at `at`; its length in `length`.
@@ -206,14 +182,9 @@ bool read_iso_time(const std::string& text, Stamp* utc) {
   for (int field : fields) {
     if (field < 0) return false;
   }
-  const std::int64_t seconds = days_from_civil(fields[0], fields[1], fields[2]) * 86400 +
-                               fields[3] * 3600 + fields[4] * 60 + fields[5] - offset;
-  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-  const std::int64_t in_day = seconds - days * 86400;
-  civil_from_days(days, utc);
-  utc->hour = static_cast<int>(in_day / 3600);
-  utc->minute = static_cast<int>(in_day / 60 % 60);
-  utc->second = static_cast<int>(in_day % 60);
+  *utc = stamp_at(
+      stamp_seconds(Stamp{fields[1], fields[2], fields[0], fields[3], fields[4], fields[5]}) -
+      offset);
   return true;
 }
 

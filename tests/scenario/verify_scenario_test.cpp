@@ -109,6 +109,21 @@ TEST_F(VerifyScenario, TwoCataloguesAreComparedOnTheColumnsBothHold) {
   result = compare("new.txt", "new.txt");
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.status, 0) << result.err;
+  // The same tree catalogued in another zone, and as data: the same instants.
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"-r", "-w", "0", "-m", "-o", elsewhere.at("est.txt")},
+        std::vector<std::string>{"-r", "-m", "--format", "json", "-o",
+                                 elsewhere.at("list.json")}}) {
+    ASSERT_EQ(run_tallysum({.args = options, .directory = tree.path(), .environment = {"TZ=EST5"}})
+                  .status,
+              0);
+  }
+  for (const char* other : {"est.txt", "list.json"}) {
+    result = compare(other, "new.txt");
+    EXPECT_EQ(result.out, "") << other;
+    EXPECT_EQ(result.status, 0) << other << result.err;
+  }
+  EXPECT_NE(compare("est.txt", "new.txt").err.find("Zone: "), std::string::npos);
 
   const std::pair<const char*, const char*> unmatched[] = {
       {"crc.txt", "no digest kind in common (CRC-32 against MD5, SHA-1)"},
