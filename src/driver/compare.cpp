@@ -151,9 +151,8 @@ Held columns_to_compare(const Side& old_side, const Side& new_side) {
   const Held new_held = held_by(b);
   const Held both = in_both(old_held, new_held);
   if (both.digests.empty() && !old_held.digests.empty() && !new_held.digests.empty()) {
-    cannot_match(old_side, new_side,
-                 "they hold no digest kind in common (" + joined(old_held.digests) + " against " +
-                     joined(new_held.digests) + ")");
+    const std::string kinds = joined(old_held.digests) + " against " + joined(new_held.digests);
+    cannot_match(old_side, new_side, "they hold no digest kind in common (" + kinds + ")");
   }
   for (const Side* side : {&old_side, &new_side}) {
     const std::vector<std::string> left_out =

@@ -146,7 +146,8 @@ bool facts_of(const std::map<std::string, std::string>& fields, RecordFacts* fac
   *facts = RecordFacts{};
   facts->name = value("name");
   if (facts->name.empty()) return false;
-  if (!value("stream").empty()) facts->name += ":" + value("stream");
+  const std::string stream = value("stream");
+  if (!stream.empty()) facts->name.append(":").append(stream);
   for (DigestKind kind : kAllDigestKinds) {
     for (const auto& [column, text] : fields) {
       DigestKind named;

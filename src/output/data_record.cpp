@@ -115,7 +115,8 @@ std::string data_record(const DataFields& fields) {
   // A value of JSON is quoted unless it is a number or null; CSV leaves an empty field.
   auto add = [&](const std::string& key, const std::string& value, bool quoted) {
     if (csv) {
-      out += (first ? "" : ",") + csv_field(value);
+      if (!first) out += ',';
+      out += csv_field(value);
     } else if (!(key == "stream" && value.empty())) {
       append_json_value(&out, key, quoted || !value.empty() ? value : "null", quoted);
     }

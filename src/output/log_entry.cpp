@@ -68,8 +68,8 @@ bool check_against_log(const std::string& log_path, const std::string& started,
   std::string text;
   std::string why;
   if (!read_text_file(log_path, &text, &why)) {
-    *problem =
-        "The log " + printable_text(log_path) + " cannot be read" + (why.empty() ? "" : ": " + why);
+    const std::string shown = printable_text(log_path);
+    *problem = "The log " + shown + " cannot be read" + (why.empty() ? "" : ": " + why);
     return false;
   }
   const std::string file = last_component(paths[0]);

@@ -284,7 +284,9 @@ TEST(RecordsScenario, DataRecordsAreReadBackWholeByCsvAndJsonReaders) {
   // Header and summary on standard error, the records alone on standard output.
   EXPECT_NE(csv.err.find("\nStarted "), std::string::npos) << csv.err;
   EXPECT_EQ(csv.out.find("Started"), std::string::npos);
-  if (streams) EXPECT_EQ(by_name.count(tree.at("a.txt") + ":one"), 1U);
+  if (streams) {
+    EXPECT_EQ(by_name.count(tree.at("a.txt") + ":one"), 1U);
+  }
 
   TempDir place;
   std::vector<std::string> json_options = options;
