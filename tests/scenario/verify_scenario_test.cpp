@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "support/disk_setup.h"
 #include "support/file_stamps.h"
+#include "support/reference_digest.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -671,6 +672,25 @@ TEST_F(VerifyScenario, ACatalogueContinuedOverDisksIsVerifiedFromItsFilesInOrder
   EXPECT_EQ(result.status, 10);
   EXPECT_NE(result.err.find("goes on on another disk: name its file too"), std::string::npos)
       << result.err;
+
+  // The run's log entry keeps one digest per disk, in disk order: each disk is checked.
+  const std::string one = reference_digest("sha256", elsewhere.at("disk1.txt"));
+  const std::string two = reference_digest("sha256", elsewhere.at("disk2.txt"));
+  if (one.empty() || two.empty()) GTEST_SKIP() << kReferenceSource << " gives no SHA-256";
+  elsewhere.write("runs.log", "\n" + std::string(59, '*') + "\n\n" + lines[1] +
+                                  "\ntallysum -r -o A:\\disk1.txt \n\n  Catalogue SHA-256: " + one +
+                                  "\n  Catalogue SHA-256: " + two + "\n" + std::string(53, '*') +
+                                  "\n");
+  const std::vector<std::string> both = {"--verify", elsewhere.at("disk1.txt"),
+                                         elsewhere.at("disk2.txt"), "--log",
+                                         elsewhere.at("runs.log")};
+  result = run_tallysum({.args = both, .directory = tree.path()});
+  EXPECT_EQ(result.err.rfind("Catalogue matches its log entry\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 0);
+  elsewhere.write("disk2.txt", as_written(second + " "));
+  result = run_tallysum({.args = both, .directory = tree.path()});
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 1);
 }
 
 // A catalogue written on the other system, or in another zone: its names compare in the form
