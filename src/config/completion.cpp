@@ -23,4 +23,6 @@ void complete_settings() {
   }
   if (settings.show_times) settings.path_only = 0;
   if (!settings.recurse) settings.name_only = 1;
+  // Data records show whole names: there is no column width to fit.
+  if (settings.record_format != RecordFormat::kFixedWidth) settings.auto_width = 0;
 }

@@ -208,7 +208,10 @@ int long_options(int count) {
   say("--verify catalogue [options] [--root dir]: compare a catalogue with the disk\n");
   say("      now: a CHANGED (columns), MISSING, NEW or UNREADABLE line per difference;\n");
   say("      exit status 0 if none, 1 if any, 10 if it can't be matched\n");
-  return after_group(count, 3);
+  say("--compare old new [options]: the same lines for two catalogues, no disk read\n");
+  say("--format csv|json: records as CSV with a header row or as JSON Lines, full paths\n");
+  say("--log file with either: whether the run's log entry shows the catalogue altered\n");
+  return after_group(count, 6);
 }
 
 }  // namespace

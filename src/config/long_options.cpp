@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "run/settings.h"
 
@@ -22,6 +23,19 @@ bool read_job_count(const std::string& text, int* jobs) {
   if (value < 1 || value > kMaxJobs) return false;
   *jobs = value;
   return true;
+}
+
+bool read_format(const std::string& text) {
+  const std::pair<const char*, RecordFormat> formats[] = {{"fixed", RecordFormat::kFixedWidth},
+                                                          {"csv", RecordFormat::kCsv},
+                                                          {"json", RecordFormat::kJson}};
+  for (const auto& [name, format] : formats) {
+    if (text == name) {
+      settings.record_format = format;
+      return true;
+    }
+  }
+  return false;
 }
 
 // "--name=value" or "--name value"; false when no value follows.
@@ -57,6 +71,13 @@ int parse_long_option(int argc, char** argv, int index, std::string* problem) {
       return index;
     }
     settings.jobs = jobs;
+    return index;
+  }
+  if (names(arg, "--format")) {
+    std::string value;
+    if (!take_value(argc, argv, &index, "--format", &value) || !read_format(value)) {
+      *problem = "Option --format needs csv, json or fixed";
+    }
     return index;
   }
   *problem = "Unknown option " + arg;

@@ -589,11 +589,13 @@ void open_environment_log() {
   open_accounting_log(equals_ignoring_case(value, "ON") ? kDefaultAccountingFile : value);
 }
 
-// --verify makes a run of its own and stands only first; every other long option stands where
-// the letters may.
+// --verify and --compare make runs of their own and stand only first; every other long option
+// stands where the letters may.
 int long_option(int argc, char** argv, int index) {
-  if (std::string(argv[index]) == kVerifyOption) {
-    option_error(std::string(kVerifyOption) + " must be the first argument", OnMissing::kPlain);
+  for (const char* first_only : {kVerifyOption, kCompareOption}) {
+    if (std::string(argv[index]) == first_only) {
+      option_error(std::string(first_only) + " must be the first argument", OnMissing::kPlain);
+    }
   }
   std::string problem;
   index = parse_long_option(argc, argv, index, &problem);

@@ -20,6 +20,7 @@ void parse_command_line(int argc, char** argv);
 
 // `tallysum --verify CATALOGUE`.
 inline constexpr const char* kVerifyOption = "--verify";
+inline constexpr const char* kCompareOption = "--compare";
 // True when the argument begins an option: it begins with one of the platform's option
 // prefixes ('/' among them only where it cannot begin an absolute path).
 bool begins_option(const char* text);

@@ -22,10 +22,12 @@ struct UsageLine {
 // One line per long option, in the order a user meets them.
 constexpr UsageLine kLongOptions[] = {
     {"--jobs N", "read with N workers (default: per processor, at least 8)"},
+    {"--format csv|json", "records as CSV with a header row, or JSON Lines"},
     {"--verify CATALOGUE", "what changed on the disk since CATALOGUE was written"},
-    {"--root DIR", "where --verify takes relative search paths from"},
-    {"--help", "this summary"},
-    {"--version", "version, build and the digest kernels in use"},
+    {"--compare OLD NEW", "what differs between two catalogues, no disk read"},
+    {"  --root DIR", "with --verify: where relative search paths start"},
+    {"  --log FILE", "with either: whether the log shows a catalogue edited"},
+    {"--help, --version", "this summary; version, build and digest kernels in use"},
 };
 
 // The one-letter options by what they do; the paged screen of -? and the manual say more.

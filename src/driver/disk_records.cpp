@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "output/catalogue.h"
+#include "output/data_record.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
 #include "output/fixed_width.h"
@@ -62,7 +63,8 @@ bool DiskRecords::wanted(const Directory& dir, const DirEntry& entry) const {
 }
 
 std::string DiskRecords::key_of(std::string name) const {
-  name = without_trailing_spaces(std::move(name));
+  // A data record's name stands whole, padding never added.
+  if (!data_records()) name = without_trailing_spaces(std::move(name));
   return view_.style == NameStyle::kThisSystem ? name : neutral_name(name);
 }
 
@@ -78,7 +80,9 @@ FileTimes DiskRecords::times_of(const DirEntry& f) const {
     convert_file_times(at_offset(f.creation, offset), at_offset(f.last_access, offset),
                        at_offset(f.last_write, offset), &times, 1);
   } else {
-    convert_file_times(f.creation, f.last_access, f.last_write, &times, settings.zulu);
+    // Data records name instants: they are compared in UTC.
+    convert_file_times(f.creation, f.last_access, f.last_write, &times,
+                       data_records() ? 1 : settings.zulu);
   }
   return times;
 }
@@ -96,7 +100,7 @@ void DiskRecords::take_file(const Directory& dir, const DigestResult& digest) {
   values.name = key_of(file_record_name(dir, entry));
   // Both ways of shortening leave a path alone below eight characters of width.
   longest_path_ = std::max(longest_path_, full_path.size());
-  if (!settings.name_only && settings.name_width >= 8 &&
+  if (!data_records() && !settings.name_only && settings.name_width >= 8 &&
       full_path.size() > static_cast<std::size_t>(settings.name_width)) {
     names_shortened_ = true;
   }

@@ -40,12 +40,12 @@ bool shows_marker(const RecordFacts& facts) {
 
 }  // namespace
 
-std::string tally_line(const VerifyTally& t) {
+std::string tally_line(const VerifyTally& t, const char* verb) {
   std::string line;
   append_format(&line,
-                "Verified %zu records: %zu unchanged, %zu changed, %zu missing, %zu new, "
+                "%s %zu records: %zu unchanged, %zu changed, %zu missing, %zu new, "
                 "%zu unreadable",
-                t.unchanged + t.changed + t.missing + t.added + t.unreadable, t.unchanged,
+                verb, t.unchanged + t.changed + t.missing + t.added + t.unreadable, t.unchanged,
                 t.changed, t.missing, t.added, t.unreadable);
   return line;
 }

@@ -36,8 +36,9 @@ struct VerifyTally {
   bool differs() const { return changed + missing + added + unreadable > 0; }
 };
 
-// "Verified N records: A unchanged, B changed, C missing, D new, E unreadable"
-std::string tally_line(const VerifyTally& tally);
+// "Verified N records: A unchanged, B changed, C missing, D new, E unreadable", with `verb`
+// in place of "Verified".
+std::string tally_line(const VerifyTally& tally, const char* verb = "Verified");
 
 // The columns whose values differ, named as a CHANGED line names them: "size", "creation",
 // "last write", "short name", then the digest kinds ("MD5", "SHA-256"). Digests compare

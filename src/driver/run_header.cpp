@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "output/data_record.h"
 #include "output/file_times.h"
+#include "platform/platform.h"
 #include "run/output_stream.h"
 #include "run/run_state.h"
 #include "run/settings.h"
@@ -58,6 +60,13 @@ std::string log_header(const RunTimeTexts& texts) {
   return out;
 }
 
+// A run appending to a file that already holds records adds no second header row.
+bool continues_data_file() {
+  DirEntry facts;
+  return settings.output_target == 1 && settings.append_output != 0 &&
+         os().path_facts(settings.output_path, &facts) && facts.size > 0;
+}
+
 }  // namespace
 
 bool write_run_header() {
@@ -65,6 +74,13 @@ bool write_run_header() {
   if (!run_time_texts(&texts)) {
     std::fprintf(stderr, "\nCan't get timezone information\n");
     return false;
+  }
+  if (data_records()) {
+    // The output holds data only: the run is described on the console and in the log.
+    if (!continues_data_file()) write_output(data_header_row());
+    if (!settings.silent && output_is_stdout()) write_message(output_header(texts));
+    if (!settings.silent && settings.accounting_file != nullptr) write_log(log_header(texts));
+    return true;
   }
   if (settings.silent) return true;
   write_output(output_header(texts));

@@ -12,6 +12,7 @@
 #include "config/options.h"
 #include "config/verify_request.h"
 #include "digest/work_pool.h"
+#include "driver/compare.h"
 #include "driver/run_header.h"
 #include "driver/verify.h"
 #include "output/catalogue_digest.h"
@@ -155,6 +156,7 @@ void main_pass() {
   use_standard_output();
   message_stream = stderr;
   run.progress_on_terminal = os().stderr_is_terminal();
+  if (verifying && verify.compare) run_compare(verify);
   if (verifying) run_verify(verify);
 
   parse_command_line(static_cast<int>(run.argv.size()), words.data());

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "output/data_catalogue.h"
+#include "output/data_record.h"
 #include "output/file_times.h"
 #include "run/settings.h"
 
@@ -332,6 +334,8 @@ class Splitter {
 struct RecordLayouts::Forms {
   Layout layouts[3];
   char delimiter = ' ';
+  RecordFormat format = RecordFormat::kFixedWidth;
+  std::vector<std::string> data_columns;
 
   bool split(const std::string& record, std::vector<Column>* columns) const {
     for (const Layout& layout : layouts) {
@@ -342,16 +346,24 @@ struct RecordLayouts::Forms {
   }
 };
 
-RecordLayouts::RecordLayouts(const Settings& settings) : forms_(std::make_unique<Forms>()) {
+RecordLayouts::RecordLayouts(const Settings& settings, std::vector<std::string> columns)
+    : forms_(std::make_unique<Forms>()) {
   forms_->layouts[0] = file_layout(settings);
   forms_->layouts[1] = file_stream_layout(settings);
   forms_->layouts[2] = directory_stream_layout(settings);
   forms_->delimiter = settings.delimiter;
+  forms_->format = settings.record_format;
+  forms_->data_columns = columns.empty() ? data_columns(settings) : std::move(columns);
 }
 
 RecordLayouts::~RecordLayouts() = default;
 
 bool RecordLayouts::shows_times() const {
+  if (forms_->format != RecordFormat::kFixedWidth) {
+    const std::vector<std::string>& columns = forms_->data_columns;
+    return std::find(columns.begin(), columns.end(), "creation") != columns.end() ||
+           std::find(columns.begin(), columns.end(), "last_write") != columns.end();
+  }
   const Layout& file = forms_->layouts[0];
   return std::any_of(file.begin(), file.end(),
                      [](const ColumnRule& rule) { return rule.kind == ColumnKind::kTime; });
@@ -466,6 +478,7 @@ void RecordLayouts::file_facts(const ShownValues& values, RecordFacts* out) cons
   facts.digests.clear();
   facts.stamps.clear();
   facts.name = values.name;
+  if (forms_->format != RecordFormat::kFixedWidth) return data_facts(values, out);
   for (const ColumnRule& rule : forms_->layouts[0]) {
     switch (rule.kind) {
       case ColumnKind::kDigest:
@@ -491,7 +504,32 @@ void RecordLayouts::file_facts(const ShownValues& values, RecordFacts* out) cons
   }
 }
 
+// As a data record shows them: times as the instants they name, in UTC.
+void RecordLayouts::data_facts(const ShownValues& values, RecordFacts* facts) const {
+  facts->zone.clear();
+  facts->has_size = false;
+  facts->has_short_name = false;
+  for (const std::string& column : forms_->data_columns) {
+    DigestKind kind;
+    if (digest_column_kind(column, &kind)) {
+      facts->digests.push_back({digest_kind(kind).name, text_of(*values.digests, kind)});
+    } else if (column == "size") {
+      facts->has_size = true;
+      facts->size = values.size;
+    } else if (column == "creation" || column == "last_write") {
+      const char letter = column == "creation" ? 'c' : 'w';
+      facts->stamps.push_back({letter, stamp_of(*values.times, letter), true});
+    } else if (column == "short_name") {
+      facts->has_short_name = true;
+      facts->short_name = values.short_name;
+    }
+  }
+}
+
 bool RecordLayouts::read(const std::string& line, RecordFacts* facts) const {
+  if (forms_->format != RecordFormat::kFixedWidth) {
+    return read_data_record(line, forms_->format, forms_->data_columns, facts);
+  }
   std::vector<Column>& columns = columns_;
   if (!line.empty() && line[0] == '\\') {
     const std::string rest = line.substr(1);

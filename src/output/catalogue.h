@@ -91,7 +91,9 @@ struct ShownValues {
 // records read or compared with them.
 class RecordLayouts {
  public:
-  explicit RecordLayouts(const Settings& settings);
+  // Data records (--format csv or json) are read by `data_columns`, a CSV catalogue's header
+  // row; empty: the columns the settings give.
+  explicit RecordLayouts(const Settings& settings, std::vector<std::string> data_columns = {});
   ~RecordLayouts();
   RecordLayouts(const RecordLayouts&) = delete;
   RecordLayouts& operator=(const RecordLayouts&) = delete;
@@ -105,6 +107,7 @@ class RecordLayouts {
 
  private:
   struct Forms;
+  void data_facts(const ShownValues& values, RecordFacts* facts) const;
   friend bool split_any_record(const std::string&, const Settings&, std::vector<Column>*);
   std::unique_ptr<Forms> forms_;
   mutable std::vector<Column> columns_;  // reused from record to record

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <deque>
 
+#include "output/data_catalogue.h"
 #include "platform/platform.h"
 #include "run/termination.h"
 #include "run/text_format.h"
@@ -145,6 +146,11 @@ bool CatalogueReader::prescan_first(std::string* problem) {
   bool ends_continued = false;
   std::string line;
   for (; lines.next(&line); ++index) {
+    if (index == 0 && data_catalogue_start(line, &head_.format, &head_.columns)) {
+      // Data only: no header, no runs, no summary, no continuation.
+      records_offset_ = head_.format == RecordFormat::kCsv ? lines.offset() : 0;
+      return true;
+    }
     window.push_back({line, index});
     if (window.size() > 4) window.pop_front();
     if (in_records) {
@@ -219,6 +225,19 @@ bool CatalogueReader::open_records(std::size_t index, std::uint64_t offset, std:
 }
 
 bool CatalogueReader::next_record(std::string* line, std::string* problem) {
+  if (!next_line(line, problem)) return false;
+  std::string more;
+  while (head_.format == RecordFormat::kCsv && csv_record_open(*line)) {
+    if (lines_ == nullptr || !lines_->next(&more)) {
+      *problem = "its last record ends inside a quoted field";
+      return false;
+    }
+    *line += "\n" + more;
+  }
+  return true;
+}
+
+bool CatalogueReader::next_line(std::string* line, std::string* problem) {
   while (lines_ != nullptr) {
     if (lines_->next(line) && !line->empty()) return true;
     if (lines_->failed()) {

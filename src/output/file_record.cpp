@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "output/banner.h"
+#include "output/data_record.h"
 #include "output/destinations.h"
 #include "output/file_times.h"
 #include "output/fixed_width.h"
@@ -101,6 +102,7 @@ bool passes(const Directory& dir, const DirEntry& facts) {
 }  // namespace
 
 std::string file_record_name(const Directory& dir, const DirEntry& entry) {
+  if (data_records()) return dir.path + entry.name;
   const NameTexts names = name_texts(entry.name, dir.path + entry.name);
   if (settings.name_only) return names.bare;
   if (settings.name_width > 8 &&
@@ -163,6 +165,45 @@ void report_digest_outcome(DigestOutcome outcome, const std::string& path) {
 
 namespace {
 
+// An interrupt during the reading ends the run in the record's making, before a record with a
+// wrong digest column can be written.
+void report_reading(const std::string& full_path, const DigestResult& digest) {
+  report_digest_outcome(digest.outcome, full_path);
+  report_reset(full_path, digest);
+  check_interrupt();
+  records_on_disk += 1;
+}
+
+std::string fixed_width_record(const Directory& dir, const DigestResult& digest) {
+  const DirEntry& entry = digest.facts;
+  const std::string full_path = dir.path + entry.name;
+  const NameTexts names = name_texts(entry.name, full_path);
+  std::string record;
+  append_record_start(&record, names);
+  if (settings.name_after_digest == 0) append_leading_name(&record, names);
+  report_reading(full_path, digest);
+  append_digests(&record, digest.texts);
+  if (settings.name_after_digest != 0) append_trailing_name(&record, names);
+  append_details(&record, entry, entry.name);
+  return record + "\n";
+}
+
+std::string data_file_record(const std::string& full_path, const DigestResult& digest) {
+  report_reading(full_path, digest);
+  const DirEntry& entry = digest.facts;
+  FileTimes times;
+  times.raw_creation = entry.creation;
+  times.raw_last_access = entry.last_access;
+  times.raw_last_write = entry.last_write;
+  DataFields fields;
+  fields.name = full_path;
+  fields.digests = &digest.texts;
+  fields.size = entry.size;
+  fields.times = &times;
+  fields.short_name = entry.short_name.empty() ? entry.name : entry.short_name;
+  return data_record(fields) + "\n";
+}
+
 void pause_when_due() {
   if (settings.pause && (counters.file_count + 1) % page_length() == 0) pause_for_key();
 }
@@ -172,26 +213,13 @@ void write_record_of(const Directory& dir, DigestResult digest) {
   const DirEntry& entry = digest.facts;
   const std::string full_path = dir.path + entry.name;
   if (!gives_record(digest.outcome)) return report_digest_outcome(digest.outcome, full_path);
-  const NameTexts names = name_texts(entry.name, full_path);
-  std::string record;
-  append_record_start(&record, names);
-  if (settings.name_after_digest == 0) append_leading_name(&record, names);
-  // An interrupt during the reading ends the run here, before a record with a wrong digest
-  // column can be written.
-  report_digest_outcome(digest.outcome, full_path);
-  append_digests(&record, digest.texts);
-  report_reset(full_path, digest);
-  check_interrupt();
-  records_on_disk += 1;
-  if (settings.name_after_digest != 0) append_trailing_name(&record, names);
-  const DirEntry& facts = digest.facts;
-  append_details(&record, facts, entry.name);
-  record += "\n";
+  std::string record =
+      data_records() ? data_file_record(full_path, digest) : fixed_width_record(dir, digest);
   // Counted as the record goes out, so that a run ended during the digests counts exactly
   // the records it wrote.
   counters.file_count += 1;
-  counters.byte_total += facts.size;
-  write_record(record, 1, facts.size);
+  counters.byte_total += entry.size;
+  write_record(record, 1, entry.size);
   check_interrupt();
 
   note_record_length(record.size());

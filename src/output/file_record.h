@@ -26,7 +26,8 @@ void write_digested_record(const Directory& dir, const DigestResult& digest);
 bool gives_record(DigestOutcome outcome);
 
 // What the name column of `entry`'s record shows, without its padding and delimiter: the bare
-// name under name_only, else the full path shortened to the name width and cut to it.
+// name under name_only, else the full path shortened to the name width and cut to it; the
+// full path as it stands in a data record.
 std::string file_record_name(const Directory& dir, const DirEntry& entry);
 
 // A file this large takes long enough to read that the records before it should reach a

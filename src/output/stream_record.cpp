@@ -5,6 +5,7 @@
 #include <new>
 
 #include "digest/file_digest.h"
+#include "output/data_record.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
@@ -117,14 +118,20 @@ void write_file_stream_record(const Directory& dir, const DirEntry& file,
   }
 }
 
-// Every chosen digest among MD5, CRC-32 and SHA-1, of the whole stream and never lowered.
-DigestOutcome append_directory_stream_digests(std::string* record, const Directory& parent,
-                                              const std::string& name, const StreamEntry& stream) {
+// The chosen digests among MD5, CRC-32 and SHA-1 of a directory's stream, of the whole stream
+// and never lowered.
+DigestRequest directory_stream_request() {
   const DigestRequest all = file_digest_request();
   DigestRequest request;  // the whole stream
   request.md5 = all.md5;
   request.crc32 = all.crc32;
   request.sha1 = all.sha1;
+  return request;
+}
+
+DigestOutcome append_directory_stream_digests(std::string* record, const Directory& parent,
+                                              const std::string& name, const StreamEntry& stream) {
+  const DigestRequest request = directory_stream_request();
   if (kind_count(request) == 0) return DigestOutcome::kDone;
   DigestResult digest = digest_stream(parent, name, stream_bare_name(stream.name), request);
   FixedWidthRenderer line(RecordKind::kDirectoryStream, record);
@@ -144,6 +151,19 @@ void append_directory_stream_details(std::string* record, const StreamEntry& str
     line.zone();
   }
   if (settings.dos_name) line.short_name("");
+}
+
+std::string data_stream_record(const std::string& carrier, const StreamEntry& stream,
+                               const DigestTexts& digests, const FileTimes& times,
+                               const std::string& short_name) {
+  DataFields fields;
+  fields.name = carrier;
+  fields.stream = stream_bare_name(stream.name);
+  fields.digests = &digests;
+  fields.size = stream.size;
+  fields.times = &times;
+  fields.short_name = short_name;
+  return data_record(fields);
 }
 
 std::string last_component(const std::string& path) {
@@ -172,10 +192,17 @@ StreamRecord file_stream_record(const Directory& dir, const DirEntry& file,
   made.text = stream_name_column(file.name, suffix, made.path);
   const FileTimes times =
       read_stream_times(dir, file.name, made.path, kFileStreamFiletimeLine, kFileStreamModule);
+  // As data, a stream shows every chosen digest, as its carrier does.
   DigestResult digest =
-      digest_stream(dir, file.name, stream_bare_name(stream.name), file_stream_request());
+      digest_stream(dir, file.name, stream_bare_name(stream.name),
+                    data_records() ? file_digest_request() : file_stream_request());
   made.outcome = digest.outcome;
   made.reset_failed = digest.reset_failed;
+  if (data_records()) {
+    made.text = data_stream_record(dir.path + file.name, stream, digest.texts, times,
+                                   file.short_name.empty() ? file.name : file.short_name);
+    return made;
+  }
   const DigestKind kind = the_kind(digest.texts);
   FixedWidthRenderer(RecordKind::kFileStream, &made.text).digest(kind, text_of(digest.texts, kind));
   if (!settings.path_only) append_file_stream_details(&made.text, stream, times, file);
@@ -189,6 +216,13 @@ StreamRecord directory_stream_record(const Directory& parent, const std::string&
   made.path = dir_path + suffix;
   const FileTimes times = read_stream_times(parent, name, made.path, kDirectoryStreamFiletimeLine,
                                             kDirectoryStreamModule);
+  if (data_records()) {
+    DigestResult digest =
+        digest_stream(parent, name, stream_bare_name(stream.name), directory_stream_request());
+    made.outcome = digest.outcome;
+    made.text = data_stream_record(dir_path, stream, digest.texts, times, "");
+    return made;
+  }
   made.text = stream_name_column(last_component(dir_path), suffix, made.path);
   made.outcome = append_directory_stream_digests(&made.text, parent, name, stream);
   if (!settings.path_only) append_directory_stream_details(&made.text, stream, times);

@@ -16,6 +16,9 @@ struct SizeLimit {
   bool operator==(const SizeLimit&) const = default;
 };
 
+// How records are written: the fixed-width catalogue, or data for other tools.
+enum class RecordFormat { kFixedWidth, kCsv, kJson };
+
 struct Settings {
   // The flat record of signed 32-bit fields, in their declared order.
   int date_filter = 0;
@@ -87,6 +90,8 @@ struct Settings {
   } attr_masks;
   // Workers that digest files (--jobs); 0: one per processor.
   int jobs = 0;
+  // --format.
+  RecordFormat record_format = RecordFormat::kFixedWidth;
 };
 
 // The widest name column a width option or key may ask for: a record is assembled whole in

@@ -133,7 +133,9 @@ void close_log() {
   const std::string output_file = output_is_stdout() ? "" : name;
   // The records first: the file summary counts only those that reached the output.
   bool written = write_gathered_output();
-  if (written && settings.output_target != 0 && settings.silent == 0) {
+  // Data records leave the output to the data alone.
+  if (written && settings.output_target != 0 && settings.silent == 0 &&
+      settings.record_format == RecordFormat::kFixedWidth) {
     write_output(file_summary(elapsed));
   }
   if (!finish_output()) written = false;

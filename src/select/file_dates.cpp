@@ -40,6 +40,47 @@ bool convert_stamp(FileTime raw, int zulu, Stamp* stamp) {
 
 }  // namespace
 
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t days_from_civil(std::int64_t y, int m, int d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+}  // namespace
+
+std::int64_t stamp_seconds(const Stamp& s) {
+  return days_from_civil(s.year, s.month, s.day) * 86400 + s.hour * 3600 + s.minute * 60 + s.second;
+}
+
+Stamp stamp_at(std::int64_t seconds) {
+  std::int64_t z = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t in_day = seconds - z * 86400;
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  Stamp stamp;
+  stamp.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  stamp.year = static_cast<int>(yoe + era * 400 + (stamp.month <= 2));
+  stamp.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  stamp.hour = static_cast<int>(in_day / 3600);
+  stamp.minute = static_cast<int>(in_day / 60 % 60);
+  stamp.second = static_cast<int>(in_day % 60);
+  return stamp;
+}
+
+bool stamp_unset(const Stamp& stamp) {
+  return stamp.month == 0;
+}
+
 int convert_file_times(FileTime creation, FileTime access, FileTime write, FileTimes* times,
                        int zulu) {
   times->raw_creation = creation;

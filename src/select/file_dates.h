@@ -16,6 +16,12 @@ struct Stamp {
   int second = 0;
 };
 
+// A stamp read as a UTC date and time, in seconds since 1970, and back.
+std::int64_t stamp_seconds(const Stamp& stamp);
+Stamp stamp_at(std::int64_t seconds);
+// Whether a stamp is the form of one never set (a zero month).
+bool stamp_unset(const Stamp& stamp);
+
 struct FileTimes {
   // Converted, in this order: last write, last access, creation.
   Stamp last_write;

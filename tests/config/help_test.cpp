@@ -82,10 +82,14 @@ TEST_F(Help, PagesTurnAfterTheGroupsThatFillThem) {
   }
   EXPECT_EQ(count_of(text, kPrompt), 8);
   // The last page holds the long options below its header (count 8): the header's own line
-  // end and the two after it, the three lines of --verify, and 30 - 11 before the closing box.
+  // end and the two after it, the three lines of --verify, the lines of --compare and
+  // --format and --log, and 30 - 14 before the closing box.
   EXPECT_NE(text.find("\u255D\n\n\n--verify catalogue [options] [--root dir]: ", at),
             std::string::npos);
-  EXPECT_NE(text.find("if it can't be matched\n" + std::string(19, '\n') + "  \u2554", at),
+  EXPECT_NE(text.find("if it can't be matched\n--compare old new [options]: "), std::string::npos);
+  EXPECT_NE(text.find("no disk read\n--format csv|json: "), std::string::npos);
+  EXPECT_NE(text.find("full paths\n--log file with either: "), std::string::npos);
+  EXPECT_NE(text.find("catalogue altered\n" + std::string(16, '\n') + "  \u2554", at),
             std::string::npos);
 }
 

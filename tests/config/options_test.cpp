@@ -363,8 +363,10 @@ TEST_F(Options, HelpAndVersionAnswerOnStandardOutputAndEndWithStatusZero) {
   set_environment("ACCT", dir.at("environment.log").c_str());
   EXPECT_EXIT(parse_in_child({"-k", "--help", "-?"}), testing::ExitedWithCode(0),
               ContainsPattern("^Usage: tallysum .*\nSelection .*\nDigests .*\nColumns .*"
-                              "\nOutput .*\nLong options\n  --jobs N .*\n  --verify CATALOGUE .*"
-                              "\n  --help .*\n  --version .*\nExamples\n.* -o list.txt .*"
+                              "\nOutput .*\nLong options\n  --jobs N .*\n  --format .*"
+                              "\n  --verify CATALOGUE .*\n  --compare OLD NEW .*"
+                              "\n    --root DIR .*\n    --log FILE .*"
+                              "\n  --help, --version .*\nExamples\n.* -o list.txt .*"
                               "\n  tallysum --verify list.txt .*\n  tallysum --compare OLD.TXT "
                               "NEW.TXT .*\n.*Manual: [^\n]+\n$"));
   // One screen: at most 24 lines of at most 80 columns.
@@ -420,6 +422,9 @@ TEST_F(Options, VerifyTakesItsCataloguesThenTheOptionsThatFollowThem) {
       {{"/bin/tallysum", "--verify", "A", "--root=/y", "--jobs=3", "--other"},
        true,
        {{"A"}, "/y", {"--other"}, {"--jobs=3"}}},
+      {{"/bin/tallysum", "--compare", "old", "new", "-m", "--log", "runs.log"},
+       true,
+       {{"old", "new"}, "", {"-m"}, {}, "runs.log", true}},
       {{"/bin/tallysum", "-r"}, false, {}},
       {{"/bin/tallysum", "-r", "--verify", "list.txt"}, false, {}},  // parse_command_line's error
       {{"/bin/tallysum"}, false, {}},
@@ -433,12 +438,18 @@ TEST_F(Options, VerifyTakesItsCataloguesThenTheOptionsThatFollowThem) {
     EXPECT_EQ(found.root, c.expected.root);
     EXPECT_EQ(found.record_options, c.expected.record_options);
     EXPECT_EQ(found.run_options, c.expected.run_options);
+    EXPECT_EQ(found.compare, c.expected.compare) << c.args[1];
+    EXPECT_EQ(found.log, c.expected.log) << c.args.back();
   }
   const std::pair<std::vector<std::string>, const char*> refused[] = {
       {{"/bin/tallysum", "--verify"}, "^No catalogue to verify\nUsage: --verify CATALOGUE"},
       {{"/bin/tallysum", "--verify", "-r"}, "^No catalogue to verify"},
       {{"/bin/tallysum", "--verify", ""}, "^A catalogue's name is empty"},
       {{"/bin/tallysum", "--verify", "a", "--root"}, "^Option --root needs a directory"},
+      {{"/bin/tallysum", "--compare", "old"}, "^--compare takes two catalogues"},
+      {{"/bin/tallysum", "--compare", "a", "b", "c"}, "^--compare takes two catalogues"},
+      {{"/bin/tallysum", "--compare", "a", "b", "--root", "/x"}, "^--compare reads no disk"},
+      {{"/bin/tallysum", "--verify", "a", "--log"}, "^Option --log needs the accounting log"},
   };
   for (auto [args, message] : refused) {
     std::vector<char*> argv = words_of(args);
@@ -487,6 +498,9 @@ TEST_F(Options, QuietlyParsedWordsOpenNothingAskNothingAndEndNothing) {
       {{"-G99999999999999999999"}, "Option -G needs a value no greater than"},
       {{"--jobs", "0"}, "Option --jobs needs a number of workers from 1 to 1024"},
       {{"--verify", "x"}, "--verify must be the first argument"},
+      {{"--compare", "x", "y"}, "--compare must be the first argument"},
+      {{"--format", "xml"}, "Option --format needs csv, json or fixed"},
+      {{"--format"}, "Option --format needs csv, json or fixed"},
       {{"-l", "xx-yy"}, "Option -l needs a date such as mm-dd-yyyy, not \"xx-yy\""},
   };
   for (auto [words, problem] : problems) {

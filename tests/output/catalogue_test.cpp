@@ -4,10 +4,13 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/completion.h"
 #include "output/catalogue_reader.h"
+#include "output/data_catalogue.h"
+#include "output/data_record.h"
 #include "output/destinations.h"
 #include "output/file_record.h"
 #include "output/file_times.h"
@@ -306,6 +309,62 @@ TEST(ReadRecord, EscapedLinesAreReadBackAndOtherLinesAsTheyStand) {
   }
   RecordFacts facts;
   EXPECT_FALSE(read_record("\\" + line("x").substr(0, 30), settings, &facts));
+}
+
+// Times of data records name instants: whatever offset they were written with, they come back
+// as the same UTC date and time, across days, leap days and 1970; a text of another form is
+// refused rather than half read.
+TEST(ReadRecord, DataTimesComeBackAsTheInstantsTheyName) {
+  const std::pair<const char*, Stamp> instants[] = {
+      {"2005-10-20T14:03:07.1234567-04:00", {10, 20, 2005, 18, 3, 7}},
+      {"1969-12-31T23:30:00.0000000-01:00", {1, 1, 1970, 0, 30, 0}},
+      {"2000-03-01T00:10:00.5+05:30", {2, 29, 2000, 18, 40, 0}},
+      {"2005-01-02T13:45:10Z", {1, 2, 2005, 13, 45, 10}},
+  };
+  for (const auto& [text, expected] : instants) {
+    Stamp utc;
+    ASSERT_TRUE(read_iso_time(text, &utc)) << text;
+    EXPECT_EQ(std::tie(utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second),
+              std::tie(expected.year, expected.month, expected.day, expected.hour, expected.minute,
+                       expected.second))
+        << text;
+  }
+  for (const char* bad :
+       {"2005-10-20 14:03:07+00:00", "2005-10-20T14:03:07+4", "2005-1x-20T14:03:07Z"}) {
+    Stamp utc;
+    EXPECT_FALSE(read_iso_time(bad, &utc)) << bad;
+  }
+  const FileTime raw =
+      (1104673510ULL + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond + 1234567;
+  EXPECT_EQ(iso_time(raw, true), "2005-01-02T13:45:10.1234567+00:00");
+}
+
+// A name holding a comma, a quote and a line end, a stream, and a byte that is no UTF-8 come
+// back whole from both forms; a row of the wrong width does not fit.
+TEST(ReadRecord, DataRecordsGiveBackWhatTheirWriterWrote) {
+  const std::string name = std::string("/d/we,ird \"q\"\nname\x85.txt");
+  const std::vector<std::string> columns = {"name", "stream", "md5", "size", "last_write"};
+  const std::string md5 = "0CC175B9C0F1B6A831C399E269772661";
+  const std::string csv = csv_field(name) + ",one," + md5 + ",12,2005-01-02T08:45:10-05:00";
+  const std::string json = "{\"name\":" + json_string(name) + ",\"stream\":\"one\",\"md5\":\"" +
+                           md5 + "\",\"size\":12,\"last_write\":\"2005-01-02T13:45:10Z\"}";
+  EXPECT_NE(json.find("\\u0085"), std::string::npos) << json;
+  for (const auto& [format, text] :
+       {std::pair{RecordFormat::kCsv, csv}, std::pair{RecordFormat::kJson, json}}) {
+    RecordFacts facts;
+    ASSERT_TRUE(read_data_record(text, format, columns, &facts)) << text;
+    EXPECT_EQ(facts.name, name + ":one");
+    ASSERT_EQ(facts.digests.size(), 1u);
+    EXPECT_EQ(facts.digests[0].text, md5);
+    EXPECT_EQ(facts.size, 12);
+    ASSERT_EQ(facts.stamps.size(), 1u);
+    EXPECT_EQ(facts.stamps[0].stamp.hour, 13);
+  }
+  EXPECT_TRUE(csv_record_open(csv.substr(0, csv.find('\n'))));
+  EXPECT_FALSE(csv_record_open(csv));
+  RecordFacts facts;
+  EXPECT_FALSE(read_data_record(csv + ",extra", RecordFormat::kCsv, columns, &facts));
+  EXPECT_FALSE(read_data_record("x\"y,one," + md5 + ",12,", RecordFormat::kCsv, columns, &facts));
 }
 
 }  // namespace

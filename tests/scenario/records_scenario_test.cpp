@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 
 #include "platform/platform.h"
 #include "support/c_library.h"
+#include "support/data_reader.h"
 #include "support/file_stamps.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -231,6 +233,80 @@ TEST(RecordsScenario, OutputFileHoldsHeaderWithCommandLineRecordsAndFileSummary)
       text, std::regex(as_written("\n  [0-9]+ director(y|ies), 2 files, 1 bytes: "
                                   "\n  Elapsed:  0 hrs\\. 0 mins\\. [0-9]+ secs\\.\n\n$"))))
       << text;
+}
+
+// Data records read back with readers other than the program's: one header row, the columns
+// the options chose, whole names that hold a comma, a quote or a line end, sizes in bytes,
+// times with their offset; JSON Lines with the same values; named streams as records with a
+// stream field; an output file that holds the data and nothing else.
+TEST(RecordsScenario, DataRecordsAreReadBackWholeByCsvAndJsonReaders) {
+  TempDir tree;
+  make_tree(tree);
+  std::vector<std::string> names = {"a.txt", "empty.dat", "sub/h.txt"};
+#ifndef _WIN32
+  const std::string odd = "we,ird \"q\"\nname.txt";
+  tree.write(odd, "a");
+  ASSERT_TRUE(set_stamps(tree.at(odd), {kWrite}, {kWrite}));
+  names.push_back(odd);
+  const bool streams = set_xattr(tree.at("a.txt"), "user.one", "a");
+#else
+  const bool streams = false;
+#endif
+  const std::vector<std::string> options = {tree.path(), "-r", "-m", "-B", "-S"};
+  const std::map<std::string, std::string> expected_a = {
+      {"name", tree.at("a.txt")},
+      {"md5", kMd5A},
+      {"sha1", "86F7E437FAA5A7FCE15D1DDCB9EAEAEA377667B8"},
+      {"size", "1"},
+      {"last_write", "2005-01-02T08:45:10.0000000-05:00"},
+  };
+  const std::vector<std::string> columns = {"name", "stream", "md5", "sha1", "size", "last_write"};
+
+  std::vector<std::string> csv_options = options;
+  csv_options.insert(csv_options.end(), {"--format", "csv"});
+  ProgramResult csv = run_tallysum({.args = csv_options, .environment = {"TZ=EST5EDT"}});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  std::vector<std::vector<std::string>> rows;
+  ASSERT_TRUE(parse_csv(csv.out, &rows)) << csv.out;
+  ASSERT_EQ(rows.size(), 1 + names.size() + (streams ? 1 : 0)) << csv.out;
+  EXPECT_EQ(rows[0], columns);
+  std::map<std::string, std::map<std::string, std::string>> by_name;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    ASSERT_EQ(rows[r].size(), columns.size()) << r;
+    std::map<std::string, std::string> row;
+    for (std::size_t c = 0; c < columns.size(); ++c) row[columns[c]] = rows[r][c];
+    by_name[row["name"] + ":" + row["stream"]] = row;
+  }
+  for (const std::string& name : names) EXPECT_EQ(by_name.count(tree.at(name) + ":"), 1U) << name;
+  std::map<std::string, std::string> a = by_name[tree.at("a.txt") + ":"];
+  a.erase("stream");
+  EXPECT_EQ(a, expected_a);
+  // Header and summary on standard error, the records alone on standard output.
+  EXPECT_NE(csv.err.find("\nStarted "), std::string::npos) << csv.err;
+  EXPECT_EQ(csv.out.find("Started"), std::string::npos);
+  if (streams) {
+    EXPECT_EQ(by_name.count(tree.at("a.txt") + ":one"), 1U);
+  }
+
+  TempDir place;
+  std::vector<std::string> json_options = options;
+  json_options.insert(json_options.end(), {"--format", "json", "-o", place.at("list.json")});
+  ProgramResult json = run_tallysum({.args = json_options, .environment = {"TZ=EST5EDT"}});
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::vector<std::string> lines = lines_of(read_file(place.at("list.json")));
+  for (std::string& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the system's own line ends
+  }
+  ASSERT_EQ(lines.size(), rows.size() - 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::map<std::string, std::string> object;
+    ASSERT_TRUE(parse_json_object(lines[i], &object)) << lines[i];
+    // A file's own record has no stream key at all.
+    const std::string key = object["name"] + ":" + (object.count("stream") ? object["stream"] : "");
+    std::map<std::string, std::string> row = by_name[key];
+    if (row["stream"].empty()) row.erase("stream");
+    EXPECT_EQ(object, row) << key;
+  }
 }
 
 TEST(RecordsScenario, OutputThatCannotBeWrittenEndsWithWriteErrorInsteadOfSuccess) {

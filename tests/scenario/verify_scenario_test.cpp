@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "support/disk_setup.h"
 #include "support/file_stamps.h"
+#include "support/reference_digest.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -77,6 +78,168 @@ TEST_F(VerifyScenario, EachDifferenceIsReportedOnceInWalkOrderWithTheColumnsThat
   EXPECT_EQ(result.status, 1) << result.err;
   // Nothing of the repeated listing was written: the catalogue is as the run left it.
   EXPECT_EQ(read_file(elsewhere.at("list.txt")), written);
+}
+
+// Two catalogues of the same tree, a year apart: the same lines as a verification, the digest
+// kinds only one holds left out and said so, and catalogues that cannot be matched refused.
+TEST_F(VerifyScenario, TwoCataloguesAreComparedOnTheColumnsBothHold) {
+  catalogue({"-r", "-w", "0", "-m", "-o", elsewhere.at("old.txt")}, "old.txt");
+  catalogue({"-c", "-r", "-w", "0", "-o", elsewhere.at("crc.txt")}, "crc.txt");
+  catalogue({"-m", "-o", elsewhere.at("bare.txt")}, "bare.txt");
+  tree.write("b.txt", "BRAVO");
+  std::remove(tree.at("sub/c.txt").c_str());
+  tree.write("e.txt", "echo");
+  catalogue({"-r", "-w", "0", "-m", "-B", "-o", elsewhere.at("new.txt")}, "new.txt");
+  auto compare = [this](const char* older, const char* newer) {
+    return run_tallysum({.args = {"--compare", elsewhere.at(older), elsewhere.at(newer)}});
+  };
+
+  ProgramResult result = compare("old.txt", "new.txt");
+  EXPECT_EQ(result.out, "MISSING " + tree.at("sub/c.txt") + "\nCHANGED " + tree.at("b.txt") +
+                            " (last write, MD5)\nNEW " + tree.at("e.txt") + "\n");
+  EXPECT_NE(result.err.find("Left out of the comparison, held only by " + elsewhere.at("new.txt") +
+                            ": SHA-1\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("Compared 5 records: 2 unchanged, 1 changed, 1 missing, 1 new, "
+                            "0 unreadable\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.status, 1);
+
+  result = compare("new.txt", "new.txt");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 0) << result.err;
+  // The same tree catalogued in another zone, and as data: the same instants.
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"-r", "-w", "0", "-m", "-o", elsewhere.at("est.txt")},
+        std::vector<std::string>{"-r", "-m", "--format", "json", "-o",
+                                 elsewhere.at("list.json")}}) {
+    ASSERT_EQ(run_tallysum({.args = options, .directory = tree.path(), .environment = {"TZ=EST5"}})
+                  .status,
+              0);
+  }
+  for (const char* other : {"est.txt", "list.json"}) {
+    result = compare(other, "new.txt");
+    EXPECT_EQ(result.out, "") << other;
+    EXPECT_EQ(result.status, 0) << other << result.err;
+  }
+  EXPECT_NE(compare("est.txt", "new.txt").err.find("Zone: "), std::string::npos);
+
+  const std::pair<const char*, const char*> unmatched[] = {
+      {"crc.txt", "no digest kind in common (CRC-32 against MD5, SHA-1)"},
+      {"bare.txt", "one shows bare names and the other paths"},
+  };
+  for (const auto& [older, why] : unmatched) {
+    result = compare(older, "new.txt");
+    EXPECT_EQ(result.status, 10) << older << result.err;
+    EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << older;
+  }
+}
+
+// CSV and JSON catalogues are read back as the fixed-width one is: verified with the options
+// that follow their name in any zone (their times name instants), compared with each other,
+// and an edited copy (one digest changed, one row removed) is caught.
+TEST_F(VerifyScenario, DataCataloguesAreVerifiedAndComparedAndAnEditedOneIsCaught) {
+#ifndef _WIN32
+  tree.write("we,ird \"q\"\nname.txt", "odd");
+#endif
+  for (const char* format : {"csv", "json"}) {
+    const std::string name = std::string("list.") + format;
+    ProgramResult written =
+        run_tallysum({.args = {"-r", "-m", "-B", "--format", format, "-o", elsewhere.at(name)},
+                      .directory = tree.path()});
+    ASSERT_EQ(written.status, 0) << written.err;
+    ProgramResult result = run_tallysum({.args = {"--verify", elsewhere.at(name), "-r", "-m", "-B"},
+                                         .directory = tree.path(),
+                                         .environment = {"TZ=EST5EDT"}});
+    EXPECT_EQ(result.out, "") << format;
+    EXPECT_EQ(result.status, 0) << format << result.err;
+    result = verify(name);
+    EXPECT_EQ(result.status, 10) << format;
+    EXPECT_NE(result.err.find("do not say which directories its run walked"), std::string::npos)
+        << result.err;
+  }
+  ProgramResult result =
+      run_tallysum({.args = {"--compare", elsewhere.at("list.json"), elsewhere.at("list.csv")}});
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 0) << result.err;
+
+  std::string edited;
+  for (const std::string& line : lines_of(read_file(elsewhere.at("list.csv")))) {
+    if (line.find("d.txt") != std::string::npos) continue;
+    std::string row = line;
+    // b.txt's MD5 ("bravo") turned into that of "BRAVO".
+    const std::size_t at = row.find("FD9AB41E47A9EF4F6477A8A000BF404F");
+    if (at != std::string::npos) row.replace(at, 32, "7C2AE9A55A2F2D6E7B2A0E5E3B23B4D1");
+    edited += row + "\n";
+  }
+  ASSERT_NE(edited, read_file(elsewhere.at("list.csv")));
+  elsewhere.write("edited.csv", edited);
+  result =
+      run_tallysum({.args = {"--compare", elsewhere.at("list.json"), elsewhere.at("edited.csv")}});
+  EXPECT_EQ(result.out,
+            "CHANGED " + tree.at("b.txt") + " (MD5)\nMISSING " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1) << result.err;
+  result = run_tallysum({.args = {"--verify", elsewhere.at("edited.csv"), "-r", "-m", "-B"},
+                         .directory = tree.path()});
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("b.txt") + " (MD5)\nNEW " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1) << result.err;
+}
+
+// The log kept apart from the catalogues shows an edit of one: a digest changed and a record
+// removed, or only its summary touched, which alone ends the verification with status 1.
+TEST_F(VerifyScenario, TheLogShowsWhetherACatalogueWasAlteredSinceItWasWritten) {
+  const std::string log = elsewhere.at("runs.log");
+  catalogue({"-r", "-w", "0", "-m", "-o", elsewhere.at("list.txt"), "-1", log});
+  auto verify_with_log = [&](const std::string& name) {
+    return run_tallysum(
+        {.args = {"--verify", elsewhere.at(name), "--log", log}, .directory = tree.path()});
+  };
+  ProgramResult result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue matches its log entry\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 0);
+  // Appended: the last run's entry holds the digest of the whole file.
+  catalogue({"-r", "-w", "0", "-m", "-O", elsewhere.at("list.txt"), "-1", log});
+  result = run_tallysum({.args = {"--verify", elsewhere.at("list.txt")},
+                         .directory = tree.path(),
+                         .environment = {"ACCT=" + log}});
+  EXPECT_NE(result.err.find("Catalogue matches its log entry\n"), std::string::npos) << result.err;
+  EXPECT_EQ(result.status, 0);
+
+  const std::string text = read_file(elsewhere.at("list.txt"));
+  elsewhere.write("copy.txt", text);
+  result = verify_with_log("copy.txt");
+  EXPECT_EQ(result.err.rfind("No log entry for this catalogue\n", 0), 0U) << result.err;
+
+  std::string edited = text;
+  // In the last run: b.txt's MD5 ("bravo") made that of "BRAVO", and d.txt's record removed.
+  const std::size_t digest = edited.rfind("FD9AB41E47A9EF4F6477A8A000BF404F");
+  ASSERT_NE(digest, std::string::npos);
+  edited.replace(digest, 32, "7C2AE9A55A2F2D6E7B2A0E5E3B23B4D1");
+  const std::size_t record = edited.rfind(tree.at("d.txt"));
+  edited.erase(record, edited.find('\n', record) + 1 - record);
+  elsewhere.write("list.txt", edited);
+  result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.out, "CHANGED " + tree.at("b.txt") + " (MD5)\nNEW " + tree.at("d.txt") + "\n");
+  EXPECT_EQ(result.status, 1);
+
+  std::string summary_only = text;
+  summary_only.replace(summary_only.rfind("Elapsed"), 7, "ELAPSED");
+  elsewhere.write("list.txt", summary_only);
+  result = verify_with_log("list.txt");
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.status, 1);
+  result = run_tallysum(
+      {.args = {"--compare", elsewhere.at("copy.txt"), elsewhere.at("list.txt"), "--log", log}});
+  EXPECT_NE(result.err.find("Catalogue altered since it was written (" + elsewhere.at("list.txt") +
+                            ")\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.status, 1);
 }
 
 TEST_F(VerifyScenario, AnUnchangedTreeGivesNoLineAndReadingItDoesNotCount) {
@@ -522,6 +685,25 @@ TEST_F(VerifyScenario, ACatalogueContinuedOverDisksIsVerifiedFromItsFilesInOrder
   EXPECT_EQ(result.status, 10);
   EXPECT_NE(result.err.find("goes on on another disk: name its file too"), std::string::npos)
       << result.err;
+
+  // The run's log entry keeps one digest per disk, in disk order: each disk is checked.
+  const std::string one = reference_digest("sha256", elsewhere.at("disk1.txt"));
+  const std::string two = reference_digest("sha256", elsewhere.at("disk2.txt"));
+  if (one.empty() || two.empty()) GTEST_SKIP() << kReferenceSource << " gives no SHA-256";
+  elsewhere.write("runs.log", "\n" + std::string(59, '*') + "\n\n" + lines[1] +
+                                  "\ntallysum -r -o A:\\disk1.txt \n\n  Catalogue SHA-256: " + one +
+                                  "\n  Catalogue SHA-256: " + two + "\n" + std::string(53, '*') +
+                                  "\n");
+  const std::vector<std::string> both = {"--verify", elsewhere.at("disk1.txt"),
+                                         elsewhere.at("disk2.txt"), "--log",
+                                         elsewhere.at("runs.log")};
+  result = run_tallysum({.args = both, .directory = tree.path()});
+  EXPECT_EQ(result.err.rfind("Catalogue matches its log entry\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 0);
+  elsewhere.write("disk2.txt", as_written(second + " "));
+  result = run_tallysum({.args = both, .directory = tree.path()});
+  EXPECT_EQ(result.err.rfind("Catalogue altered since it was written\n", 0), 0U) << result.err;
+  EXPECT_EQ(result.status, 1);
 }
 
 // A catalogue written on the other system, or in another zone: its names compare in the form
