@@ -133,8 +133,16 @@ void refuse(const std::string& message) {
   terminate_run(kReadError);
 }
 
+namespace {
+const char* catalogue_use = "verified";
+}  // namespace
+
+void catalogues_are_compared() {
+  catalogue_use = "compared";
+}
+
 std::string catalogue_problem(const std::string& shown, const std::string& why) {
-  std::string text = "\nCatalogue " + shown + " cannot be verified: " + why;
+  std::string text = "\nCatalogue " + shown + " cannot be " + catalogue_use + ": " + why;
   if (text.back() != '\n') text += "\n";
   return text;
 }

@@ -19,8 +19,10 @@
 
 // Says `message` on the message stream and ends the run with reason 10.
 [[noreturn]] void refuse(const std::string& message);
-// "\nCatalogue SHOWN cannot be verified: WHY\n".
+// "\nCatalogue SHOWN cannot be verified: WHY\n", or "compared" once the run has said so.
 std::string catalogue_problem(const std::string& shown, const std::string& why);
+// The run compares two catalogues: problems say "cannot be compared".
+void catalogues_are_compared();
 
 // The settings the catalogue's run wrote its records with, completed as that run completed
 // them and made read-only: nothing is written, reset, paused for or asked. `given`: the

@@ -217,6 +217,7 @@ void prepare(const Side& side, const Held& both, RecordFacts* facts) {
 }  // namespace
 
 [[noreturn]] void run_compare(const VerifyRequest& request) {
+  catalogues_are_compared();
   Side old_side;
   Side new_side;
   open_side(request, 0, &old_side);

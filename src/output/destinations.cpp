@@ -103,7 +103,10 @@ void close_full_disk_file(const std::string& closing_line) {
 
 // Standard output named as the destination has no disk to change.
 void settle_continuation() {
+  // A closing line and a new file per disk would break CSV and JSON data apart: data fills
+  // one disk and ends there as a fixed disk does, its records whole.
   bool on = settings.output_target != 0 && !output_is_stdout() &&
+            settings.record_format == RecordFormat::kFixedWidth &&
             os().is_removable_drive(settings.output_path);
   continuation = on ? Continuation::kOn : Continuation::kOff;
 }

@@ -185,6 +185,13 @@ TEST_F(Destinations, ContinuationAppliesOnlyToAFileOnARemovableDrive) {
   settings.output_path = dir.at("gone/deeper/list.txt");
   set_up_disk_capacity();
   EXPECT_EQ(platform.free_space_queries.back(), dir.path());
+  // A closing line would break CSV or JSON data apart: data is never continued.
+  for (RecordFormat format : {RecordFormat::kCsv, RecordFormat::kJson}) {
+    settings.record_format = format;
+    set_up_disk_capacity();
+    EXPECT_FALSE(continuation_active());
+  }
+  settings.record_format = RecordFormat::kFixedWidth;
 
   finish_output();
   use_standard_output();  // standard output named as the destination has no disk to change

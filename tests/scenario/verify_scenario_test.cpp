@@ -136,6 +136,9 @@ TEST_F(VerifyScenario, TwoCataloguesAreComparedOnTheColumnsBothHold) {
     EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "") << older;
   }
+  result = compare("absent.txt", "new.txt");
+  EXPECT_EQ(result.status, 10) << result.err;
+  EXPECT_NE(result.err.find("absent.txt cannot be compared: "), std::string::npos) << result.err;
 }
 
 // CSV and JSON catalogues are read back as the fixed-width one is: verified with the options
