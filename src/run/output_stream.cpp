@@ -237,6 +237,11 @@ void write_output(const std::string& text) {
 }
 
 void write_stdout_message(const std::string& text) {
+  // Standard output that carries CSV or JSON records holds data only.
+  if (settings.record_format != RecordFormat::kFixedWidth) {
+    write_message(text);
+    return;
+  }
   if (output_is_stdout()) {
     write_output(text);
     flush_output();

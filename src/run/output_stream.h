@@ -28,7 +28,8 @@ bool output_is_stdout();
 void write_record(const std::string& text, int files, std::int64_t bytes);
 // Header, summary and other text of the output stream.
 void write_output(const std::string& text);
-// A message for standard output, in its place among the records when they go there too.
+// A message for standard output, in its place among the records when they go there too;
+// with CSV or JSON records, on the message stream, so that the data stays data.
 void write_stdout_message(const std::string& text);
 // A message for the message stream. After an interrupt, standard error may be the pipe that
 // stopped taking the records: the message then goes through the platform's write, which

@@ -191,6 +191,18 @@ TEST_F(AccountingLog, AnUnopenableStreamIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(said, "Can't open accounting file " + dir.at("log") + "\n");
   EXPECT_EQ(refusing.releases, 1);
   EXPECT_EQ(read_file(dir.at("log")), "earlier\n");
+
+  // Standard output that carries CSV or JSON holds data only: the message goes beside it.
+  settings.record_format = RecordFormat::kCsv;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  open_accounting_log(dir.at("log"));
+  flush_output();
+  said = testing::internal::GetCapturedStdout();
+  const std::string beside = testing::internal::GetCapturedStderr();
+  settings.record_format = RecordFormat::kFixedWidth;
+  EXPECT_EQ(said, "");
+  EXPECT_NE(beside.find("Can't open accounting file"), std::string::npos) << beside;
 }
 
 // Probing a named pipe for a trailing Ctrl-Z or an end mark would wait for a writer for ever,
