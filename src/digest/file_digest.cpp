@@ -66,14 +66,21 @@ bool helpers_stopping(const DigestRequest& request) {
 // regular file's `size` (kToTheEnd: none) ends the reading once a read reaches it, without a
 // further call: a file that grew meanwhile shows in its facts afterwards. A size says nothing
 // about content on its own (a file of the system's own making reports 0 and has bytes), so a
-// read below it goes on until the input ends.
-Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint64_t size) {
+// read below it goes on until the input ends. `ahead` (null: none) is the first read, done
+// already, at the start offset.
+Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint64_t size,
+               const FirstPiece* ahead = nullptr) {
   const std::uint64_t start = set->request.start;
   if (start >= limit) return Pass{};
-  // A position the system refuses would have the digest start at the wrong byte.
-  if (start != 0 && !os().seek_input(input, start)) return Pass{PassOutcome::kFailed};
+  // A read done ahead read at its offset and left the position where it was.
+  const bool seek = start != 0 || ahead != nullptr;
+  if (ahead == nullptr && start != 0 && !os().seek_input(input, start)) {
+    // A position the system refuses would have the digest start at the wrong byte.
+    return Pass{PassOutcome::kFailed};
+  }
   const std::uint64_t end = std::min(limit, size);
-  if (end > start && worth_splitting(set->request, end - start, set->request.helpers)) {
+  if (ahead == nullptr && end > start &&
+      worth_splitting(set->request, end - start, set->request.helpers)) {
     SplitRead read = split_read(input, set, end - start, *set->request.helpers);
     if (read.interrupted) return Pass{PassOutcome::kInterrupted};
     return Pass{read.failed ? PassOutcome::kFailed : PassOutcome::kComplete};
@@ -87,11 +94,22 @@ Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint
     }
     std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(limit - position, kReadSize));
-    bool failed = false;
-    std::size_t got = read_chunk(input, buffer, count, &failed);
-    if (failed) return Pass{failed_read()};
+    const unsigned char* bytes = buffer;
+    std::size_t got = 0;
+    if (reads == 1 && ahead != nullptr) {
+      bytes = ahead->bytes;
+      count = ahead->asked;
+      got = ahead->got;
+    } else {
+      if (reads == 2 && seek && ahead != nullptr && !os().seek_input(input, position)) {
+        return Pass{PassOutcome::kFailed};
+      }
+      bool failed = false;
+      got = read_chunk(input, buffer, count, &failed);
+      if (failed) return Pass{failed_read()};
+    }
     if (got == 0) break;
-    feed_digests(set, buffer, got);
+    feed_digests(set, bytes, got);
     position += got;
     note_reached(set->request, position);
     if (position == size) {
@@ -172,29 +190,17 @@ bool still_as_reached(InputHandle input, const DirEntry& reached) {
   return os().input_facts(input, &now) && same_file_state(reached, now);
 }
 
-// One open and one reading of a file, its facts taken from the open file before a byte is
-// read. The stamps go back through the same handle, and only over a file that did not change.
-DigestOutcome one_reading(const Directory& dir, const DirEntry& listed,
-                          const DigestRequest& request, const FileGate& gate,
-                          DigestResult* result) {
-  InputHandle input = open_for_digest(dir, listed.name, access_for(request));
-  if (input == nullptr) {
-    return looked_up(dir, listed, gate, DigestOutcome::kNotOpened, &result->facts);
-  }
-  DirEntry& facts = result->facts;
-  DigestOutcome outcome = DigestOutcome::kGone;  // no regular file, or not any more
-  if (os().input_facts(input, &facts)) {
-    name_as_listed(listed, &facts);
-    outcome = admitted(gate, facts);
-  }
-  if (outcome != DigestOutcome::kDone) {
-    os().close_input(input);
-    return outcome;
-  }
+// The reading of a file opened and admitted: read, checked for change, its stamps put back
+// through the same handle (only over a file that did not change), and closed.
+DigestOutcome read_admitted(OpenedFile& opened, const DigestRequest& request, DigestResult* result) {
+  InputHandle input = opened.input;
+  opened.input = nullptr;
+  const DirEntry& facts = opened.facts;
   DigestSet set;
   start_digests(&set, request);
-  Pass pass = read_pass(input, &set, pass_limit(request), static_cast<std::uint64_t>(facts.size));
-  outcome = outcome_of(pass.outcome);
+  Pass pass = read_pass(input, &set, pass_limit(request), static_cast<std::uint64_t>(facts.size),
+                        opened.ahead.bytes == nullptr ? nullptr : &opened.ahead);
+  DigestOutcome outcome = outcome_of(pass.outcome);
   if (outcome != DigestOutcome::kInterrupted) {
     bool unchanged = (pass.settled && !request.reset_times) || still_as_reached(input, facts);
     if (outcome == DigestOutcome::kDone && !unchanged) outcome = DigestOutcome::kChanged;
@@ -318,21 +324,58 @@ std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool*
   return static_cast<std::size_t>(got);
 }
 
-DigestResult digest_file(const Directory& dir, const DirEntry& listed, const DigestRequest& request,
-                         const FileGate& gate) {
-  DigestResult result;
-  if (nothing_to_read(request)) {
-    result.outcome = looked_up(dir, listed, gate, DigestOutcome::kDone, &result.facts);
-    return result;
+DigestOutcome open_admitted(const Directory& dir, const DirEntry& listed,
+                            const DigestRequest& request, const FileGate& gate,
+                            OpenedFile* opened) {
+  InputHandle input = open_for_digest(dir, listed.name, access_for(request));
+  if (input == nullptr) {
+    return looked_up(dir, listed, gate, DigestOutcome::kNotOpened, &opened->facts);
   }
-  result.outcome = one_reading(dir, listed, request, gate, &result);
+  DigestOutcome outcome = DigestOutcome::kGone;  // no regular file, or not any more
+  if (os().input_facts(input, &opened->facts)) {
+    name_as_listed(listed, &opened->facts);
+    outcome = admitted(gate, opened->facts);
+  }
+  if (outcome == DigestOutcome::kDone) {
+    opened->input = input;
+  } else {
+    os().close_input(input);
+  }
+  return outcome;
+}
+
+// A file that changed while it was read is read once more from what it is now; a second change
+// means it is being written.
+DigestResult digest_opened(const Directory& dir, const DirEntry& listed,
+                           const DigestRequest& request, const FileGate& gate, OpenedFile& opened,
+                           DigestOutcome opening) {
+  DigestResult result;
+  result.outcome = opening;
+  if (opening == DigestOutcome::kDone) result.outcome = read_admitted(opened, request, &result);
+  result.facts = opened.facts;
   if (result.outcome == DigestOutcome::kChanged) {
-    // Read once more from what the file is now; a second change means it is being written.
     result = DigestResult{};
-    result.outcome = one_reading(dir, listed, request, gate, &result);
+    OpenedFile again;
+    result.outcome = open_admitted(dir, listed, request, gate, &again);
+    if (result.outcome == DigestOutcome::kDone) {
+      result.outcome = read_admitted(again, request, &result);
+    }
+    result.facts = again.facts;
   }
   if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
   return result;
+}
+
+DigestResult digest_file(const Directory& dir, const DirEntry& listed, const DigestRequest& request,
+                         const FileGate& gate) {
+  if (nothing_to_read(request)) {
+    DigestResult result;
+    result.outcome = looked_up(dir, listed, gate, DigestOutcome::kDone, &result.facts);
+    return result;
+  }
+  OpenedFile opened;
+  const DigestOutcome opening = open_admitted(dir, listed, request, gate, &opened);
+  return digest_opened(dir, listed, request, gate, opened, opening);
 }
 
 namespace {

@@ -131,6 +131,33 @@ std::size_t read_chunk(InputHandle input, void* buffer, std::size_t count, bool*
 // through the gate again, and is reported kChanged when it changes again.
 DigestResult digest_file(const Directory& dir, const DirEntry& listed, const DigestRequest& request,
                          const FileGate& gate = nullptr);
+// The first piece of a file, read ahead of its reading by a read the system carried out on
+// its own: `got` of the `asked` bytes at the start offset, in `bytes`.
+struct FirstPiece {
+  const unsigned char* bytes = nullptr;  // null: nothing was read ahead
+  std::size_t asked = 0;
+  std::size_t got = 0;
+};
+
+// A file opened and admitted by the gate, for its reading: the handle, the facts taken from
+// it, and perhaps its first piece.
+struct OpenedFile {
+  InputHandle input = nullptr;
+  DirEntry facts;
+  FirstPiece ahead;
+};
+
+// The first half of digest_file, done ahead of the reading: the file opened, its facts taken
+// and put to `gate`. kDone: `opened` holds the open file for digest_opened. Anything else is
+// the file's outcome, with its facts (where any were taken) in `opened`, and nothing open.
+DigestOutcome open_admitted(const Directory& dir, const DirEntry& listed,
+                            const DigestRequest& request, const FileGate& gate, OpenedFile* opened);
+// The second half: the reading of a file that open_admitted came to `opening` with, from its
+// first piece when one was read ahead; the handle is closed.
+DigestResult digest_opened(const Directory& dir, const DirEntry& listed,
+                           const DigestRequest& request, const FileGate& gate, OpenedFile& opened,
+                           DigestOutcome opening);
+
 // One pass over the named stream `stream` of `carrier` in `dir` (`carrier` empty: of the
 // directory itself); with reset_times, the stamps its carrier had when it was opened go back
 // through the stream's own handle.

@@ -27,6 +27,14 @@ constexpr int kSlowReadsInARow = 4;
 // How often the progress of a large file is looked at while the records wait for it.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 
+// Reads in flight while files are read ahead, and the first piece each brings in: a disk that
+// answers late answers many reads as soon as one, and a small file comes whole in its piece.
+constexpr int kReadsAhead = 64;
+constexpr std::size_t kPieceBytes = std::size_t{32} * 1024;
+
+// How long the reader waits for a read to end before it looks again whether the run goes on.
+constexpr std::chrono::milliseconds kReaderPatience{20};
+
 // The workers also share the kinds of a large file among themselves.
 DigestRequest shared_request(WorkPool& workers) {
   DigestRequest request = file_digest_request();
@@ -36,16 +44,20 @@ DigestRequest shared_request(WorkPool& workers) {
 
 }  // namespace
 
-OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window)
+OrderedRecordWriters::OrderedRecordWriters(WorkPool& workers, std::size_t window,
+                                           ReadAhead read_ahead)
     : workers_(workers),
       request_(shared_request(workers)),
       capacity_(window == 0 ? 1 : window),
       processors_(processor_count()),
-      ring_(new Item[capacity_]) {}
+      ring_(new Item[capacity_]),
+      read_ahead_when_(read_ahead) {}
 
 OrderedRecordWriters::~OrderedRecordWriters() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return drainers_ == 0; });
+  changed_.wait(lock, [this] { return drainers_ == 0 && !reader_running_; });
+  // A run cut short leaves files opened ahead that nobody read.
+  for (Item* item : opened_) os().close_input(item->opened.input);
 }
 
 // The filters wait for the file's facts, which the thread that reaches it takes.
@@ -68,6 +80,8 @@ void OrderedRecordWriters::publish_staged() {
   if (staged_.empty()) return;
   waiting_.insert(waiting_.end(), staged_.begin(), staged_.end());
   staged_.clear();
+  if (read_ahead_when_ == ReadAhead::kFromTheStart) start_reading_ahead();
+  wake_reader();
   wake_drainer();
 }
 
@@ -76,9 +90,9 @@ void OrderedRecordWriters::publish_staged() {
 // come from the cache, only while this thread and those draining leave a processor free:
 // threads that take turns at the processors and the lock cost more than they gain.
 void OrderedRecordWriters::wake_drainer() {
-  if (drainers_ >= workers_.size()) return;
+  if (drainers_ >= workers_.size() || untaken() == 0) return;
   if (drainers_ > 0) {
-    if (waiting_.size() < kWakeBatch) return;
+    if (untaken() < kWakeBatch) return;
     if (slow_reads_ < kSlowReadsInARow && drainers_ + 1 >= processors_) return;
   }
   ++drainers_;
@@ -130,6 +144,123 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
   return item;
 }
 
+OrderedRecordWriters::Item* OrderedRecordWriters::take_next(bool on_main) {
+  if (!opened_.empty()) {
+    Item* item = opened_.front();
+    if (on_main && item->long_read) return nullptr;
+    opened_.pop_front();
+    item->state = kTaken;
+    return item;
+  }
+  // The reader opens them: a thread that read one itself would wait on the disk.
+  if (reading_ahead_) return nullptr;
+  if (waiting_.empty() || (on_main && waiting_.front()->long_read)) return nullptr;
+  return take_waiting();
+}
+
+std::size_t OrderedRecordWriters::untaken() const {
+  return opened_.size() + (reading_ahead_ ? 0 : waiting_.size());
+}
+
+void OrderedRecordWriters::start_reading_ahead() {
+  if (reading_ahead_ || ahead_refused_) return;
+  // Nothing to read, nothing to begin: the facts then come from one look-up.
+  if (kind_count(request_) == 0 || !(background_ = os().background_reads(kReadsAhead))) {
+    ahead_refused_ = true;
+    return;
+  }
+  for (int i = 0; i < kReadsAhead; ++i) {
+    pieces_.emplace_back(new unsigned char[kPieceBytes]);
+    free_pieces_.push_back(pieces_.back().get());
+  }
+  reading_ahead_ = true;
+}
+
+void OrderedRecordWriters::wake_reader() {
+  if (!reading_ahead_ || reader_running_ || waiting_.empty() || free_pieces_.empty()) return;
+  reader_running_ = true;
+  workers_.submit([this] { read_ahead(); });
+}
+
+bool OrderedRecordWriters::open_ahead(Item& item) {
+  item.opened = OpenedFile{};
+  item.opening = open_admitted(item.dir, item.entry, request_, [&](const DirEntry& facts) {
+    return admission(item, facts, false);
+  }, &item.opened);
+  const std::uint64_t start = request_.start;
+  const std::uint64_t limit = pass_limit(request_);
+  // A large file is read by its digesting thread, which shares it out as it reads.
+  if (item.opening != DigestOutcome::kDone || item.opened.facts.size >= kLongReadSize ||
+      start >= limit) {
+    return false;
+  }
+  const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(limit - start, kPieceBytes));
+  if (!background_->start(item.opened.input, item.piece, count, start, &item)) return false;
+  item.opened.ahead = FirstPiece{item.piece, count, 0};
+  return true;
+}
+
+void OrderedRecordWriters::read_ahead() {
+  std::vector<Item*> opening;
+  std::vector<Item*> ready;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!workers_.stopping()) {
+    while (!waiting_.empty() && !free_pieces_.empty()) {
+      Item* item = take_waiting();
+      item->piece = free_pieces_.back();
+      free_pieces_.pop_back();
+      opening.push_back(item);
+    }
+    if (opening.empty() && background_->in_flight() == 0) break;
+    // More files could be opened now: the reads in flight are only looked at in passing.
+    const bool wait = waiting_.empty() || free_pieces_.empty();
+    lock.unlock();
+    for (Item* item : opening) {
+      if (!open_ahead(*item)) ready.push_back(item);
+    }
+    opening.clear();
+    background_->collect(wait ? kReaderPatience : std::chrono::milliseconds(0),
+                         [&](void* tag, long long got) {
+                           Item* item = static_cast<Item*>(tag);
+                           // A read that failed here is left to the digesting thread.
+                           if (got < 0) {
+                             item->opened.ahead = FirstPiece{};
+                           } else {
+                             item->opened.ahead.got = static_cast<std::size_t>(got);
+                           }
+                           ready.push_back(item);
+                         });
+    // A file that is not to be read is done here: its outcome is all there is to tell.
+    for (Item* item : ready) {
+      if (item->opening != DigestOutcome::kDone) {
+        item->digest = digest_opened(item->dir, item->entry, request_, nullptr, item->opened,
+                                     item->opening);
+      }
+    }
+    lock.lock();
+    for (Item* item : ready) {
+      if (item->opened.ahead.bytes == nullptr) {
+        free_pieces_.push_back(item->piece);
+        item->piece = nullptr;
+      }
+      if (item->opening != DigestOutcome::kDone) {
+        item->state = kDone;
+        continue;
+      }
+      item->opened_ahead = true;
+      item->state = kWaiting;
+      opened_.push_back(item);
+    }
+    if (!ready.empty()) {
+      ready.clear();
+      wake_drainer();
+      changed_.notify_all();
+    }
+  }
+  reader_running_ = false;
+  changed_.notify_all();
+}
+
 Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main) {
   if (!wanted(item.dir, facts)) return Admission::kReject;
   if (facts.size < kLongReadSize) return Admission::kRead;
@@ -149,10 +280,18 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   DigestRequest request = request_;
   item.progress.reached = 0;
   if (progress_drawn()) request.progress = &item.progress;
-  DigestResult digest = digest_file(item.dir, item.entry, request, [&](const DirEntry& facts) {
-    return admission(item, facts, on_main);
-  });
+  const FileGate gate = [&](const DirEntry& facts) { return admission(item, facts, on_main); };
+  DigestResult digest =
+      item.opened_ahead
+          ? digest_opened(item.dir, item.entry, request, gate, item.opened, item.opening)
+          : digest_file(item.dir, item.entry, request, gate);
   lock.lock();
+  item.opened_ahead = false;
+  if (item.piece != nullptr) {
+    free_pieces_.push_back(item.piece);
+    item.piece = nullptr;
+    wake_reader();
+  }
   if (digest.outcome == DigestOutcome::kPutBack) {
     // Still the oldest file no thread has: it goes back to the front.
     item.state = kWaiting;
@@ -164,6 +303,7 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   if (!on_main && !item.long_read) {
     const bool slow = std::chrono::steady_clock::now() - started > kSlowRead;
     slow_reads_ = slow ? slow_reads_ + 1 : 0;
+    if (slow_reads_ >= kSlowReadsInARow) start_reading_ahead();
   }
   item.digest = std::move(digest);
   item.state = kDone;
@@ -198,8 +338,8 @@ void OrderedRecordWriters::run_front() {
         flushed = true;
         continue;
       }
-      if (!waiting_.empty() && !waiting_.front()->long_read) {
-        digest_taken(*take_waiting(), lock, true);
+      if (Item* next = take_next(true)) {
+        digest_taken(*next, lock, true);
         continue;
       }
       if (item.long_read && item.state == kTaken && progress_drawn()) {
@@ -239,7 +379,7 @@ void OrderedRecordWriters::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   // A run that ends leaves the files still waiting unread.
   while (!workers_.stopping()) {
-    Item* item = take_waiting();
+    Item* item = take_next(false);
     if (item == nullptr) break;
     digest_taken(*item, lock, false);
   }

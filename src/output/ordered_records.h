@@ -22,10 +22,19 @@
 #include "digest/work_pool.h"
 #include "select/walk.h"
 
+// When files are opened, and their first pieces read, ahead of the threads that digest them,
+// by one worker that keeps many reads in flight at once (where the system carries reads out
+// on its own).
+enum class ReadAhead {
+  kWhenTheDiskWaits,  // once the reads are seen to wait on the disk
+  kFromTheStart,
+};
+
 class OrderedRecordWriters : public WalkSink {
  public:
   // `workers` digest the files; at most `window` files and steps wait for their turn.
-  OrderedRecordWriters(WorkPool& workers, std::size_t window);
+  OrderedRecordWriters(WorkPool& workers, std::size_t window,
+                       ReadAhead read_ahead = ReadAhead::kWhenTheDiskWaits);
   // Waits for the jobs it gave the workers. The run's writers are never destroyed (see
   // WorkPool): the run ends while they may still be at work.
   ~OrderedRecordWriters() override;
@@ -59,6 +68,11 @@ class OrderedRecordWriters : public WalkSink {
     bool long_read = false;  // under mutex_: its reader found it large
     std::uint64_t size = 0;  // under mutex_: a large file's size
     ReadProgress progress;   // how far its reader has come
+    // Opened ahead of its reading (under mutex_), with what the opening came to.
+    bool opened_ahead = false;
+    OpenedFile opened;
+    DigestOutcome opening = DigestOutcome::kDone;
+    unsigned char* piece = nullptr;  // the buffer of its first piece, while it holds one
   };
 
   Item& next_slot();
@@ -67,6 +81,21 @@ class OrderedRecordWriters : public WalkSink {
   bool front_ready();
   // The oldest file no thread has taken, now taken; nullptr when there is none. Under mutex_.
   Item* take_waiting();
+  // The next file for a thread that digests: one opened ahead, or, while none are opened
+  // ahead, the oldest waiting; on the main thread never a large one. Under mutex_.
+  Item* take_next(bool on_main);
+  // Files published but not yet taken by those who digest them. Under mutex_.
+  std::size_t untaken() const;
+  // From now on files are opened and begun ahead of their reading. Under mutex_.
+  void start_reading_ahead();
+  // Has a worker open files ahead unless one does or none can be. Under mutex_.
+  void wake_reader();
+  // On a worker: opens the files waiting and keeps their first reads in flight until none
+  // waits and none is in flight.
+  void read_ahead();
+  // Opens the file of `item` and starts the read of its first piece; false when no read was
+  // started (it is not to be read, or is read by its digesting thread alone).
+  bool open_ahead(Item& item);
   // Digests a taken item outside the lock and marks it done; on the main thread, a large file
   // goes back to the workers unread.
   void digest_taken(Item& item, std::unique_lock<std::mutex>& lock, bool on_main);
@@ -98,4 +127,14 @@ class OrderedRecordWriters : public WalkSink {
   // under mutex_.
   int slow_reads_ = 0;
   const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
+
+  // Reading ahead; under mutex_ but for background_, which only the reader uses.
+  ReadAhead read_ahead_when_;
+  bool reading_ahead_ = false;
+  bool reader_running_ = false;
+  bool ahead_refused_ = false;  // the system carries out no reads on its own
+  std::unique_ptr<BackgroundReads> background_;
+  std::deque<Item*> opened_;  // files opened ahead, not yet taken
+  std::vector<std::unique_ptr<unsigned char[]>> pieces_;
+  std::vector<unsigned char*> free_pieces_;
 };

@@ -10,9 +10,11 @@
 // taken for a named stream of another.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,25 @@ struct StandardStreams {
   bool error_closed = false;
 };
 
+// Reads the system carries out on its own, many at once: a disk that answers each read late
+// answers many of them together, and no thread waits on any one of them. One thread at a time
+// starts and collects them.
+class BackgroundReads {
+ public:
+  virtual ~BackgroundReads() = default;
+  // Starts reading up to `count` bytes at `offset` of a file opened by open_file into
+  // `buffer`, which must stay until the read is collected; `tag` comes back with it. False
+  // when it cannot start now: the queue is full, or the input is no file.
+  virtual bool start(InputHandle input, void* buffer, std::size_t count, std::uint64_t offset,
+                     void* tag) = 0;
+  // Hands the reads started to the system and waits up to `limit` for one of them to end,
+  // then tells `ended` of each that has: its tag and the bytes read, -1 when it failed.
+  virtual void collect(std::chrono::milliseconds limit,
+                       const std::function<void(void* tag, long long got)>& ended) = 0;
+  // Started and not yet collected.
+  virtual int in_flight() const = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -225,6 +246,9 @@ class Platform {
   // cannot set are left as they are.
   virtual bool set_input_times(InputHandle input, const DirEntry& found) = 0;
   virtual void close_input(InputHandle input) = 0;
+  // Room for up to `depth` background reads; nullptr where the system carries out none, and
+  // files are then read by threads alone.
+  virtual std::unique_ptr<BackgroundReads> background_reads(int depth) = 0;
 
   // --- Attributes -----------------------------------------------------------------------------
   virtual std::uint32_t get_attributes(const Directory& dir, const std::string& name) = 0;

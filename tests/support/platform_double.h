@@ -145,6 +145,9 @@ class PassThroughPlatform : public Platform {
     return native_platform().acquire_log_lock(path, error);
   }
   void release_log_lock() override { native_platform().release_log_lock(); }
+  std::unique_ptr<BackgroundReads> background_reads(int depth) override {
+    return native_platform().background_reads(depth);
+  }
   ThreadHandle start_thread(std::function<void()> body) override {
     return native_platform().start_thread(std::move(body));
   }

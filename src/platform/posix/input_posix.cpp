@@ -158,6 +158,10 @@ bool PosixPlatform::set_input_times(InputHandle input, const DirEntry& found) {
   return futimens(fd, times) == 0;
 }
 
+int posix::descriptor_of(InputHandle input) {
+  return input == nullptr || input->stream ? -1 : input->fd;
+}
+
 void PosixPlatform::close_input(InputHandle input) {
   if (input == nullptr) return;
   if (input->fd >= 0) close(input->fd);

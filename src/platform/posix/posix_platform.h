@@ -46,6 +46,7 @@ class PosixPlatform : public Platform {
   bool input_facts(InputHandle input, DirEntry* facts) override;
   bool set_input_times(InputHandle input, const DirEntry& found) override;
   void close_input(InputHandle input) override;
+  std::unique_ptr<BackgroundReads> background_reads(int depth) override;
 
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override;
   bool set_attributes(const Directory& dir, const std::string& name,
@@ -195,6 +196,9 @@ void close_carrier(Carrier* carrier);
 bool read_stream_value(const Carrier& carrier, const std::string& stream, std::string* value);
 // The status of the carrier as it is now.
 bool carrier_status(const Carrier& carrier, FileStatus* status);
+
+// The descriptor of an open file; -1 for a stream, which is read from memory.
+int descriptor_of(InputHandle input);
 
 }  // namespace posix
 

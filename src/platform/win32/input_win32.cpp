@@ -124,6 +124,12 @@ bool Win32Platform::set_input_times(InputHandle input, const DirEntry& found) {
                      found.last_write != 0 ? &write : nullptr) != 0;
 }
 
+// Threads read the files: the program still runs on systems without a queue of reads
+// completed on their own.
+std::unique_ptr<BackgroundReads> Win32Platform::background_reads(int) {
+  return nullptr;
+}
+
 void Win32Platform::close_input(InputHandle input) {
   if (input == nullptr) return;
   CloseHandle(input->handle);

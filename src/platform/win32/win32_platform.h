@@ -52,6 +52,7 @@ class Win32Platform : public Platform {
   bool input_facts(InputHandle input, DirEntry* facts) override;
   bool set_input_times(InputHandle input, const DirEntry& found) override;
   void close_input(InputHandle input) override;
+  std::unique_ptr<BackgroundReads> background_reads(int depth) override;
 
   std::uint32_t get_attributes(const Directory& dir, const std::string& name) override;
   bool set_attributes(const Directory& dir, const std::string& name,
