@@ -192,7 +192,8 @@ bool still_as_reached(InputHandle input, const DirEntry& reached) {
 
 // The reading of a file opened and admitted: read, checked for change, its stamps put back
 // through the same handle (only over a file that did not change), and closed.
-DigestOutcome read_admitted(OpenedFile& opened, const DigestRequest& request, DigestResult* result) {
+DigestOutcome read_admitted(OpenedFile& opened, const DigestRequest& request,
+                            DigestResult* result) {
   InputHandle input = opened.input;
   opened.input = nullptr;
   const DirEntry& facts = opened.facts;

@@ -184,9 +184,9 @@ void OrderedRecordWriters::wake_reader() {
 
 bool OrderedRecordWriters::open_ahead(Item& item) {
   item.opened = OpenedFile{};
-  item.opening = open_admitted(item.dir, item.entry, request_, [&](const DirEntry& facts) {
-    return admission(item, facts, false);
-  }, &item.opened);
+  item.opening = open_admitted(
+      item.dir, item.entry, request_,
+      [&](const DirEntry& facts) { return admission(item, facts, false); }, &item.opened);
   const std::uint64_t start = request_.start;
   const std::uint64_t limit = pass_limit(request_);
   // A large file is read by its digesting thread, which shares it out as it reads.
@@ -194,7 +194,8 @@ bool OrderedRecordWriters::open_ahead(Item& item) {
       start >= limit) {
     return false;
   }
-  const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(limit - start, kPieceBytes));
+  const std::size_t count =
+      static_cast<std::size_t>(std::min<std::uint64_t>(limit - start, kPieceBytes));
   if (!background_->start(item.opened.input, item.piece, count, start, &item)) return false;
   item.opened.ahead = FirstPiece{item.piece, count, 0};
   return true;
@@ -233,8 +234,8 @@ void OrderedRecordWriters::read_ahead() {
     // A file that is not to be read is done here: its outcome is all there is to tell.
     for (Item* item : ready) {
       if (item->opening != DigestOutcome::kDone) {
-        item->digest = digest_opened(item->dir, item->entry, request_, nullptr, item->opened,
-                                     item->opening);
+        item->digest =
+            digest_opened(item->dir, item->entry, request_, nullptr, item->opened, item->opening);
       }
     }
     lock.lock();
@@ -281,10 +282,9 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   item.progress.reached = 0;
   if (progress_drawn()) request.progress = &item.progress;
   const FileGate gate = [&](const DirEntry& facts) { return admission(item, facts, on_main); };
-  DigestResult digest =
-      item.opened_ahead
-          ? digest_opened(item.dir, item.entry, request, gate, item.opened, item.opening)
-          : digest_file(item.dir, item.entry, request, gate);
+  DigestResult digest = item.opened_ahead ? digest_opened(item.dir, item.entry, request, gate,
+                                                          item.opened, item.opening)
+                                          : digest_file(item.dir, item.entry, request, gate);
   lock.lock();
   item.opened_ahead = false;
   if (item.piece != nullptr) {

@@ -337,6 +337,41 @@ TEST(FileDigest, FilesAreReadUntilTheyEndAndASmallFileInOneRead) {
   EXPECT_EQ(fs.open_handles, 0);
 }
 
+// A first piece read ahead begins the reading: a piece that holds the whole file needs no read
+// more, and after a short one the reading goes on from where the piece ended, not from where
+// the handle stands.
+TEST(FileDigest, AFirstPieceReadAheadBeginsTheReadingAndTheRestFollowsIt) {
+  MemoryPlatform fs;
+  const std::string path = kDir.path + "ahead";
+  fs.files[path] = pattern_bytes(100000, 9);
+  fs.files[kDir.path + "whole"] = pattern_bytes(500, 4);
+  struct Case {
+    const char* name;
+    std::uint64_t start;
+    std::size_t got;
+  };
+  for (Case c : {Case{"ahead", 0, 777}, Case{"ahead", 1000, 32768}, Case{"whole", 0, 500},
+                 Case{"whole", 100, 400}}) {
+    const std::string file = kDir.path + c.name;
+    const DigestRequest request = every_kind(c.start);
+    OpenedFile opened;
+    ASSERT_EQ(open_admitted(kDir, fs.listed(file), request, nullptr, &opened),
+              DigestOutcome::kDone);
+    const std::string piece = fs.files[file].substr(c.start, c.got);
+    opened.ahead = FirstPiece{reinterpret_cast<const unsigned char*>(piece.data()), 32768, c.got};
+    fs.reads = 0;
+    const DigestResult ahead =
+        digest_opened(kDir, fs.listed(file), request, nullptr, opened, DigestOutcome::kDone);
+    const std::string what = std::string(c.name) + " from " + std::to_string(c.start);
+    if (c.start + c.got == fs.files[file].size()) {
+      EXPECT_EQ(fs.reads, 0) << what;
+    }
+    EXPECT_EQ(ahead.outcome, DigestOutcome::kDone) << what;
+    EXPECT_EQ(ahead.texts.sha512, digest(fs, c.name, request).texts.sha512) << what;
+  }
+  EXPECT_EQ(fs.open_handles, 0);
+}
+
 // The stamps go back through the handle that was read, before it is closed, and only over a
 // file that kept its size and write time: stale stamps never hide a change.
 TEST(FileDigest, StampsGoBackThroughTheReadHandleAndNeverOverAChange) {

@@ -144,22 +144,23 @@ class OrderedRecordsTest : public ::testing::Test {
   }
 
   // The main pass with `jobs` workers (1: one file at a time) and a window of `window` items.
-  void walk(int jobs, std::size_t window) {
+  void walk(int jobs, std::size_t window, ReadAhead ahead = ReadAhead::kWhenTheDiskWaits) {
     if (jobs == 1) {
       OneAtATime writers;
       walk_directory(tree.path() + kSeparator, writers);
       return;
     }
     WorkPool workers(jobs);
-    OrderedRecordWriters writers(workers, window);
+    OrderedRecordWriters writers(workers, window, ahead);
     walk_directory(tree.path() + kSeparator, writers);
     writers.finish();
   }
 
-  Catalogue catalogue(const std::vector<std::string>& args, int jobs, std::size_t window) {
+  Catalogue catalogue(const std::vector<std::string>& args, int jobs, std::size_t window,
+                      ReadAhead ahead = ReadAhead::kWhenTheDiskWaits) {
     start(args);
     CapturedStreams streams;
-    walk(jobs, window);
+    walk(jobs, window, ahead);
     return {streams.output(), streams.messages(), counters, platform.key_reads};
   }
 
@@ -181,15 +182,19 @@ TEST_F(OrderedRecordsTest, WorkersWriteTheSameRecordsMessagesProgressAndCountsAs
     int jobs;
     std::size_t window;
     int threads_allowed;  // by the system; -1: as many as asked for
+    ReadAhead ahead = ReadAhead::kWhenTheDiskWaits;
   };
+  const ReadAhead at_once = ReadAhead::kFromTheStart;
   for (const auto& args : option_sets) {
     const Catalogue one = catalogue(args, 1, 0);
     ASSERT_NE(one.output, "") << args.back();
-    for (Workers w : {Workers{2, 1, -1}, Workers{4, 3, -1}, Workers{3, 64, -1}, Workers{9, 8, 2}}) {
+    for (Workers w : {Workers{2, 1, -1}, Workers{4, 3, -1}, Workers{3, 64, -1}, Workers{9, 8, 2},
+                      Workers{2, 1, -1, at_once}, Workers{3, 64, -1, at_once}}) {
       platform.threads_allowed = w.threads_allowed;
       platform.threads_started = 0;
-      const Catalogue many = catalogue(args, w.jobs, w.window);
-      const std::string what = args.back() + " jobs " + std::to_string(w.jobs);
+      const Catalogue many = catalogue(args, w.jobs, w.window, w.ahead);
+      const std::string what = args.back() + " jobs " + std::to_string(w.jobs) +
+                               (w.ahead == at_once ? " read ahead" : "");
       EXPECT_EQ(platform.threads_started, w.threads_allowed < 0 ? w.jobs : w.threads_allowed);
       EXPECT_EQ(many.output, one.output) << what;
       EXPECT_EQ(many.messages, one.messages) << what;
@@ -227,28 +232,30 @@ TEST_F(OrderedRecordsTest, AnInterruptEndsTheRunWithEveryRecordBeforeItWholeAndN
   TempDir place{kSharedWithDeathTests};
   const std::string list = place.at("list.txt");
   platform.interrupt_at = "f13.dat";
-  auto interrupted_run = [&] {
-    start({"-r"});
-    use_output_file(native_platform().open_output(list, OutputMode::kCreate, nullptr), list);
-    message_stream = stderr;
-    walk(4, 8);
-    terminate_run(kNormalExit);  // not reached: the interrupt ends the run first
-  };
-  EXPECT_EXIT(interrupted_run(), testing::ExitedWithCode(2), "Reason: INPUT_FILE");
+  for (ReadAhead ahead : {ReadAhead::kWhenTheDiskWaits, ReadAhead::kFromTheStart}) {
+    auto interrupted_run = [&] {
+      start({"-r"});
+      use_output_file(native_platform().open_output(list, OutputMode::kCreate, nullptr), list);
+      message_stream = stderr;
+      walk(4, 8, ahead);
+      terminate_run(kNormalExit);  // not reached: the interrupt ends the run first
+    };
+    EXPECT_EXIT(interrupted_run(), testing::ExitedWithCode(2), "Reason: INPUT_FILE");
 
-  const std::string text = as_read(read_file(list));
-  const std::size_t summary = text.rfind("\n  ");
-  ASSERT_NE(summary, std::string::npos) << text;
-  const std::size_t records_end = text.compare(0, 3, "\n  ") == 0 ? 0 : text.find("\n\n  ") + 1;
-  const std::string records = text.substr(0, records_end);
-  // A whole-record prefix of the full catalogue, ending before the interrupted file.
-  const std::string all = as_read(whole.output);
-  EXPECT_EQ(all.compare(0, records.size(), records), 0) << records;
-  EXPECT_LT(records.size(), all.size());
-  EXPECT_EQ(records.find("f13.dat"), std::string::npos);
-  std::smatch counted;
-  ASSERT_TRUE(std::regex_search(text, counted, std::regex("director(y|ies), ([0-9]+) files")));
-  EXPECT_EQ(std::stoi(counted[2]), static_cast<int>(lines_of(records).size()));
+    const std::string text = as_read(read_file(list));
+    const std::size_t summary = text.rfind("\n  ");
+    ASSERT_NE(summary, std::string::npos) << text;
+    const std::size_t records_end = text.compare(0, 3, "\n  ") == 0 ? 0 : text.find("\n\n  ") + 1;
+    const std::string records = text.substr(0, records_end);
+    // A whole-record prefix of the full catalogue, ending before the interrupted file.
+    const std::string all = as_read(whole.output);
+    EXPECT_EQ(all.compare(0, records.size(), records), 0) << records;
+    EXPECT_LT(records.size(), all.size());
+    EXPECT_EQ(records.find("f13.dat"), std::string::npos);
+    std::smatch counted;
+    ASSERT_TRUE(std::regex_search(text, counted, std::regex("director(y|ies), ([0-9]+) files")));
+    EXPECT_EQ(std::stoi(counted[2]), static_cast<int>(lines_of(records).size()));
+  }
 }
 
 // The tree changes under the run: at the first pause one file shrinks below the -G limit and

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "platform/child_process.h"
 #include "platform/open_directory.h"
 #include "platform/posix/posix_platform.h"
@@ -65,6 +67,39 @@ TEST(DigestInput, ReadsAndSeeksARegularFileOfItsDirectory) {
   EXPECT_EQ(platform.open_file(open.dir(), "missing", InputAccess::kRead, &error), nullptr);
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_EQ(platform.open_file_shared(open.dir(), "missing", InputAccess::kRead, nullptr), nullptr);
+}
+
+// Reads carried out on their own come back by their tags with the bytes at their offsets, and
+// leave the handle's own position where it was; a stream is read from memory, never by them.
+TEST(DigestInput, BackgroundReadsBringTheBytesAtTheirOffsets) {
+  PosixPlatform platform;
+  std::unique_ptr<BackgroundReads> reads = platform.background_reads(4);
+  if (reads == nullptr) GTEST_SKIP() << "this system carries out no reads on its own";
+  TempDir dir;
+  dir.write("small", "0123456789");
+  OpenDirectory open(platform, dir.path());
+  InputHandle input = platform.open_file(open.dir(), "small", InputAccess::kRead, nullptr);
+  ASSERT_NE(input, nullptr);
+  char first[4] = {};
+  char last[8] = {};
+  char past[4] = {};
+  ASSERT_TRUE(reads->start(input, first, sizeof first, 0, first));
+  ASSERT_TRUE(reads->start(input, last, sizeof last, 6, last));
+  ASSERT_TRUE(reads->start(input, past, sizeof past, 20, past));
+  std::map<void*, long long> got;
+  for (int tries = 0; reads->in_flight() > 0 && tries < 100; ++tries) {
+    reads->collect(std::chrono::milliseconds(50), [&](void* tag, long long n) { got[tag] = n; });
+  }
+  EXPECT_EQ(got, (std::map<void*, long long>{{first, 4}, {last, 4}, {past, 0}}));
+  EXPECT_EQ(std::string(first, 4) + std::string(last, 4), "01236789");
+  EXPECT_EQ(read_all(platform, input), "0123456789");
+  platform.close_input(input);
+  dir.write("carrier", "");
+  ASSERT_TRUE(set_xattr(dir.at("carrier"), "user.note", "v"));
+  InputHandle stream = platform.open_stream(open.dir(), "carrier", "note", InputAccess::kRead);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_FALSE(reads->start(stream, first, sizeof first, 0, first));
+  platform.close_input(stream);
 }
 
 TEST(DigestInput, ANameThatIsNoLongerARegularFileNeitherBlocksNorPassesTheEndCheck) {
