@@ -133,6 +133,7 @@ class OrderedRecordWriters : public WalkSink {
   bool reading_ahead_ = false;
   bool reader_running_ = false;
   bool ahead_refused_ = false;  // the system carries out no reads on its own
+  int cached_rounds_ = 0;       // rounds of reads in a row that all ended at once
   std::unique_ptr<BackgroundReads> background_;
   std::deque<Item*> opened_;  // files opened ahead, not yet taken
   std::vector<std::unique_ptr<unsigned char[]>> pieces_;

@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/completion.h"
@@ -62,9 +63,11 @@ class TreePlatform : public ScriptedPlatform {
   int polls = 0;
   int most_ahead = 0;
   bool polls_see_keys = true;  // false: only a prompt reads the keys
+  bool slow_disk = false;      // every open waits as a disk would
 
   InputHandle open_file(const Directory& dir, const std::string& name, InputAccess access,
                         std::string* error) override {
+    if (slow_disk) std::this_thread::sleep_for(std::chrono::microseconds(200));
     if (name == interrupt_at) interrupted = true;
     if (name == refused_file) return nullptr;
     ++opens;
@@ -183,18 +186,25 @@ TEST_F(OrderedRecordsTest, WorkersWriteTheSameRecordsMessagesProgressAndCountsAs
     std::size_t window;
     int threads_allowed;  // by the system; -1: as many as asked for
     ReadAhead ahead = ReadAhead::kWhenTheDiskWaits;
+    // Slow opens have the workers turn to reading ahead, and reads from memory turn them
+    // back, over and over.
+    bool slow_disk = false;
   };
   const ReadAhead at_once = ReadAhead::kFromTheStart;
   for (const auto& args : option_sets) {
     const Catalogue one = catalogue(args, 1, 0);
     ASSERT_NE(one.output, "") << args.back();
     for (Workers w : {Workers{2, 1, -1}, Workers{4, 3, -1}, Workers{3, 64, -1}, Workers{9, 8, 2},
-                      Workers{2, 1, -1, at_once}, Workers{3, 64, -1, at_once}}) {
+                      Workers{2, 1, -1, at_once}, Workers{3, 64, -1, at_once},
+                      Workers{4, 32, -1, ReadAhead::kWhenTheDiskWaits, true}}) {
       platform.threads_allowed = w.threads_allowed;
       platform.threads_started = 0;
+      platform.slow_disk = w.slow_disk;
       const Catalogue many = catalogue(args, w.jobs, w.window, w.ahead);
+      platform.slow_disk = false;
       const std::string what = args.back() + " jobs " + std::to_string(w.jobs) +
-                               (w.ahead == at_once ? " read ahead" : "");
+                               (w.ahead == at_once ? " read ahead" : "") +
+                               (w.slow_disk ? " slow disk" : "");
       EXPECT_EQ(platform.threads_started, w.threads_allowed < 0 ? w.jobs : w.threads_allowed);
       EXPECT_EQ(many.output, one.output) << what;
       EXPECT_EQ(many.messages, one.messages) << what;
