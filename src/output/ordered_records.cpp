@@ -230,17 +230,23 @@ void OrderedRecordWriters::read_ahead() {
       }
     }
     opening.clear();
-    background_->collect(wait ? kReaderPatience : std::chrono::milliseconds(0),
-                         [&](void* tag, long long got) {
-                           Item* item = static_cast<Item*>(tag);
-                           // A read that failed here is left to the digesting thread.
-                           if (got < 0) {
-                             item->opened.ahead = FirstPiece{};
-                           } else {
-                             item->opened.ahead.got = static_cast<std::size_t>(got);
-                           }
-                           ready.push_back(item);
-                         });
+    const auto ended = [&](void* tag, long long got) {
+      Item* item = static_cast<Item*>(tag);
+      // A read that failed here is left to the digesting thread.
+      if (got < 0) {
+        item->opened.ahead = FirstPiece{};
+      } else {
+        item->opened.ahead.got = static_cast<std::size_t>(got);
+      }
+      ready.push_back(item);
+    };
+    background_->collect(std::chrono::milliseconds(0), ended);
+    // Reads that all ended as they were handed over came from memory, not from a disk:
+    // threads that read for themselves then go faster.
+    if (started >= kWakeBatch / 2) {
+      cached_rounds_ = background_->in_flight() == 0 ? cached_rounds_ + 1 : 0;
+    }
+    if (wait && background_->in_flight() > 0) background_->collect(kReaderPatience, ended);
     // A file that is not to be read is done here: its outcome is all there is to tell.
     for (Item* item : ready) {
       if (item->opening != DigestOutcome::kDone) {
@@ -249,11 +255,6 @@ void OrderedRecordWriters::read_ahead() {
       }
     }
     lock.lock();
-    // Reads that all ended as they were handed over came from memory, not from a disk:
-    // threads that read for themselves then go faster.
-    if (started >= kWakeBatch / 2) {
-      cached_rounds_ = background_->in_flight() == 0 ? cached_rounds_ + 1 : 0;
-    }
     if (cached_rounds_ >= kSlowReadsInARow) {
       reading_ahead_ = false;
       slow_reads_ = 0;
