@@ -67,7 +67,7 @@ void OrderedRecordWriters::file(const Directory& dir, const DirEntry& entry) {
   item.dir = dir;
   item.entry = entry;
   item.long_read = false;
-  item.state = kWaiting;
+  item.state.store(kWaiting, std::memory_order_relaxed);
   staged_.push_back(&item);
   if (staged_.size() >= kWakeBatch) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -141,7 +141,7 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
   if (waiting_.empty()) return nullptr;
   Item* item = waiting_.front();
   waiting_.pop_front();
-  item->state = kTaken;
+  item->state.store(kTaken, std::memory_order_relaxed);
   return item;
 }
 
@@ -150,7 +150,7 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_next(bool on_main) {
     Item* item = opened_.front();
     if (on_main && item->long_read) return nullptr;
     opened_.pop_front();
-    item->state = kTaken;
+    item->state.store(kTaken, std::memory_order_relaxed);
     return item;
   }
   // The reader opens them: a thread that read one itself would wait on the disk.
@@ -265,11 +265,11 @@ void OrderedRecordWriters::read_ahead() {
         item->piece = nullptr;
       }
       if (item->opening != DigestOutcome::kDone) {
-        item->state = kDone;
+        item->state.store(kDone, std::memory_order_release);
         continue;
       }
       item->opened_ahead = true;
-      item->state = kWaiting;
+      item->state.store(kWaiting, std::memory_order_relaxed);
       opened_.push_back(item);
     }
     if (!ready.empty() || !reading_ahead_) {
@@ -299,7 +299,7 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   const auto started = std::chrono::steady_clock::now();
   lock.unlock();
   DigestRequest request = request_;
-  item.progress.reached = 0;
+  item.progress.reached.store(0, std::memory_order_relaxed);
   if (progress_drawn()) request.progress = &item.progress;
   const FileGate gate = [&](const DirEntry& facts) { return admission(item, facts, on_main); };
   DigestResult digest = item.opened_ahead ? digest_opened(item.dir, item.entry, request, gate,
@@ -314,7 +314,7 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
   }
   if (digest.outcome == DigestOutcome::kPutBack) {
     // Still the oldest file no thread has: it goes back to the front.
-    item.state = kWaiting;
+    item.state.store(kWaiting, std::memory_order_relaxed);
     item.long_read = true;
     waiting_.push_front(&item);
     wake_drainer();
@@ -326,7 +326,7 @@ void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>
     if (slow_reads_ >= kSlowReadsInARow) start_reading_ahead();
   }
   item.digest = std::move(digest);
-  item.state = kDone;
+  item.state.store(kDone, std::memory_order_release);
   if (awaited_ == &item) changed_.notify_all();
 }
 
@@ -371,7 +371,7 @@ void OrderedRecordWriters::run_front() {
       awaited_ = nullptr;
     }
   }
-  item.state = kFree;
+  item.state.store(kFree, std::memory_order_relaxed);
   erase_read_progress();
   digested(item.dir, item.digest);
 }

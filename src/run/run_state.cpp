@@ -1,7 +1,9 @@
 #include "run/run_state.h"
 
-RunCounters counters;
-RunState run;
+// Each on cache lines of its own: the main thread writes the counters at every record, and the
+// workers read the run's state and the settings at every file.
+alignas(64) RunCounters counters;
+alignas(64) RunState run;
 
 const char* exit_reason_text(ExitReason reason) {
   switch (reason) {

@@ -5,7 +5,7 @@
 
 #include "run/text_format.h"
 
-Settings settings;
+alignas(64) Settings settings;  // read by every worker; apart from what the main thread writes
 
 void create_settings() {
   settings = Settings{};
