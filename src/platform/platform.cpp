@@ -14,7 +14,7 @@ namespace {
 // Read by every worker at every call: on a cache line of its own, so that the main thread's
 // writes to its neighbours do not take it from them.
 alignas(64) Platform* installed = nullptr;
-}
+}  // namespace
 
 Platform& os() {
   return installed != nullptr ? *installed : native_platform();
