@@ -2,6 +2,7 @@
 // for the three standard streams and an environment block of its own.
 #include <windows.h>
 
+#include <string>
 #include <thread>
 
 #include "platform/win32/system_win32.h"
@@ -108,9 +109,18 @@ ProgramResult run_tallysum(const ProgramRun& how) {
   start.hStdOutput = out.write;
   start.hStdError = err.write;
   PROCESS_INFORMATION process{};
-  bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE,
-                                CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
-                                directory.empty() ? nullptr : directory.c_str(), &start, &process);
+  // Wine under load now and then fails to start a process at all: that is no run of the
+  // program, so it is asked again, and a start that never comes says why.
+  bool started = false;
+  DWORD start_error = 0;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    std::wstring line = command;  // the call may write into its command line
+    started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                             CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                             directory.empty() ? nullptr : directory.c_str(), &start, &process);
+    if (!started) start_error = GetLastError();
+  }
   CloseHandle(in.read);
   CloseHandle(out.write);
   CloseHandle(err.write);
@@ -139,6 +149,7 @@ ProgramResult run_tallysum(const ProgramRun& how) {
     CloseHandle(process.hProcess);
   } else {
     CloseHandle(in.write);
+    result.err = "the program did not start (error " + std::to_string(start_error) + ")";
   }
   CloseHandle(out.read);
   CloseHandle(err.read);
