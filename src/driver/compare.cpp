@@ -10,6 +10,7 @@
 
 #include "driver/catalogue_side.h"
 #include "driver/record_merge.h"
+#include "output/file_record.h"
 #include "output/file_times.h"
 #include "platform/platform.h"
 #include "run/output_stream.h"
@@ -31,9 +32,9 @@ struct Held {
 
 Held held_by(const Settings& s) {
   Held held;
-  const int chosen[kDigestKindCount] = {s.md5, s.sha1, s.crc32, s.sha256, s.sha384, s.sha512};
-  for (std::size_t i = 0; i < kDigestKindCount; ++i) {
-    if (chosen[i] != 0) held.digests.push_back(digest_kind(kAllDigestKinds[i]).name);
+  const DigestRequest kinds = file_digest_request(s);
+  for (DigestKind kind : kAllDigestKinds) {
+    if (wants(kinds, kind)) held.digests.push_back(digest_kind(kind).name);
   }
   if (s.path_only) return held;
   held.size = true;

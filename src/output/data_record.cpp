@@ -1,5 +1,6 @@
 #include "output/data_record.h"
 
+#include "output/file_record.h"
 #include "output/file_times.h"
 #include "run/settings.h"
 #include "run/text_format.h"
@@ -15,24 +16,6 @@ constexpr DigestColumnName kDigestColumns[] = {
     {DigestKind::kCrc32, "crc32"},   {DigestKind::kSha256, "sha256"},
     {DigestKind::kSha384, "sha384"}, {DigestKind::kSha512, "sha512"},
 };
-
-bool chosen(DigestKind kind, const Settings& s = settings) {
-  switch (kind) {
-    case DigestKind::kMd5:
-      return s.md5 != 0;
-    case DigestKind::kSha1:
-      return s.sha1 != 0;
-    case DigestKind::kCrc32:
-      return s.crc32 != 0;
-    case DigestKind::kSha256:
-      return s.sha256 != 0;
-    case DigestKind::kSha384:
-      return s.sha384 != 0;
-    case DigestKind::kSha512:
-      return s.sha512 != 0;
-  }
-  return false;
-}
 
 const char* stamp_column(char letter) {
   return letter == 'c' ? "creation" : letter == 'w' ? "last_write" : "last_access";
@@ -79,8 +62,9 @@ std::vector<std::string> data_columns() {
 std::vector<std::string> data_columns(const Settings& s) {
   std::vector<std::string> columns{"name"};
   if (s.streams) columns.push_back("stream");
+  const DigestRequest kinds = file_digest_request(s);
   for (const DigestColumnName& digest : kDigestColumns) {
-    if (chosen(digest.kind, s)) columns.push_back(digest.name);
+    if (wants(kinds, digest.kind)) columns.push_back(digest.name);
   }
   columns.push_back("size");
   if (s.path_only) return columns;
@@ -124,8 +108,9 @@ std::string data_record(const DataFields& fields) {
   };
   add("name", fields.name, true);
   if (settings.streams) add("stream", fields.stream, true);
+  const DigestRequest kinds = file_digest_request();
   for (const DigestColumnName& digest : kDigestColumns) {
-    if (chosen(digest.kind)) add(digest.name, text_of(*fields.digests, digest.kind), true);
+    if (wants(kinds, digest.kind)) add(digest.name, text_of(*fields.digests, digest.kind), true);
   }
   add("size", std::to_string(fields.size), false);
   if (!settings.path_only) {

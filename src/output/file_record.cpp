@@ -121,17 +121,17 @@ int page_length() {
   return run.record_width >= 80 ? 12 : 24;
 }
 
-DigestRequest file_digest_request() {
+DigestRequest file_digest_request(const Settings& s) {
   DigestRequest request;
-  request.md5 = settings.md5 != 0;
-  request.sha1 = settings.sha1 != 0;
-  request.crc32 = settings.crc32 != 0;
-  request.sha256 = settings.sha256 != 0;
-  request.sha384 = settings.sha384 != 0;
-  request.sha512 = settings.sha512 != 0;
-  request.start = static_cast<std::uint64_t>(settings.start_offset);
-  request.md5_end = static_cast<std::uint64_t>(settings.end_offset);
-  request.reset_times = settings.reset_access_time != 0;
+  request.md5 = s.md5 != 0;
+  request.sha1 = s.sha1 != 0;
+  request.crc32 = s.crc32 != 0;
+  request.sha256 = s.sha256 != 0;
+  request.sha384 = s.sha384 != 0;
+  request.sha512 = s.sha512 != 0;
+  request.start = static_cast<std::uint64_t>(s.start_offset);
+  request.md5_end = static_cast<std::uint64_t>(s.end_offset);
+  request.reset_times = s.reset_access_time != 0;
   return request;
 }
 

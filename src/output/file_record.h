@@ -5,6 +5,7 @@
 
 #include "digest/file_digest.h"
 #include "platform/platform.h"
+#include "run/settings.h"
 
 // Takes the facts of the file `entry` names in `dir` when it gets to it (from the open file),
 // applies the filters to them, pauses the screen when asked to, reads the file once for every
@@ -37,9 +38,9 @@ constexpr std::int64_t kLongReadSize = 1 << 20;
 // 12 when the record width is 80 or more, else 24.
 int page_length();
 
-// What the settings ask of a file record's single pass: every chosen kind, from the start
-// offset, MD5 up to the end offset.
-DigestRequest file_digest_request();
+// What the settings (the run's, unless others are named) ask of a file record's single pass:
+// every chosen kind, from the start offset, MD5 up to the end offset.
+DigestRequest file_digest_request(const Settings& s = settings);
 
 // Says on the message stream what an outcome other than kDone means for `path`, and counts a
 // file that could not be read. kInterrupted ends the run.
