@@ -27,19 +27,15 @@ class DirListing {
   std::size_t size() const { return items_.size(); }
   std::string_view name(std::size_t i) const;
   std::string_view short_name(std::size_t i) const;
-  bool is_directory(std::size_t i) const { return items_[i].directory; }
+  bool is_directory(std::size_t i) const;
 
  private:
-  // Names live in `blocks_`, each name followed by its 8.3 name, both ended by a NUL.
-  struct Item {
-    std::uint32_t block;
-    std::uint16_t at;
-    std::uint16_t length : 15;
-    std::uint16_t directory : 1;
-  };
-  static_assert(sizeof(Item) == 8);
+  // Each entry lives in `blocks_` as its kind (1: a directory), its name and its 8.3 name,
+  // both names ended by a NUL, which no name holds; an item is where: its block's number in
+  // the high half, the offset in the block in the low half.
+  using Item = std::uint32_t;
 
-  const char* text_of(const Item& item) const;
+  const char* text_of(Item item) const;
 
   std::vector<Item> items_;
   std::vector<std::unique_ptr<char[]>> blocks_;
