@@ -94,7 +94,7 @@ TEST(FilePatterns, SelectByLongOr83NameAndAnExactNameFirst) {
 
 // A listing keeps every name whole in its blocks, however many there are and however long:
 // names, 8.3 names and kinds come back as added, sorting orders them by their bytes, and a
-// name too long to keep is named as unreadable rather than cut.
+// name too long to keep, or one holding a NUL, is named as unreadable rather than cut.
 TEST(FilePatterns, AListingKeepsEveryNameWholeAcrossItsBlocks) {
   DirListing listing;
   std::vector<std::string> names;
@@ -105,8 +105,9 @@ TEST(FilePatterns, AListingKeepsEveryNameWholeAcrossItsBlocks) {
     listing.add(name, i % 3 == 0, i % 4 == 0 ? "SHORT~" + std::to_string(i) : "");
   }
   listing.add(std::string(40000, 'x'), false);
+  listing.add(std::string("cut\0off", 7), false);
   ASSERT_EQ(listing.size(), names.size());
-  EXPECT_EQ(listing.unreadable.size(), 1u);
+  EXPECT_EQ(listing.unreadable.size(), 2u);
   for (std::size_t i = 0; i < names.size(); ++i) {
     ASSERT_EQ(listing.name(i), names[i]) << i;
     ASSERT_EQ(listing.is_directory(i), i % 3 == 0) << i;
