@@ -209,12 +209,13 @@ void pause_when_due() {
 }
 
 // Everything of the record after its pause, the digest made.
-void write_record_of(const Directory& dir, DigestResult digest) {
+void write_record_of(const Directory& dir, const DigestResult& digest) {
   const DirEntry& entry = digest.facts;
-  const std::string full_path = dir.path + entry.name;
-  if (!gives_record(digest.outcome)) return report_digest_outcome(digest.outcome, full_path);
-  std::string record =
-      data_records() ? data_file_record(full_path, digest) : fixed_width_record(dir, digest);
+  if (!gives_record(digest.outcome)) {
+    return report_digest_outcome(digest.outcome, dir.path + entry.name);
+  }
+  std::string record = data_records() ? data_file_record(dir.path + entry.name, digest)
+                                      : fixed_width_record(dir, digest);
   // Counted as the record goes out, so that a run ended during the digests counts exactly
   // the records it wrote.
   counters.file_count += 1;
@@ -251,7 +252,7 @@ void write_file_record(const Directory& dir, const DirEntry& entry) {
   if (progress_drawn()) request.progress = &progress;
   DigestResult digest = digest_file(dir, entry, request, gate);
   erase_read_progress();
-  write_record_of(dir, std::move(digest));
+  write_record_of(dir, digest);
 }
 
 bool file_record_wanted(const Directory& dir, const DirEntry& facts) {
