@@ -34,9 +34,15 @@ struct SharedPass {
   Slot slots[kSlots];
   std::vector<Lane> lanes;
   std::uint64_t filled = 0;  // slots published so far
+  std::uint64_t freed = 0;   // slots every kind is done with, so far
   bool ended = false;        // every slot is published
   bool stopped = false;      // the pass was given up: nothing more is fed
   int active = 0;            // units being worked on outside the lock
+  // Threads asleep until a unit ends: helpers without a unit, the reader at the end.
+  int awaiting_units = 0;
+  // The reader asleep on a full ring: woken only once half the ring is free, since a wake-up
+  // costs the digesting thread more than the read of a slot costs the reader.
+  bool reader_waiting = false;
 };
 
 using Lock = std::unique_lock<std::mutex>;
@@ -69,8 +75,17 @@ void run_unit(SharedPass& pass, Lock& lock, int index) {
   lane.busy = false;
   lane.next += 1;
   slot.pending -= 1;
+  if (slot.pending == 0) pass.freed += 1;
   --pass.active;
-  pass.changed.notify_all();
+  const bool reader_due = pass.reader_waiting && pass.filled - pass.freed <= kSlots / 2;
+  if (pass.awaiting_units > 0 || reader_due) pass.changed.notify_all();
+}
+
+// Waits, under the lock, for a unit to end somewhere.
+void await_unit(SharedPass& pass, Lock& lock) {
+  ++pass.awaiting_units;
+  pass.changed.wait(lock);
+  --pass.awaiting_units;
 }
 
 void help(const std::shared_ptr<SharedPass>& pass) {
@@ -82,7 +97,7 @@ void help(const std::shared_ptr<SharedPass>& pass) {
       continue;
     }
     if (pass->stopped || (pass->ended && all_fed(*pass))) return;
-    pass->changed.wait(lock);
+    await_unit(*pass, lock);
   }
 }
 
@@ -161,7 +176,9 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
       if (index >= 0) {
         run_unit(*pass, lock, index);
       } else {
+        pass->reader_waiting = true;
         pass->changed.wait(lock);
+        pass->reader_waiting = false;
       }
     }
     if (helpers.stopping()) {
@@ -189,7 +206,7 @@ SplitRead split_read(InputHandle input, DigestSet* set, std::uint64_t count, Wor
       continue;
     }
     if (pass->active == 0 && (pass->stopped || all_fed(*pass))) break;
-    pass->changed.wait(lock);
+    await_unit(*pass, lock);
   }
   // A helper that starts later finds nothing to feed and never touches the buffers.
   for (Slot& slot : pass->slots) slot.bytes.reset();
