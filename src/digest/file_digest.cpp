@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "digest/block_buffer.h"
 #include "digest/split_pass.h"
@@ -72,8 +73,6 @@ Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint
                const FirstPiece* ahead = nullptr) {
   const std::uint64_t start = set->request.start;
   if (start >= limit) return Pass{};
-  // A read done ahead read at its offset and left the position where it was.
-  const bool seek = start != 0 || ahead != nullptr;
   if (ahead == nullptr && start != 0 && !os().seek_input(input, start)) {
     // A position the system refuses would have the digest start at the wrong byte.
     return Pass{PassOutcome::kFailed};
@@ -101,7 +100,8 @@ Pass read_pass(InputHandle input, DigestSet* set, std::uint64_t limit, std::uint
       count = ahead->asked;
       got = ahead->got;
     } else {
-      if (reads == 2 && seek && ahead != nullptr && !os().seek_input(input, position)) {
+      // A read done ahead read at its offset and left the position where it was.
+      if (reads == 2 && ahead != nullptr && !os().seek_input(input, position)) {
         return Pass{PassOutcome::kFailed};
       }
       bool failed = false;
@@ -353,7 +353,7 @@ DigestResult digest_opened(const Directory& dir, const DirEntry& listed,
   DigestResult result;
   result.outcome = opening;
   if (opening == DigestOutcome::kDone) result.outcome = read_admitted(opened, request, &result);
-  result.facts = opened.facts;
+  result.facts = std::move(opened.facts);
   if (result.outcome == DigestOutcome::kChanged) {
     result = DigestResult{};
     OpenedFile again;
@@ -361,7 +361,7 @@ DigestResult digest_opened(const Directory& dir, const DirEntry& listed,
     if (result.outcome == DigestOutcome::kDone) {
       result.outcome = read_admitted(again, request, &result);
     }
-    result.facts = again.facts;
+    result.facts = std::move(again.facts);
   }
   if (result.outcome != DigestOutcome::kDone) mark_digests(request, &result.texts);
   return result;
