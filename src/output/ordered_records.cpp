@@ -15,6 +15,10 @@ namespace {
 // them early when it must wait for one.
 constexpr std::size_t kWakeBatch = 16;
 
+// Files a thread takes at once, one after the other in walk order: each taking and each
+// hand-over of a file between processors costs about as much as reading a small one.
+constexpr std::size_t kRunLength = 32;
+
 // A small file whose reading takes longer than this waited for the disk, not for a processor:
 // more reads in flight then pay, however many processors there are. A cached one takes a few
 // microseconds.
@@ -191,7 +195,7 @@ bool OrderedRecordWriters::open_ahead(Item& item) {
   item.opened = OpenedFile{};
   item.opening = open_admitted(
       item.dir, item.entry, request_,
-      [&](const DirEntry& facts) { return admission(item, facts, false); }, &item.opened);
+      [&](const DirEntry& facts) { return admission(item, facts, false, nullptr); }, &item.opened);
   const std::uint64_t start = request_.start;
   const std::uint64_t limit = pass_limit(request_);
   // A large file is read by its digesting thread, which shares it out as it reads.
@@ -282,7 +286,8 @@ void OrderedRecordWriters::read_ahead() {
   changed_.notify_all();
 }
 
-Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main) {
+Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, bool on_main,
+                                          Run* run) {
   if (!wanted(item.dir, facts)) return Admission::kReject;
   if (facts.size < kLongReadSize) return Admission::kRead;
   // Read here, a large file would hold back the records that are ready before it.
@@ -290,44 +295,100 @@ Admission OrderedRecordWriters::admission(Item& item, const DirEntry& facts, boo
   std::lock_guard<std::mutex> lock(mutex_);
   item.long_read = true;
   item.size = static_cast<std::uint64_t>(facts.size);
-  if (awaited_ == &item) changed_.notify_all();
+  // The files taken with it would wait for it: others may read them meanwhile.
+  if (run != nullptr) give_back(run);
+  if (awaited_.load() == &item) changed_.notify_all();
   return Admission::kRead;
 }
 
-void OrderedRecordWriters::digest_taken(Item& item, std::unique_lock<std::mutex>& lock,
-                                        bool on_main) {
-  const auto started = std::chrono::steady_clock::now();
-  lock.unlock();
-  DigestRequest request = request_;
-  item.progress.reached.store(0, std::memory_order_relaxed);
-  if (progress_drawn()) request.progress = &item.progress;
-  const FileGate gate = [&](const DirEntry& facts) { return admission(item, facts, on_main); };
-  DigestResult digest = item.opened_ahead ? digest_opened(item.dir, item.entry, request, gate,
-                                                          item.opened, item.opening)
-                                          : digest_file(item.dir, item.entry, request, gate);
-  lock.lock();
-  item.opened_ahead = false;
-  if (item.piece != nullptr) {
-    free_pieces_.push_back(item.piece);
-    item.piece = nullptr;
-    wake_reader();
+void OrderedRecordWriters::give_back(Run* run) {
+  for (std::size_t i = run->items.size(); i > run->next + 1; --i) {
+    Item* item = run->items[i - 1];
+    item->state.store(kWaiting, std::memory_order_relaxed);
+    waiting_.push_front(item);
   }
-  if (digest.outcome == DigestOutcome::kPutBack) {
-    // Still the oldest file no thread has: it goes back to the front.
-    item.state.store(kWaiting, std::memory_order_relaxed);
-    item.long_read = true;
-    waiting_.push_front(&item);
-    wake_drainer();
+  run->items.resize(run->next + 1);
+  wake_drainer();
+}
+
+void OrderedRecordWriters::take_run(bool on_main, Run* run) {
+  run->items.clear();
+  run->next = 0;
+  // A file opened ahead is handed on alone: its first piece is in one of few buffers.
+  if (!opened_.empty() || reading_ahead_) {
+    if (Item* item = take_next(on_main)) run->items.push_back(item);
     return;
   }
-  if (!on_main && !item.long_read) {
-    const bool slow = std::chrono::steady_clock::now() - started > kSlowRead;
-    slow_reads_ = slow ? slow_reads_ + 1 : 0;
+  while (run->items.size() < kRunLength && !waiting_.empty() &&
+         !(on_main && waiting_.front()->long_read)) {
+    run->items.push_back(take_waiting());
+  }
+}
+
+// Each file is marked done as soon as it is, without the lock: the records' thread sleeps on
+// a file only after saying so, and is woken only then.
+void OrderedRecordWriters::digest_run(Run* run, std::unique_lock<std::mutex>& lock, bool on_main) {
+  lock.unlock();
+  int slow = 0;       // slow reads at the end of the run, one after the other
+  bool fast = false;  // some read of the run was not slow
+  for (; run->next < run->items.size(); ++run->next) {
+    Item& item = *run->items[run->next];
+    const auto started = std::chrono::steady_clock::now();
+    DigestRequest request = request_;
+    item.progress.reached.store(0, std::memory_order_relaxed);
+    if (progress_drawn()) request.progress = &item.progress;
+    const FileGate gate = [&](const DirEntry& facts) {
+      return admission(item, facts, on_main, run);
+    };
+    DigestResult digest = item.opened_ahead ? digest_opened(item.dir, item.entry, request, gate,
+                                                            item.opened, item.opening)
+                                            : digest_file(item.dir, item.entry, request, gate);
+    item.opened_ahead = false;
+    if (digest.outcome == DigestOutcome::kPutBack) {
+      // Still older than any file no thread has: it goes back to the front.
+      lock.lock();
+      item.state.store(kWaiting, std::memory_order_relaxed);
+      item.long_read = true;
+      waiting_.push_front(&item);
+      wake_drainer();
+      lock.unlock();
+      continue;
+    }
+    if (!on_main && !item.long_read) {
+      if (std::chrono::steady_clock::now() - started > kSlowRead) {
+        ++slow;
+      } else {
+        slow = 0;
+        fast = true;
+      }
+    }
+    item.digest = std::move(digest);
+    // Once done, the item is the records' thread's again, and soon another file's.
+    if (item.piece != nullptr) {
+      lock.lock();
+      free_pieces_.push_back(item.piece);
+      item.piece = nullptr;
+      wake_reader();
+    }
+    item.state.store(kDone);
+    if (awaited_.load() == &item) {
+      if (!lock.owns_lock()) lock.lock();
+      changed_.notify_all();
+    }
+    if (lock.owns_lock()) lock.unlock();
+    // A disk that makes every read wait is better served by reads in flight than by this run.
+    if (slow >= kSlowReadsInARow && run->next + 1 < run->items.size()) {
+      lock.lock();
+      give_back(run);
+      lock.unlock();
+      break;
+    }
+  }
+  lock.lock();
+  if (!on_main) {
+    slow_reads_ = fast ? slow : slow_reads_ + slow;
     if (slow_reads_ >= kSlowReadsInARow) start_reading_ahead();
   }
-  item.digest = std::move(digest);
-  item.state.store(kDone, std::memory_order_release);
-  if (awaited_ == &item) changed_.notify_all();
 }
 
 // The oldest item. While its file is still being read, this thread reads the next file that
@@ -348,6 +409,7 @@ void OrderedRecordWriters::run_front() {
     std::unique_lock<std::mutex> lock(mutex_);
     publish_staged();
     bool flushed = false;
+    Run run;
     while (item.state != kDone) {
       // A large file keeps the reader waiting: what is gathered goes out to a terminal or
       // pipe first, as when one thread reads.
@@ -358,17 +420,19 @@ void OrderedRecordWriters::run_front() {
         flushed = true;
         continue;
       }
-      if (Item* next = take_next(true)) {
-        digest_taken(*next, lock, true);
+      take_run(true, &run);
+      if (!run.items.empty()) {
+        digest_run(&run, lock, true);
         continue;
       }
       if (item.long_read && item.state == kTaken && progress_drawn()) {
         wait_for_long_read(item, lock);
         continue;
       }
-      awaited_ = &item;
-      changed_.wait(lock);
-      awaited_ = nullptr;
+      // Said before the last look, so that a thread that marks it done then wakes this one.
+      awaited_.store(&item);
+      if (item.state != kDone) changed_.wait(lock);
+      awaited_.store(nullptr);
     }
   }
   item.state.store(kFree, std::memory_order_relaxed);
@@ -389,19 +453,19 @@ void OrderedRecordWriters::wait_for_long_read(Item& item, std::unique_lock<std::
   lock.unlock();
   show_read_progress(item.progress.reached.load(std::memory_order_relaxed), size);
   lock.lock();
-  if (item.state == kDone) return;
-  awaited_ = &item;
-  changed_.wait_for(lock, kProgressInterval);
-  awaited_ = nullptr;
+  awaited_.store(&item);
+  if (item.state != kDone) changed_.wait_for(lock, kProgressInterval);
+  awaited_.store(nullptr);
 }
 
 void OrderedRecordWriters::drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   // A run that ends leaves the files still waiting unread.
+  Run run;
   while (!workers_.stopping()) {
-    Item* item = take_next(false);
-    if (item == nullptr) break;
-    digest_taken(*item, lock, false);
+    take_run(false, &run);
+    if (run.items.empty()) break;
+    digest_run(&run, lock, false);
   }
   // Told under the lock: once the count is down the writers may be destroyed.
   --drainers_;

@@ -58,8 +58,8 @@ class OrderedRecordWriters : public WalkSink {
  private:
   enum State { kFree, kWaiting, kTaken, kDone };
   struct Item {
-    // Changed under mutex_; kDone is stored after the digest, so that a thread that reads it
-    // without the lock finds the digest whole.
+    // Changed under mutex_, but for kDone, which is stored after the digest, so that a thread
+    // that reads it without the lock finds the digest whole.
     std::atomic<State> state{kFree};
     std::function<void()> step;  // set: a step of the walk; empty: a file
     Directory dir;
@@ -73,6 +73,12 @@ class OrderedRecordWriters : public WalkSink {
     OpenedFile opened;
     DigestOutcome opening = DigestOutcome::kDone;
     unsigned char* piece = nullptr;  // the buffer of its first piece, while it holds one
+  };
+
+  // Files one thread took together, and how far it has come through them.
+  struct Run {
+    std::vector<Item*> items;
+    std::size_t next = 0;
   };
 
   Item& next_slot();
@@ -96,11 +102,18 @@ class OrderedRecordWriters : public WalkSink {
   // Opens the file of `item` and starts the read of its first piece; false when no read was
   // started (it is not to be read, or is read by its digesting thread alone).
   bool open_ahead(Item& item);
-  // Digests a taken item outside the lock and marks it done; on the main thread, a large file
-  // goes back to the workers unread.
-  void digest_taken(Item& item, std::unique_lock<std::mutex>& lock, bool on_main);
-  // What a thread makes of the file of `item` once it has its facts.
-  Admission admission(Item& item, const DirEntry& facts, bool on_main);
+  // Up to a run of the oldest files no thread has taken, or the next file opened ahead; on the
+  // main thread never a large one. Under mutex_.
+  void take_run(bool on_main, Run* run);
+  // The files of `run` after the one it is at go back to the front of those waiting. Under
+  // mutex_.
+  void give_back(Run* run);
+  // Digests the files of a run outside the lock and marks each done; on the main thread, a
+  // large file goes back to the workers unread.
+  void digest_run(Run* run, std::unique_lock<std::mutex>& lock, bool on_main);
+  // What a thread makes of the file of `item` once it has its facts; a large one found by a
+  // worker gives back the rest of its run.
+  Admission admission(Item& item, const DirEntry& facts, bool on_main, Run* run);
   // Waits for the oldest item, a large file that a worker reads, showing how far it has come.
   // Under mutex_.
   void wait_for_long_read(Item& item, std::unique_lock<std::mutex>& lock);
@@ -126,7 +139,8 @@ class OrderedRecordWriters : public WalkSink {
   // The small files that workers read last that waited for the disk, one after the other;
   // under mutex_.
   int slow_reads_ = 0;
-  const Item* awaited_ = nullptr;  // the item the main thread sleeps on; under mutex_
+  // The item the main thread sleeps on; set under mutex_, read by a thread that marks it done.
+  std::atomic<const Item*> awaited_{nullptr};
 
   // Reading ahead; under mutex_ but for background_, which only the reader uses.
   ReadAhead read_ahead_when_;
