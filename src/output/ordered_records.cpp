@@ -149,20 +149,6 @@ OrderedRecordWriters::Item* OrderedRecordWriters::take_waiting() {
   return item;
 }
 
-OrderedRecordWriters::Item* OrderedRecordWriters::take_next(bool on_main) {
-  if (!opened_.empty()) {
-    Item* item = opened_.front();
-    if (on_main && item->long_read) return nullptr;
-    opened_.pop_front();
-    item->state.store(kTaken, std::memory_order_relaxed);
-    return item;
-  }
-  // The reader opens them: a thread that read one itself would wait on the disk.
-  if (reading_ahead_) return nullptr;
-  if (waiting_.empty() || (on_main && waiting_.front()->long_read)) return nullptr;
-  return take_waiting();
-}
-
 std::size_t OrderedRecordWriters::untaken() const {
   return opened_.size() + (reading_ahead_ ? 0 : waiting_.size());
 }
@@ -314,11 +300,17 @@ void OrderedRecordWriters::give_back(Run* run) {
 void OrderedRecordWriters::take_run(bool on_main, Run* run) {
   run->items.clear();
   run->next = 0;
-  // A file opened ahead is handed on alone: its first piece is in one of few buffers.
-  if (!opened_.empty() || reading_ahead_) {
-    if (Item* item = take_next(on_main)) run->items.push_back(item);
+  // A file opened ahead is handed on alone: its first piece holds one of few buffers.
+  if (!opened_.empty()) {
+    Item* item = opened_.front();
+    if (on_main && item->long_read) return;
+    opened_.pop_front();
+    item->state.store(kTaken, std::memory_order_relaxed);
+    run->items.push_back(item);
     return;
   }
+  // The reader opens them: a thread that read one itself would wait on the disk.
+  if (reading_ahead_) return;
   while (run->items.size() < kRunLength && !waiting_.empty() &&
          !(on_main && waiting_.front()->long_read)) {
     run->items.push_back(take_waiting());
@@ -391,9 +383,9 @@ void OrderedRecordWriters::digest_run(Run* run, std::unique_lock<std::mutex>& lo
   }
 }
 
-// The oldest item. While its file is still being read, this thread reads the next file that
-// no one has taken (the oldest itself when no worker has it) rather than sleep, unless that
-// file is known to be large.
+// The oldest item. While its file is still being read, this thread reads the next files that
+// no one has taken (the oldest itself when no worker has it) rather than sleep, up to a file
+// known to be large.
 void OrderedRecordWriters::run_front() {
   Item& item = ring_[head_];
   head_ = (head_ + 1) % capacity_;

@@ -87,9 +87,6 @@ class OrderedRecordWriters : public WalkSink {
   bool front_ready();
   // The oldest file no thread has taken, now taken; nullptr when there is none. Under mutex_.
   Item* take_waiting();
-  // The next file for a thread that digests: one opened ahead, or, while none are opened
-  // ahead, the oldest waiting; on the main thread never a large one. Under mutex_.
-  Item* take_next(bool on_main);
   // Files published but not yet taken by those who digest them. Under mutex_.
   std::size_t untaken() const;
   // From now on files are opened and begun ahead of their reading. Under mutex_.
@@ -102,8 +99,8 @@ class OrderedRecordWriters : public WalkSink {
   // Opens the file of `item` and starts the read of its first piece; false when no read was
   // started (it is not to be read, or is read by its digesting thread alone).
   bool open_ahead(Item& item);
-  // Up to a run of the oldest files no thread has taken, or the next file opened ahead; on the
-  // main thread never a large one. Under mutex_.
+  // The next file opened ahead, or, while none are opened ahead, up to a run of the oldest
+  // files no thread has taken; on the main thread never a large one. Under mutex_.
   void take_run(bool on_main, Run* run);
   // The files of `run` after the one it is at go back to the front of those waiting. Under
   // mutex_.
