@@ -15,8 +15,8 @@ constexpr std::size_t kMostBlocks = 65536;
 }  // namespace
 
 void DirListing::add(std::string_view name, bool directory, std::string_view short_name) {
-  // No file system gives names this long, nor a directory this large; such a name is named
-  // rather than cut or lost.
+  // No file system gives names this long or holding a NUL, nor a directory this large; such a
+  // name is named rather than cut or lost.
   if (name.size() > kLongestName || short_name.size() > kLongestName ||
       name.find('\0') != std::string_view::npos) {
     unreadable.emplace_back(name);
